@@ -1,0 +1,32 @@
+# Quick start: `make test`. Everything else is a convenience.
+BUILD_DIR ?= build
+PRESET    ?= default
+JOBS      ?= $(shell nproc)
+
+.PHONY: deps configure build test bench sanitize format clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+test: build
+	@ctest --preset $(PRESET) -j $(JOBS)
+
+bench: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+	@for b in build-release/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+
+sanitize:
+	@$(MAKE) --no-print-directory test PRESET=sanitize BUILD_DIR=build-sanitize
+
+format:
+	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+clean:
+	@rm -rf build build-release build-sanitize

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QLatin1StringView>
+
+// Every key of the settings store. The names are stored on disk: never rename one.
+namespace PreferenceKeys {
+inline constexpr QLatin1StringView speedT{"SpeedT"};
+inline constexpr QLatin1StringView fontSize{"FontSize"};
+inline constexpr QLatin1StringView lineHeightMultiple{"LineHeightMultiple"};
+inline constexpr QLatin1StringView voiceFollowEnabled{"VoiceFollowEnabled"};
+inline constexpr QLatin1StringView voiceFollowLocale{"VoiceFollowLocale"};
+inline constexpr QLatin1StringView voiceFollowLookahead{"VoiceFollowLookahead"};
+inline constexpr QLatin1StringView paceGuideEnabled{"PaceGuideEnabled"};
+inline constexpr QLatin1StringView pacePauseStyle{"PacePauseStyle"};
+inline constexpr QLatin1StringView paceRhythmVoice{"PaceRhythmVoice"};
+inline constexpr QLatin1StringView countdownEnabled{"CountdownEnabled"};
+inline constexpr QLatin1StringView keepScreenAwake{"KeepScreenAwake"};
+inline constexpr QLatin1StringView notchCoverHeight{"NotchCoverHeight"};
+inline constexpr QLatin1StringView islandWidth{"IslandWidth"};
+inline constexpr QLatin1StringView targetDisplay{"TargetDisplay"};
+inline constexpr QLatin1StringView aboveFullScreen{"AboveFullScreen"};
+inline constexpr QLatin1StringView showDockIcon{"ShowDockIcon"};
+inline constexpr QLatin1StringView islandPlacement{"IslandPlacement"};
+inline constexpr QLatin1StringView islandFreeX{"IslandFreeX"};
+inline constexpr QLatin1StringView islandFreeY{"IslandFreeY"};
+inline constexpr QLatin1StringView hotKeyBindings{"HotKeyBindings"};
+inline constexpr QLatin1StringView librarySort{"LibrarySort"};
+// Defined for completeness: the setting itself lives in the autostart entry.
+inline constexpr QLatin1StringView launchAtLogin{"LaunchAtLogin"};
+inline constexpr QLatin1StringView disableCaptureShield{"DebugDisableCaptureShield"};
+inline constexpr QLatin1StringView renderProbe{"DebugRenderProbe"};
+inline constexpr QLatin1StringView offsetLog{"DebugOffsetLog"};
+inline constexpr QLatin1StringView accountEmail{"AccountEmail"};
+} // namespace PreferenceKeys

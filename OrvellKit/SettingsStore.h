@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <memory>
+
+class QSettings;
+
+// The per-user key–value store: stored values over registered defaults, with
+// typed getters that read a value of another type the lenient way, and a
+// change signal for every write.
+class SettingsStore : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~SettingsStore() override;
+
+    // The user's store: an INI file named after the app id in the XDG config folder.
+    static std::unique_ptr<SettingsStore> openUserStore();
+    static std::unique_ptr<SettingsStore> openFile(const QString &path);
+    static std::unique_ptr<SettingsStore> inMemory();
+
+    // The stored value, else the registered default, else an invalid QVariant.
+    QVariant value(const QString &key) const;
+    bool hasStoredValue(const QString &key) const;
+
+    // 0 when absent; numbers written as text (as an INI file holds them) are read as numbers.
+    double doubleValue(const QString &key) const;
+    qint64 integerValue(const QString &key) const;
+    // true for true, a non-zero number, or the text "true"/"yes"; false otherwise.
+    bool boolValue(const QString &key) const;
+    // The empty string when absent.
+    QString stringValue(const QString &key) const;
+    // Empty when absent or not data.
+    QByteArray dataValue(const QString &key) const;
+
+    void setValue(const QString &key, const QVariant &value);
+    void remove(const QString &key);
+    void registerDefaults(const QVariantMap &defaults);
+
+    // Writes pending changes to disk (the store also does so on its own).
+    void sync();
+    // Where the values live; empty for an in-memory store.
+    QString fileName() const;
+
+signals:
+    void valueChanged(const QString &key);
+
+private:
+    SettingsStore();
+
+    std::unique_ptr<QSettings> m_settings; // null for an in-memory store
+    QVariantMap m_memory;
+    QVariantMap m_defaults;
+};
