@@ -20,7 +20,7 @@ test: build
 bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
-	@for b in build-release/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+	@for b in build-release/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.3 --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
 
 sanitize:
 	@$(MAKE) --no-print-directory test PRESET=sanitize BUILD_DIR=build-sanitize

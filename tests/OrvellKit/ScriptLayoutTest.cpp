@@ -1,6 +1,8 @@
 #include "ScriptLayout.h"
 #include "Typography.h"
 
+#include <QTextLayout>
+
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -154,4 +156,72 @@ TEST(ReadingLine, followTargetPutsTheWordsLineOnTheReadingLine)
     EXPECT_DOUBLE_EQ(last, layout.lines().back().midY + 0.38 * viewport - 20);
     EXPECT_DOUBLE_EQ(layout.midY(3, layout.height() * 2), layout.midY(3) * 2);
     EXPECT_EQ(layout.midY(-4), layout.midY(0));
+}
+
+TEST(ScriptLayout, blankLinesKeepTheirPlaceAndATrailingBreakAddsNoLine)
+{
+    const QString text = QStringLiteral("One\n\nTwo\r\nThree\n");
+    const ScriptLayout layout = layOut(text);
+    ASSERT_EQ(layout.lines().size(), 4u);
+    EXPECT_EQ(lineTexts(layout), (QStringList{"One", "", "Two", "Three"}));
+    const auto &blank = layout.lines()[1];
+    EXPECT_EQ(blank.minX, blank.maxX);
+    EXPECT_DOUBLE_EQ(blank.top, 40);
+    EXPECT_EQ(layout.lines().back().endCharacter, text.size());
+    EXPECT_DOUBLE_EQ(layout.height(), 160);
+    // Every character belongs to a line, breaks included.
+    EXPECT_EQ(layout.characterLine()[3], 0);
+    EXPECT_EQ(layout.characterLine()[4], 1);
+    EXPECT_EQ(layout.characterLine()[9], 2);
+}
+
+TEST(ScriptLayout, caretsMatchQtsOwnCursorPositions)
+{
+    const QString text = QStringLiteral("Fly to Vienna, AVA! Office: 1,250 km \u2014 \u201Cquoted\u201D text.");
+    const ScriptLayout layout = layOut(text, 300);
+    QTextLayout reference(text, Typography::scriptFont(24), Typography::layoutDevice());
+    QTextOption option(Qt::AlignHCenter);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    reference.setTextOption(option);
+    reference.beginLayout();
+    for (QTextLine l = reference.createLine(); l.isValid(); l = reference.createLine())
+        l.setLineWidth(300);
+    reference.endLayout();
+    ASSERT_EQ(reference.lineCount(), static_cast<int>(layout.lines().size()));
+    for (int i = 0; i < reference.lineCount(); ++i) {
+        const QTextLine line = reference.lineAt(i);
+        int end = line.textStart() + line.textLength();
+        while (end > line.textStart() && text.at(end - 1).isSpace())
+            --end;
+        for (int c = line.textStart(); c < end; ++c)
+            EXPECT_NEAR(layout.caretX()[c], line.cursorToX(c), 1e-6) << "character " << c;
+    }
+}
+
+TEST(ScriptLayout, longScriptsLaidOutInParallelMatchEachParagraphAlone)
+{
+    QString text;
+    for (int p = 0; p < 60; ++p)
+        text += paragraph.left(40 + 2 * p) + QLatin1Char('\n');
+    while (text.size() < 25000)
+        text += text;
+    const ScriptLayout whole = layOut(text);
+
+    int start = 0;
+    size_t lineIndex = 0;
+    for (int p = 0; p < 60; ++p) {
+        const int end = text.indexOf(QLatin1Char('\n'), start);
+        const QString alone = text.mid(start, end - start);
+        const ScriptLayout single = layOut(alone);
+        for (size_t i = 0; i < single.lines().size(); ++i, ++lineIndex) {
+            const auto &a = single.lines()[i];
+            const auto &b = whole.lines()[lineIndex];
+            ASSERT_EQ(a.firstCharacter + start, b.firstCharacter);
+            EXPECT_DOUBLE_EQ(a.minX, b.minX);
+            EXPECT_DOUBLE_EQ(a.top + whole.lines()[lineIndex - i].top, b.top);
+        }
+        for (int c = 0; c < alone.size(); ++c)
+            ASSERT_EQ(single.caretX()[c], whole.caretX()[start + c]) << "paragraph " << p;
+        start = end + 1;
+    }
 }
