@@ -1,20 +1,17 @@
 #include "Countdown.h"
 
-Countdown::Event Countdown::start()
-{
+Countdown::Event Countdown::start() {
     remaining = from;
     elapsedInStep = 0;
     return Event::tick(from);
 }
 
-void Countdown::cancel()
-{
+void Countdown::cancel() {
     remaining.reset();
     elapsedInStep = 0;
 }
 
-Countdown::Event Countdown::advance(double dt)
-{
+Countdown::Event Countdown::advance(double dt) {
     if (!remaining || !(dt > 0))
         return Event::none();
     double e = elapsedInStep + dt;

@@ -4,13 +4,11 @@
 
 // A 3-2-1 counter driven by frame steps, for a front end that wants a
 // countdown before playback.
-struct Countdown
-{
+struct Countdown {
     static constexpr int from = 3;
     static constexpr double stepDuration = 0.8;
 
-    struct Event
-    {
+    struct Event {
         enum class Kind { none, tick, finished };
         Kind kind = Kind::none;
         int number = 0; // the number to show, for a tick

@@ -4,8 +4,7 @@
 
 namespace DurationFormat {
 
-qint64 roundedSeconds(double seconds)
-{
+qint64 roundedSeconds(double seconds) {
     const double r = std::round(seconds);
     // 9.2e18 is just below 2^63; anything beyond is a corrupted value, not a duration.
     if (!std::isfinite(r) || std::fabs(r) > 9.2e18)
@@ -13,20 +12,17 @@ qint64 roundedSeconds(double seconds)
     return static_cast<qint64>(r);
 }
 
-static QString signPrefix(qint64 s)
-{
+static QString signPrefix(qint64 s) {
     return s < 0 ? QStringLiteral("-") : QString();
 }
 
-QString minutesSeconds(double seconds)
-{
+QString minutesSeconds(double seconds) {
     const qint64 s = roundedSeconds(seconds);
     const qint64 a = s < 0 ? -s : s;
     return signPrefix(s) + QStringLiteral("%1:%2").arg(a / 60).arg(a % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString hoursMinutesSeconds(double seconds)
-{
+QString hoursMinutesSeconds(double seconds) {
     const qint64 s = roundedSeconds(seconds);
     const qint64 a = s < 0 ? -s : s;
     if (a < 3600)

@@ -6,8 +6,7 @@
 #include <cmath>
 
 QPointF IslandLayout::placementOrigin(double w, double h, const IslandPlacement &placement,
-                                      const NotchGeometry &geometry)
-{
+                                      const NotchGeometry &geometry) {
     const QRectF s = geometry.screenFrame;
     const double margin = Metrics::filletSize;
     switch (placement.kind) {
@@ -33,8 +32,7 @@ QPointF IslandLayout::placementOrigin(double w, double h, const IslandPlacement 
     return {x, y};
 }
 
-IslandLayout IslandLayout::make(const Config &config, const NotchGeometry &geometry)
-{
+IslandLayout IslandLayout::make(const Config &config, const NotchGeometry &geometry) {
     const double cw = geometry.cutoutRect.width();
     const double ch = geometry.cutoutRect.height();
     // std::max keeps the lower bound even when a stored number is NaN.
@@ -50,8 +48,8 @@ IslandLayout IslandLayout::make(const Config &config, const NotchGeometry &geome
 
     IslandLayout l;
     // Whole points, so the window never lands between pixels.
-    l.windowFrame = QRectF(QPointF(std::round(bodyLeft - bodyInset), std::round(bodyTop)),
-                           windowSize);
+    l.windowFrame =
+        QRectF(QPointF(std::round(bodyLeft - bodyInset), std::round(bodyTop)), windowSize);
     l.bodyWidth = w;
     l.bodyHeight = h;
     l.contentTopInset = c;
@@ -63,8 +61,7 @@ IslandLayout IslandLayout::make(const Config &config, const NotchGeometry &geome
     return l;
 }
 
-QRectF IslandLayout::controlRect(int index) const
-{
+QRectF IslandLayout::controlRect(int index) const {
     const double size = Metrics::islandControlSize;
     const double y = bodyOrigin.y() + std::max(0.0, (contentTopInset - size) / 2);
     const double x = bodyOrigin.x() + bodyWidth - Metrics::scriptHorizontalPadding - size -
@@ -72,8 +69,7 @@ QRectF IslandLayout::controlRect(int index) const
     return QRectF(x, y, size, size);
 }
 
-QPainterPath IslandLayout::hitTestPath(bool includeBody) const
-{
+QPainterPath IslandLayout::hitTestPath(bool includeBody) const {
     QPainterPath path;
     if (includeBody) {
         double top = 0;

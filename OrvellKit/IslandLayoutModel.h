@@ -9,8 +9,7 @@
 #include <optional>
 
 // The island's current layout, as the views read it. One per application.
-class IslandLayoutModel : public QObject
-{
+class IslandLayoutModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isDragging READ isDragging NOTIFY isDraggingChanged)
 

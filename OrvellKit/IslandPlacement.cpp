@@ -1,7 +1,6 @@
 #include "IslandPlacement.h"
 
-QString IslandPlacement::name() const
-{
+QString IslandPlacement::name() const {
     switch (kind) {
     case Kind::topLeading:
         return QStringLiteral("topLeading");
@@ -15,8 +14,7 @@ QString IslandPlacement::name() const
     return QStringLiteral("topCenter");
 }
 
-IslandPlacement IslandPlacement::preset(const QString &name)
-{
+IslandPlacement IslandPlacement::preset(const QString &name) {
     if (name == QLatin1StringView("topLeading"))
         return topLeading();
     if (name == QLatin1StringView("topTrailing"))

@@ -3,8 +3,7 @@
 #include <QString>
 
 // Where the island's body sits on its display. Only topCenter covers the camera.
-struct IslandPlacement
-{
+struct IslandPlacement {
     enum class Kind { topLeading, topCenter, topTrailing, free };
 
     Kind kind = Kind::topCenter;
@@ -23,8 +22,7 @@ struct IslandPlacement
     // The preset of that name; anything else (including "free") gives topCenter.
     static IslandPlacement preset(const QString &name);
 
-    bool operator==(const IslandPlacement &o) const
-    {
+    bool operator==(const IslandPlacement &o) const {
         return kind == o.kind && (kind != Kind::free || (x == o.x && y == o.y));
     }
 };

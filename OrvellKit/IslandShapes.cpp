@@ -5,8 +5,7 @@
 #include <algorithm>
 
 IslandSilhouette IslandSilhouette::forLayout(const IslandLayout &layout, bool isLive,
-                                             bool isDragging)
-{
+                                             bool isDragging) {
     const bool flush = layout.isFlush();
     IslandSilhouette s;
     s.centerX = layout.bodyOrigin.x() + layout.bodyWidth / 2;
@@ -19,8 +18,7 @@ IslandSilhouette IslandSilhouette::forLayout(const IslandLayout &layout, bool is
     return s;
 }
 
-QPainterPath IslandSilhouette::path() const
-{
+QPainterPath IslandSilhouette::path() const {
     const double w = bodySize.width();
     const double h = bodySize.height();
     const double l = centerX - w / 2;
@@ -49,8 +47,7 @@ QPainterPath IslandSilhouette::path() const
     return p;
 }
 
-QPainterPath IslandBodyShape::path(const QRectF &rect) const
-{
+QPainterPath IslandBodyShape::path(const QRectF &rect) const {
     const double limit = std::min(rect.width(), rect.height()) / 2;
     const double rt = std::clamp(topRadius, 0.0, limit);
     const double rb = std::clamp(bottomRadius, 0.0, limit);

@@ -8,8 +8,7 @@
 
 // The island's drawn outline: the body with concave fillets where it meets
 // the top edge of the display.
-struct IslandSilhouette
-{
+struct IslandSilhouette {
     double centerX = 0;
     double top = 0;
     QSizeF bodySize;
@@ -27,8 +26,7 @@ struct IslandSilhouette
 };
 
 // The body's own outline, with separate top and bottom corner radii.
-struct IslandBodyShape
-{
+struct IslandBodyShape {
     double bottomRadius = 0;
     double topRadius = 0;
 

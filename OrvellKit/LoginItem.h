@@ -4,8 +4,7 @@
 
 // Starting the app when the user logs in. The desktop-specific
 // implementation lives in the platform layer.
-class LoginItem
-{
+class LoginItem {
 public:
     virtual ~LoginItem() = default;
     virtual bool isEnabled() const = 0;

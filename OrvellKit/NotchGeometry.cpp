@@ -1,7 +1,6 @@
 #include "NotchGeometry.h"
 
-NotchGeometry NotchGeometry::measure(const ScreenFacts &screen, double pillWidth)
-{
+NotchGeometry NotchGeometry::measure(const ScreenFacts &screen, double pillWidth) {
     const QRectF frame = screen.frame;
     const double panel = screen.visibleFrame.top() - frame.top();
     const double thickness = screen.statusBarThickness;
@@ -15,8 +14,8 @@ NotchGeometry NotchGeometry::measure(const ScreenFacts &screen, double pillWidth
     g.menuBarHeight = menuBarHeight;
     if (left.isEmpty() || right.isEmpty()) {
         g.kind = Kind::synthesizedPill;
-        g.cutoutRect = QRectF(frame.center().x() - pillWidth / 2, frame.top(), pillWidth,
-                              menuBarHeight);
+        g.cutoutRect =
+            QRectF(frame.center().x() - pillWidth / 2, frame.top(), pillWidth, menuBarHeight);
     } else {
         const double inset = screen.safeAreaTopInset;
         g.kind = Kind::hardwareNotch;

@@ -6,8 +6,7 @@
 
 // Where the camera housing is on a display, or where an assumed pill stands
 // in for it on a display without one.
-struct NotchGeometry
-{
+struct NotchGeometry {
     enum class Kind { hardwareNotch, synthesizedPill };
 
     Kind kind = Kind::synthesizedPill;

@@ -2,8 +2,7 @@
 
 namespace PauseStyles {
 
-QString rawValue(PauseStyle style)
-{
+QString rawValue(PauseStyle style) {
     switch (style) {
     case PauseStyle::subtle:
         return QStringLiteral("subtle");
@@ -15,8 +14,7 @@ QString rawValue(PauseStyle style)
     return QStringLiteral("natural");
 }
 
-PauseStyle fromRawValue(const QString &name)
-{
+PauseStyle fromRawValue(const QString &name) {
     if (name == QLatin1StringView("subtle"))
         return PauseStyle::subtle;
     if (name == QLatin1StringView("generous"))

@@ -14,8 +14,7 @@ Q_LOGGING_CATEGORY(lcPreferences, "org.orvell.Orvell.Preferences")
 namespace K = PreferenceKeys;
 
 namespace {
-double clampTo(double value, double lo, double hi)
-{
+double clampTo(double value, double lo, double hi) {
     if (!(value > lo))
         return lo;
     return value < hi ? value : hi;
@@ -26,8 +25,7 @@ Preferences::Preferences(SettingsStore &store, LoginItem &loginItem, QObject *pa
     : QObject(parent)
     , m_store(store)
     , m_loginItem(loginItem)
-    , m_reading(store)
-{
+    , m_reading(store) {
     m_store.registerDefaults({{K::notchCoverHeight, Metrics::notchCoverHeight},
                               {K::islandWidth, Metrics::panelWidth},
                               {K::targetDisplay, QStringLiteral("builtIn")},
@@ -39,8 +37,7 @@ Preferences::Preferences(SettingsStore &store, LoginItem &loginItem, QObject *pa
     connect(&m_store, &SettingsStore::valueChanged, this, &Preferences::storeChanged);
 }
 
-void Preferences::storeChanged(const QString &key)
-{
+void Preferences::storeChanged(const QString &key) {
     using Signal = void (Preferences::*)();
     static const std::pair<QLatin1StringView, Signal> table[] = {
         {K::notchCoverHeight, &Preferences::notchCoverHeightChanged},
@@ -61,35 +58,42 @@ void Preferences::storeChanged(const QString &key)
     }
 }
 
-double Preferences::notchCoverHeight() const { return m_store.doubleValue(K::notchCoverHeight); }
-void Preferences::setNotchCoverHeight(double value)
-{
+double Preferences::notchCoverHeight() const {
+    return m_store.doubleValue(K::notchCoverHeight);
+}
+void Preferences::setNotchCoverHeight(double value) {
     m_store.setValue(K::notchCoverHeight, clampTo(value, notchCoverHeightMin, notchCoverHeightMax));
 }
 
-double Preferences::islandWidth() const { return m_store.doubleValue(K::islandWidth); }
-void Preferences::setIslandWidth(double value)
-{
+double Preferences::islandWidth() const {
+    return m_store.doubleValue(K::islandWidth);
+}
+void Preferences::setIslandWidth(double value) {
     m_store.setValue(K::islandWidth, clampTo(value, islandWidthMin, islandWidthMax));
 }
 
-QString Preferences::targetDisplay() const
-{
+QString Preferences::targetDisplay() const {
     return m_store.stringValue(K::targetDisplay);
 }
-void Preferences::setTargetDisplay(const QString &value)
-{
+void Preferences::setTargetDisplay(const QString &value) {
     m_store.setValue(K::targetDisplay, value);
 }
 
-bool Preferences::aboveFullScreen() const { return m_store.boolValue(K::aboveFullScreen); }
-void Preferences::setAboveFullScreen(bool value) { m_store.setValue(K::aboveFullScreen, value); }
+bool Preferences::aboveFullScreen() const {
+    return m_store.boolValue(K::aboveFullScreen);
+}
+void Preferences::setAboveFullScreen(bool value) {
+    m_store.setValue(K::aboveFullScreen, value);
+}
 
-bool Preferences::showDockIcon() const { return m_store.boolValue(K::showDockIcon); }
-void Preferences::setShowDockIcon(bool value) { m_store.setValue(K::showDockIcon, value); }
+bool Preferences::showDockIcon() const {
+    return m_store.boolValue(K::showDockIcon);
+}
+void Preferences::setShowDockIcon(bool value) {
+    m_store.setValue(K::showDockIcon, value);
+}
 
-IslandPlacement Preferences::islandPlacement() const
-{
+IslandPlacement Preferences::islandPlacement() const {
     const QString name = m_store.hasStoredValue(K::islandPlacement)
                              ? m_store.stringValue(K::islandPlacement)
                              : QStringLiteral("topCenter");
@@ -102,8 +106,7 @@ IslandPlacement Preferences::islandPlacement() const
     return IslandPlacement::preset(name);
 }
 
-void Preferences::setIslandPlacement(const IslandPlacement &placement)
-{
+void Preferences::setIslandPlacement(const IslandPlacement &placement) {
     if (placement.kind == IslandPlacement::Kind::free) {
         const auto stored = [](double v) { return std::isfinite(v) ? QVariant(v) : QVariant(0); };
         m_store.setValue(K::islandFreeX, stored(placement.x));
@@ -112,38 +115,37 @@ void Preferences::setIslandPlacement(const IslandPlacement &placement)
     m_store.setValue(K::islandPlacement, placement.name());
 }
 
-void Preferences::selectPlacement(const QString &name)
-{
+void Preferences::selectPlacement(const QString &name) {
     if (name == QLatin1StringView("free"))
         return;
     setIslandPlacement(IslandPlacement::preset(name));
 }
 
-void Preferences::placeIsland(double x, double y, double centeredX)
-{
+void Preferences::placeIsland(double x, double y, double centeredX) {
     if (std::fabs(x - centeredX) < snapDistance && y < snapDistance)
         setIslandPlacement(IslandPlacement::topCenter());
     else
         setIslandPlacement(IslandPlacement::free(x, y));
 }
 
-void Preferences::resetAppearance()
-{
+void Preferences::resetAppearance() {
     m_reading.resetTypography();
     setNotchCoverHeight(Metrics::notchCoverHeight);
     setIslandWidth(Metrics::panelWidth);
 }
 
-QByteArray Preferences::hotKeyBindings() const { return m_store.dataValue(K::hotKeyBindings); }
-void Preferences::setHotKeyBindings(const QByteArray &json)
-{
+QByteArray Preferences::hotKeyBindings() const {
+    return m_store.dataValue(K::hotKeyBindings);
+}
+void Preferences::setHotKeyBindings(const QByteArray &json) {
     m_store.setValue(K::hotKeyBindings, json);
 }
 
-bool Preferences::launchAtLogin() const { return m_loginItem.isEnabled(); }
+bool Preferences::launchAtLogin() const {
+    return m_loginItem.isEnabled();
+}
 
-void Preferences::setLaunchAtLogin(bool enabled)
-{
+void Preferences::setLaunchAtLogin(bool enabled) {
     QString error;
     if (!m_loginItem.setEnabled(enabled, &error)) {
         qCWarning(lcPreferences).noquote()

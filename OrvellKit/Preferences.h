@@ -12,21 +12,19 @@ class SettingsStore;
 
 // The window and shell settings, plus the reading ones as `reading`. Like
 // ReadingPreferences it caches nothing.
-class Preferences : public QObject
-{
+class Preferences : public QObject {
     Q_OBJECT
     Q_PROPERTY(double notchCoverHeight READ notchCoverHeight WRITE setNotchCoverHeight NOTIFY
                    notchCoverHeightChanged)
     Q_PROPERTY(double islandWidth READ islandWidth WRITE setIslandWidth NOTIFY islandWidthChanged)
-    Q_PROPERTY(QString targetDisplay READ targetDisplay WRITE setTargetDisplay NOTIFY
-                   targetDisplayChanged)
+    Q_PROPERTY(
+        QString targetDisplay READ targetDisplay WRITE setTargetDisplay NOTIFY targetDisplayChanged)
     Q_PROPERTY(bool aboveFullScreen READ aboveFullScreen WRITE setAboveFullScreen NOTIFY
                    aboveFullScreenChanged)
-    Q_PROPERTY(bool showDockIcon READ showDockIcon WRITE setShowDockIcon NOTIFY
-                   showDockIconChanged)
+    Q_PROPERTY(bool showDockIcon READ showDockIcon WRITE setShowDockIcon NOTIFY showDockIconChanged)
     Q_PROPERTY(QString islandPlacementName READ islandPlacementName NOTIFY islandPlacementChanged)
-    Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY
-                   launchAtLoginChanged)
+    Q_PROPERTY(
+        bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
 
 public:
     static constexpr double notchCoverHeightMin = 32, notchCoverHeightMax = 120;

@@ -8,8 +8,7 @@
 // A compact snapshot of playback that an observer outside the process can
 // render and keep ticking on its own. Dates are seconds since the reference
 // date 2001-01-01 00:00:00 UTC, the form the snapshot's JSON carries.
-struct PrompterActivityState
-{
+struct PrompterActivityState {
     static constexpr double progressThreshold = 0.01;
     static constexpr double elapsedThreshold = 1.0;
 

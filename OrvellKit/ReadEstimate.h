@@ -4,14 +4,12 @@
 #include <QStringView>
 
 // How long a script takes at a speed, and the speaking rate that implies.
-struct ReadEstimate
-{
+struct ReadEstimate {
     int wordCount = 0;
     double distance = 0;        // points
     double pointsPerSecond = 0; // the speed
 
-    static ReadEstimate forDuration(int wordCount, double seconds)
-    {
+    static ReadEstimate forDuration(int wordCount, double seconds) {
         return {wordCount, seconds, 1};
     }
 

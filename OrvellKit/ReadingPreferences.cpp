@@ -12,8 +12,7 @@ namespace K = PreferenceKeys;
 
 namespace {
 // Comparisons rather than std::clamp, so that NaN lands on the lower bound.
-double clampTo(double value, double lo, double hi)
-{
+double clampTo(double value, double lo, double hi) {
     if (!(value > lo))
         return lo;
     return value < hi ? value : hi;
@@ -22,8 +21,7 @@ double clampTo(double value, double lo, double hi)
 
 ReadingPreferences::ReadingPreferences(SettingsStore &store, QObject *parent)
     : QObject(parent)
-    , m_store(store)
-{
+    , m_store(store) {
     m_store.registerDefaults({{K::speedT, SpeedCurve::defaultT},
                               {K::fontSize, Metrics::scriptFontSize},
                               {K::lineHeightMultiple, Metrics::scriptLineHeightMultiple},
@@ -34,8 +32,7 @@ ReadingPreferences::ReadingPreferences(SettingsStore &store, QObject *parent)
     connect(&m_store, &SettingsStore::valueChanged, this, &ReadingPreferences::storeChanged);
 }
 
-void ReadingPreferences::storeChanged(const QString &key)
-{
+void ReadingPreferences::storeChanged(const QString &key) {
     using Signal = void (ReadingPreferences::*)();
     static const std::pair<QLatin1StringView, Signal> table[] = {
         {K::speedT, &ReadingPreferences::speedTChanged},
@@ -58,105 +55,88 @@ void ReadingPreferences::storeChanged(const QString &key)
     }
 }
 
-double ReadingPreferences::speedT() const { return m_store.doubleValue(K::speedT); }
-void ReadingPreferences::setSpeedT(double value)
-{
+double ReadingPreferences::speedT() const {
+    return m_store.doubleValue(K::speedT);
+}
+void ReadingPreferences::setSpeedT(double value) {
     m_store.setValue(K::speedT, SpeedCurve::clamp(value));
 }
 
-double ReadingPreferences::fontSize() const { return m_store.doubleValue(K::fontSize); }
-void ReadingPreferences::setFontSize(double value)
-{
+double ReadingPreferences::fontSize() const {
+    return m_store.doubleValue(K::fontSize);
+}
+void ReadingPreferences::setFontSize(double value) {
     m_store.setValue(K::fontSize, clampTo(value, fontSizeMin, fontSizeMax));
 }
 
-double ReadingPreferences::lineHeightMultiple() const
-{
+double ReadingPreferences::lineHeightMultiple() const {
     return m_store.doubleValue(K::lineHeightMultiple);
 }
-void ReadingPreferences::setLineHeightMultiple(double value)
-{
+void ReadingPreferences::setLineHeightMultiple(double value) {
     m_store.setValue(K::lineHeightMultiple, clampTo(value, lineHeightMin, lineHeightMax));
 }
 
-bool ReadingPreferences::voiceFollowEnabled() const
-{
+bool ReadingPreferences::voiceFollowEnabled() const {
     return m_store.boolValue(K::voiceFollowEnabled);
 }
-void ReadingPreferences::setVoiceFollowEnabled(bool value)
-{
+void ReadingPreferences::setVoiceFollowEnabled(bool value) {
     m_store.setValue(K::voiceFollowEnabled, value);
     if (value && m_store.boolValue(K::paceGuideEnabled))
         setPaceGuideEnabled(false);
 }
 
-bool ReadingPreferences::paceGuideEnabled() const
-{
+bool ReadingPreferences::paceGuideEnabled() const {
     return m_store.boolValue(K::paceGuideEnabled);
 }
-void ReadingPreferences::setPaceGuideEnabled(bool value)
-{
+void ReadingPreferences::setPaceGuideEnabled(bool value) {
     m_store.setValue(K::paceGuideEnabled, value);
     if (value && m_store.boolValue(K::voiceFollowEnabled))
         setVoiceFollowEnabled(false);
 }
 
-QString ReadingPreferences::voiceFollowLocale() const
-{
+QString ReadingPreferences::voiceFollowLocale() const {
     return m_store.stringValue(K::voiceFollowLocale);
 }
-void ReadingPreferences::setVoiceFollowLocale(const QString &value)
-{
+void ReadingPreferences::setVoiceFollowLocale(const QString &value) {
     m_store.setValue(K::voiceFollowLocale, value);
 }
 
-qint64 ReadingPreferences::voiceFollowLookahead() const
-{
+qint64 ReadingPreferences::voiceFollowLookahead() const {
     return m_store.integerValue(K::voiceFollowLookahead);
 }
-void ReadingPreferences::setVoiceFollowLookahead(qint64 value)
-{
+void ReadingPreferences::setVoiceFollowLookahead(qint64 value) {
     m_store.setValue(K::voiceFollowLookahead, std::clamp(value, lookaheadMin, lookaheadMax));
 }
 
-PauseStyle ReadingPreferences::pacePauseStyle() const
-{
+PauseStyle ReadingPreferences::pacePauseStyle() const {
     return PauseStyles::fromRawValue(m_store.stringValue(K::pacePauseStyle));
 }
-void ReadingPreferences::setPacePauseStyle(PauseStyle value)
-{
+void ReadingPreferences::setPacePauseStyle(PauseStyle value) {
     m_store.setValue(K::pacePauseStyle, PauseStyles::rawValue(value));
 }
 
-QString ReadingPreferences::paceRhythmVoice() const
-{
+QString ReadingPreferences::paceRhythmVoice() const {
     return m_store.stringValue(K::paceRhythmVoice);
 }
-void ReadingPreferences::setPaceRhythmVoice(const QString &value)
-{
+void ReadingPreferences::setPaceRhythmVoice(const QString &value) {
     m_store.setValue(K::paceRhythmVoice, value);
 }
 
-bool ReadingPreferences::countdownEnabled() const
-{
+bool ReadingPreferences::countdownEnabled() const {
     return m_store.boolValue(K::countdownEnabled);
 }
-void ReadingPreferences::setCountdownEnabled(bool value)
-{
+void ReadingPreferences::setCountdownEnabled(bool value) {
     m_store.setValue(K::countdownEnabled, value);
 }
 
-bool ReadingPreferences::keepScreenAwake() const
-{
+bool ReadingPreferences::keepScreenAwake() const {
     return m_store.boolValue(K::keepScreenAwake);
 }
-void ReadingPreferences::setKeepScreenAwake(bool value)
-{
+void ReadingPreferences::setKeepScreenAwake(bool value) {
     m_store.setValue(K::keepScreenAwake, value);
 }
 
-void ReadingPreferences::resetTypography()
-{
+void ReadingPreferences::resetTypography() {
     setFontSize(Metrics::scriptFontSize);
     setLineHeightMultiple(Metrics::scriptLineHeightMultiple);
 }

@@ -11,19 +11,18 @@ class SettingsStore;
 // every getter reads the store and every setter writes it, so two objects on
 // one store always agree. Only setters clamp; a value put in the store by
 // other means is returned as it is.
-class ReadingPreferences : public QObject
-{
+class ReadingPreferences : public QObject {
     Q_OBJECT
     Q_PROPERTY(double speedT READ speedT WRITE setSpeedT NOTIFY speedTChanged)
     Q_PROPERTY(double fontSize READ fontSize WRITE setFontSize NOTIFY fontSizeChanged)
-    Q_PROPERTY(double lineHeightMultiple READ lineHeightMultiple WRITE setLineHeightMultiple
-                   NOTIFY lineHeightMultipleChanged)
+    Q_PROPERTY(double lineHeightMultiple READ lineHeightMultiple WRITE setLineHeightMultiple NOTIFY
+                   lineHeightMultipleChanged)
     Q_PROPERTY(bool voiceFollowEnabled READ voiceFollowEnabled WRITE setVoiceFollowEnabled NOTIFY
                    voiceFollowEnabledChanged)
     Q_PROPERTY(QString voiceFollowLocale READ voiceFollowLocale WRITE setVoiceFollowLocale NOTIFY
                    voiceFollowLocaleChanged)
-    Q_PROPERTY(qint64 voiceFollowLookahead READ voiceFollowLookahead WRITE
-                   setVoiceFollowLookahead NOTIFY voiceFollowLookaheadChanged)
+    Q_PROPERTY(qint64 voiceFollowLookahead READ voiceFollowLookahead WRITE setVoiceFollowLookahead
+                   NOTIFY voiceFollowLookaheadChanged)
     Q_PROPERTY(bool paceGuideEnabled READ paceGuideEnabled WRITE setPaceGuideEnabled NOTIFY
                    paceGuideEnabledChanged)
     Q_PROPERTY(QString paceRhythmVoice READ paceRhythmVoice WRITE setPaceRhythmVoice NOTIFY

@@ -17,8 +17,7 @@
 namespace {
 
 // Characters that end a paragraph: the next character starts a new line.
-int breakLength(const QString &text, int i)
-{
+int breakLength(const QString &text, int i) {
     const char16_t c = text.at(i).unicode();
     if (c == u'\r')
         return i + 1 < text.size() && text.at(i + 1) == u'\n' ? 2 : 1;
@@ -26,8 +25,7 @@ int breakLength(const QString &text, int i)
 }
 
 // A character the font maps straight to one glyph of its own, left to right.
-bool isSimple(QChar c)
-{
+bool isSimple(QChar c) {
     if (c.isSurrogate() || c.unicode() < 0x20)
         return false;
     switch (c.category()) {
@@ -58,8 +56,7 @@ bool isSimple(QChar c)
 // left-to-right glyphs that map one to one onto its characters, the drawn
 // glyph positions are those x values, read in one pass.
 bool readCaretsFromGlyphs(const QTextLine &line, QStringView text, int first, int visibleEnd,
-                          double *caretX)
-{
+                          double *caretX) {
     for (int c = first; c < visibleEnd; ++c) {
         if (!isSimple(text.at(c)))
             return false;
@@ -70,7 +67,8 @@ bool readCaretsFromGlyphs(const QTextLine &line, QStringView text, int first, in
     const QGlyphRun &run = runs.first();
     const QList<quint32> glyphs = run.glyphIndexes();
     if (glyphs.size() != visibleEnd - first ||
-        glyphs != run.rawFont().glyphIndexesForString(text.mid(first, visibleEnd - first).toString()))
+        glyphs !=
+            run.rawFont().glyphIndexesForString(text.mid(first, visibleEnd - first).toString()))
         return false;
     const QList<QPointF> positions = run.positions();
     for (int k = 0; k < visibleEnd - first; ++k)
@@ -80,16 +78,14 @@ bool readCaretsFromGlyphs(const QTextLine &line, QStringView text, int first, in
 
 // One paragraph: its text without the break, the break after it, and its
 // lines once laid out (tops counted from the paragraph's first line).
-struct Paragraph
-{
+struct Paragraph {
     int start = 0;
     int contentEnd = 0;
     int breakEnd = 0;
     std::vector<ScriptLayout::Line> lines;
 };
 
-struct LineMetrics
-{
+struct LineMetrics {
     QFont font;
     double width = 0;
     double natural = 0;
@@ -99,8 +95,7 @@ struct LineMetrics
 // Fills the paragraph's lines and its characters' x in caretX (indexed by
 // the script's offsets). Paragraphs touch disjoint parts of caretX, so
 // several can be laid out at once.
-void layOutParagraph(const QString &text, const LineMetrics &m, Paragraph &p, double *caretX)
-{
+void layOutParagraph(const QString &text, const LineMetrics &m, Paragraph &p, double *caretX) {
     const int length = p.contentEnd - p.start;
     if (length == 0) {
         const double mid = m.width / 2;
@@ -152,8 +147,7 @@ void layOutParagraph(const QString &text, const LineMetrics &m, Paragraph &p, do
     }
 }
 
-std::vector<Paragraph> splitParagraphs(const QString &text)
-{
+std::vector<Paragraph> splitParagraphs(const QString &text) {
     std::vector<Paragraph> paragraphs;
     const int n = static_cast<int>(text.size());
     int start = 0;
@@ -179,8 +173,7 @@ constexpr int parallelThreshold = 20000;
 } // namespace
 
 ScriptLayout::ScriptLayout(Key key, const ScriptWords &words)
-    : m_key(std::move(key))
-{
+    : m_key(std::move(key)) {
     const QString &text = m_key.text;
     const int n = static_cast<int>(text.size());
     m_caretX.assign(n, 0);
@@ -229,22 +222,19 @@ ScriptLayout::ScriptLayout(Key key, const ScriptWords &words)
     }
 }
 
-double ScriptLayout::midY(int word) const
-{
+double ScriptLayout::midY(int word) const {
     if (m_wordLine.empty() || m_lines.empty())
         return 0;
     const int i = std::clamp(word, 0, static_cast<int>(m_wordLine.size()) - 1);
     return m_lines[m_wordLine[i]].midY;
 }
 
-double ScriptLayout::midY(int word, double contentHeight) const
-{
+double ScriptLayout::midY(int word, double contentHeight) const {
     const double y = midY(word);
     return contentHeight > 0 && m_height > 0 ? y * contentHeight / m_height : y;
 }
 
-ScriptLayout::Position ScriptLayout::position(double p) const
-{
+ScriptLayout::Position ScriptLayout::position(double p) const {
     if (m_lines.empty())
         return {0, 0};
     const auto count = static_cast<double>(m_caretX.size());
@@ -258,25 +248,22 @@ ScriptLayout::Position ScriptLayout::position(double p) const
     const size_t next = static_cast<size_t>(i) + 1;
     // The fraction of a line's last character runs to the line's right edge,
     // never towards the next line's first character.
-    const double x1 = next < m_caretX.size() && m_characterLine[next] == line
-                          ? m_caretX[next]
-                          : m_lines[line].maxX;
+    const double x1 = next < m_caretX.size() && m_characterLine[next] == line ? m_caretX[next]
+                                                                              : m_lines[line].maxX;
     return {line, x0 + f * (x1 - x0)};
 }
 
 namespace ReadingLine {
 
 double followTarget(int word, const ScriptLayout &layout, double fontSize,
-                    double lineHeightMultiple, double viewportHeight, double contentHeight)
-{
+                    double lineHeightMultiple, double viewportHeight, double contentHeight) {
     const double y = layout.midY(word, contentHeight);
     const double lineHeight = lineHeightMultiple * fontSize;
     return y + 0.5 * viewportHeight - (0.5 * lineHeight + topAnchoredFade * viewportHeight);
 }
 
 double followTarget(int word, const ScriptLayout &layout, const ReadingPreferences &prefs,
-                    const ScrollEngine &scroll)
-{
+                    const ScrollEngine &scroll) {
     return followTarget(word, layout, prefs.fontSize(), prefs.lineHeightMultiple(),
                         scroll.viewportHeight(), scroll.contentHeight());
 }

@@ -13,11 +13,9 @@ class ScrollEngine;
 // A script laid out in centred lines exactly as the island draws it, so the
 // logic can answer geometric questions (which line a word is on, where a
 // glow front stands) without asking a view. Immutable once built.
-class ScriptLayout
-{
+class ScriptLayout {
 public:
-    struct Key
-    {
+    struct Key {
         QString text;
         double width = 0;
         double fontSize = 0;
@@ -25,19 +23,17 @@ public:
         bool operator==(const Key &) const = default;
     };
 
-    struct Line
-    {
-        double top = 0;    // y grows downwards from the top of the text
+    struct Line {
+        double top = 0; // y grows downwards from the top of the text
         double bottom = 0;
-        double minX = 0;   // the glyphs' extent after centring
+        double minX = 0; // the glyphs' extent after centring
         double maxX = 0;
         double midY = 0;
         int firstCharacter = 0; // half-open UTF-16 range [firstCharacter, endCharacter)
         int endCharacter = 0;
     };
 
-    struct Position
-    {
+    struct Position {
         int line = 0;
         double x = 0;
         bool operator==(const Position &) const = default;

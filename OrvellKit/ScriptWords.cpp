@@ -9,19 +9,16 @@
 
 namespace {
 
-struct BreakIteratorCloser
-{
+struct BreakIteratorCloser {
     void operator()(UBreakIterator *it) const { ubrk_close(it); }
 };
 using BreakIterator = std::unique_ptr<UBreakIterator, BreakIteratorCloser>;
 
-bool isAsciiAlnum(char16_t c)
-{
+bool isAsciiAlnum(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
 }
 
-bool isKeyCategory(QChar::Category c)
-{
+bool isKeyCategory(QChar::Category c) {
     switch (c) {
     case QChar::Letter_Uppercase:
     case QChar::Letter_Lowercase:
@@ -40,14 +37,13 @@ bool isKeyCategory(QChar::Category c)
 }
 
 // Full case folding, so that "Straße" and "STRASSE" meet.
-QString fullCaseFold(const QString &s)
-{
+QString fullCaseFold(const QString &s) {
     QString out(s.size() * 3 + 1, Qt::Uninitialized);
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = u_strFoldCase(reinterpret_cast<UChar *>(out.data()),
-                                    static_cast<int32_t>(out.size()),
-                                    reinterpret_cast<const UChar *>(s.utf16()),
-                                    static_cast<int32_t>(s.size()), U_FOLD_CASE_DEFAULT, &status);
+    const int32_t n =
+        u_strFoldCase(reinterpret_cast<UChar *>(out.data()), static_cast<int32_t>(out.size()),
+                      reinterpret_cast<const UChar *>(s.utf16()), static_cast<int32_t>(s.size()),
+                      U_FOLD_CASE_DEFAULT, &status);
     if (U_FAILURE(status))
         return s.toCaseFolded();
     out.truncate(n);
@@ -56,8 +52,7 @@ QString fullCaseFold(const QString &s)
 
 } // namespace
 
-QString ScriptWords::normalize(QStringView s)
-{
+QString ScriptWords::normalize(QStringView s) {
     // Most script words are plain ASCII: fold them without a normalisation pass.
     bool ascii = true;
     for (QChar c : s) {
@@ -103,8 +98,7 @@ QString ScriptWords::normalize(QStringView s)
 }
 
 ScriptWords::ScriptWords(const QString &source)
-    : text(source)
-{
+    : text(source) {
     if (text.isEmpty())
         return;
     UErrorCode status = U_ZERO_ERROR;
@@ -126,8 +120,7 @@ ScriptWords::ScriptWords(const QString &source)
     }
 }
 
-QStringList ScriptWords::keys(const QString &text)
-{
+QStringList ScriptWords::keys(const QString &text) {
     QStringList keys;
     const ScriptWords w(text);
     keys.reserve(w.count());

@@ -9,10 +9,8 @@
 // The words of a script with their places in the text (UTF-16 code units,
 // as layout, rendering and speech markers count) and keys for matching that
 // ignore case, accents, width and punctuation.
-struct ScriptWords
-{
-    struct Word
-    {
+struct ScriptWords {
+    struct Word {
         int location = 0;
         int length = 0;
         QString key; // never empty

@@ -7,79 +7,67 @@
 
 ScrollEngine::ScrollEngine(double viewportHeight, QObject *parent)
     : QObject(parent)
-    , m_viewportHeight(viewportHeight)
-{
-}
+    , m_viewportHeight(viewportHeight) {}
 
-ScrollEngine::~ScrollEngine()
-{
+ScrollEngine::~ScrollEngine() {
     releaseSource();
 }
 
-void ScrollEngine::setOffset(double value)
-{
+void ScrollEngine::setOffset(double value) {
     if (value == m_offset)
         return;
     m_offset = value;
     emit offsetChanged();
 }
 
-void ScrollEngine::setPlaying(bool value)
-{
+void ScrollEngine::setPlaying(bool value) {
     if (value == m_isPlaying)
         return;
     m_isPlaying = value;
     emit isPlayingChanged();
 }
 
-void ScrollEngine::setLive(bool value)
-{
+void ScrollEngine::setLive(bool value) {
     if (value == m_isLive)
         return;
     m_isLive = value;
     emit isLiveChanged();
 }
 
-void ScrollEngine::setContentHeight(double value)
-{
+void ScrollEngine::setContentHeight(double value) {
     if (value == m_contentHeight)
         return;
     m_contentHeight = value;
     emit contentHeightChanged();
 }
 
-void ScrollEngine::setViewportHeight(double value)
-{
+void ScrollEngine::setViewportHeight(double value) {
     if (value == m_viewportHeight)
         return;
     m_viewportHeight = value;
     emit viewportHeightChanged();
 }
 
-void ScrollEngine::setFollowTarget(std::optional<double> value)
-{
+void ScrollEngine::setFollowTarget(std::optional<double> value) {
     if (value == m_followTarget)
         return;
     m_followTarget = value;
     emit followTargetChanged();
 }
 
-void ScrollEngine::setT(double value)
-{
+void ScrollEngine::setT(double value) {
     m_t = SpeedCurve::clamp(value);
     emit tChanged();
 }
 
-double ScrollEngine::progress() const
-{
+double ScrollEngine::progress() const {
     if (m_contentHeight <= 0)
         return 0;
     const double q = m_offset / maxOffset();
     return q > 0 ? std::min(1.0, q) : 0;
 }
 
-void ScrollEngine::play()
-{
+void ScrollEngine::play() {
     setLive(true);
     if (m_isPlaying)
         return;
@@ -90,8 +78,7 @@ void ScrollEngine::play()
         m_tickSource->start();
 }
 
-void ScrollEngine::pause()
-{
+void ScrollEngine::pause() {
     if (!m_isPlaying)
         return;
     setPlaying(false);
@@ -99,48 +86,41 @@ void ScrollEngine::pause()
         m_tickSource->stop();
 }
 
-void ScrollEngine::toggle()
-{
+void ScrollEngine::toggle() {
     if (m_isPlaying)
         pause();
     else
         play();
 }
 
-void ScrollEngine::goIdle()
-{
+void ScrollEngine::goIdle() {
     pause();
     setLive(false);
 }
 
-void ScrollEngine::restart()
-{
+void ScrollEngine::restart() {
     setOffset(0);
     m_session.setElapsed(0);
     for (const auto &observer : m_restartObservers)
         observer();
 }
 
-void ScrollEngine::nudgeSpeed(double delta)
-{
+void ScrollEngine::nudgeSpeed(double delta) {
     setT(m_t + delta);
 }
 
-void ScrollEngine::scrub(double y)
-{
+void ScrollEngine::scrub(double y) {
     setOffset(std::min(maxOffset(), std::max(0.0, y)));
 }
 
-void ScrollEngine::rescale(double contentHeight)
-{
+void ScrollEngine::rescale(double contentHeight) {
     const double newHeight = contentHeight >= 0 ? contentHeight : 0;
     if (m_contentHeight > 0 && newHeight > 0 && newHeight != m_contentHeight)
         setOffset(m_offset * newHeight / m_contentHeight);
     setContentHeight(newHeight);
 }
 
-void ScrollEngine::attach(std::shared_ptr<TickSource> source)
-{
+void ScrollEngine::attach(std::shared_ptr<TickSource> source) {
     // A frame clock that outlives its host must not keep ticking us next to
     // its replacement, or every frame would count twice.
     if (m_tickSource && m_tickSource != source)
@@ -156,16 +136,14 @@ void ScrollEngine::attach(std::shared_ptr<TickSource> source)
         m_tickSource->start();
 }
 
-void ScrollEngine::detach()
-{
+void ScrollEngine::detach() {
     if (!m_tickSource)
         return;
     releaseSource();
     emit tickSourceChanged();
 }
 
-void ScrollEngine::releaseSource()
-{
+void ScrollEngine::releaseSource() {
     if (!m_tickSource)
         return;
     m_tickSource->stop();
@@ -173,35 +151,29 @@ void ScrollEngine::releaseSource()
     m_tickSource.reset();
 }
 
-void ScrollEngine::suspendTicking()
-{
+void ScrollEngine::suspendTicking() {
     if (m_tickSource)
         m_tickSource->stop();
 }
 
-void ScrollEngine::resumeTickingIfPlaying()
-{
+void ScrollEngine::resumeTickingIfPlaying() {
     if (m_tickSource && m_isPlaying)
         m_tickSource->start();
 }
 
-void ScrollEngine::addRestartObserver(std::function<void()> observer)
-{
+void ScrollEngine::addRestartObserver(std::function<void()> observer) {
     m_restartObservers.push_back(std::move(observer));
 }
 
-void ScrollEngine::addFrameObserver(std::function<void(double)> observer)
-{
+void ScrollEngine::addFrameObserver(std::function<void(double)> observer) {
     m_frameObservers.push_back(std::move(observer));
 }
 
-ReadEstimate ScrollEngine::estimate(int wordCount) const
-{
+ReadEstimate ScrollEngine::estimate(int wordCount) const {
     return {wordCount, maxOffset(), pointsPerSecond()};
 }
 
-void ScrollEngine::tick(double dt)
-{
+void ScrollEngine::tick(double dt) {
     for (const auto &observer : m_frameObservers)
         observer(dt);
     m_session.advance(dt);

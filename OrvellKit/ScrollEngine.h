@@ -14,15 +14,14 @@
 
 // The one object that knows where the script is: offset, play state, speed
 // and elapsed time. A TickSource drives it while it plays.
-class ScrollEngine : public QObject
-{
+class ScrollEngine : public QObject {
     Q_OBJECT
     Q_PROPERTY(double offset READ offset WRITE setOffset NOTIFY offsetChanged)
     Q_PROPERTY(bool isPlaying READ isPlaying WRITE setPlaying NOTIFY isPlayingChanged)
     Q_PROPERTY(bool isLive READ isLive WRITE setLive NOTIFY isLiveChanged)
     Q_PROPERTY(double t READ t WRITE setT NOTIFY tChanged)
-    Q_PROPERTY(double contentHeight READ contentHeight WRITE setContentHeight NOTIFY
-                   contentHeightChanged)
+    Q_PROPERTY(
+        double contentHeight READ contentHeight WRITE setContentHeight NOTIFY contentHeightChanged)
     Q_PROPERTY(double viewportHeight READ viewportHeight WRITE setViewportHeight NOTIFY
                    viewportHeightChanged)
 

@@ -4,8 +4,7 @@
 #include <QString>
 
 // Elapsed reading time of the current session.
-class SessionTimer : public QObject
-{
+class SessionTimer : public QObject {
     Q_OBJECT
     Q_PROPERTY(double elapsed READ elapsed WRITE setElapsed NOTIFY elapsedChanged)
 

@@ -15,14 +15,12 @@ Q_LOGGING_CATEGORY(lcSettings, "org.orvell.Orvell.Settings")
 SettingsStore::SettingsStore() = default;
 SettingsStore::~SettingsStore() = default;
 
-std::unique_ptr<SettingsStore> SettingsStore::openUserStore()
-{
+std::unique_ptr<SettingsStore> SettingsStore::openUserStore() {
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     return openFile(dir + QLatin1Char('/') + AppIdentity::appId + QStringLiteral(".conf"));
 }
 
-std::unique_ptr<SettingsStore> SettingsStore::openFile(const QString &path)
-{
+std::unique_ptr<SettingsStore> SettingsStore::openFile(const QString &path) {
     std::unique_ptr<SettingsStore> store(new SettingsStore);
     store->m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
     // A damaged file must never stop the app: whatever could be read is used
@@ -32,13 +30,11 @@ std::unique_ptr<SettingsStore> SettingsStore::openFile(const QString &path)
     return store;
 }
 
-std::unique_ptr<SettingsStore> SettingsStore::inMemory()
-{
+std::unique_ptr<SettingsStore> SettingsStore::inMemory() {
     return std::unique_ptr<SettingsStore>(new SettingsStore);
 }
 
-QVariant SettingsStore::value(const QString &key) const
-{
+QVariant SettingsStore::value(const QString &key) const {
     if (m_settings) {
         const QVariant v = m_settings->value(key);
         if (v.isValid())
@@ -49,13 +45,11 @@ QVariant SettingsStore::value(const QString &key) const
     return m_defaults.value(key);
 }
 
-bool SettingsStore::hasStoredValue(const QString &key) const
-{
+bool SettingsStore::hasStoredValue(const QString &key) const {
     return m_settings ? m_settings->contains(key) : m_memory.contains(key);
 }
 
-static double toDouble(const QVariant &v)
-{
+static double toDouble(const QVariant &v) {
     if (v.typeId() == QMetaType::QString) {
         const QString s = v.toString().trimmed();
         if (s.compare(QLatin1StringView("true"), Qt::CaseInsensitive) == 0)
@@ -69,13 +63,11 @@ static double toDouble(const QVariant &v)
     return ok ? d : 0;
 }
 
-double SettingsStore::doubleValue(const QString &key) const
-{
+double SettingsStore::doubleValue(const QString &key) const {
     return toDouble(value(key));
 }
 
-qint64 SettingsStore::integerValue(const QString &key) const
-{
+qint64 SettingsStore::integerValue(const QString &key) const {
     const double d = toDouble(value(key));
     if (!std::isfinite(d))
         return 0;
@@ -83,8 +75,7 @@ qint64 SettingsStore::integerValue(const QString &key) const
     return static_cast<qint64>(std::clamp(std::trunc(d), -limit, limit));
 }
 
-bool SettingsStore::boolValue(const QString &key) const
-{
+bool SettingsStore::boolValue(const QString &key) const {
     const QVariant v = value(key);
     if (v.typeId() == QMetaType::QString) {
         const QString s = v.toString().trimmed().toLower();
@@ -101,22 +92,19 @@ bool SettingsStore::boolValue(const QString &key) const
     return ok && d != 0;
 }
 
-QString SettingsStore::stringValue(const QString &key) const
-{
+QString SettingsStore::stringValue(const QString &key) const {
     const QVariant v = value(key);
     if (!v.isValid() || !v.canConvert<QString>())
         return QString();
     return v.toString();
 }
 
-QByteArray SettingsStore::dataValue(const QString &key) const
-{
+QByteArray SettingsStore::dataValue(const QString &key) const {
     const QVariant v = value(key);
     return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : QByteArray();
 }
 
-void SettingsStore::setValue(const QString &key, const QVariant &value)
-{
+void SettingsStore::setValue(const QString &key, const QVariant &value) {
     if (m_settings)
         m_settings->setValue(key, value);
     else
@@ -124,8 +112,7 @@ void SettingsStore::setValue(const QString &key, const QVariant &value)
     emit valueChanged(key);
 }
 
-void SettingsStore::remove(const QString &key)
-{
+void SettingsStore::remove(const QString &key) {
     if (m_settings)
         m_settings->remove(key);
     else
@@ -133,19 +120,16 @@ void SettingsStore::remove(const QString &key)
     emit valueChanged(key);
 }
 
-void SettingsStore::registerDefaults(const QVariantMap &defaults)
-{
+void SettingsStore::registerDefaults(const QVariantMap &defaults) {
     for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
         m_defaults.insert(it.key(), it.value());
 }
 
-void SettingsStore::sync()
-{
+void SettingsStore::sync() {
     if (m_settings)
         m_settings->sync();
 }
 
-QString SettingsStore::fileName() const
-{
+QString SettingsStore::fileName() const {
     return m_settings ? m_settings->fileName() : QString();
 }

@@ -13,8 +13,7 @@ class QSettings;
 // The per-user key–value store: stored values over registered defaults, with
 // typed getters that read a value of another type the lenient way, and a
 // change signal for every write.
-class SettingsStore : public QObject
-{
+class SettingsStore : public QObject {
     Q_OBJECT
 
 public:

@@ -12,8 +12,7 @@ inline constexpr double arrowStep = 0.05;
 inline constexpr double shiftArrowStep = 0.1;
 
 // Written with comparisons rather than std::clamp so that NaN lands on 0.
-constexpr double clamp(double x)
-{
+constexpr double clamp(double x) {
     if (!(x > 0))
         return 0;
     if (x >= 1)
@@ -21,18 +20,15 @@ constexpr double clamp(double x)
     return x;
 }
 
-constexpr double pointsPerSecond(double t)
-{
+constexpr double pointsPerSecond(double t) {
     return t <= 0 ? base : base + span * std::min(1.0, t);
 }
 
-constexpr double sliderValue(double t)
-{
+constexpr double sliderValue(double t) {
     return t <= 0 ? 10 : 10 + 90 * std::min(1.0, t);
 }
 
-constexpr double t(double sliderValue)
-{
+constexpr double t(double sliderValue) {
     return sliderValue <= 10 ? 0 : (std::min(100.0, sliderValue) - 10) / 90;
 }
 } // namespace SpeedCurve
@@ -40,8 +36,7 @@ constexpr double t(double sliderValue)
 namespace TickClamp {
 inline constexpr double maxDelta = 0.1;
 
-constexpr double apply(double dt)
-{
+constexpr double apply(double dt) {
     return std::min(maxDelta, dt);
 }
 } // namespace TickClamp

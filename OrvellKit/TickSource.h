@@ -4,8 +4,7 @@
 
 // A frame clock: between start() and stop() it calls onTick once per frame
 // with the seconds since the previous frame.
-class TickSource
-{
+class TickSource {
 public:
     virtual ~TickSource() = default;
 

@@ -13,10 +13,10 @@ Q_LOGGING_CATEGORY(lcTypography, "org.orvell.Orvell.Typography")
 
 namespace Typography {
 
-static QString scriptFamily()
-{
+static QString scriptFamily() {
     static const QString family = [] {
-        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/Inter-Medium.otf"));
+        const int id =
+            QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/Inter-Medium.otf"));
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
         if (families.isEmpty()) {
             qCWarning(lcTypography) << "the bundled script font could not be loaded";
@@ -27,8 +27,7 @@ static QString scriptFamily()
     return family;
 }
 
-QFont scriptFont(double fontSize)
-{
+QFont scriptFont(double fontSize) {
     QFont font(scriptFamily());
     font.setWeight(QFont::Medium);
     font.setPointSizeF(fontSize > 0 ? fontSize : 1);
@@ -39,8 +38,7 @@ QFont scriptFont(double fontSize)
     return font;
 }
 
-QPaintDevice *layoutDevice()
-{
+QPaintDevice *layoutDevice() {
     static QImage device = [] {
         QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
         const int dotsPerMeter = static_cast<int>(std::lround(72 / 0.0254));
@@ -51,14 +49,12 @@ QPaintDevice *layoutDevice()
     return &device;
 }
 
-double naturalLineHeight(double fontSize)
-{
+double naturalLineHeight(double fontSize) {
     const QFontMetricsF metrics(scriptFont(fontSize), layoutDevice());
     return std::ceil(metrics.ascent() + metrics.descent() + metrics.leading());
 }
 
-double lineSpacing(double fontSize, double lineHeightMultiple)
-{
+double lineSpacing(double fontSize, double lineHeightMultiple) {
     return std::max(0.0, lineHeightMultiple * fontSize - naturalLineHeight(fontSize));
 }
 

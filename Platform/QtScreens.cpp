@@ -4,8 +4,7 @@
 
 namespace QtScreens {
 
-bool isBuiltInOutput(const QString &outputName)
-{
+bool isBuiltInOutput(const QString &outputName) {
     for (const char *prefix : {"eDP", "LVDS", "DSI"}) {
         if (outputName.startsWith(QLatin1StringView(prefix), Qt::CaseInsensitive))
             return true;
@@ -13,8 +12,7 @@ bool isBuiltInOutput(const QString &outputName)
     return false;
 }
 
-ScreenFacts facts(const QScreen *screen)
-{
+ScreenFacts facts(const QScreen *screen) {
     ScreenFacts f;
     f.name = screen->name();
     f.frame = screen->geometry();

@@ -12,8 +12,7 @@
 namespace {
 
 // Desktop entry Exec values quote arguments that contain reserved characters.
-QString execValue(const QString &program)
-{
+QString execValue(const QString &program) {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     bool needsQuotes = false;
     for (QChar c : program)
@@ -40,23 +39,17 @@ XdgAutostartLoginItem::XdgAutostartLoginItem()
     : XdgAutostartLoginItem(
           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
               QStringLiteral("/autostart"),
-          QCoreApplication::applicationFilePath())
-{
-}
+          QCoreApplication::applicationFilePath()) {}
 
 XdgAutostartLoginItem::XdgAutostartLoginItem(QString autostartDir, QString executable)
     : m_dir(std::move(autostartDir))
-    , m_executable(std::move(executable))
-{
-}
+    , m_executable(std::move(executable)) {}
 
-QString XdgAutostartLoginItem::entryPath() const
-{
+QString XdgAutostartLoginItem::entryPath() const {
     return m_dir + QLatin1Char('/') + AppIdentity::appId + QStringLiteral(".desktop");
 }
 
-bool XdgAutostartLoginItem::isEnabled() const
-{
+bool XdgAutostartLoginItem::isEnabled() const {
     QFile file(entryPath());
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
@@ -71,8 +64,7 @@ bool XdgAutostartLoginItem::isEnabled() const
     return true;
 }
 
-bool XdgAutostartLoginItem::setEnabled(bool enabled, QString *error)
-{
+bool XdgAutostartLoginItem::setEnabled(bool enabled, QString *error) {
     const QString path = entryPath();
     if (!enabled) {
         QFile file(path);

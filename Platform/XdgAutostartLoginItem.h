@@ -7,8 +7,7 @@
 // Launch at login through an XDG autostart entry
 // (~/.config/autostart/org.orvell.Orvell.desktop), which every freedesktop
 // session honours.
-class XdgAutostartLoginItem : public LoginItem
-{
+class XdgAutostartLoginItem : public LoginItem {
 public:
     // The user's autostart folder, starting this executable.
     XdgAutostartLoginItem();

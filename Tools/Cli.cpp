@@ -15,16 +15,14 @@ constexpr int exitOk = 0;
 [[maybe_unused]] constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
 
-struct Command
-{
+struct Command {
     const char *name;
     const char *synopsis;
     const char *help;
     std::function<int(const QStringList &, CliStreams)> run;
 };
 
-int wordsCommand(const QStringList &args, CliStreams io)
-{
+int wordsCommand(const QStringList &args, CliStreams io) {
     bool json = false;
     QStringList textArgs;
     for (const QString &a : args) {
@@ -54,8 +52,7 @@ int wordsCommand(const QStringList &args, CliStreams io)
     return exitOk;
 }
 
-const std::vector<Command> &commands()
-{
+const std::vector<Command> &commands() {
     static const std::vector<Command> table = {
         {"words", "words [--json] [TEXT...]",
          "Prints the words of TEXT (or of standard input when no TEXT is given) as the\n"
@@ -69,8 +66,7 @@ const std::vector<Command> &commands()
     return table;
 }
 
-void printUsage(QTextStream &out)
-{
+void printUsage(QTextStream &out) {
     out << "Usage: orvell-cli COMMAND [OPTIONS]\n\n"
            "The command-line companion of Orvell, the script prompter.\n\n"
            "Commands:\n";
@@ -81,8 +77,7 @@ void printUsage(QTextStream &out)
            "Exit codes: 0 done, 1 failed, 2 usage error.\n";
 }
 
-const Command *findCommand(const QString &name)
-{
+const Command *findCommand(const QString &name) {
     for (const Command &c : commands()) {
         if (name == QLatin1StringView(c.name))
             return &c;
@@ -90,15 +85,13 @@ const Command *findCommand(const QString &name)
     return nullptr;
 }
 
-void printCommandHelp(const Command &c, QTextStream &out)
-{
+void printCommandHelp(const Command &c, QTextStream &out) {
     out << "Usage: orvell-cli " << c.synopsis << "\n\n" << c.help;
 }
 
 } // namespace
 
-int runCli(const QStringList &args, CliStreams io)
-{
+int runCli(const QStringList &args, CliStreams io) {
     if (args.isEmpty()) {
         printUsage(io.err);
         return exitUsage;

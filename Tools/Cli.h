@@ -6,8 +6,7 @@ class QTextStream;
 
 // orvell-cli: the command-line companion. Kept apart from main() so tests can
 // run commands with their own streams.
-struct CliStreams
-{
+struct CliStreams {
     QTextStream &in;
     QTextStream &out;
     QTextStream &err;

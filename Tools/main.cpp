@@ -5,8 +5,7 @@
 
 #include <cstdio>
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QTextStream in(stdin);
     QTextStream out(stdout);

@@ -7,11 +7,9 @@
 namespace {
 
 // A deterministic generator, so every run measures the same text.
-struct Lcg
-{
+struct Lcg {
     unsigned state = 12345;
-    unsigned next()
-    {
+    unsigned next() {
         state = state * 1103515245u + 12345u;
         return state >> 8;
     }
@@ -19,9 +17,8 @@ struct Lcg
 
 // Pseudo-words of one to four syllables, a few accented or numeric, so the
 // vocabulary is as large as a real script's.
-QStringList vocabulary(Lcg &rng)
-{
-    static const char *syllables[] = {"ta", "re", "mon", "li", "ka", "ver", "sto", "an",
+QStringList vocabulary(Lcg &rng) {
+    static const char *syllables[] = {"ta",  "re",  "mon", "li", "ka", "ver", "sto", "an",
                                       "qui", "del", "for", "ma", "ne", "pri", "sul", "ho"};
     QStringList words;
     for (int i = 0; i < 3000; ++i) {
@@ -40,8 +37,7 @@ QStringList vocabulary(Lcg &rng)
 
 } // namespace
 
-QString benchScript(int words)
-{
+QString benchScript(int words) {
     Lcg rng;
     const QStringList vocab = vocabulary(rng);
     QString text;

@@ -6,8 +6,7 @@
 
 namespace {
 
-class ManualClock : public TickSource
-{
+class ManualClock : public TickSource {
 public:
     void start() override {}
     void stop() override {}
@@ -15,8 +14,7 @@ public:
 
 // One frame of the engine with two frame observers and a view-like listener,
 // as in the running app.
-void engineTick(benchmark::State &state, bool follow)
-{
+void engineTick(benchmark::State &state, bool follow) {
     ScrollEngine engine(160);
     auto clock = std::make_shared<ManualClock>();
     engine.attach(clock);
@@ -35,8 +33,12 @@ void engineTick(benchmark::State &state, bool follow)
     benchmark::DoNotOptimize(sink);
 }
 
-void BM_EngineTick_Speed(benchmark::State &state) { engineTick(state, false); }
-void BM_EngineTick_Follow(benchmark::State &state) { engineTick(state, true); }
+void BM_EngineTick_Speed(benchmark::State &state) {
+    engineTick(state, false);
+}
+void BM_EngineTick_Follow(benchmark::State &state) {
+    engineTick(state, true);
+}
 
 } // namespace
 

@@ -6,8 +6,7 @@
 
 namespace {
 
-void BM_ScriptWords(benchmark::State &state)
-{
+void BM_ScriptWords(benchmark::State &state) {
     const QString text = benchScript(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         ScriptWords words(text);
@@ -16,8 +15,7 @@ void BM_ScriptWords(benchmark::State &state)
     state.SetLabel(std::to_string(state.range(0)) + " words");
 }
 
-void BM_ScriptLayout(benchmark::State &state)
-{
+void BM_ScriptLayout(benchmark::State &state) {
     const QString text = benchScript(static_cast<int>(state.range(0)));
     const ScriptWords words(text);
     for (auto _ : state) {
@@ -27,8 +25,7 @@ void BM_ScriptLayout(benchmark::State &state)
     state.SetLabel(std::to_string(state.range(0)) + " words");
 }
 
-void BM_PositionOfCharacter(benchmark::State &state)
-{
+void BM_PositionOfCharacter(benchmark::State &state) {
     const QString text = benchScript(10000);
     const ScriptLayout layout({text, 364, 24, 5.0 / 3.0}, ScriptWords(text));
     const double n = text.size();

@@ -6,13 +6,11 @@
 #include <ostream>
 
 // Readable failure messages for Qt strings.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
+inline void PrintTo(const QString &s, std::ostream *os) {
     *os << '"' << s.toStdString() << '"';
 }
 
-inline void PrintTo(const QStringList &list, std::ostream *os)
-{
+inline void PrintTo(const QStringList &list, std::ostream *os) {
     *os << '[';
     for (qsizetype i = 0; i < list.size(); ++i)
         *os << (i ? ", " : "") << '"' << list.at(i).toStdString() << '"';

@@ -4,8 +4,7 @@
 
 // Counts heap allocations made on this thread while a scope is alive, for
 // tests of code that must not allocate per frame.
-class AllocationCounter
-{
+class AllocationCounter {
 public:
     AllocationCounter();
     ~AllocationCounter();

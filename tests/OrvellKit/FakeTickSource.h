@@ -3,22 +3,18 @@
 #include "TickSource.h"
 
 // A frame clock the test drives by hand.
-class FakeTickSource : public TickSource
-{
+class FakeTickSource : public TickSource {
 public:
-    void start() override
-    {
+    void start() override {
         running = true;
         ++starts;
     }
-    void stop() override
-    {
+    void stop() override {
         running = false;
         ++stops;
     }
     // Delivers one frame if started, as a real clock would.
-    void frame(double dt)
-    {
+    void frame(double dt) {
         if (running && onTick)
             onTick(dt);
     }

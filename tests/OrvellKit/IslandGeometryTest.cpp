@@ -14,8 +14,7 @@
 namespace {
 
 // A 1512×982 laptop panel at the desktop's origin with a 24-point top panel.
-ScreenFacts laptop()
-{
+ScreenFacts laptop() {
     ScreenFacts s;
     s.name = QStringLiteral("eDP-1");
     s.frame = QRectF(0, 0, 1512, 982);
@@ -24,8 +23,7 @@ ScreenFacts laptop()
     return s;
 }
 
-ScreenFacts withHousing()
-{
+ScreenFacts withHousing() {
     ScreenFacts s = laptop();
     s.visibleFrame = QRectF(0, 38, 1512, 944);
     s.auxiliaryTopLeftArea = QRectF(0, 0, 660, 38);
@@ -35,15 +33,13 @@ ScreenFacts withHousing()
 }
 
 IslandLayout::Config config(IslandPlacement placement = IslandPlacement::topCenter(),
-                            double width = 400, double cover = 56)
-{
+                            double width = 400, double cover = 56) {
     return {width, cover, 160, placement};
 }
 
 } // namespace
 
-TEST(NotchGeometry, displayWithoutHousingGetsACentredPill)
-{
+TEST(NotchGeometry, displayWithoutHousingGetsACentredPill) {
     ScreenFacts external = laptop();
     external.frame = QRectF(1512, -200, 2560, 1440);
     external.visibleFrame = QRectF(1512, -170, 2560, 1410);
@@ -58,8 +54,7 @@ TEST(NotchGeometry, displayWithoutHousingGetsACentredPill)
     EXPECT_EQ(NotchGeometry::measure(hidden, 180).menuBarHeight, 24);
 }
 
-TEST(NotchGeometry, reportedHousingIsUsedAsTheCutout)
-{
+TEST(NotchGeometry, reportedHousingIsUsedAsTheCutout) {
     const auto g = NotchGeometry::measure(withHousing(), 180);
     EXPECT_EQ(g.kind, NotchGeometry::Kind::hardwareNotch);
     EXPECT_EQ(g.cutoutRect, QRectF(660, 0, 192, 32));
@@ -69,8 +64,7 @@ TEST(NotchGeometry, reportedHousingIsUsedAsTheCutout)
     EXPECT_EQ(NotchGeometry::measure(oneSided, 180).kind, NotchGeometry::Kind::synthesizedPill);
 }
 
-TEST(IslandLayout, topCenterHangsFromTheTopEdgeAroundTheCutout)
-{
+TEST(IslandLayout, topCenterHangsFromTheTopEdgeAroundTheCutout) {
     const auto g = NotchGeometry::measure(laptop(), 180);
     const auto l = IslandLayout::make(config(), g);
     EXPECT_EQ(l.bodyWidth, 400);
@@ -84,8 +78,7 @@ TEST(IslandLayout, topCenterHangsFromTheTopEdgeAroundTheCutout)
     EXPECT_EQ(l.menuBarHeight, 24);
 }
 
-TEST(IslandLayout, absurdSettingsAreBoundedByTheCutout)
-{
+TEST(IslandLayout, absurdSettingsAreBoundedByTheCutout) {
     const auto g = NotchGeometry::measure(laptop(), 180);
     const auto l = IslandLayout::make(config(IslandPlacement::topCenter(), -10, 0), g);
     EXPECT_EQ(l.bodyWidth, 230);
@@ -95,8 +88,7 @@ TEST(IslandLayout, absurdSettingsAreBoundedByTheCutout)
     EXPECT_EQ(n.bodyWidth, 230);
 }
 
-TEST(IslandLayout, placementsAndTheirClamps)
-{
+TEST(IslandLayout, placementsAndTheirClamps) {
     const auto g = NotchGeometry::measure(laptop(), 180);
     auto originOf = [&](IslandPlacement p) { return IslandLayout::make(config(p), g); };
 
@@ -121,8 +113,7 @@ TEST(IslandLayout, placementsAndTheirClamps)
     EXPECT_EQ(onTiny.screenTopInset, 0);
 }
 
-TEST(IslandLayout, windowOriginsAreWholePointsRoundedAwayFromZero)
-{
+TEST(IslandLayout, windowOriginsAreWholePointsRoundedAwayFromZero) {
     ScreenFacts s = laptop();
     s.frame = QRectF(0, 0, 1000, 800);
     const auto g = NotchGeometry::measure(s, 180);
@@ -131,16 +122,15 @@ TEST(IslandLayout, windowOriginsAreWholePointsRoundedAwayFromZero)
     EXPECT_EQ(l.windowFrame.top(), 21);
 }
 
-TEST(IslandLayout, hitTestPathFollowsLiveStateAndPlacement)
-{
+TEST(IslandLayout, hitTestPathFollowsLiveStateAndPlacement) {
     const auto g = NotchGeometry::measure(laptop(), 180);
     const auto centred = IslandLayout::make(config(), g);
     EXPECT_TRUE(centred.hitTestPath(false).isEmpty());
 
     const QPainterPath live = centred.hitTestPath(true);
-    EXPECT_FALSE(live.contains(QPointF(273, 20)));  // the cover strip lets clicks through
-    EXPECT_TRUE(live.contains(QPointF(273, 120)));  // the script area takes them
-    EXPECT_FALSE(live.contains(QPointF(20, 120)));  // the shadow margin does not
+    EXPECT_FALSE(live.contains(QPointF(273, 20))); // the cover strip lets clicks through
+    EXPECT_TRUE(live.contains(QPointF(273, 120))); // the script area takes them
+    EXPECT_FALSE(live.contains(QPointF(20, 120))); // the shadow margin does not
 
     const auto moved = IslandLayout::make(config(IslandPlacement::free(300, 100)), g);
     const QPainterPath idle = moved.hitTestPath(false);
@@ -157,8 +147,7 @@ TEST(IslandLayout, hitTestPathFollowsLiveStateAndPlacement)
     EXPECT_TRUE(path.contains(QPointF(150, 20)));
 }
 
-TEST(IslandSilhouette, liveFlushIslandHasFilletsAndIdleShrinksIntoTheCutout)
-{
+TEST(IslandSilhouette, liveFlushIslandHasFilletsAndIdleShrinksIntoTheCutout) {
     const auto g = NotchGeometry::measure(laptop(), 180);
     const auto l = IslandLayout::make(config(), g);
 
@@ -180,12 +169,11 @@ TEST(IslandSilhouette, liveFlushIslandHasFilletsAndIdleShrinksIntoTheCutout)
 
     IslandSilhouette plain{100, 0, QSizeF(200, 100), 0, 13, 0};
     EXPECT_EQ(plain.path().boundingRect(), QRectF(0, 0, 200, 100));
-    EXPECT_TRUE(plain.path().contains(QPointF(1, 1)));      // square top corner
-    EXPECT_FALSE(plain.path().contains(QPointF(1, 99)));    // rounded bottom corner
+    EXPECT_TRUE(plain.path().contains(QPointF(1, 1)));   // square top corner
+    EXPECT_FALSE(plain.path().contains(QPointF(1, 99))); // rounded bottom corner
 }
 
-TEST(IslandBodyShape, separateTopAndBottomRadii)
-{
+TEST(IslandBodyShape, separateTopAndBottomRadii) {
     const IslandBodyShape shape{13, 0};
     const QPainterPath p = shape.path(QRectF(0, 0, 100, 50));
     EXPECT_EQ(p.boundingRect(), QRectF(0, 0, 100, 50));
@@ -193,8 +181,7 @@ TEST(IslandBodyShape, separateTopAndBottomRadii)
     EXPECT_FALSE(p.contains(QPointF(0.5, 49.5)));
 }
 
-TEST(IslandLayoutModel, assigningAnEqualValueNotifiesNobody)
-{
+TEST(IslandLayoutModel, assigningAnEqualValueNotifiesNobody) {
     IslandLayoutModel model;
     QSignalSpy layout(&model, &IslandLayoutModel::layoutChanged);
     QSignalSpy geometry(&model, &IslandLayoutModel::geometryChanged);
@@ -210,8 +197,7 @@ TEST(IslandLayoutModel, assigningAnEqualValueNotifiesNobody)
     EXPECT_EQ(layout.count(), 1);
 }
 
-TEST(IslandLayoutModel, dragEndsAfterTheSettleDelay)
-{
+TEST(IslandLayoutModel, dragEndsAfterTheSettleDelay) {
     IslandLayoutModel model;
     std::vector<std::pair<double, std::function<void()>>> pending;
     model.setScheduler([&](double s, std::function<void()> a) { pending.emplace_back(s, a); });

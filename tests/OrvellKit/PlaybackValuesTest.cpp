@@ -11,8 +11,7 @@
 #include <cmath>
 #include <limits>
 
-TEST(SpeedCurve, mapsPositionsToSpeedsAndSliderValues)
-{
+TEST(SpeedCurve, mapsPositionsToSpeedsAndSliderValues) {
     EXPECT_EQ(SpeedCurve::pointsPerSecond(-1), 18);
     EXPECT_EQ(SpeedCurve::pointsPerSecond(2), 88);
     EXPECT_DOUBLE_EQ(SpeedCurve::sliderValue(0.45), 50.5);
@@ -24,8 +23,7 @@ TEST(SpeedCurve, mapsPositionsToSpeedsAndSliderValues)
     EXPECT_EQ(TickClamp::apply(1.0 / 60), 1.0 / 60);
 }
 
-TEST(SessionTimer, formatsWholeSecondsWithoutWrappingHours)
-{
+TEST(SessionTimer, formatsWholeSecondsWithoutWrappingHours) {
     SessionTimer timer;
     EXPECT_EQ(timer.formatted(), "0:00");
     timer.setElapsed(59.5);
@@ -37,8 +35,7 @@ TEST(SessionTimer, formatsWholeSecondsWithoutWrappingHours)
     EXPECT_EQ(timer.formatted(), "0:00");
 }
 
-TEST(ReadEstimate, durationsRatesAndFormatting)
-{
+TEST(ReadEstimate, durationsRatesAndFormatting) {
     const ReadEstimate e{300, 6000, 50};
     EXPECT_EQ(e.seconds(), 120);
     EXPECT_EQ(e.formatted(), "2:00");
@@ -57,8 +54,7 @@ TEST(ReadEstimate, durationsRatesAndFormatting)
     EXPECT_EQ(known.formatted(), "1:30");
 }
 
-TEST(ReadEstimate, speedForTargetRate)
-{
+TEST(ReadEstimate, speedForTargetRate) {
     EXPECT_NEAR(ReadEstimate::t(150, 300, 6000), 32.0 / 70, 1e-12);
     EXPECT_EQ(ReadEstimate::t(10, 300, 6000), 0);
     EXPECT_EQ(ReadEstimate::t(150, 0, 6000), 0.45);
@@ -67,8 +63,7 @@ TEST(ReadEstimate, speedForTargetRate)
     EXPECT_EQ(ReadEstimate::t(100000, 3, 6000), 1);
 }
 
-TEST(ReadEstimate, countsRunsOfNonWhitespace)
-{
+TEST(ReadEstimate, countsRunsOfNonWhitespace) {
     EXPECT_EQ(ReadEstimate::wordCountOf(u"two   words\n"), 2);
     EXPECT_EQ(ReadEstimate::wordCountOf(u""), 0);
     EXPECT_EQ(ReadEstimate::wordCountOf(u" \t\n \u00A0\u2003"), 0);
@@ -76,8 +71,7 @@ TEST(ReadEstimate, countsRunsOfNonWhitespace)
     EXPECT_EQ(ReadEstimate::wordCountOf(u"don't-stop, now!"), 2);
 }
 
-TEST(Countdown, stepsThroughThreeTwoOne)
-{
+TEST(Countdown, stepsThroughThreeTwoOne) {
     Countdown c;
     EXPECT_EQ(c.advance(1), Countdown::Event::none()); // idle
     EXPECT_EQ(c.start(), Countdown::Event::tick(3));
@@ -89,8 +83,7 @@ TEST(Countdown, stepsThroughThreeTwoOne)
     EXPECT_FALSE(c.isRunning());
 }
 
-TEST(Countdown, largeStepsSkipOrFinishAndBadStepsChangeNothing)
-{
+TEST(Countdown, largeStepsSkipOrFinishAndBadStepsChangeNothing) {
     Countdown c;
     c.start();
     EXPECT_EQ(c.advance(2.0), Countdown::Event::tick(1));
@@ -112,8 +105,7 @@ TEST(Countdown, largeStepsSkipOrFinishAndBadStepsChangeNothing)
     EXPECT_TRUE(Countdown::shouldCount(120, true));
 }
 
-TEST(PrompterActivityState, deriveSanitisesAndElapsedFollowsTheAnchor)
-{
+TEST(PrompterActivityState, deriveSanitisesAndElapsedFollowsTheAnchor) {
     const auto s = PrompterActivityState::derive(true, -5, 1.7, false, 1000);
     EXPECT_EQ(s.pausedElapsed, 0);
     EXPECT_EQ(s.progress, 1);
@@ -127,8 +119,7 @@ TEST(PrompterActivityState, deriveSanitisesAndElapsedFollowsTheAnchor)
     EXPECT_EQ(paused.progress, 0);
 }
 
-TEST(PrompterActivityState, pausedTextAndMeaningfulDifferences)
-{
+TEST(PrompterActivityState, pausedTextAndMeaningfulDifferences) {
     auto at = [](double elapsed) {
         return PrompterActivityState::derive(false, elapsed, 0, false, 0).pausedElapsedText();
     };
@@ -150,8 +141,7 @@ TEST(PrompterActivityState, pausedTextAndMeaningfulDifferences)
     EXPECT_TRUE(a.differsMeaningfully(b, 120));
 }
 
-TEST(PrompterActivityState, jsonCarriesExactlyTheFiveFields)
-{
+TEST(PrompterActivityState, jsonCarriesExactlyTheFiveFields) {
     const auto s = PrompterActivityState::derive(true, 12.5, 0.25, true, 786000000.5);
     const QByteArray json = s.toJson();
     EXPECT_EQ(json, R"({"elapsedAnchor":785999988,"isPlaying":true,"pausedElapsed":12.5,)"

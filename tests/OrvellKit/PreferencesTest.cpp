@@ -1,6 +1,6 @@
+#include "Preferences.h"
 #include "LoginItem.h"
 #include "PreferenceKeys.h"
-#include "Preferences.h"
 #include "SettingsStore.h"
 
 #include <QFile>
@@ -18,12 +18,10 @@ namespace K = PreferenceKeys;
 
 namespace {
 
-class FakeLoginItem : public LoginItem
-{
+class FakeLoginItem : public LoginItem {
 public:
     bool isEnabled() const override { return enabled; }
-    bool setEnabled(bool value, QString *error) override
-    {
+    bool setEnabled(bool value, QString *error) override {
         if (failure.isEmpty()) {
             enabled = value;
             return true;
@@ -35,8 +33,7 @@ public:
     QString failure;
 };
 
-struct PreferencesFixture : ::testing::Test
-{
+struct PreferencesFixture : ::testing::Test {
     std::unique_ptr<SettingsStore> store = SettingsStore::inMemory();
     FakeLoginItem login;
     Preferences prefs{*store, login};
@@ -44,15 +41,13 @@ struct PreferencesFixture : ::testing::Test
 };
 
 QStringList capturedWarnings;
-void captureMessages(QtMsgType, const QMessageLogContext &, const QString &message)
-{
+void captureMessages(QtMsgType, const QMessageLogContext &, const QString &message) {
     capturedWarnings << message;
 }
 
 } // namespace
 
-TEST_F(PreferencesFixture, emptyStoreReadsTheDefaults)
-{
+TEST_F(PreferencesFixture, emptyStoreReadsTheDefaults) {
     EXPECT_DOUBLE_EQ(reading.speedT(), 0.45);
     EXPECT_EQ(reading.fontSize(), 24);
     EXPECT_DOUBLE_EQ(reading.lineHeightMultiple(), 5.0 / 3.0);
@@ -75,8 +70,7 @@ TEST_F(PreferencesFixture, emptyStoreReadsTheDefaults)
     EXPECT_FALSE(store->hasStoredValue(K::fontSize));
 }
 
-TEST_F(PreferencesFixture, settersClampGettersReturnStoredValuesUnchanged)
-{
+TEST_F(PreferencesFixture, settersClampGettersReturnStoredValuesUnchanged) {
     reading.setFontSize(100);
     EXPECT_EQ(reading.fontSize(), 48);
     reading.setFontSize(3);
@@ -109,8 +103,7 @@ TEST_F(PreferencesFixture, settersClampGettersReturnStoredValuesUnchanged)
     EXPECT_EQ(store->stringValue(K::pacePauseStyle), "generous");
 }
 
-TEST_F(PreferencesFixture, placementEncoding)
-{
+TEST_F(PreferencesFixture, placementEncoding) {
     store->setValue(K::islandPlacement, QStringLiteral("free"));
     store->setValue(K::islandFreeX, 120);
     store->setValue(K::islandFreeY, 40);
@@ -142,8 +135,7 @@ TEST_F(PreferencesFixture, placementEncoding)
     EXPECT_EQ(prefs.islandPlacement(), IslandPlacement::free(505, 9));
 }
 
-TEST_F(PreferencesFixture, resetAppearanceRestoresOnlyTheLook)
-{
+TEST_F(PreferencesFixture, resetAppearanceRestoresOnlyTheLook) {
     reading.setFontSize(30);
     reading.setLineHeightMultiple(2);
     prefs.setNotchCoverHeight(80);
@@ -161,8 +153,7 @@ TEST_F(PreferencesFixture, resetAppearanceRestoresOnlyTheLook)
     EXPECT_EQ(fontSpy.count(), 1);
 }
 
-TEST_F(PreferencesFixture, voiceFollowAndPaceGuideExcludeEachOther)
-{
+TEST_F(PreferencesFixture, voiceFollowAndPaceGuideExcludeEachOther) {
     QSignalSpy voiceSpy(&reading, &ReadingPreferences::voiceFollowEnabledChanged);
     reading.setVoiceFollowEnabled(true);
     reading.setPaceGuideEnabled(true);
@@ -177,8 +168,7 @@ TEST_F(PreferencesFixture, voiceFollowAndPaceGuideExcludeEachOther)
     EXPECT_FALSE(reading.paceGuideEnabled());
 }
 
-TEST_F(PreferencesFixture, writesThroughEitherObjectNotifyReadersOfTheOther)
-{
+TEST_F(PreferencesFixture, writesThroughEitherObjectNotifyReadersOfTheOther) {
     ReadingPreferences second(*store);
     QSignalSpy spy(&second, &ReadingPreferences::speedTChanged);
     QSignalSpy placement(&prefs, &Preferences::islandPlacementChanged);
@@ -189,8 +179,7 @@ TEST_F(PreferencesFixture, writesThroughEitherObjectNotifyReadersOfTheOther)
     EXPECT_GE(placement.count(), 1);
 }
 
-TEST_F(PreferencesFixture, loginItemFailureIsLoggedAndStateStays)
-{
+TEST_F(PreferencesFixture, loginItemFailureIsLoggedAndStateStays) {
     prefs.setLaunchAtLogin(true);
     EXPECT_TRUE(prefs.launchAtLogin());
 
@@ -204,15 +193,13 @@ TEST_F(PreferencesFixture, loginItemFailureIsLoggedAndStateStays)
     EXPECT_EQ(capturedWarnings.first(), "launchAtLogin false failed: Permission denied");
 }
 
-TEST_F(PreferencesFixture, hotKeyBindingsAreStoredRaw)
-{
+TEST_F(PreferencesFixture, hotKeyBindingsAreStoredRaw) {
     const QByteArray json = R"({"playPause":{"keyCode":49,"modifiers":6400}})";
     prefs.setHotKeyBindings(json);
     EXPECT_EQ(prefs.hotKeyBindings(), json);
 }
 
-TEST(SettingsStore, fileStoreSurvivesAReopenAndReadsTextAsNumbers)
-{
+TEST(SettingsStore, fileStoreSurvivesAReopenAndReadsTextAsNumbers) {
     QTemporaryDir dir;
     const QString path = dir.filePath("org.orvell.Orvell.conf");
     {
@@ -235,8 +222,7 @@ TEST(SettingsStore, fileStoreSurvivesAReopenAndReadsTextAsNumbers)
     EXPECT_EQ(prefs.reading().speedT(), 0.45);
 }
 
-TEST(SettingsStore, damagedFileFallsBackToDefaults)
-{
+TEST(SettingsStore, damagedFileFallsBackToDefaults) {
     QTemporaryDir dir;
     const QString path = dir.filePath("org.orvell.Orvell.conf");
     QFile file(path);
@@ -258,8 +244,7 @@ TEST(SettingsStore, damagedFileFallsBackToDefaults)
     EXPECT_EQ(prefs.reading().fontSize(), 20);
 }
 
-TEST(SettingsStore, typedGettersReadOtherTypesLeniently)
-{
+TEST(SettingsStore, typedGettersReadOtherTypesLeniently) {
     auto store = SettingsStore::inMemory();
     store->setValue("b1", QStringLiteral("true"));
     store->setValue("b2", QStringLiteral("maybe"));

@@ -12,16 +12,15 @@
 namespace {
 
 ScriptLayout layOut(const QString &text, double width = 364, double fontSize = 24,
-                    double multiple = 5.0 / 3.0)
-{
+                    double multiple = 5.0 / 3.0) {
     return ScriptLayout({text, width, fontSize, multiple}, ScriptWords(text));
 }
 
-QStringList lineTexts(const ScriptLayout &layout)
-{
+QStringList lineTexts(const ScriptLayout &layout) {
     QStringList texts;
     for (const auto &line : layout.lines())
-        texts << layout.key().text.mid(line.firstCharacter, line.endCharacter - line.firstCharacter)
+        texts << layout.key()
+                     .text.mid(line.firstCharacter, line.endCharacter - line.firstCharacter)
                      .trimmed();
     return texts;
 }
@@ -32,8 +31,7 @@ const QString paragraph = QStringLiteral(
 
 } // namespace
 
-TEST(Typography, lineSpacingFollowsTheMultipleButNeverGoesNegative)
-{
+TEST(Typography, lineSpacingFollowsTheMultipleButNeverGoesNegative) {
     const double natural = Typography::naturalLineHeight(24);
     EXPECT_GT(natural, 24);
     EXPECT_LT(natural, 40);
@@ -42,8 +40,7 @@ TEST(Typography, lineSpacingFollowsTheMultipleButNeverGoesNegative)
     EXPECT_EQ(Typography::scriptFont(24).family(), "Inter");
 }
 
-TEST(ScriptLayout, emptyTextHasNoLines)
-{
+TEST(ScriptLayout, emptyTextHasNoLines) {
     const ScriptLayout layout = layOut(QString());
     EXPECT_TRUE(layout.lines().empty());
     EXPECT_EQ(layout.height(), 0);
@@ -51,15 +48,14 @@ TEST(ScriptLayout, emptyTextHasNoLines)
     EXPECT_EQ(layout.position(0), (ScriptLayout::Position{0, 0}));
 }
 
-TEST(ScriptLayout, breaksAtWordsCentresLinesAndHonoursNewlines)
-{
+TEST(ScriptLayout, breaksAtWordsCentresLinesAndHonoursNewlines) {
     const ScriptLayout layout = layOut(paragraph);
     const QStringList texts = lineTexts(layout);
     // Inter ships with the app, so these breaks hold on every machine.
-    EXPECT_EQ(texts, (QStringList{"Good morning, everyone.", "Thank you for joining us today.",
-                                  "We have three things to cover,",
-                                  "and the first one is the launch", "date.",
-                                  "After that, questions."}));
+    EXPECT_EQ(texts,
+              (QStringList{"Good morning, everyone.", "Thank you for joining us today.",
+                           "We have three things to cover,", "and the first one is the launch",
+                           "date.", "After that, questions."}));
     for (size_t i = 0; i < layout.lines().size(); ++i) {
         const auto &line = layout.lines()[i];
         EXPECT_LE(line.maxX, 364 + 1e-6);
@@ -73,8 +69,7 @@ TEST(ScriptLayout, breaksAtWordsCentresLinesAndHonoursNewlines)
     EXPECT_DOUBLE_EQ(layout.height(), 40.0 * layout.lines().size());
 }
 
-TEST(ScriptLayout, perCharacterArraysRiseAlongEachLine)
-{
+TEST(ScriptLayout, perCharacterArraysRiseAlongEachLine) {
     const ScriptLayout layout = layOut(paragraph);
     const auto &caret = layout.caretX();
     const auto &lineOf = layout.characterLine();
@@ -92,8 +87,7 @@ TEST(ScriptLayout, perCharacterArraysRiseAlongEachLine)
     EXPECT_DOUBLE_EQ(caret[0], first.minX);
 }
 
-TEST(ScriptLayout, positionInterpolatesWithinALineAndStopsAtItsEdge)
-{
+TEST(ScriptLayout, positionInterpolatesWithinALineAndStopsAtItsEdge) {
     const ScriptLayout layout = layOut(paragraph);
     const auto &caret = layout.caretX();
     const auto p = layout.position(2.5);
@@ -112,8 +106,7 @@ TEST(ScriptLayout, positionInterpolatesWithinALineAndStopsAtItsEdge)
     EXPECT_DOUBLE_EQ(past.x, layout.lines().back().maxX);
 }
 
-TEST(ScriptLayout, tinyWidthsAndLongWordsStillLayOut)
-{
+TEST(ScriptLayout, tinyWidthsAndLongWordsStillLayOut) {
     const ScriptLayout narrow = layOut(QStringLiteral("one two"), 0);
     EXPECT_EQ(narrow.key().width, 0);
     EXPECT_GE(narrow.lines().size(), 2u);
@@ -125,16 +118,14 @@ TEST(ScriptLayout, tinyWidthsAndLongWordsStillLayOut)
         EXPECT_LE(line.maxX - line.minX, 200 + 1e-6);
 }
 
-TEST(ScriptLayout, spacingBelowNaturalHeightIsZeroNotNegative)
-{
+TEST(ScriptLayout, spacingBelowNaturalHeightIsZeroNotNegative) {
     const ScriptLayout tight = layOut(paragraph, 364, 24, 1.0);
     const double natural = Typography::naturalLineHeight(24);
     ASSERT_GT(tight.lines().size(), 1u);
     EXPECT_DOUBLE_EQ(tight.lines()[1].top - tight.lines()[0].top, natural);
 }
 
-TEST(ScriptLayout, surrogatesAndLineEndsKeepTheLineEdge)
-{
+TEST(ScriptLayout, surrogatesAndLineEndsKeepTheLineEdge) {
     const QString text = QString::fromUtf8("A \U0001F600 b\r\nc");
     const ScriptLayout layout = layOut(text);
     ASSERT_EQ(layout.lines().size(), 2u);
@@ -144,11 +135,11 @@ TEST(ScriptLayout, surrogatesAndLineEndsKeepTheLineEdge)
     EXPECT_EQ(layout.characterLine()[8], 1);
 }
 
-TEST(ReadingLine, followTargetPutsTheWordsLineOnTheReadingLine)
-{
+TEST(ReadingLine, followTargetPutsTheWordsLineOnTheReadingLine) {
     const ScriptLayout layout = layOut(paragraph);
     const double viewport = 160;
-    const double t0 = ReadingLine::followTarget(0, layout, 24, 5.0 / 3.0, viewport, layout.height());
+    const double t0 =
+        ReadingLine::followTarget(0, layout, 24, 5.0 / 3.0, viewport, layout.height());
     EXPECT_DOUBLE_EQ(t0, layout.midY(0) + 0.38 * viewport - 20);
 
     // Word indices clamp, and a different measured height scales the line.
@@ -158,8 +149,7 @@ TEST(ReadingLine, followTargetPutsTheWordsLineOnTheReadingLine)
     EXPECT_EQ(layout.midY(-4), layout.midY(0));
 }
 
-TEST(ScriptLayout, blankLinesKeepTheirPlaceAndATrailingBreakAddsNoLine)
-{
+TEST(ScriptLayout, blankLinesKeepTheirPlaceAndATrailingBreakAddsNoLine) {
     const QString text = QStringLiteral("One\n\nTwo\r\nThree\n");
     const ScriptLayout layout = layOut(text);
     ASSERT_EQ(layout.lines().size(), 4u);
@@ -175,9 +165,9 @@ TEST(ScriptLayout, blankLinesKeepTheirPlaceAndATrailingBreakAddsNoLine)
     EXPECT_EQ(layout.characterLine()[9], 2);
 }
 
-TEST(ScriptLayout, caretsMatchQtsOwnCursorPositions)
-{
-    const QString text = QStringLiteral("Fly to Vienna, AVA! Office: 1,250 km \u2014 \u201Cquoted\u201D text.");
+TEST(ScriptLayout, caretsMatchQtsOwnCursorPositions) {
+    const QString text =
+        QStringLiteral("Fly to Vienna, AVA! Office: 1,250 km \u2014 \u201Cquoted\u201D text.");
     const ScriptLayout layout = layOut(text, 300);
     QTextLayout reference(text, Typography::scriptFont(24), Typography::layoutDevice());
     QTextOption option(Qt::AlignHCenter);
@@ -198,8 +188,7 @@ TEST(ScriptLayout, caretsMatchQtsOwnCursorPositions)
     }
 }
 
-TEST(ScriptLayout, longScriptsLaidOutInParallelMatchEachParagraphAlone)
-{
+TEST(ScriptLayout, longScriptsLaidOutInParallelMatchEachParagraphAlone) {
     QString text;
     for (int p = 0; p < 60; ++p)
         text += paragraph.left(40 + 2 * p) + QLatin1Char('\n');

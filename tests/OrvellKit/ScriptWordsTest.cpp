@@ -5,8 +5,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-QStringList keysOf(const ScriptWords &w)
-{
+QStringList keysOf(const ScriptWords &w) {
     QStringList keys;
     for (const auto &word : w.words)
         keys << word.key;
@@ -14,16 +13,14 @@ QStringList keysOf(const ScriptWords &w)
 }
 } // namespace
 
-TEST(ScriptWords, textWithoutWordsGivesNone)
-{
+TEST(ScriptWords, textWithoutWordsGivesNone) {
     EXPECT_EQ(ScriptWords(QString()).count(), 0);
     EXPECT_EQ(ScriptWords(QStringLiteral("  ... -- !? \n\t")).count(), 0);
     // Emoji are reported as segments but have no letters, so they are dropped.
     EXPECT_EQ(ScriptWords(QString::fromUtf8("\U0001F600 \u2014 \U0001F44D\U0001F3FD")).count(), 0);
 }
 
-TEST(ScriptWords, rangesCountUtf16Units)
-{
+TEST(ScriptWords, rangesCountUtf16Units) {
     const ScriptWords w(QString::fromUtf8("\U0001F600 hi"));
     ASSERT_EQ(w.count(), 1);
     EXPECT_EQ(w.words[0].location, 3);
@@ -37,8 +34,7 @@ TEST(ScriptWords, rangesCountUtf16Units)
     EXPECT_EQ(keysOf(mixed), (QStringList{"cafe", "abc", "and", "naıve"}));
 }
 
-TEST(ScriptWords, keysFoldCaseAccentsWidthAndPunctuation)
-{
+TEST(ScriptWords, keysFoldCaseAccentsWidthAndPunctuation) {
     EXPECT_EQ(ScriptWords::normalize(u"Café"), "cafe");
     EXPECT_EQ(ScriptWords::normalize(QString::fromUtf8("Cafe\u0301")), "cafe");
     EXPECT_EQ(ScriptWords::normalize(u"HELLO,"), "hello");
@@ -52,8 +48,7 @@ TEST(ScriptWords, keysFoldCaseAccentsWidthAndPunctuation)
     EXPECT_EQ(ScriptWords::normalize(u"\u039F\u03B4\u03CC\u03C2"), u"\u03BF\u03B4\u03BF\u03C3");
 }
 
-TEST(ScriptWords, segmentsLikeAReaderWould)
-{
+TEST(ScriptWords, segmentsLikeAReaderWould) {
     const ScriptWords w(QStringLiteral("It's 9:30 - the year 1962, e.g. well-known.\nNext line"));
     QStringList pieces;
     for (const auto &word : w.words)
@@ -69,8 +64,7 @@ TEST(ScriptWords, segmentsLikeAReaderWould)
     EXPECT_EQ(cjk.words.back().end(), cjk.text.size());
 }
 
-TEST(ScriptWords, heardKeysMatchScriptKeys)
-{
+TEST(ScriptWords, heardKeysMatchScriptKeys) {
     const QString phrase = QStringLiteral("the QUICK brown Fox");
     const ScriptWords script(QStringLiteral("Now, the quick brown fox jumps."));
     const QStringList heard = ScriptWords::keys(phrase);

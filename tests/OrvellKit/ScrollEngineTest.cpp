@@ -1,6 +1,6 @@
+#include "ScrollEngine.h"
 #include "AllocationCounter.h"
 #include "FakeTickSource.h"
-#include "ScrollEngine.h"
 
 #include <QSignalSpy>
 
@@ -13,8 +13,7 @@
 
 namespace {
 
-struct EngineFixture : ::testing::Test
-{
+struct EngineFixture : ::testing::Test {
     ScrollEngine engine{160};
     std::shared_ptr<FakeTickSource> clock = std::make_shared<FakeTickSource>();
 
@@ -23,8 +22,7 @@ struct EngineFixture : ::testing::Test
 
 } // namespace
 
-TEST(ScrollEngine, freshEngineIsIdleAtDefaultSpeed)
-{
+TEST(ScrollEngine, freshEngineIsIdleAtDefaultSpeed) {
     ScrollEngine engine(160);
     EXPECT_EQ(engine.offset(), 0);
     EXPECT_DOUBLE_EQ(engine.t(), 0.45);
@@ -36,8 +34,7 @@ TEST(ScrollEngine, freshEngineIsIdleAtDefaultSpeed)
     EXPECT_EQ(engine.viewportHeight(), 160);
 }
 
-TEST_F(EngineFixture, speedModeAdvancesByStepTimesSpeed)
-{
+TEST_F(EngineFixture, speedModeAdvancesByStepTimesSpeed) {
     engine.setContentHeight(1000);
     engine.setT(1);
     engine.play();
@@ -49,8 +46,7 @@ TEST_F(EngineFixture, speedModeAdvancesByStepTimesSpeed)
     EXPECT_NEAR(engine.session().elapsed(), 0.2, 1e-12);
 }
 
-TEST_F(EngineFixture, clampsAtEndPausesStaysLiveAndReplaysFromTop)
-{
+TEST_F(EngineFixture, clampsAtEndPausesStaysLiveAndReplaysFromTop) {
     engine.setContentHeight(300);
     engine.setT(1);
     engine.setOffset(295);
@@ -72,8 +68,7 @@ TEST_F(EngineFixture, clampsAtEndPausesStaysLiveAndReplaysFromTop)
     EXPECT_TRUE(clock->running);
 }
 
-TEST_F(EngineFixture, emptyContentNeverRestartsAndPausesOnFirstTick)
-{
+TEST_F(EngineFixture, emptyContentNeverRestartsAndPausesOnFirstTick) {
     int restarts = 0;
     engine.addRestartObserver([&] { ++restarts; });
     engine.play();
@@ -90,8 +85,7 @@ TEST_F(EngineFixture, emptyContentNeverRestartsAndPausesOnFirstTick)
     EXPECT_FALSE(engine.isPlaying());
 }
 
-TEST_F(EngineFixture, followModeEasesTowardsBoundedGoalAndNeverStops)
-{
+TEST_F(EngineFixture, followModeEasesTowardsBoundedGoalAndNeverStops) {
     engine.setContentHeight(1000);
     engine.setFollowTarget(5000.0);
     engine.play();
@@ -111,8 +105,7 @@ TEST_F(EngineFixture, followModeEasesTowardsBoundedGoalAndNeverStops)
     EXPECT_NEAR(engine.offset(), 0, 1e-6);
 }
 
-TEST_F(EngineFixture, observersRunInOrderBeforeTheOffsetMoves)
-{
+TEST_F(EngineFixture, observersRunInOrderBeforeTheOffsetMoves) {
     engine.setContentHeight(1000);
     std::vector<std::pair<int, double>> calls;
     double offsetSeenByFirst = -1;
@@ -130,8 +123,7 @@ TEST_F(EngineFixture, observersRunInOrderBeforeTheOffsetMoves)
     EXPECT_EQ(offsetSeenByFirst, 0);
 }
 
-TEST_F(EngineFixture, restartKeepsPlayStateAndToldObservers)
-{
+TEST_F(EngineFixture, restartKeepsPlayStateAndToldObservers) {
     engine.setContentHeight(1000);
     int restarts = 0;
     engine.addRestartObserver([&] { ++restarts; });
@@ -149,8 +141,7 @@ TEST_F(EngineFixture, restartKeepsPlayStateAndToldObservers)
     EXPECT_EQ(restarts, 2);
 }
 
-TEST_F(EngineFixture, goIdleEndsTheSessionAndToggleSwitches)
-{
+TEST_F(EngineFixture, goIdleEndsTheSessionAndToggleSwitches) {
     engine.setContentHeight(1000);
     engine.toggle();
     EXPECT_TRUE(engine.isPlaying());
@@ -164,8 +155,7 @@ TEST_F(EngineFixture, goIdleEndsTheSessionAndToggleSwitches)
     EXPECT_FALSE(clock->running);
 }
 
-TEST(ScrollEngine, rescaleKeepsRelativePlace)
-{
+TEST(ScrollEngine, rescaleKeepsRelativePlace) {
     ScrollEngine engine(160);
     engine.setContentHeight(1000);
     engine.setOffset(250);
@@ -181,8 +171,7 @@ TEST(ScrollEngine, rescaleKeepsRelativePlace)
     EXPECT_EQ(fresh.contentHeight(), 0);
 }
 
-TEST(ScrollEngine, speedAndScrubClamp)
-{
+TEST(ScrollEngine, speedAndScrubClamp) {
     ScrollEngine engine(160);
     engine.setT(0.98);
     engine.nudgeSpeed(0.05);
@@ -202,8 +191,7 @@ TEST(ScrollEngine, speedAndScrubClamp)
     EXPECT_DOUBLE_EQ(engine.progress(), 0.3);
 }
 
-TEST(ScrollEngine, settersNotifyOnlyOnChangeButSpeedAlways)
-{
+TEST(ScrollEngine, settersNotifyOnlyOnChangeButSpeedAlways) {
     ScrollEngine engine(160);
     QSignalSpy offset(&engine, &ScrollEngine::offsetChanged);
     QSignalSpy speed(&engine, &ScrollEngine::tChanged);
@@ -236,8 +224,7 @@ TEST(ScrollEngine, settersNotifyOnlyOnChangeButSpeedAlways)
     EXPECT_EQ(playing.count(), 0);
 }
 
-TEST(ScrollEngine, attachStartsAPlayingEngineAndRetiresTheOldClock)
-{
+TEST(ScrollEngine, attachStartsAPlayingEngineAndRetiresTheOldClock) {
     ScrollEngine engine(160);
     engine.setContentHeight(1000);
     auto first = std::make_shared<FakeTickSource>();
@@ -265,8 +252,7 @@ TEST(ScrollEngine, attachStartsAPlayingEngineAndRetiresTheOldClock)
     EXPECT_TRUE(engine.isPlaying());
 }
 
-TEST(ScrollEngine, tickAfterEngineIsGoneDoesNothing)
-{
+TEST(ScrollEngine, tickAfterEngineIsGoneDoesNothing) {
     auto clock = std::make_shared<FakeTickSource>();
     std::function<void(double)> tick;
     {
@@ -278,8 +264,7 @@ TEST(ScrollEngine, tickAfterEngineIsGoneDoesNothing)
     tick(0.1); // must not touch freed memory (the sanitizer build checks)
 }
 
-TEST(ScrollEngine, tickAllocatesNothing)
-{
+TEST(ScrollEngine, tickAllocatesNothing) {
     ScrollEngine engine(160);
     auto clock = std::make_shared<FakeTickSource>();
     engine.attach(clock);

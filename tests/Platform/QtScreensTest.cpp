@@ -7,8 +7,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(QtScreens, builtInPanelsAreRecognisedByTheirOutputName)
-{
+TEST(QtScreens, builtInPanelsAreRecognisedByTheirOutputName) {
     EXPECT_TRUE(QtScreens::isBuiltInOutput("eDP-1"));
     EXPECT_TRUE(QtScreens::isBuiltInOutput("LVDS1"));
     EXPECT_TRUE(QtScreens::isBuiltInOutput("DSI-1"));
@@ -16,8 +15,7 @@ TEST(QtScreens, builtInPanelsAreRecognisedByTheirOutputName)
     EXPECT_FALSE(QtScreens::isBuiltInOutput("DP-2"));
 }
 
-TEST(QtScreens, factsComeFromTheScreenAndReportNoHousing)
-{
+TEST(QtScreens, factsComeFromTheScreenAndReportNoHousing) {
     const QScreen *screen = QGuiApplication::primaryScreen();
     ASSERT_NE(screen, nullptr);
     const ScreenFacts f = QtScreens::facts(screen);

@@ -11,15 +11,13 @@
 #include <unistd.h>
 
 namespace {
-QString readAll(const QString &path)
-{
+QString readAll(const QString &path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 } // namespace
 
-TEST(XdgAutostartLoginItem, writesAndRemovesTheAutostartEntry)
-{
+TEST(XdgAutostartLoginItem, writesAndRemovesTheAutostartEntry) {
     QTemporaryDir home;
     XdgAutostartLoginItem item(home.filePath("config/autostart"), "/opt/Orvell/bin/orvell");
     EXPECT_FALSE(item.isEnabled());
@@ -38,8 +36,7 @@ TEST(XdgAutostartLoginItem, writesAndRemovesTheAutostartEntry)
     EXPECT_TRUE(item.setEnabled(false, &error)); // already off
 }
 
-TEST(XdgAutostartLoginItem, quotesPathsWithSpacesAndRespectsADisabledEntry)
-{
+TEST(XdgAutostartLoginItem, quotesPathsWithSpacesAndRespectsADisabledEntry) {
     QTemporaryDir home;
     XdgAutostartLoginItem item(home.path(), "/home/a b/orvell");
     QString error;
@@ -53,8 +50,7 @@ TEST(XdgAutostartLoginItem, quotesPathsWithSpacesAndRespectsADisabledEntry)
     EXPECT_FALSE(item.isEnabled());
 }
 
-TEST(XdgAutostartLoginItem, unwritableFolderFailsWithAReason)
-{
+TEST(XdgAutostartLoginItem, unwritableFolderFailsWithAReason) {
     if (geteuid() == 0)
         GTEST_SKIP() << "root writes through folder permissions";
     QTemporaryDir home;
@@ -64,12 +60,11 @@ TEST(XdgAutostartLoginItem, unwritableFolderFailsWithAReason)
     EXPECT_FALSE(item.setEnabled(true, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(item.isEnabled());
-    QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ExeOwner);
+    QFile::setPermissions(home.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-TEST(XdgAutostartLoginItem, folderThatIsAFileFailsWithAReason)
-{
+TEST(XdgAutostartLoginItem, folderThatIsAFileFailsWithAReason) {
     QTemporaryDir home;
     QFile blocker(home.filePath("autostart"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));

@@ -11,15 +11,13 @@
 
 namespace {
 
-struct CliRun
-{
+struct CliRun {
     int code = 0;
     QString out;
     QString err;
 };
 
-CliRun cli(const QStringList &args, const QString &input = QString())
-{
+CliRun cli(const QStringList &args, const QString &input = QString()) {
     QString in = input;
     CliRun r;
     QTextStream inStream(&in);
@@ -33,8 +31,7 @@ CliRun cli(const QStringList &args, const QString &input = QString())
 
 } // namespace
 
-TEST(Cli, wordsJsonGivesUtf16RangesAndKeys)
-{
+TEST(Cli, wordsJsonGivesUtf16RangesAndKeys) {
     const CliRun r = cli({"words", "--json", QString::fromUtf8("\U0001F600 Caf\u00e9,"), "don't"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QJsonArray words = QJsonDocument::fromJson(r.out.toUtf8()).array();
@@ -44,16 +41,14 @@ TEST(Cli, wordsJsonGivesUtf16RangesAndKeys)
     EXPECT_TRUE(r.out.endsWith("\n"));
 }
 
-TEST(Cli, wordsReadsStandardInputWhenNoTextIsGiven)
-{
+TEST(Cli, wordsReadsStandardInputWhenNoTextIsGiven) {
     const CliRun r = cli({"words"}, "Hello\nWORLD!\n");
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out, "0\t5\thello\tHello\n6\t5\tworld\tWORLD\n");
     EXPECT_EQ(cli({"words", "--json"}, "  ").out, "[]\n");
 }
 
-TEST(Cli, helpAndUsageErrors)
-{
+TEST(Cli, helpAndUsageErrors) {
     const CliRun help = cli({"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_TRUE(help.out.contains("words [--json] [TEXT...]"));
