@@ -15,13 +15,11 @@ namespace {
 
 constexpr char temporaryMarker[] = ".orvell-tmp-";
 
-QString systemError(int code)
-{
+QString systemError(int code) {
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
+bool writeAll(int fd, const QByteArray &bytes) {
     const char *p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
@@ -37,8 +35,7 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
-void syncFolder(const QByteArray &folder)
-{
+void syncFolder(const QByteArray &folder) {
     // Without this a power cut can forget the rename even though the data
     // reached the disk. Some file systems refuse it; the rename stands anyway.
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -50,19 +47,17 @@ void syncFolder(const QByteArray &folder)
 
 } // namespace
 
-bool isTemporaryName(const QString &fileName)
-{
+bool isTemporaryName(const QString &fileName) {
     return fileName.startsWith(QLatin1Char('.')) &&
            fileName.contains(QLatin1StringView(temporaryMarker));
 }
 
-bool write(const QString &path, const QByteArray &bytes, QString *error)
-{
+bool write(const QString &path, const QByteArray &bytes, QString *error) {
     const QFileInfo info(path);
     const QByteArray folder = QFile::encodeName(info.absolutePath());
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
-    QByteArray temporary = folder + '/' + '.' + QFile::encodeName(info.fileName()) +
-                           temporaryMarker + "XXXXXX";
+    QByteArray temporary =
+        folder + '/' + '.' + QFile::encodeName(info.fileName()) + temporaryMarker + "XXXXXX";
 
     const auto fail = [&](int code, int fd) {
         if (fd >= 0)
@@ -83,7 +78,8 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
     // Keep the permissions of the file being replaced; a new file gets the
     // usual user-data mode.
     struct stat existing {};
-    const mode_t mode = ::stat(target.constData(), &existing) == 0 ? existing.st_mode & 07777 : 0644;
+    const mode_t mode =
+        ::stat(target.constData(), &existing) == 0 ? existing.st_mode & 07777 : 0644;
     ::fchmod(fd, mode);
 
     if (!writeAll(fd, bytes))

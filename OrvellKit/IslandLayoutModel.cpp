@@ -1,15 +1,10 @@
 #include "IslandLayoutModel.h"
 
 #include <QPointer>
-#include <QTimer>
 
-#include <cmath>
-
-IslandLayoutModel::IslandLayoutModel(QObject *parent)
+IslandLayoutModel::IslandLayoutModel(Scheduler &scheduler, QObject *parent)
     : QObject(parent)
-    , m_scheduler([this](double seconds, std::function<void()> action) {
-        QTimer::singleShot(static_cast<int>(std::lround(seconds * 1000)), this, std::move(action));
-    }) {}
+    , m_scheduler(scheduler) {}
 
 void IslandLayoutModel::setLayout(const IslandLayout &layout) {
     if (layout == m_layout)
@@ -42,7 +37,7 @@ void IslandLayoutModel::endDrag() {
     if (onDragEnded)
         onDragEnded();
     QPointer<IslandLayoutModel> self(this);
-    m_scheduler(dragSettleDelay, [self] {
+    m_scheduler.schedule(dragSettleDelay, [self] {
         if (self)
             self->setDragging(false);
     });

@@ -2,6 +2,7 @@
 
 #include "IslandLayout.h"
 #include "NotchGeometry.h"
+#include "Scheduler.h"
 
 #include <QObject>
 
@@ -14,15 +15,12 @@ class IslandLayoutModel : public QObject {
     Q_PROPERTY(bool isDragging READ isDragging NOTIFY isDraggingChanged)
 
 public:
-    // Runs an action after a delay in seconds on this thread; replaceable so
-    // tests can drive time by hand.
-    using Scheduler = std::function<void(double seconds, std::function<void()> action)>;
-
     // How long the drag outline lingers after the pointer lets go, so the
     // island settles before its fillets come back.
     static constexpr double dragSettleDelay = 0.18;
 
-    explicit IslandLayoutModel(QObject *parent = nullptr);
+    explicit IslandLayoutModel(Scheduler &scheduler = Scheduler::eventLoop(),
+                               QObject *parent = nullptr);
 
     const IslandLayout &layout() const { return m_layout; }
     void setLayout(const IslandLayout &layout);
@@ -38,8 +36,6 @@ public:
     void beginDrag();
     void endDrag();
 
-    void setScheduler(Scheduler scheduler) { m_scheduler = std::move(scheduler); }
-
 signals:
     void layoutChanged();
     void geometryChanged();
@@ -51,5 +47,5 @@ private:
     IslandLayout m_layout;
     std::optional<NotchGeometry> m_geometry;
     bool m_isDragging = false;
-    Scheduler m_scheduler;
+    Scheduler &m_scheduler;
 };

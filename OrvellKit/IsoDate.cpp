@@ -8,19 +8,16 @@
 
 namespace IsoDate {
 
-static QDateTime utc(double seconds)
-{
+static QDateTime utc(double seconds) {
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(seconds * 1000)),
                                           QTimeZone::utc());
 }
 
-QString toString(double seconds)
-{
+QString toString(double seconds) {
     return utc(seconds).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + QLatin1Char('Z');
 }
 
-std::optional<double> fromString(const QString &text)
-{
+std::optional<double> fromString(const QString &text) {
     static const QRegularExpression pattern(QStringLiteral(
         R"(^(\d{4})-(\d{2})-(\d{2})[Tt](\d{2}):(\d{2}):(\d{2})(\.\d+)?([Zz]|([+-])(\d{2}):(\d{2}))$)"));
     const QRegularExpressionMatch m = pattern.match(text);
@@ -46,13 +43,11 @@ std::optional<double> fromString(const QString &text)
     return seconds;
 }
 
-QString stamp(double seconds)
-{
+QString stamp(double seconds) {
     return utc(seconds).toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
-double now()
-{
+double now() {
     return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
 }
 

@@ -10,14 +10,12 @@
 
 namespace LibraryFilters {
 
-QList<LibraryFilter> allCases()
-{
+QList<LibraryFilter> allCases() {
     return {LibraryFilter::all, LibraryFilter::favorites, LibraryFilter::recent,
             LibraryFilter::onIsland};
 }
 
-QString rawValue(LibraryFilter filter)
-{
+QString rawValue(LibraryFilter filter) {
     switch (filter) {
     case LibraryFilter::favorites:
         return QStringLiteral("favorites");
@@ -31,8 +29,7 @@ QString rawValue(LibraryFilter filter)
     return QStringLiteral("all");
 }
 
-QString title(LibraryFilter filter)
-{
+QString title(LibraryFilter filter) {
     switch (filter) {
     case LibraryFilter::favorites:
         return QStringLiteral("Favorites");
@@ -46,8 +43,7 @@ QString title(LibraryFilter filter)
     return QStringLiteral("All Scripts");
 }
 
-QString systemImage(LibraryFilter filter)
-{
+QString systemImage(LibraryFilter filter) {
     switch (filter) {
     case LibraryFilter::favorites:
         return QStringLiteral("star.fill");
@@ -61,8 +57,7 @@ QString systemImage(LibraryFilter filter)
     return QStringLiteral("doc.text.fill");
 }
 
-QString emptyMessage(LibraryFilter filter)
-{
+QString emptyMessage(LibraryFilter filter) {
     switch (filter) {
     case LibraryFilter::favorites:
         return QStringLiteral("Star a script to keep it here.");
@@ -77,8 +72,7 @@ QString emptyMessage(LibraryFilter filter)
 }
 
 bool includes(LibraryFilter filter, const Script &script, const std::optional<QUuid> &selectedID,
-              double now)
-{
+              double now) {
     switch (filter) {
     case LibraryFilter::all:
         return true;
@@ -96,13 +90,11 @@ bool includes(LibraryFilter filter, const Script &script, const std::optional<QU
 
 namespace LibrarySorts {
 
-QList<LibrarySort> allCases()
-{
+QList<LibrarySort> allCases() {
     return {LibrarySort::lastEdited, LibrarySort::title, LibrarySort::custom};
 }
 
-QString rawValue(LibrarySort sort)
-{
+QString rawValue(LibrarySort sort) {
     switch (sort) {
     case LibrarySort::title:
         return QStringLiteral("title");
@@ -114,8 +106,7 @@ QString rawValue(LibrarySort sort)
     return QStringLiteral("lastEdited");
 }
 
-QString title(LibrarySort sort)
-{
+QString title(LibrarySort sort) {
     switch (sort) {
     case LibrarySort::title:
         return QStringLiteral("Title");
@@ -127,8 +118,7 @@ QString title(LibrarySort sort)
     return QStringLiteral("Last Edited");
 }
 
-LibrarySort fromRawValue(const QString &name)
-{
+LibrarySort fromRawValue(const QString &name) {
     if (name == QLatin1StringView("title"))
         return LibrarySort::title;
     if (name == QLatin1StringView("custom"))
@@ -142,8 +132,7 @@ std::vector<ScriptSection> ScriptSection::build(const std::vector<Script> &scrip
                                                 LibraryFilter filter, LibrarySort sort,
                                                 const QString &search,
                                                 const std::optional<QUuid> &selectedID, double now,
-                                                const QTimeZone &zone)
-{
+                                                const QTimeZone &zone) {
     const QString query = TextFold::fold(search.trimmed());
     std::vector<Script> kept;
     for (const Script &s : scripts) {
@@ -183,9 +172,8 @@ std::vector<ScriptSection> ScriptSection::build(const std::vector<Script> &scrip
             month = date.month();
             const QString heading =
                 QLocale().toString(QDate(year, month, 1), QStringLiteral("MMMM yyyy"));
-            sections.push_back({QStringLiteral("%1-%2").arg(year).arg(month),
-                                QLocale().toUpper(heading),
-                                {}});
+            sections.push_back(
+                {QStringLiteral("%1-%2").arg(year).arg(month), QLocale().toUpper(heading), {}});
         }
         sections.back().scripts.push_back(std::move(s));
     }

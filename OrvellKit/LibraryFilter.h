@@ -37,8 +37,7 @@ LibrarySort fromRawValue(const QString &name);
 } // namespace LibrarySorts
 
 // One titled group of the script list.
-struct ScriptSection
-{
+struct ScriptSection {
     QString id;
     std::optional<QString> title;
     std::vector<Script> scripts;

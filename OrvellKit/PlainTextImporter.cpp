@@ -14,8 +14,7 @@ constexpr char16_t windows1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 std::optional<QString> decodeWith(QStringConverter::Encoding encoding, const QByteArray &bytes,
-                                  QStringConverter::Flags flags = QStringConverter::Flag::Default)
-{
+                                  QStringConverter::Flags flags = QStringConverter::Flag::Default) {
     QStringDecoder decoder(encoding, flags | QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
@@ -23,8 +22,7 @@ std::optional<QString> decodeWith(QStringConverter::Encoding encoding, const QBy
     return text;
 }
 
-bool startsWith(const QByteArray &bytes, std::initializer_list<unsigned char> prefix)
-{
+bool startsWith(const QByteArray &bytes, std::initializer_list<unsigned char> prefix) {
     if (bytes.size() < static_cast<qsizetype>(prefix.size()))
         return false;
     qsizetype i = 0;
@@ -37,13 +35,11 @@ bool startsWith(const QByteArray &bytes, std::initializer_list<unsigned char> pr
 
 } // namespace
 
-bool hasUTF16BOM(const QByteArray &bytes)
-{
+bool hasUTF16BOM(const QByteArray &bytes) {
     return startsWith(bytes, {0xFE, 0xFF}) || startsWith(bytes, {0xFF, 0xFE});
 }
 
-std::optional<QString> decode(const QByteArray &bytes, Encoding encoding)
-{
+std::optional<QString> decode(const QByteArray &bytes, Encoding encoding) {
     switch (encoding) {
     case Encoding::utf8:
         // The decoder drops a leading byte-order mark.
@@ -70,8 +66,7 @@ std::optional<QString> decode(const QByteArray &bytes, Encoding encoding)
     return std::nullopt;
 }
 
-std::optional<QString> decodeTrustedUnicode(const QByteArray &bytes)
-{
+std::optional<QString> decodeTrustedUnicode(const QByteArray &bytes) {
     if (startsWith(bytes, {0x00, 0x00, 0xFE, 0xFF}) || startsWith(bytes, {0xFF, 0xFE, 0x00, 0x00}))
         return decodeWith(QStringConverter::Utf32, bytes);
     if (hasUTF16BOM(bytes))
@@ -79,8 +74,7 @@ std::optional<QString> decodeTrustedUnicode(const QByteArray &bytes)
     return decode(bytes, Encoding::utf8);
 }
 
-QString decodeWithFallbacks(const QByteArray &bytes)
-{
+QString decodeWithFallbacks(const QByteArray &bytes) {
     if (auto text = decodeTrustedUnicode(bytes))
         return *text;
     for (Encoding encoding : fallbackEncodings) {

@@ -8,8 +8,7 @@
 // Runs actions after a delay on the thread that owns the scheduler. Logic
 // that debounces or waits takes one, so tests can move time by hand instead
 // of sleeping.
-class Scheduler
-{
+class Scheduler {
 public:
     using Handle = quint64;
 
@@ -23,8 +22,7 @@ public:
     static Scheduler &eventLoop();
 };
 
-class TimerScheduler : public QObject, public Scheduler
-{
+class TimerScheduler : public QObject, public Scheduler {
 public:
     using QObject::QObject;
     Handle schedule(double seconds, std::function<void()> action) override;

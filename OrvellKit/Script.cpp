@@ -10,13 +10,11 @@ namespace {
 
 // Blanks are spaces of any width and tabs; a carriage return left over from
 // a Windows line ending counts as one too, so it never ends up in a title.
-bool isBlank(QChar c)
-{
+bool isBlank(QChar c) {
     return c == u'\t' || c == u'\r' || c.category() == QChar::Separator_Space;
 }
 
-QStringView trimBlanks(QStringView s)
-{
+QStringView trimBlanks(QStringView s) {
     qsizetype begin = 0;
     qsizetype end = s.size();
     while (begin < end && isBlank(s.at(begin)))
@@ -26,8 +24,7 @@ QStringView trimBlanks(QStringView s)
     return s.mid(begin, end - begin);
 }
 
-QStringView trimMarkers(QStringView s)
-{
+QStringView trimMarkers(QStringView s) {
     static const QString markers = QStringLiteral("#>*_-= \t");
     qsizetype begin = 0;
     qsizetype end = s.size();
@@ -40,13 +37,11 @@ QStringView trimMarkers(QStringView s)
 
 } // namespace
 
-int Script::wordCount() const
-{
+int Script::wordCount() const {
     return ReadEstimate::wordCountOf(body);
 }
 
-QString Script::leftCharacters(const QString &text, int count)
-{
+QString Script::leftCharacters(const QString &text, int count) {
     if (text.size() <= count)
         return text;
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
@@ -58,8 +53,7 @@ QString Script::leftCharacters(const QString &text, int count)
     return text;
 }
 
-QString Script::derivedTitle(const QString &body, const QString &fallback)
-{
+QString Script::derivedTitle(const QString &body, const QString &fallback) {
     for (QStringView line : QStringView(body).split(u'\n')) {
         const QStringView content = trimBlanks(line);
         if (content.isEmpty())
@@ -70,36 +64,32 @@ QString Script::derivedTitle(const QString &body, const QString &fallback)
     return fallback;
 }
 
-QString Script::sanitizedTitle(const QString &title, const QString &fallbackBody)
-{
+QString Script::sanitizedTitle(const QString &title, const QString &fallbackBody) {
     const QString trimmed = title.trimmed();
     if (trimmed.isEmpty())
         return derivedTitle(fallbackBody, untitledScriptTitle);
     return leftCharacters(trimmed, maxTitleLength);
 }
 
-QString Script::idText(const QUuid &id)
-{
+QString Script::idText(const QUuid &id) {
     return id.toString(QUuid::WithoutBraces).toUpper();
 }
 
-std::optional<QUuid> Script::parseId(QStringView text)
-{
+std::optional<QUuid> Script::parseId(QStringView text) {
     if (text.size() != 36 || text.at(8) != u'-' || text.at(13) != u'-' || text.at(18) != u'-' ||
         text.at(23) != u'-')
         return std::nullopt;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
-        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') ||
-                         (c >= u'A' && c <= u'F');
+        const bool hex =
+            (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
         if (!hex && !(i == 8 || i == 13 || i == 18 || i == 23))
             return std::nullopt;
     }
     return QUuid::fromString(text);
 }
 
-QJsonObject Script::toJson() const
-{
+QJsonObject Script::toJson() const {
     QJsonObject o{{QStringLiteral("id"), idText(id)},
                   {QStringLiteral("title"), title},
                   {QStringLiteral("body"), body},
@@ -111,8 +101,7 @@ QJsonObject Script::toJson() const
     return o;
 }
 
-std::optional<Script> Script::fromJson(const QJsonObject &o, QString *error)
-{
+std::optional<Script> Script::fromJson(const QJsonObject &o, QString *error) {
     const auto fail = [&](const QString &why) {
         if (error)
             *error = why;

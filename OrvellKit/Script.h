@@ -8,8 +8,7 @@
 
 // A complete script held in memory, text included. Dates are seconds since
 // the Unix epoch.
-struct Script
-{
+struct Script {
     static constexpr int maxTitleLength = 80;
 
     QUuid id;

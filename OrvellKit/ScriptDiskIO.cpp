@@ -19,8 +19,7 @@ namespace {
 const QString manifestName = QStringLiteral("library.json");
 const QString scriptsName = QStringLiteral("Scripts");
 
-BodyRead readBodyFile(const QString &path)
-{
+BodyRead readBodyFile(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -34,8 +33,7 @@ BodyRead readBodyFile(const QString &path)
     return {PlainTextImporter::decodeWithFallbacks(bytes), false};
 }
 
-struct Rebuilt
-{
+struct Rebuilt {
     ScriptManifest manifest;
     QHash<QUuid, QString> bodies;
     QSet<QUuid> unsafe;
@@ -45,8 +43,7 @@ struct Rebuilt
 // crash; younger ones may belong to a write in progress in another process.
 constexpr qint64 staleTemporaryAgeSeconds = 600;
 
-void removeStaleTemporaries(const QString &folder, double now)
-{
+void removeStaleTemporaries(const QString &folder, double now) {
     const QDir dir(folder);
     const auto hidden = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &info : hidden) {
@@ -57,8 +54,7 @@ void removeStaleTemporaries(const QString &folder, double now)
     }
 }
 
-QString firstFreeName(const QString &base)
-{
+QString firstFreeName(const QString &base) {
     if (!QFileInfo::exists(base))
         return base;
     for (int n = 2;; ++n) {
@@ -68,17 +64,16 @@ QString firstFreeName(const QString &base)
     }
 }
 
-Rebuilt rebuild(const QString &scriptsFolder, double now)
-{
-    struct Found
-    {
+Rebuilt rebuild(const QString &scriptsFolder, double now) {
+    struct Found {
         Script script;
         bool exact;
     };
     std::vector<Found> found;
     const QDir dir(scriptsFolder);
-    // Hidden files are left out by default.
-    const auto items = dir.entryInfoList(QDir::Files, QDir::Unsorted);
+    // Hidden files are left out by default. Sorting by name first makes the
+    // order of files created in the same instant the same on every load.
+    const auto items = dir.entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo &info : items) {
         if (info.suffix().toLower() != QLatin1StringView("txt"))
             continue;
@@ -117,8 +112,7 @@ Rebuilt rebuild(const QString &scriptsFolder, double now)
     return r;
 }
 
-LoadOutcome fromRebuild(Rebuilt r)
-{
+LoadOutcome fromRebuild(Rebuilt r) {
     LoadOutcome outcome;
     outcome.manifest = std::move(r.manifest);
     outcome.bodies = std::move(r.bodies);
@@ -126,41 +120,36 @@ LoadOutcome fromRebuild(Rebuilt r)
     return outcome;
 }
 
-LoadOutcome recover(const QString &root, double now, const QString &reason)
-{
+LoadOutcome recover(const QString &root, double now, const QString &reason) {
     const QString manifest = ScriptDiskIO::manifestPath(root);
-    const QString backup = firstFreeName(manifest + QStringLiteral(".corrupt-") +
-                                         ScriptDiskIO::corruptionStamp(now));
+    const QString backup =
+        firstFreeName(manifest + QStringLiteral(".corrupt-") + ScriptDiskIO::corruptionStamp(now));
     if (!QFile::rename(manifest, backup))
         QFile::remove(manifest);
     LoadOutcome outcome = fromRebuild(rebuild(ScriptDiskIO::scriptsDirectory(root), now));
     ScriptDiskIO::writeManifest(outcome.manifest, root, nullptr);
-    outcome.recovery = RecoveryReport{backup, static_cast<int>(outcome.manifest.entries.size()),
-                                      reason};
+    outcome.recovery =
+        RecoveryReport{backup, static_cast<int>(outcome.manifest.entries.size()), reason};
     return outcome;
 }
 
 } // namespace
 
-QString RecoveryReport::noticeTitle() const
-{
+QString RecoveryReport::noticeTitle() const {
     return QStringLiteral("Library index rebuilt");
 }
 
-QString RecoveryReport::noticeText() const
-{
+QString RecoveryReport::noticeText() const {
     const QString count = recoveredCount == 1
                               ? QStringLiteral("1 script file")
                               : QString::number(recoveredCount) + QStringLiteral(" script files");
     return QStringLiteral("library.json could not be read, so the order and any custom names "
                           "were rebuilt from your ") +
-           count +
-           QStringLiteral(". Nothing was deleted \u2014 the old index was kept as ") +
+           count + QStringLiteral(". Nothing was deleted \u2014 the old index was kept as ") +
            QFileInfo(backupPath).fileName() + QLatin1Char('.');
 }
 
-std::vector<Script> LoadOutcome::scripts() const
-{
+std::vector<Script> LoadOutcome::scripts() const {
     std::vector<Script> result;
     for (const ScriptEntry &e : manifest.ordered())
         result.push_back(e.script(bodies.value(e.id)));
@@ -168,41 +157,32 @@ std::vector<Script> LoadOutcome::scripts() const
 }
 
 ScriptDiskIO::ScriptDiskIO(QString root)
-    : m_root(std::move(root))
-{
-}
+    : m_root(std::move(root)) {}
 
-QString ScriptDiskIO::applicationSupportRoot()
-{
+QString ScriptDiskIO::applicationSupportRoot() {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty())
         return QString();
     return base + QLatin1Char('/') + AppIdentity::appId;
 }
 
-QString ScriptDiskIO::manifestPath(const QString &root)
-{
+QString ScriptDiskIO::manifestPath(const QString &root) {
     return root + QLatin1Char('/') + manifestName;
 }
 
-QString ScriptDiskIO::scriptsDirectory(const QString &root)
-{
+QString ScriptDiskIO::scriptsDirectory(const QString &root) {
     return root + QLatin1Char('/') + scriptsName;
 }
 
-QString ScriptDiskIO::bodyPath(const QUuid &id, const QString &root)
-{
-    return scriptsDirectory(root) + QLatin1Char('/') + Script::idText(id) +
-           QStringLiteral(".txt");
+QString ScriptDiskIO::bodyPath(const QUuid &id, const QString &root) {
+    return scriptsDirectory(root) + QLatin1Char('/') + Script::idText(id) + QStringLiteral(".txt");
 }
 
-QString ScriptDiskIO::corruptionStamp(double seconds)
-{
+QString ScriptDiskIO::corruptionStamp(double seconds) {
     return IsoDate::stamp(seconds);
 }
 
-bool ScriptDiskIO::prepareDirectories(const QString &root, QString *error)
-{
+bool ScriptDiskIO::prepareDirectories(const QString &root, QString *error) {
     const QString scripts = scriptsDirectory(root);
     if (QDir().mkpath(scripts))
         return true;
@@ -212,26 +192,22 @@ bool ScriptDiskIO::prepareDirectories(const QString &root, QString *error)
 }
 
 bool ScriptDiskIO::writeManifest(const ScriptManifest &manifest, const QString &root,
-                                 QString *error)
-{
+                                 QString *error) {
     return prepareDirectories(root, error) &&
            AtomicFile::write(manifestPath(root), manifest.toJson(), error);
 }
 
 bool ScriptDiskIO::writeBody(const QString &text, const QUuid &id, const QString &root,
-                             QString *error)
-{
+                             QString *error) {
     return prepareDirectories(root, error) &&
            AtomicFile::write(bodyPath(id, root), text.toUtf8(), error);
 }
 
-BodyRead ScriptDiskIO::readBody(const QUuid &id, const QString &root)
-{
+BodyRead ScriptDiskIO::readBody(const QUuid &id, const QString &root) {
     return readBodyFile(bodyPath(id, root));
 }
 
-bool ScriptDiskIO::deleteBody(const QUuid &id, const QString &root, QString *error)
-{
+bool ScriptDiskIO::deleteBody(const QUuid &id, const QString &root, QString *error) {
     QFile file(bodyPath(id, root));
     if (!file.exists() || file.remove())
         return true;
@@ -241,8 +217,7 @@ bool ScriptDiskIO::deleteBody(const QUuid &id, const QString &root, QString *err
 }
 
 bool ScriptDiskIO::keepCopyOfBody(const QUuid &id, const QString &root, double now,
-                                  QString *keptPath, QString *error)
-{
+                                  QString *keptPath, QString *error) {
     QFile file(bodyPath(id, root));
     if (!file.exists())
         return true; // nothing to keep
@@ -266,8 +241,7 @@ bool ScriptDiskIO::keepCopyOfBody(const QUuid &id, const QString &root, double n
     return true;
 }
 
-LoadOutcome ScriptDiskIO::load(const QString &root, double now)
-{
+LoadOutcome ScriptDiskIO::load(const QString &root, double now) {
     prepareDirectories(root, nullptr);
     removeStaleTemporaries(root, now);
     removeStaleTemporaries(scriptsDirectory(root), now);
@@ -318,21 +292,18 @@ LoadOutcome ScriptDiskIO::load(const QString &root, double now)
     return outcome;
 }
 
-void UnsafeBodies::reset(const QSet<QUuid> &ids)
-{
+void UnsafeBodies::reset(const QSet<QUuid> &ids) {
     std::lock_guard lock(m_mutex);
     m_ids = ids;
 }
 
-bool UnsafeBodies::contains(const QUuid &id) const
-{
+bool UnsafeBodies::contains(const QUuid &id) const {
     std::lock_guard lock(m_mutex);
     return m_ids.contains(id);
 }
 
 bool UnsafeBodies::prepareToReplace(const QUuid &id, const QString &root, double now,
-                                    QString *error)
-{
+                                    QString *error) {
     std::lock_guard lock(m_mutex);
     if (!m_ids.contains(id))
         return true;

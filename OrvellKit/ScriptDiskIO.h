@@ -13,8 +13,7 @@
 #include <vector>
 
 // What a load found when library.json could not be read and was set aside.
-struct RecoveryReport
-{
+struct RecoveryReport {
     QString backupPath; // where the damaged index was moved
     int recoveredCount = 0;
     QString reason; // the reading error, for the log
@@ -25,8 +24,7 @@ struct RecoveryReport
     bool operator==(const RecoveryReport &) const = default;
 };
 
-struct LoadOutcome
-{
+struct LoadOutcome {
     ScriptManifest manifest;
     QHash<QUuid, QString> bodies;
     std::optional<RecoveryReport> recovery;
@@ -39,8 +37,7 @@ struct LoadOutcome
     std::vector<Script> scripts() const;
 };
 
-struct BodyRead
-{
+struct BodyRead {
     std::optional<QString> text; // nothing when the file could not be read
     bool exact = false;          // the bytes were valid UTF-8
 };
@@ -52,8 +49,7 @@ struct BodyRead
 //   <ID>.txt.original-<stamp>[-n]      body files kept before a first overwrite
 // Loading never fails; writes are atomic and report the system's reason.
 // The instance adds the serial worker thread that background writes run on.
-class ScriptDiskIO
-{
+class ScriptDiskIO {
 public:
     explicit ScriptDiskIO(QString root);
 
@@ -75,8 +71,8 @@ public:
     static BodyRead readBody(const QUuid &id, const QString &root);
     static bool deleteBody(const QUuid &id, const QString &root, QString *error);
     // Copies a body file beside the index under a name no file has yet.
-    static bool keepCopyOfBody(const QUuid &id, const QString &root, double now,
-                               QString *keptPath, QString *error);
+    static bool keepCopyOfBody(const QUuid &id, const QString &root, double now, QString *keptPath,
+                               QString *error);
 
     static LoadOutcome load(const QString &root, double now);
     static QString corruptionStamp(double seconds);
@@ -88,8 +84,7 @@ private:
 
 // The body files that must be copied aside before their first overwrite.
 // Shared by the main thread and the disk worker, so it locks.
-class UnsafeBodies
-{
+class UnsafeBodies {
 public:
     void reset(const QSet<QUuid> &ids);
     bool contains(const QUuid &id) const;

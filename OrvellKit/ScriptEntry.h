@@ -4,8 +4,7 @@
 
 // The index record of one script: a Script without its body, with the word
 // count it had when the entry was made.
-struct ScriptEntry
-{
+struct ScriptEntry {
     QUuid id;
     QString title;
     double createdAt = 0;
@@ -14,14 +13,12 @@ struct ScriptEntry
     bool isFavorite = false;
     std::optional<double> targetSeconds;
 
-    static ScriptEntry from(const Script &script)
-    {
-        return {script.id,          script.title,           script.createdAt, script.updatedAt,
+    static ScriptEntry from(const Script &script) {
+        return {script.id,          script.title,      script.createdAt,    script.updatedAt,
                 script.wordCount(), script.isFavorite, script.targetSeconds};
     }
 
-    Script script(const QString &body) const
-    {
+    Script script(const QString &body) const {
         return {id, title, body, createdAt, updatedAt, isFavorite, targetSeconds};
     }
 

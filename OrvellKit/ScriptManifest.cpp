@@ -11,8 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-ScriptManifest::ScriptManifest(const std::vector<Script> &scripts, std::optional<QUuid> selected)
-{
+ScriptManifest::ScriptManifest(const std::vector<Script> &scripts, std::optional<QUuid> selected) {
     order.reserve(static_cast<qsizetype>(scripts.size()));
     entries.reserve(scripts.size());
     for (const Script &s : scripts) {
@@ -24,8 +23,7 @@ ScriptManifest::ScriptManifest(const std::vector<Script> &scripts, std::optional
         selectedID = scripts.front().id;
 }
 
-std::vector<ScriptEntry> ScriptManifest::ordered() const
-{
+std::vector<ScriptEntry> ScriptManifest::ordered() const {
     QHash<QUuid, const ScriptEntry *> byId;
     byId.reserve(static_cast<qsizetype>(entries.size()));
     for (const ScriptEntry &e : entries)
@@ -39,8 +37,7 @@ std::vector<ScriptEntry> ScriptManifest::ordered() const
     return result;
 }
 
-void ScriptManifest::normalize()
-{
+void ScriptManifest::normalize() {
     QSet<QUuid> ids;
     for (const ScriptEntry &e : entries)
         ids.insert(e.id);
@@ -58,9 +55,8 @@ void ScriptManifest::normalize()
         if (!seen.contains(e.id))
             missing.push_back(&e);
     }
-    std::stable_sort(missing.begin(), missing.end(), [](const auto *a, const auto *b) {
-        return a->createdAt < b->createdAt;
-    });
+    std::stable_sort(missing.begin(), missing.end(),
+                     [](const auto *a, const auto *b) { return a->createdAt < b->createdAt; });
     for (const ScriptEntry *e : missing) {
         // Two entries may share an id in a hand-edited file; list it once.
         if (!seen.contains(e->id)) {
@@ -73,22 +69,19 @@ void ScriptManifest::normalize()
         selectedID = order.isEmpty() ? std::nullopt : std::optional<QUuid>(order.first());
 }
 
-void ScriptManifest::insert(const ScriptEntry &entry, qsizetype index)
-{
+void ScriptManifest::insert(const ScriptEntry &entry, qsizetype index) {
     std::erase_if(entries, [&](const ScriptEntry &e) { return e.id == entry.id; });
     order.removeAll(entry.id);
     entries.push_back(entry);
     order.insert(std::clamp<qsizetype>(index, 0, order.size()), entry.id);
 }
 
-void ScriptManifest::reorder(const QList<QUuid> &ids)
-{
+void ScriptManifest::reorder(const QList<QUuid> &ids) {
     order = ids;
     normalize();
 }
 
-QByteArray ScriptManifest::toJson() const
-{
+QByteArray ScriptManifest::toJson() const {
     QJsonArray entryArray;
     for (const ScriptEntry &e : entries) {
         QJsonObject o{{QStringLiteral("id"), Script::idText(e.id)},
@@ -115,8 +108,7 @@ QByteArray ScriptManifest::toJson() const
 
 namespace {
 
-bool isInteger(const QJsonValue &v)
-{
+bool isInteger(const QJsonValue &v) {
     if (!v.isDouble())
         return false;
     const double d = v.toDouble();
@@ -125,8 +117,7 @@ bool isInteger(const QJsonValue &v)
 
 } // namespace
 
-std::optional<ScriptManifest> ScriptManifest::fromJson(const QByteArray &json, QString *error)
-{
+std::optional<ScriptManifest> ScriptManifest::fromJson(const QByteArray &json, QString *error) {
     const auto fail = [&](const QString &why) {
         if (error)
             *error = why;

@@ -11,8 +11,7 @@
 
 // The content of library.json: the scripts' order, the selection and one
 // entry per script.
-struct ScriptManifest
-{
+struct ScriptManifest {
     static constexpr int currentVersion = 1;
 
     int version = currentVersion;

@@ -12,8 +12,7 @@
 
 Q_LOGGING_CATEGORY(lcLibrary, "org.orvell.Orvell.Library")
 
-QString ScriptStore::defaultRoot()
-{
+QString ScriptStore::defaultRoot() {
     const QString root = ScriptDiskIO::applicationSupportRoot();
     return root.isEmpty() ? QDir::tempPath() + QStringLiteral("/OrvellLibrary") : root;
 }
@@ -22,8 +21,7 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
     : QObject(parent)
     , m_io(root)
     , m_scheduler(options.scheduler ? *options.scheduler : Scheduler::eventLoop())
-    , m_now(options.now ? std::move(options.now) : std::function<double()>(IsoDate::now))
-{
+    , m_now(options.now ? std::move(options.now) : std::function<double()>(IsoDate::now)) {
     LoadOutcome outcome = ScriptDiskIO::load(root, now());
     m_scripts = outcome.scripts();
     m_unsafe->reset(outcome.unsafeBodies);
@@ -37,8 +35,9 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
 
     if (options.seedIfEmpty && m_scripts.empty()) {
         const double t = now();
-        Script welcome{QUuid::createUuid(), QStringLiteral("Welcome"), options.welcomeBody, t, t,
-                       false, std::nullopt};
+        Script welcome{
+            QUuid::createUuid(), QStringLiteral("Welcome"), options.welcomeBody, t, t, false,
+            std::nullopt};
         m_scripts.push_back(welcome);
         m_selectedID = welcome.id;
         refreshWordCount();
@@ -47,48 +46,40 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
     }
 }
 
-ScriptStore::~ScriptStore()
-{
+ScriptStore::~ScriptStore() {
     for (Scheduler::Handle handle : std::as_const(m_bodySaves))
         m_scheduler.cancel(handle);
 }
 
-QString ScriptStore::saveProblem() const
-{
+QString ScriptStore::saveProblem() const {
     return m_failures.empty() ? QString() : m_failures.front().second;
 }
 
-const Script *ScriptStore::script(const QUuid &id) const
-{
-    const auto it =
-        std::find_if(m_scripts.begin(), m_scripts.end(), [&](const Script &s) { return s.id == id; });
+const Script *ScriptStore::script(const QUuid &id) const {
+    const auto it = std::find_if(m_scripts.begin(), m_scripts.end(),
+                                 [&](const Script &s) { return s.id == id; });
     return it == m_scripts.end() ? nullptr : &*it;
 }
 
-Script *ScriptStore::mutableScript(const QUuid &id)
-{
+Script *ScriptStore::mutableScript(const QUuid &id) {
     return const_cast<Script *>(std::as_const(*this).script(id));
 }
 
-std::optional<qsizetype> ScriptStore::index(const QUuid &id) const
-{
+std::optional<qsizetype> ScriptStore::index(const QUuid &id) const {
     const Script *s = script(id);
     return s ? std::optional<qsizetype>(s - m_scripts.data()) : std::nullopt;
 }
 
-const Script *ScriptStore::selected() const
-{
+const Script *ScriptStore::selected() const {
     return m_selectedID ? script(*m_selectedID) : nullptr;
 }
 
-QString ScriptStore::selectedBody() const
-{
+QString ScriptStore::selectedBody() const {
     const Script *s = selected();
     return s ? s->body : QString();
 }
 
-void ScriptStore::setSelection(std::optional<QUuid> id)
-{
+void ScriptStore::setSelection(std::optional<QUuid> id) {
     if (id == m_selectedID)
         return;
     m_selectedID = id;
@@ -96,8 +87,7 @@ void ScriptStore::setSelection(std::optional<QUuid> id)
     refreshWordCount();
 }
 
-void ScriptStore::refreshWordCount()
-{
+void ScriptStore::refreshWordCount() {
     const Script *s = selected();
     const int count = s ? s->wordCount() : 0;
     if (count == m_selectedWordCount)
@@ -107,8 +97,7 @@ void ScriptStore::refreshWordCount()
 }
 
 QString ScriptStore::describeFailure(const QString &path, const QUuid &id,
-                                     const QString &reason) const
-{
+                                     const QString &reason) const {
     const Script *s = id.isNull() ? nullptr : script(id);
     const QString what = s ? QStringLiteral("the script \u201C%1\u201D").arg(s->title)
                            : QStringLiteral("the library index");
@@ -117,8 +106,7 @@ QString ScriptStore::describeFailure(const QString &path, const QUuid &id,
         .arg(what, QDir::toNativeSeparators(path), reason);
 }
 
-void ScriptStore::recordWrite(const QString &path, const QString &problem)
-{
+void ScriptStore::recordWrite(const QString &path, const QString &problem) {
     const QString before = saveProblem();
     const auto it = std::find_if(m_failures.begin(), m_failures.end(),
                                  [&](const auto &f) { return f.first == path; });
@@ -135,16 +123,14 @@ void ScriptStore::recordWrite(const QString &path, const QString &problem)
         emit saveProblemChanged();
 }
 
-void ScriptStore::writeManifestNow()
-{
+void ScriptStore::writeManifestNow() {
     QString error;
     const bool ok = ScriptDiskIO::writeManifest(manifest(), root(), &error);
     const QString path = m_io.manifestPath();
     recordWrite(path, ok ? QString() : describeFailure(path, QUuid(), error));
 }
 
-void ScriptStore::writeBodyNow(const Script &s)
-{
+void ScriptStore::writeBodyNow(const Script &s) {
     QString error;
     const bool ok = m_unsafe->prepareToReplace(s.id, root(), now(), &error) &&
                     ScriptDiskIO::writeBody(s.body, s.id, root(), &error);
@@ -152,8 +138,7 @@ void ScriptStore::writeBodyNow(const Script &s)
     recordWrite(path, ok ? QString() : describeFailure(path, s.id, error));
 }
 
-void ScriptStore::saveBodyInBackground(const QUuid &id, std::function<void()> then)
-{
+void ScriptStore::saveBodyInBackground(const QUuid &id, std::function<void()> then) {
     const Script *s = script(id);
     if (!s)
         return;
@@ -182,8 +167,7 @@ void ScriptStore::saveBodyInBackground(const QUuid &id, std::function<void()> th
     });
 }
 
-void ScriptStore::scheduleBodySave(const QUuid &id)
-{
+void ScriptStore::scheduleBodySave(const QUuid &id) {
     m_dirtyBodies.insert(id);
     if (const auto pending = m_bodySaves.take(id))
         m_scheduler.cancel(pending);
@@ -202,8 +186,7 @@ void ScriptStore::scheduleBodySave(const QUuid &id)
     }));
 }
 
-void ScriptStore::select(const QUuid &id)
-{
+void ScriptStore::select(const QUuid &id) {
     if (!script(id) || m_selectedID == id)
         return;
     setSelection(id);
@@ -212,8 +195,7 @@ void ScriptStore::select(const QUuid &id)
         onSelectionChanged();
 }
 
-Script ScriptStore::create(const QString &title, const QString &body, bool selectIt)
-{
+Script ScriptStore::create(const QString &title, const QString &body, bool selectIt) {
     const double t = now();
     const Script s{QUuid::createUuid(), Script::sanitizedTitle(title, body), body, t, t, false,
                    std::nullopt};
@@ -229,8 +211,7 @@ Script ScriptStore::create(const QString &title, const QString &body, bool selec
     return s;
 }
 
-void ScriptStore::updateBody(const QString &body, const QUuid &id)
-{
+void ScriptStore::updateBody(const QString &body, const QUuid &id) {
     Script *s = mutableScript(id);
     if (!s || s->body == body)
         return;
@@ -243,8 +224,7 @@ void ScriptStore::updateBody(const QString &body, const QUuid &id)
     scheduleBodySave(id);
 }
 
-void ScriptStore::rename(const QUuid &id, const QString &title)
-{
+void ScriptStore::rename(const QUuid &id, const QString &title) {
     Script *s = mutableScript(id);
     if (!s)
         return;
@@ -257,8 +237,7 @@ void ScriptStore::rename(const QUuid &id, const QString &title)
     writeManifestNow();
 }
 
-void ScriptStore::toggleFavorite(const QUuid &id)
-{
+void ScriptStore::toggleFavorite(const QUuid &id) {
     Script *s = mutableScript(id);
     if (!s)
         return;
@@ -267,8 +246,7 @@ void ScriptStore::toggleFavorite(const QUuid &id)
     writeManifestNow();
 }
 
-void ScriptStore::setTarget(std::optional<double> seconds, const QUuid &id)
-{
+void ScriptStore::setTarget(std::optional<double> seconds, const QUuid &id) {
     Script *s = mutableScript(id);
     if (!s || s->targetSeconds == seconds)
         return;
@@ -277,8 +255,7 @@ void ScriptStore::setTarget(std::optional<double> seconds, const QUuid &id)
     writeManifestNow();
 }
 
-void ScriptStore::deleteScript(const QUuid &id)
-{
+void ScriptStore::deleteScript(const QUuid &id) {
     const auto position = index(id);
     if (!position)
         return;
@@ -291,7 +268,8 @@ void ScriptStore::deleteScript(const QUuid &id)
     if (m_selectedID == id) {
         std::optional<QUuid> next;
         if (!m_scripts.empty())
-            next = m_scripts[std::min<size_t>(static_cast<size_t>(*position), m_scripts.size() - 1)].id;
+            next = m_scripts[std::min<size_t>(static_cast<size_t>(*position), m_scripts.size() - 1)]
+                       .id;
         setSelection(next);
         if (onSelectionChanged)
             onSelectionChanged();
@@ -309,14 +287,12 @@ void ScriptStore::deleteScript(const QUuid &id)
     });
 }
 
-void ScriptStore::deleteScripts(const QList<QUuid> &ids)
-{
+void ScriptStore::deleteScripts(const QList<QUuid> &ids) {
     for (const QUuid &id : ids)
         deleteScript(id);
 }
 
-std::optional<Script> ScriptStore::duplicate(const QUuid &id)
-{
+std::optional<Script> ScriptStore::duplicate(const QUuid &id) {
     const auto position = index(id);
     if (!position)
         return std::nullopt;
@@ -336,8 +312,7 @@ std::optional<Script> ScriptStore::duplicate(const QUuid &id)
     return copy;
 }
 
-void ScriptStore::move(const QList<qsizetype> &fromOffsets, qsizetype toOffset)
-{
+void ScriptStore::move(const QList<qsizetype> &fromOffsets, qsizetype toOffset) {
     QList<qsizetype> offsets = fromOffsets;
     std::sort(offsets.begin(), offsets.end());
     offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
@@ -361,8 +336,7 @@ void ScriptStore::move(const QList<qsizetype> &fromOffsets, qsizetype toOffset)
     writeManifestNow();
 }
 
-void ScriptStore::flushPending(std::function<void()> done)
-{
+void ScriptStore::flushPending(std::function<void()> done) {
     const QList<QUuid> dirty(m_dirtyBodies.cbegin(), m_dirtyBodies.cend());
     for (const QUuid &id : dirty) {
         if (const auto pending = m_bodySaves.take(id))
@@ -387,8 +361,7 @@ void ScriptStore::flushPending(std::function<void()> done)
     });
 }
 
-void ScriptStore::flushPendingSynchronously()
-{
+void ScriptStore::flushPendingSynchronously() {
     // A background write still in flight must land before the final one,
     // or it could put older text back on disk.
     m_io.queue().waitUntilIdle();
@@ -404,8 +377,7 @@ void ScriptStore::flushPendingSynchronously()
     writeManifestNow();
 }
 
-void ScriptStore::dismissRecoveryNotice()
-{
+void ScriptStore::dismissRecoveryNotice() {
     if (!m_recovery)
         return;
     m_recovery.reset();

@@ -16,8 +16,7 @@
 #include <optional>
 #include <vector>
 
-struct ScriptStoreOptions
-{
+struct ScriptStoreOptions {
     bool seedIfEmpty = true;
     QString welcomeBody;
     // Defaults: the event loop's timers and the wall clock.
@@ -30,8 +29,7 @@ struct ScriptStoreOptions
 // every change and a body half a second after the last edit of it. A write
 // that fails leaves the in-memory state as it is and is published as
 // `saveProblem` until that file is written again.
-class ScriptStore : public QObject
-{
+class ScriptStore : public QObject {
     Q_OBJECT
     Q_PROPERTY(int selectedWordCount READ selectedWordCount NOTIFY selectedWordCountChanged)
     Q_PROPERTY(QString saveProblem READ saveProblem NOTIFY saveProblemChanged)

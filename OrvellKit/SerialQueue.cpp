@@ -1,12 +1,9 @@
 #include "SerialQueue.h"
 
 SerialQueue::SerialQueue()
-    : m_thread([this] { run(); })
-{
-}
+    : m_thread([this] { run(); }) {}
 
-SerialQueue::~SerialQueue()
-{
+SerialQueue::~SerialQueue() {
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
@@ -15,8 +12,7 @@ SerialQueue::~SerialQueue()
     m_thread.join();
 }
 
-void SerialQueue::post(std::function<void()> job)
-{
+void SerialQueue::post(std::function<void()> job) {
     {
         std::lock_guard lock(m_mutex);
         m_jobs.push_back(std::move(job));
@@ -24,14 +20,12 @@ void SerialQueue::post(std::function<void()> job)
     m_wake.notify_one();
 }
 
-void SerialQueue::waitUntilIdle()
-{
+void SerialQueue::waitUntilIdle() {
     std::unique_lock lock(m_mutex);
     m_idle.wait(lock, [this] { return m_jobs.empty() && !m_busy; });
 }
 
-void SerialQueue::run()
-{
+void SerialQueue::run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });

@@ -11,8 +11,7 @@
 // One worker thread that runs jobs one at a time, in the order they were
 // queued: the library's disk work, so that a slow disk never stalls the
 // window and two writes never interleave.
-class SerialQueue
-{
+class SerialQueue {
 public:
     SerialQueue();
     // Runs what is still queued, then stops the thread.

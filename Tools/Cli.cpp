@@ -1,6 +1,11 @@
 #include "Cli.h"
 
+#include "IsoDate.h"
+#include "ScriptDiskIO.h"
+#include "ScriptStore.h"
 #include "ScriptWords.h"
+
+#include <QFileInfo>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,11 +13,12 @@
 #include <QTextStream>
 
 #include <functional>
+#include <optional>
 
 namespace {
 
 constexpr int exitOk = 0;
-[[maybe_unused]] constexpr int exitFailure = 1;
+constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
 
 struct Command {
@@ -52,6 +58,128 @@ int wordsCommand(const QStringList &args, CliStreams io) {
     return exitOk;
 }
 
+// Options shared by the library commands, taken out of the argument list.
+struct LibraryArgs {
+    QString root;
+    bool json = false;
+    QStringList rest;
+};
+
+std::optional<LibraryArgs> parseLibraryArgs(const QStringList &args, QTextStream &err) {
+    LibraryArgs parsed;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1StringView("--json")) {
+            parsed.json = true;
+        } else if (a == QLatin1StringView("--root")) {
+            if (i + 1 >= args.size()) {
+                err << "orvell-cli library: --root needs a folder\n";
+                return std::nullopt;
+            }
+            parsed.root = args.at(++i);
+        } else if (a.startsWith(QLatin1StringView("--"))) {
+            err << "orvell-cli library: unknown option " << a << "\n";
+            return std::nullopt;
+        } else {
+            parsed.rest << a;
+        }
+    }
+    return parsed;
+}
+
+QJsonValue jsonTarget(const std::optional<double> &seconds) {
+    return seconds ? QJsonValue(*seconds) : QJsonValue(QJsonValue::Null);
+}
+
+int libraryCommand(const QStringList &args, CliStreams io) {
+    const auto parsed = parseLibraryArgs(args, io.err);
+    if (!parsed || parsed->rest.isEmpty()) {
+        if (parsed)
+            io.err << "orvell-cli library: say list, show ID or check\n";
+        return exitUsage;
+    }
+    const QString action = parsed->rest.first();
+    const QString root = parsed->root.isEmpty() ? ScriptStore::defaultRoot() : parsed->root;
+    if (!parsed->root.isEmpty() && !QFileInfo(root).isDir()) {
+        io.err << "orvell-cli library: no library folder at " << root << "\n";
+        return exitFailure;
+    }
+
+    if (action == QLatin1StringView("list") && parsed->rest.size() == 1) {
+        const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
+        const std::vector<Script> scripts = outcome.scripts();
+        const auto selected = outcome.manifest.selectedID;
+        if (parsed->json) {
+            QJsonArray list;
+            for (const Script &s : scripts)
+                list.append(
+                    QJsonObject{{QStringLiteral("id"), Script::idText(s.id)},
+                                {QStringLiteral("title"), s.title},
+                                {QStringLiteral("wordCount"), s.wordCount()},
+                                {QStringLiteral("createdAt"), IsoDate::toString(s.createdAt)},
+                                {QStringLiteral("updatedAt"), IsoDate::toString(s.updatedAt)},
+                                {QStringLiteral("isFavorite"), s.isFavorite},
+                                {QStringLiteral("targetSeconds"), jsonTarget(s.targetSeconds)}});
+            const QJsonObject out{
+                {QStringLiteral("selectedID"),
+                 selected ? QJsonValue(Script::idText(*selected)) : QJsonValue(QJsonValue::Null)},
+                {QStringLiteral("scripts"), list}};
+            io.out << QJsonDocument(out).toJson(QJsonDocument::Compact) << "\n";
+            return exitOk;
+        }
+        for (const Script &s : scripts)
+            io.out << (selected == s.id ? "* " : "  ") << Script::idText(s.id) << "  " << s.title
+                   << "  (" << s.wordCount() << (s.wordCount() == 1 ? " word)" : " words)") << "\n";
+        return exitOk;
+    }
+
+    if (action == QLatin1StringView("show") && parsed->rest.size() == 2) {
+        const auto id = Script::parseId(parsed->rest.at(1));
+        const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
+        for (const Script &s : outcome.scripts()) {
+            if (id && s.id == *id) {
+                if (parsed->json)
+                    io.out << QJsonDocument(
+                                  QJsonObject{{QStringLiteral("id"), Script::idText(s.id)},
+                                              {QStringLiteral("title"), s.title},
+                                              {QStringLiteral("body"), s.body}})
+                                  .toJson(QJsonDocument::Compact)
+                           << "\n";
+                else
+                    io.out << s.body << (s.body.endsWith(QLatin1Char('\n')) ? "" : "\n");
+                return exitOk;
+            }
+        }
+        io.err << "orvell-cli library: no script with id " << parsed->rest.at(1) << "\n";
+        return exitFailure;
+    }
+
+    if (action == QLatin1StringView("check") && parsed->rest.size() == 1) {
+        const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
+        const auto &r = outcome.recovery;
+        if (parsed->json) {
+            const QJsonValue recovery =
+                r ? QJsonValue(QJsonObject{{QStringLiteral("backupFile"), r->backupPath},
+                                           {QStringLiteral("recoveredCount"), r->recoveredCount},
+                                           {QStringLiteral("notice"), r->noticeText()}})
+                  : QJsonValue(QJsonValue::Null);
+            io.out << QJsonDocument(QJsonObject{{QStringLiteral("recovery"), recovery}})
+                          .toJson(QJsonDocument::Compact)
+                   << "\n";
+        } else if (r) {
+            io.out << r->noticeTitle() << "\n" << r->noticeText() << "\n";
+        } else {
+            const auto n = outcome.manifest.entries.size();
+            io.out << "The library loaded cleanly: " << n
+                   << (n == 1 ? " script.\n" : " scripts.\n");
+        }
+        return exitOk;
+    }
+
+    io.err << "orvell-cli library: say list, show ID or check\n";
+    return exitUsage;
+}
+
 const std::vector<Command> &commands() {
     static const std::vector<Command> table = {
         {"words", "words [--json] [TEXT...]",
@@ -62,6 +190,20 @@ const std::vector<Command> &commands() {
          "  --json: one array on one line:\n"
          "          [{\"location\": n, \"length\": n, \"key\": \"...\"}, ...]\n",
          wordsCommand},
+        {"library", "library [--root DIR] [--json] list|show ID|check",
+         "Reads the script library (by default the user's own, in\n"
+         "~/.local/share/org.orvell.Orvell). Loading repairs the index as the app does:\n"
+         "body files missing from it are adopted, and a damaged index is set aside and\n"
+         "rebuilt.\n"
+         "  list   the scripts in order, the selected one marked with *.\n"
+         "         --json: {\"selectedID\": \"ID\"|null, \"scripts\": [{\"id\", \"title\",\n"
+         "         \"wordCount\", \"createdAt\", \"updatedAt\", \"isFavorite\",\n"
+         "         \"targetSeconds\" (null when none)}]}; dates are ISO 8601 in UTC.\n"
+         "  show   one script's text. --json: {\"id\", \"title\", \"body\"}.\n"
+         "  check  whether the index had to be rebuilt.\n"
+         "         --json: {\"recovery\": null} or {\"recovery\": {\"backupFile\": path,\n"
+         "         \"recoveredCount\": n, \"notice\": \"the notice the app shows\"}}\n",
+         libraryCommand},
     };
     return table;
 }

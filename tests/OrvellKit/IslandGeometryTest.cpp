@@ -1,6 +1,7 @@
 #include "IslandLayout.h"
 #include "IslandLayoutModel.h"
 #include "IslandShapes.h"
+#include "ManualScheduler.h"
 #include "NotchGeometry.h"
 
 #include <QSignalSpy>
@@ -198,9 +199,8 @@ TEST(IslandLayoutModel, assigningAnEqualValueNotifiesNobody) {
 }
 
 TEST(IslandLayoutModel, dragEndsAfterTheSettleDelay) {
-    IslandLayoutModel model;
-    std::vector<std::pair<double, std::function<void()>>> pending;
-    model.setScheduler([&](double s, std::function<void()> a) { pending.emplace_back(s, a); });
+    ManualScheduler clock;
+    IslandLayoutModel model(clock);
     int began = 0, ended = 0;
     model.onDragBegan = [&] { ++began; };
     model.onDragEnded = [&] { ++ended; };
@@ -211,19 +211,16 @@ TEST(IslandLayoutModel, dragEndsAfterTheSettleDelay) {
     EXPECT_EQ(began, 1);
     EXPECT_EQ(ended, 1);
     EXPECT_TRUE(model.isDragging());
-    ASSERT_EQ(pending.size(), 1u);
-    EXPECT_EQ(pending[0].first, 0.18);
-
-    pending[0].second();
+    clock.advance(0.17);
+    EXPECT_TRUE(model.isDragging());
+    clock.advance(0.01);
     EXPECT_FALSE(model.isDragging());
 
     // The delayed action must not touch a model that is gone.
-    std::function<void()> late;
     {
-        IslandLayoutModel gone;
-        gone.setScheduler([&](double, std::function<void()> a) { late = a; });
+        IslandLayoutModel gone(clock);
         gone.beginDrag();
         gone.endDrag();
     }
-    late();
+    clock.advance(1);
 }
