@@ -99,13 +99,21 @@ int libraryCommand(const QStringList &args, CliStreams io) {
         return exitUsage;
     }
     const QString action = parsed->rest.first();
+    const bool known =
+        (action == QLatin1StringView("show") && parsed->rest.size() == 2) ||
+        ((action == QLatin1StringView("list") || action == QLatin1StringView("check")) &&
+         parsed->rest.size() == 1);
+    if (!known) {
+        io.err << "orvell-cli library: say list, show ID or check\n";
+        return exitUsage;
+    }
     const QString root = parsed->root.isEmpty() ? ScriptStore::defaultRoot() : parsed->root;
     if (!parsed->root.isEmpty() && !QFileInfo(root).isDir()) {
         io.err << "orvell-cli library: no library folder at " << root << "\n";
         return exitFailure;
     }
 
-    if (action == QLatin1StringView("list") && parsed->rest.size() == 1) {
+    if (action == QLatin1StringView("list")) {
         const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
         const std::vector<Script> scripts = outcome.scripts();
         const auto selected = outcome.manifest.selectedID;
@@ -133,7 +141,7 @@ int libraryCommand(const QStringList &args, CliStreams io) {
         return exitOk;
     }
 
-    if (action == QLatin1StringView("show") && parsed->rest.size() == 2) {
+    if (action == QLatin1StringView("show")) {
         const auto id = Script::parseId(parsed->rest.at(1));
         const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
         for (const Script &s : outcome.scripts()) {
@@ -154,30 +162,25 @@ int libraryCommand(const QStringList &args, CliStreams io) {
         return exitFailure;
     }
 
-    if (action == QLatin1StringView("check") && parsed->rest.size() == 1) {
-        const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
-        const auto &r = outcome.recovery;
-        if (parsed->json) {
-            const QJsonValue recovery =
-                r ? QJsonValue(QJsonObject{{QStringLiteral("backupFile"), r->backupPath},
-                                           {QStringLiteral("recoveredCount"), r->recoveredCount},
-                                           {QStringLiteral("notice"), r->noticeText()}})
-                  : QJsonValue(QJsonValue::Null);
-            io.out << QJsonDocument(QJsonObject{{QStringLiteral("recovery"), recovery}})
-                          .toJson(QJsonDocument::Compact)
-                   << "\n";
-        } else if (r) {
-            io.out << r->noticeTitle() << "\n" << r->noticeText() << "\n";
-        } else {
-            const auto n = outcome.manifest.entries.size();
-            io.out << "The library loaded cleanly: " << n
-                   << (n == 1 ? " script.\n" : " scripts.\n");
-        }
-        return exitOk;
+    // check
+    const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
+    const auto &r = outcome.recovery;
+    if (parsed->json) {
+        const QJsonValue recovery =
+            r ? QJsonValue(QJsonObject{{QStringLiteral("backupFile"), r->backupPath},
+                                       {QStringLiteral("recoveredCount"), r->recoveredCount},
+                                       {QStringLiteral("notice"), r->noticeText()}})
+              : QJsonValue(QJsonValue::Null);
+        io.out << QJsonDocument(QJsonObject{{QStringLiteral("recovery"), recovery}})
+                      .toJson(QJsonDocument::Compact)
+               << "\n";
+    } else if (r) {
+        io.out << r->noticeTitle() << "\n" << r->noticeText() << "\n";
+    } else {
+        const auto n = outcome.manifest.entries.size();
+        io.out << "The library loaded cleanly: " << n << (n == 1 ? " script.\n" : " scripts.\n");
     }
-
-    io.err << "orvell-cli library: say list, show ID or check\n";
-    return exitUsage;
+    return exitOk;
 }
 
 const std::vector<Command> &commands() {

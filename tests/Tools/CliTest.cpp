@@ -1,8 +1,10 @@
 #include "Cli.h"
+#include "ScriptDiskIO.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include "QtPrinters.h"
@@ -62,4 +64,72 @@ TEST(Cli, helpAndUsageErrors) {
     EXPECT_TRUE(unknown.err.contains("unknown command fly"));
     EXPECT_EQ(cli({"words", "--yaml"}).code, 2);
     EXPECT_EQ(cli({"help", "fly"}).code, 2);
+}
+
+namespace {
+
+struct LibraryCli : ::testing::Test {
+    QTemporaryDir dir;
+    QString root = dir.filePath("lib");
+
+    QJsonObject json(const QStringList &args) {
+        const CliRun r = cli(QStringList{"library", "--root", root} + args + QStringList{"--json"});
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out.toUtf8()).object();
+    }
+};
+
+} // namespace
+
+TEST_F(LibraryCli, listsShowsAndChecksTheLibrary) {
+    Script a{QUuid::createUuid(),
+             "Keynote",
+             "Good morning everyone",
+             1767621792.5,
+             1767621800,
+             true,
+             300};
+    Script b{QUuid::createUuid(), "Notes", "two words", 1767621700,
+             1767621700,          false,   std::nullopt};
+    ASSERT_TRUE(ScriptDiskIO::writeBody(a.body, a.id, root, nullptr));
+    ASSERT_TRUE(ScriptDiskIO::writeBody(b.body, b.id, root, nullptr));
+    ASSERT_TRUE(ScriptDiskIO::writeManifest(ScriptManifest({a, b}, b.id), root, nullptr));
+
+    const QJsonObject list = json({"list"});
+    EXPECT_EQ(list["selectedID"].toString(), Script::idText(b.id));
+    const QJsonArray scripts = list["scripts"].toArray();
+    ASSERT_EQ(scripts.size(), 2);
+    EXPECT_EQ(scripts[0].toObject(), (QJsonObject{{"id", Script::idText(a.id)},
+                                                  {"title", "Keynote"},
+                                                  {"wordCount", 3},
+                                                  {"createdAt", "2026-01-05T14:03:12.500Z"},
+                                                  {"updatedAt", "2026-01-05T14:03:20.000Z"},
+                                                  {"isFavorite", true},
+                                                  {"targetSeconds", 300}}));
+    EXPECT_TRUE(scripts[1].toObject()["targetSeconds"].isNull());
+
+    const CliRun plain = cli({"library", "--root", root, "list"});
+    EXPECT_TRUE(plain.out.contains("* " + Script::idText(b.id) + "  Notes  (2 words)"));
+
+    EXPECT_EQ(json({"show", Script::idText(a.id).toLower()})["body"].toString(), a.body);
+    EXPECT_EQ(cli({"library", "--root", root, "show", Script::idText(a.id)}).out,
+              "Good morning everyone\n");
+    EXPECT_EQ(cli({"library", "--root", root, "show", "nope"}).code, 1);
+
+    EXPECT_TRUE(json({"check"})["recovery"].isNull());
+    QFile index(ScriptDiskIO::manifestPath(root));
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    index.write("{");
+    index.close();
+    const QJsonObject recovery = json({"check"})["recovery"].toObject();
+    EXPECT_EQ(recovery["recoveredCount"].toInt(), 2);
+    EXPECT_TRUE(recovery["backupFile"].toString().contains("library.json.corrupt-"));
+    EXPECT_TRUE(recovery["notice"].toString().startsWith("library.json could not be read"));
+}
+
+TEST_F(LibraryCli, reportsMissingFoldersAndBadArguments) {
+    EXPECT_EQ(cli({"library", "--root", root + "/missing", "list"}).code, 1);
+    EXPECT_EQ(cli({"library", "list", "--root"}).code, 2);
+    EXPECT_EQ(cli({"library", "--root", root, "fly"}).code, 2);
+    EXPECT_EQ(cli({"library"}).code, 2);
 }
