@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 PRESET    ?= default
 JOBS      ?= $(shell nproc)
 
-.PHONY: deps configure build test bench sanitize format clean
+.PHONY: deps configure build test stress bench sanitize format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -15,7 +15,11 @@ build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
 
 test: build
-	@ctest --preset $(PRESET) -j $(JOBS)
+	@ctest --preset $(PRESET) -j $(JOBS) -LE stress
+
+# The long crash-consistency run: a child process killed 200 times mid-edit.
+stress: build
+	@ctest --preset $(PRESET) -L stress --output-on-failure
 
 bench: deps
 	@cmake --preset release >/dev/null

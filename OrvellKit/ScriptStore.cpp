@@ -24,6 +24,8 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
     , m_now(options.now ? std::move(options.now) : std::function<double()>(IsoDate::now)) {
     LoadOutcome outcome = ScriptDiskIO::load(root, now());
     m_scripts = outcome.scripts();
+    for (const Script &s : m_scripts)
+        countWords(s);
     m_unsafe->reset(outcome.unsafeBodies);
     m_selectedID = outcome.manifest.selectedID;
     if (!m_selectedID && !m_scripts.empty())
@@ -39,6 +41,7 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
             QUuid::createUuid(), QStringLiteral("Welcome"), options.welcomeBody, t, t, false,
             std::nullopt};
         m_scripts.push_back(welcome);
+        countWords(welcome);
         m_selectedID = welcome.id;
         refreshWordCount();
         writeBodyNow(welcome);
@@ -87,9 +90,28 @@ void ScriptStore::setSelection(std::optional<QUuid> id) {
     refreshWordCount();
 }
 
+void ScriptStore::countWords(const Script &script) {
+    m_wordCounts.insert(script.id, script.wordCount());
+}
+
+ScriptManifest ScriptStore::manifest() const {
+    ScriptManifest m;
+    m.order.reserve(static_cast<qsizetype>(m_scripts.size()));
+    m.entries.reserve(m_scripts.size());
+    for (const Script &s : m_scripts) {
+        m.order.append(s.id);
+        m.entries.push_back({s.id, s.title, s.createdAt, s.updatedAt, m_wordCounts.value(s.id),
+                             s.isFavorite, s.targetSeconds});
+    }
+    m.selectedID = m_selectedID;
+    if (!m.selectedID && !m_scripts.empty())
+        m.selectedID = m_scripts.front().id;
+    return m;
+}
+
 void ScriptStore::refreshWordCount() {
     const Script *s = selected();
-    const int count = s ? s->wordCount() : 0;
+    const int count = s ? m_wordCounts.value(s->id) : 0;
     if (count == m_selectedWordCount)
         return;
     m_selectedWordCount = count;
@@ -200,6 +222,7 @@ Script ScriptStore::create(const QString &title, const QString &body, bool selec
     const Script s{QUuid::createUuid(), Script::sanitizedTitle(title, body), body, t, t, false,
                    std::nullopt};
     m_scripts.push_back(s);
+    countWords(s);
     emit scriptsChanged();
     if (selectIt) {
         setSelection(s.id);
@@ -217,6 +240,7 @@ void ScriptStore::updateBody(const QString &body, const QUuid &id) {
         return;
     s->body = body;
     s->updatedAt = now();
+    countWords(*s);
     emit scriptsChanged();
     if (m_selectedID == id)
         refreshWordCount();
@@ -263,6 +287,7 @@ void ScriptStore::deleteScript(const QUuid &id) {
         m_scheduler.cancel(pending);
     m_dirtyBodies.remove(id);
     m_scripts.erase(m_scripts.begin() + *position);
+    m_wordCounts.remove(id);
     emit scriptsChanged();
 
     if (m_selectedID == id) {
@@ -306,6 +331,7 @@ std::optional<Script> ScriptStore::duplicate(const QUuid &id) {
                       false,
                       std::nullopt};
     m_scripts.insert(m_scripts.begin() + *position + 1, copy);
+    countWords(copy);
     emit scriptsChanged();
     writeBodyNow(copy);
     writeManifestNow();

@@ -56,7 +56,7 @@ public:
     const Script *selected() const;
     QString selectedBody() const;
     bool isEmpty() const { return m_scripts.empty(); }
-    ScriptManifest manifest() const { return ScriptManifest(m_scripts, m_selectedID); }
+    ScriptManifest manifest() const;
     std::optional<qsizetype> index(const QUuid &id) const;
     const Script *script(const QUuid &id) const;
 
@@ -99,6 +99,7 @@ private:
     Script *mutableScript(const QUuid &id);
     void setSelection(std::optional<QUuid> id);
     void refreshWordCount();
+    void countWords(const Script &script);
     void writeManifestNow();
     void writeBodyNow(const Script &script);
     void scheduleBodySave(const QUuid &id);
@@ -119,6 +120,9 @@ private:
     QHash<QUuid, Scheduler::Handle> m_bodySaves;
     QSet<QUuid> m_dirtyBodies;
     bool m_manifestNeedsWrite = false;
+    // Word counts by script, kept current as bodies change, so that writing
+    // the index does not rescan every body.
+    QHash<QUuid, int> m_wordCounts;
     // Failed writes by file, oldest first; each clears when its file is written.
     std::vector<std::pair<QString, QString>> m_failures;
 };
