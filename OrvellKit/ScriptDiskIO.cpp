@@ -64,7 +64,8 @@ QString firstFreeName(const QString &base) {
     }
 }
 
-Rebuilt rebuild(const QString &scriptsFolder, double now) {
+// Builds an index from the body files, leaving out the ids in `skip`.
+Rebuilt rebuild(const QString &scriptsFolder, double now, const QSet<QUuid> &skip = {}) {
     struct Found {
         Script script;
         bool exact;
@@ -78,7 +79,7 @@ Rebuilt rebuild(const QString &scriptsFolder, double now) {
         if (info.suffix().toLower() != QLatin1StringView("txt"))
             continue;
         const auto id = Script::parseId(info.completeBaseName());
-        if (!id)
+        if (!id || skip.contains(*id))
             continue;
         // Read by the listed name: it may differ in letter case from the canonical one.
         const BodyRead read = readBodyFile(info.absoluteFilePath());
@@ -275,7 +276,8 @@ LoadOutcome ScriptDiskIO::load(const QString &root, double now) {
     QSet<QUuid> known;
     for (const ScriptEntry &e : manifest->entries)
         known.insert(e.id);
-    const Rebuilt onDisk = rebuild(scriptsDirectory(root), now);
+    // Only files the index does not know are read again.
+    const Rebuilt onDisk = rebuild(scriptsDirectory(root), now, known);
     bool adopted = false;
     for (const ScriptEntry &e : onDisk.manifest.ordered()) {
         if (known.contains(e.id))
