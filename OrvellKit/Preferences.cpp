@@ -13,14 +13,6 @@ Q_LOGGING_CATEGORY(lcPreferences, "org.orvell.Orvell.Preferences")
 
 namespace K = PreferenceKeys;
 
-namespace {
-double clampTo(double value, double lo, double hi) {
-    if (!(value > lo))
-        return lo;
-    return value < hi ? value : hi;
-}
-} // namespace
-
 Preferences::Preferences(SettingsStore &store, LoginItem &loginItem, QObject *parent)
     : QObject(parent)
     , m_store(store)
@@ -34,12 +26,8 @@ Preferences::Preferences(SettingsStore &store, LoginItem &loginItem, QObject *pa
                               {K::islandPlacement, QStringLiteral("topCenter")},
                               {K::islandFreeX, 0.0},
                               {K::islandFreeY, 0.0}});
-    connect(&m_store, &SettingsStore::valueChanged, this, &Preferences::storeChanged);
-}
-
-void Preferences::storeChanged(const QString &key) {
     using Signal = void (Preferences::*)();
-    static const std::pair<QLatin1StringView, Signal> table[] = {
+    static const std::pair<QLatin1StringView, Signal> signalForKey[] = {
         {K::notchCoverHeight, &Preferences::notchCoverHeightChanged},
         {K::islandWidth, &Preferences::islandWidthChanged},
         {K::targetDisplay, &Preferences::targetDisplayChanged},
@@ -50,26 +38,22 @@ void Preferences::storeChanged(const QString &key) {
         {K::islandFreeY, &Preferences::islandPlacementChanged},
         {K::hotKeyBindings, &Preferences::hotKeyBindingsChanged},
     };
-    for (const auto &[name, signal] : table) {
-        if (key == name) {
-            emit(this->*signal)();
-            return;
-        }
-    }
+    m_store.relayChanges(this, signalForKey);
 }
 
 double Preferences::notchCoverHeight() const {
     return m_store.doubleValue(K::notchCoverHeight);
 }
 void Preferences::setNotchCoverHeight(double value) {
-    m_store.setValue(K::notchCoverHeight, clampTo(value, notchCoverHeightMin, notchCoverHeightMax));
+    m_store.setValue(K::notchCoverHeight,
+                     SettingsStore::clamped(value, notchCoverHeightMin, notchCoverHeightMax));
 }
 
 double Preferences::islandWidth() const {
     return m_store.doubleValue(K::islandWidth);
 }
 void Preferences::setIslandWidth(double value) {
-    m_store.setValue(K::islandWidth, clampTo(value, islandWidthMin, islandWidthMax));
+    m_store.setValue(K::islandWidth, SettingsStore::clamped(value, islandWidthMin, islandWidthMax));
 }
 
 QString Preferences::targetDisplay() const {

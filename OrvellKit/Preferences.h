@@ -78,8 +78,6 @@ signals:
     void launchAtLoginChanged();
 
 private:
-    void storeChanged(const QString &key);
-
     SettingsStore &m_store;
     LoginItem &m_loginItem;
     ReadingPreferences m_reading;

@@ -10,15 +10,6 @@
 
 namespace K = PreferenceKeys;
 
-namespace {
-// Comparisons rather than std::clamp, so that NaN lands on the lower bound.
-double clampTo(double value, double lo, double hi) {
-    if (!(value > lo))
-        return lo;
-    return value < hi ? value : hi;
-}
-} // namespace
-
 ReadingPreferences::ReadingPreferences(SettingsStore &store, QObject *parent)
     : QObject(parent)
     , m_store(store) {
@@ -29,12 +20,8 @@ ReadingPreferences::ReadingPreferences(SettingsStore &store, QObject *parent)
                               {K::pacePauseStyle, QStringLiteral("natural")},
                               {K::countdownEnabled, true},
                               {K::keepScreenAwake, true}});
-    connect(&m_store, &SettingsStore::valueChanged, this, &ReadingPreferences::storeChanged);
-}
-
-void ReadingPreferences::storeChanged(const QString &key) {
     using Signal = void (ReadingPreferences::*)();
-    static const std::pair<QLatin1StringView, Signal> table[] = {
+    static const std::pair<QLatin1StringView, Signal> signalForKey[] = {
         {K::speedT, &ReadingPreferences::speedTChanged},
         {K::fontSize, &ReadingPreferences::fontSizeChanged},
         {K::lineHeightMultiple, &ReadingPreferences::lineHeightMultipleChanged},
@@ -47,12 +34,7 @@ void ReadingPreferences::storeChanged(const QString &key) {
         {K::countdownEnabled, &ReadingPreferences::countdownEnabledChanged},
         {K::keepScreenAwake, &ReadingPreferences::keepScreenAwakeChanged},
     };
-    for (const auto &[name, signal] : table) {
-        if (key == name) {
-            emit(this->*signal)();
-            return;
-        }
-    }
+    m_store.relayChanges(this, signalForKey);
 }
 
 double ReadingPreferences::speedT() const {
@@ -66,14 +48,15 @@ double ReadingPreferences::fontSize() const {
     return m_store.doubleValue(K::fontSize);
 }
 void ReadingPreferences::setFontSize(double value) {
-    m_store.setValue(K::fontSize, clampTo(value, fontSizeMin, fontSizeMax));
+    m_store.setValue(K::fontSize, SettingsStore::clamped(value, fontSizeMin, fontSizeMax));
 }
 
 double ReadingPreferences::lineHeightMultiple() const {
     return m_store.doubleValue(K::lineHeightMultiple);
 }
 void ReadingPreferences::setLineHeightMultiple(double value) {
-    m_store.setValue(K::lineHeightMultiple, clampTo(value, lineHeightMin, lineHeightMax));
+    m_store.setValue(K::lineHeightMultiple,
+                     SettingsStore::clamped(value, lineHeightMin, lineHeightMax));
 }
 
 bool ReadingPreferences::voiceFollowEnabled() const {

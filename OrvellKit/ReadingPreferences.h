@@ -81,7 +81,5 @@ signals:
     void keepScreenAwakeChanged();
 
 private:
-    void storeChanged(const QString &key);
-
     SettingsStore &m_store;
 };

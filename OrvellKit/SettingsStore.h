@@ -7,6 +7,7 @@
 #include <QVariantMap>
 
 #include <memory>
+#include <utility>
 
 class QSettings;
 
@@ -41,6 +42,28 @@ public:
     void setValue(const QString &key, const QVariant &value);
     void remove(const QString &key);
     void registerDefaults(const QVariantMap &defaults);
+
+    // Re-emits this store's changes as the owner's own change signals, by
+    // key. The table must outlive the owner (a static array).
+    template <typename Owner, size_t N>
+    void relayChanges(Owner *owner,
+                      const std::pair<QLatin1StringView, void (Owner::*)()> (&table)[N]) {
+        connect(this, &SettingsStore::valueChanged, owner, [owner, &table](const QString &key) {
+            for (const auto &[name, signal] : table) {
+                if (key == name) {
+                    emit(owner->*signal)();
+                    return;
+                }
+            }
+        });
+    }
+
+    // Limits a value to [lo, hi]; NaN lands on lo. For setters that clamp.
+    static double clamped(double value, double lo, double hi) {
+        if (!(value > lo))
+            return lo;
+        return value < hi ? value : hi;
+    }
 
     // Writes pending changes to disk (the store also does so on its own).
     void sync();
