@@ -5,6 +5,7 @@
 #include "Typography.h"
 
 #include <QGlyphRun>
+#include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QTextOption>
@@ -83,6 +84,8 @@ struct Paragraph {
     int contentEnd = 0;
     int breakEnd = 0;
     std::vector<ScriptLayout::Line> lines;
+    // Kept for drawing, so the drawn glyphs are exactly the measured ones.
+    std::shared_ptr<QTextLayout> text;
 };
 
 struct LineMetrics {
@@ -104,7 +107,8 @@ void layOutParagraph(const QString &text, const LineMetrics &m, Paragraph &p, do
         return;
     }
     const QStringView content = QStringView(text).mid(p.start, length);
-    QTextLayout layout(content.toString(), m.font, Typography::layoutDevice());
+    p.text = std::make_shared<QTextLayout>(content.toString(), m.font, Typography::layoutDevice());
+    QTextLayout &layout = *p.text;
     QTextOption option(Qt::AlignHCenter);
     // Break at word boundaries, and inside a word only when it is wider than the line.
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -157,13 +161,13 @@ std::vector<Paragraph> splitParagraphs(const QString &text) {
             ++i;
             continue;
         }
-        paragraphs.push_back({start, i, i + b, {}});
+        paragraphs.push_back({start, i, i + b, {}, {}});
         i += b;
         start = i;
     }
     // A text that ends with a break has no empty line after it.
     if (start < n)
-        paragraphs.push_back({start, n, n, {}});
+        paragraphs.push_back({start, n, n, {}, {}});
     return paragraphs;
 }
 
@@ -202,7 +206,11 @@ ScriptLayout::ScriptLayout(Key key, const ScriptWords &words)
     if (lineCount >= static_cast<size_t>(std::numeric_limits<qint32>::max()))
         qFatal("ScriptLayout: more lines than a line index can hold");
     m_lines.reserve(lineCount);
+    m_drawn.reserve(lineCount);
     for (const Paragraph &p : paragraphs) {
+        if (p.text)
+            m_paragraphLayouts.push_back(p.text);
+        int local = 0;
         const double offset = static_cast<double>(m_lines.size()) * metrics.pitch;
         for (Line line : p.lines) {
             line.top += offset;
@@ -212,6 +220,8 @@ ScriptLayout::ScriptLayout(Key key, const ScriptWords &words)
                       m_characterLine.begin() + line.endCharacter,
                       static_cast<qint32>(m_lines.size()));
             m_lines.push_back(line);
+            m_drawn.push_back({p.text ? static_cast<int>(m_paragraphLayouts.size()) - 1 : -1,
+                               local++, line.top});
         }
     }
     m_height = static_cast<double>(m_lines.size()) * metrics.pitch;
@@ -220,6 +230,17 @@ ScriptLayout::ScriptLayout(Key key, const ScriptWords &words)
         const int location = words.words[k].location;
         m_wordLine[k] = location < n ? m_characterLine[location] : 0;
     }
+}
+
+void ScriptLayout::drawLine(QPainter &painter, int index, QPointF textOrigin) const {
+    if (index < 0 || static_cast<size_t>(index) >= m_drawn.size())
+        return;
+    const DrawnLine &d = m_drawn[static_cast<size_t>(index)];
+    if (d.paragraph < 0)
+        return;
+    const QTextLine line = m_paragraphLayouts[static_cast<size_t>(d.paragraph)]->lineAt(d.line);
+    // The QTextLine sits at its paragraph-local top; move it to the script's.
+    line.draw(&painter, textOrigin + QPointF(0, d.top - line.y()));
 }
 
 double ScriptLayout::midY(int word) const {

@@ -2,11 +2,14 @@
 
 #include "ScriptWords.h"
 
+#include <QPointF>
 #include <QString>
 
 #include <memory>
 #include <vector>
 
+class QPainter;
+class QTextLayout;
 class ReadingPreferences;
 class ScrollEngine;
 
@@ -56,6 +59,10 @@ public:
     // Where a fractional UTF-16 position falls; constant time.
     Position position(double character) const;
 
+    // Draws one line with the painter's pen, the text's top-left corner at
+    // `textOrigin`; the glyphs are those the layout measured.
+    void drawLine(QPainter &painter, int line, QPointF textOrigin) const;
+
 private:
     Key m_key;
     double m_height = 0;
@@ -63,6 +70,14 @@ private:
     std::vector<int> m_wordLine;
     std::vector<double> m_caretX;
     std::vector<qint32> m_characterLine;
+
+    struct DrawnLine {
+        int paragraph = -1; // index into m_paragraphLayouts; -1 for a blank line
+        int line = 0;       // the line within that paragraph
+        double top = 0;
+    };
+    std::vector<std::shared_ptr<QTextLayout>> m_paragraphLayouts;
+    std::vector<DrawnLine> m_drawn;
 };
 
 namespace ReadingLine {
