@@ -9,7 +9,8 @@ packages=(
   libicu-dev
   fonts-inter
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
+  libxcb1-dev libxcb-shape0-dev libxcb-keysyms1-dev x11proto-dev
+  xvfb xauth xdotool openbox
 )
 
 missing=()

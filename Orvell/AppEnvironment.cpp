@@ -1,0 +1,60 @@
+#include "AppEnvironment.h"
+
+#include "CaptureShield.h"
+#include "LoginItem.h"
+
+AppEnvironment::~AppEnvironment() = default;
+
+QString AppEnvironment::welcomeText()
+{
+    // The island cannot be hidden from screen capture on this desktop, so
+    // the welcome script says what is true here instead of promising it.
+    const QString capture =
+        CaptureShield::isAvailable()
+            ? QStringLiteral("It stays on top of every other window, and it stays invisible in "
+                             "screen recordings and screen sharing \u2014 your audience sees "
+                             "your demo, not your notes.")
+            : QStringLiteral("It stays on top of every other window. On this desktop it also "
+                             "shows up in screen recordings and screen sharing, so share a "
+                             "single window rather than the whole screen when your notes "
+                             "should stay yours.");
+    return QStringLiteral("Welcome to Orvell.\n\nYour script sits right below the camera, so you "
+                          "can read it while looking straight down the lens. No more glancing "
+                          "away mid-sentence.\n\n") +
+           capture +
+           QStringLiteral("\n\nOpen the Library from the tray to write your own script, or "
+                          "drop a .txt, .md, .rtf or .docx file onto the list to import one."
+                          "\n\nAdjust the speed until it matches how you actually talk, then "
+                          "forget it is there.");
+}
+
+AppEnvironment::AppEnvironment(Services services, QObject *parent)
+    : QObject(parent)
+    , m_settings(std::move(services.settings))
+    , m_loginItem(std::move(services.loginItem))
+    , m_shortcuts(std::move(services.shortcuts))
+{
+    Scheduler &scheduler = services.scheduler ? *services.scheduler : Scheduler::eventLoop();
+    m_island = std::make_unique<IslandLayoutModel>(scheduler);
+    m_scroll = std::make_unique<ScrollEngine>(160);
+    ScriptStoreOptions storeOptions;
+    storeOptions.welcomeBody = welcomeText();
+    storeOptions.scheduler = &scheduler;
+    m_store = std::make_unique<ScriptStore>(
+        services.libraryRoot.isEmpty() ? ScriptStore::defaultRoot() : services.libraryRoot,
+        storeOptions);
+    m_hotKeys = std::make_unique<HotKeyCenter>(*m_shortcuts);
+    m_panels = std::make_unique<PanelToggles>();
+    m_prefs = std::make_unique<Preferences>(*m_settings, *m_loginItem);
+
+    m_scroll->setT(m_prefs->reading().speedT());
+    m_hotKeys->loadBindings = [this] { return m_prefs->hotKeyBindings(); };
+    m_hotKeys->saveBindings = [this](const QByteArray &json) { m_prefs->setHotKeyBindings(json); };
+    // Choosing another script stops playback and rewinds.
+    m_store->onSelectionChanged = [this] {
+        m_scroll->pause();
+        m_scroll->restart();
+    };
+    m_commands = std::make_unique<PrompterCommands>(*m_scroll, m_prefs->reading(), *m_panels);
+    m_viewport = std::make_unique<ScriptViewportModel>(*m_store, m_prefs->reading(), *m_scroll);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "GlobalShortcuts.h"
+#include "HotKeyCenter.h"
+#include "IslandLayoutModel.h"
+#include "PanelToggles.h"
+#include "Preferences.h"
+#include "PrompterCommands.h"
+#include "ScriptStore.h"
+#include "ScriptViewportModel.h"
+#include "ScrollEngine.h"
+#include "SettingsStore.h"
+
+#include <QObject>
+
+#include <memory>
+
+class LoginItem;
+
+// The object graph every window, view and controller receives. Built once
+// at start-up and kept until the process ends.
+class AppEnvironment : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Services
+    {
+        std::unique_ptr<SettingsStore> settings;
+        std::unique_ptr<LoginItem> loginItem;
+        std::unique_ptr<GlobalShortcuts> shortcuts;
+        QString libraryRoot;
+        Scheduler *scheduler = nullptr;
+    };
+
+    // The first lines of the script a new library starts with.
+    static QString welcomeText();
+
+    explicit AppEnvironment(Services services, QObject *parent = nullptr);
+    ~AppEnvironment() override;
+
+    SettingsStore &settings() { return *m_settings; }
+    Preferences &prefs() { return *m_prefs; }
+    IslandLayoutModel &island() { return *m_island; }
+    ScrollEngine &scroll() { return *m_scroll; }
+    ScriptStore &store() { return *m_store; }
+    HotKeyCenter &hotKeys() { return *m_hotKeys; }
+    PanelToggles &panels() { return *m_panels; }
+    PrompterCommands &commands() { return *m_commands; }
+    ScriptViewportModel &viewport() { return *m_viewport; }
+
+private:
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<LoginItem> m_loginItem;
+    std::unique_ptr<GlobalShortcuts> m_shortcuts;
+    std::unique_ptr<IslandLayoutModel> m_island;
+    std::unique_ptr<ScrollEngine> m_scroll;
+    std::unique_ptr<ScriptStore> m_store;
+    std::unique_ptr<HotKeyCenter> m_hotKeys;
+    std::unique_ptr<PanelToggles> m_panels;
+    std::unique_ptr<Preferences> m_prefs;
+    std::unique_ptr<PrompterCommands> m_commands;
+    std::unique_ptr<ScriptViewportModel> m_viewport;
+};

@@ -1,0 +1,115 @@
+#include "Application.h"
+
+#include "AppEnvironment.h"
+#include "CaptureShield.h"
+#include "DisplayLinkDriver.h"
+#include "IslandPanel.h"
+#include "Metrics.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+
+Application::Application(AppEnvironment &env, QObject *parent)
+    : QObject(parent)
+    , m_env(env)
+    , m_screens(env.prefs(), Scheduler::eventLoop())
+{
+    // Closing windows never quits; quitting writes what is still pending.
+    connect(qApp, &QCoreApplication::aboutToQuit, this,
+            [this] { m_env.store().flushPendingSynchronously(); });
+}
+
+Application::~Application() = default;
+
+void Application::installIsland()
+{
+    AppEnvironment &env = m_env;
+    Preferences &prefs = env.prefs();
+    IslandPanelController::Providers providers;
+    providers.config = [&prefs] {
+        return IslandLayout::Config{prefs.islandWidth(), prefs.notchCoverHeight(),
+                                    Metrics::panelHeight, prefs.islandPlacement()};
+    };
+    providers.aboveFullScreen = [&prefs] { return prefs.aboveFullScreen(); };
+    providers.makePanel = [&env] {
+        return new IslandPanel(env.island(), env.scroll(), env.viewport());
+    };
+    m_island = std::make_unique<IslandPanelController>(m_screens, providers);
+    IslandPanelController *island = m_island.get();
+
+    island->onLayoutChanged = [&env](const IslandLayout &layout, const NotchGeometry &geometry) {
+        env.island().setGeometry(geometry);
+        env.island().setLayout(layout);
+    };
+    island->onVisibilityChanged = [&env](bool visible) {
+        // Hiding the island ends the reading; showing it does not start one.
+        if (!visible)
+            env.scroll().goIdle();
+        env.panels().setIslandVisible(visible);
+    };
+    island->onPanelCreated = [&env, island](IslandPanel *panel) {
+        CaptureShield::harden(panel, env.settings());
+        panel->winId(); // the frame clock follows the native window
+        env.scroll().attach(std::make_shared<DisplayLinkDriver>(panel->windowHandle()));
+        panel->dragBounds = [island]() -> std::optional<QRect> {
+            if (!island->geometry())
+                return std::nullopt;
+            return island->geometry()->screenFrame.toAlignedRect();
+        };
+        panel->onDragCommitted = [&env, island](QPoint topLeft) {
+            if (const auto at = island->dragPosition(topLeft))
+                env.prefs().placeIsland(at->x, at->y, at->centredX);
+        };
+    };
+
+    env.island().onHideIsland = [island] { island->setVisible(false); };
+    env.island().onResetPosition = [&prefs] {
+        prefs.setIslandPlacement(IslandPlacement::topCenter());
+    };
+    env.island().onDragBegan = [island] { island->isUserDragging = true; };
+    env.island().onDragEnded = [island] { island->isUserDragging = false; };
+    env.panels().toggleIsland = [island] { island->toggle(); };
+    m_screens.onReplace = [island] { island->reposition(false); };
+
+    island->install();
+    env.panels().setIslandVisible(island->isVisible());
+}
+
+void Application::launch()
+{
+    m_screens.start();
+    installIsland();
+
+    m_env.hotKeys().onAction = [this](HotKeyAction action, bool withShift) {
+        m_env.commands().handle(action, withShift);
+    };
+    m_env.hotKeys().start();
+
+    // Any change of the island's settings lays it out again.
+    Preferences &prefs = m_env.prefs();
+    const auto relayout = [this] {
+        if (m_island)
+            m_island->reposition(true);
+    };
+    connect(&prefs, &Preferences::islandPlacementChanged, this, relayout);
+    connect(&prefs, &Preferences::islandWidthChanged, this, relayout);
+    connect(&prefs, &Preferences::notchCoverHeightChanged, this, relayout);
+    connect(&prefs, &Preferences::aboveFullScreenChanged, this, relayout);
+
+    m_sweepTimer.setInterval(sweepIntervalMs);
+    m_sweepTimer.setTimerType(Qt::CoarseTimer);
+    connect(&m_sweepTimer, &QTimer::timeout, this, &Application::sweep);
+    m_sweepTimer.start();
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+        if (s == Qt::ApplicationActive)
+            sweep();
+    });
+}
+
+void Application::sweep()
+{
+    CaptureShield::sweep(m_env.settings());
+    // Full-screen windows may be raised over the island; put it back on top.
+    if (m_island && m_env.prefs().aboveFullScreen())
+        m_island->reposition(false);
+}

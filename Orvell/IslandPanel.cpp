@@ -1,0 +1,312 @@
+#include "IslandPanel.h"
+
+#include "IslandLayoutModel.h"
+#include "Metrics.h"
+#include "ScriptViewportModel.h"
+#include "ScrollEngine.h"
+#include "Tokens.h"
+#include "X11Window.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPathStroker>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double scriptFadeSeconds = 0.16;
+constexpr double dragMinimumDistance = 6;
+constexpr double pulsePeriod = 0.9;
+
+double easeOut(double t)
+{
+    return 1 - (1 - t) * (1 - t);
+}
+
+double easeInOut(double t)
+{
+    return t < 0.5 ? 2 * t * t : 1 - std::pow(-2 * t + 2, 2) / 2;
+}
+
+QRegion regionOf(const QPainterPath &path)
+{
+    return QRegion(path.toFillPolygon().toPolygon(), Qt::WindingFill);
+}
+
+} // namespace
+
+IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
+                         ScriptViewportModel &script, QWidget *parent)
+    : QWidget(parent,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                  Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint |
+                  Qt::NoDropShadowWindowHint)
+    , m_model(model)
+    , m_scroll(scroll)
+    , m_script(script)
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(true);
+    m_composited = X11Window::hasCompositor();
+    // Without a compositor a translucent window's clear parts are black, so
+    // the silhouette becomes the window's shape instead.
+    if (m_composited)
+        setAttribute(Qt::WA_TranslucentBackground);
+    setWindowTitle(QStringLiteral("Orvell Island"));
+
+    m_animationTimer.setTimerType(Qt::PreciseTimer);
+    m_animationTimer.setInterval(16);
+    connect(&m_animationTimer, &QTimer::timeout, this, &IslandPanel::animate);
+
+    // Re-run syncTargets() whenever an observed value changes.
+    connect(&m_model, &IslandLayoutModel::layoutChanged, this, [this] {
+        syncTargets();
+        updateScriptArea();
+    });
+    connect(&m_model, &IslandLayoutModel::isDraggingChanged, this, &IslandPanel::syncTargets);
+    connect(&m_scroll, &ScrollEngine::isLiveChanged, this, &IslandPanel::syncTargets);
+    connect(&m_scroll, &ScrollEngine::offsetChanged, this, qOverload<>(&QWidget::update));
+    connect(&m_script, &ScriptViewportModel::layoutChanged, this, qOverload<>(&QWidget::update));
+    connect(&m_script, &ScriptViewportModel::glowSourceChanged, this,
+            qOverload<>(&QWidget::update));
+
+    const IslandSilhouette s = IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(),
+                                                           m_model.isDragging());
+    m_width.reset(s.bodySize.width());
+    m_height.reset(s.bodySize.height());
+    m_fillet.reset(s.filletSize);
+    m_topRadius.reset(s.topRadius);
+    m_scriptOpacity = m_scriptOpacityTarget = m_scroll.isLive() ? 1 : 0;
+    updateScriptArea();
+}
+
+IslandSilhouette IslandPanel::currentSilhouette() const
+{
+    IslandSilhouette s = IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(),
+                                                     m_model.isDragging());
+    s.bodySize = QSizeF(m_width.value(), m_height.value());
+    s.filletSize = m_fillet.value();
+    s.topRadius = m_topRadius.value();
+    return s;
+}
+
+void IslandPanel::syncTargets()
+{
+    const IslandSilhouette s = IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(),
+                                                           m_model.isDragging());
+    m_width.setTarget(s.bodySize.width());
+    m_height.setTarget(s.bodySize.height());
+    m_fillet.setTarget(s.filletSize);
+    m_topRadius.setTarget(s.topRadius);
+    m_scriptOpacityTarget = m_scroll.isLive() ? 1 : 0;
+    if (!isVisible()) {
+        finishAnimations();
+        return;
+    }
+    if (!m_animationTimer.isActive()) {
+        m_animationClock.start();
+        m_animationTimer.start();
+    }
+}
+
+void IslandPanel::finishAnimations()
+{
+    m_width.reset(m_width.target());
+    m_height.reset(m_height.target());
+    m_fillet.reset(m_fillet.target());
+    m_topRadius.reset(m_topRadius.target());
+    m_scriptOpacity = m_scriptOpacityTarget;
+    m_animationTimer.stop();
+    updateShapes();
+    update();
+}
+
+void IslandPanel::animate()
+{
+    const double dt = std::min(0.1, m_animationClock.restart() / 1000.0);
+    for (Spring *s : {&m_width, &m_height, &m_fillet, &m_topRadius})
+        s->step(dt);
+    const double fade = dt / scriptFadeSeconds;
+    m_scriptOpacity = m_scriptOpacityTarget > m_scriptOpacity
+                          ? std::min(m_scriptOpacityTarget, m_scriptOpacity + fade)
+                          : std::max(m_scriptOpacityTarget, m_scriptOpacity - fade);
+    const bool settled = m_width.isSettled() && m_height.isSettled() && m_fillet.isSettled() &&
+                         m_topRadius.isSettled() && m_scriptOpacity == m_scriptOpacityTarget;
+    // The animation timer only runs while something moves.
+    if (settled)
+        m_animationTimer.stop();
+    updateShapes();
+    update();
+}
+
+void IslandPanel::updateScriptArea()
+{
+    const IslandLayout &l = m_model.layout();
+    const QSizeF size(l.bodyWidth - 2 * Metrics::scriptHorizontalPadding,
+                      l.bodyHeight - l.contentTopInset - Metrics::scriptBottomPadding);
+    if (size.width() > 0 && size.height() > 0)
+        m_script.setViewportSize(size);
+    updateShapes();
+}
+
+void IslandPanel::updateShapes()
+{
+    if (!windowHandle() || !X11Window::isAvailable())
+        return;
+    const IslandLayout &l = m_model.layout();
+    const QRegion input = regionOf(l.hitTestPath(m_scroll.isLive()));
+    if (m_composited) {
+        X11Window::setShapes(windowHandle(), nullptr, input);
+        return;
+    }
+    QPainterPath drawn = currentSilhouette().path();
+    if (l.placement.kind != IslandPlacement::Kind::topCenter) {
+        drawn.addRect(l.controlRect(0));
+        drawn.addRect(l.controlRect(1));
+    }
+    const QRegion bounding = regionOf(drawn);
+    X11Window::setShapes(windowHandle(), &bounding, input);
+}
+
+void IslandPanel::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    updateShapes();
+}
+
+void IslandPanel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updateShapes();
+}
+
+void IslandPanel::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (m_composited) {
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(rect(), Qt::transparent);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    const IslandLayout &l = m_model.layout();
+    const QPainterPath silhouette = currentSilhouette().path();
+    p.fillPath(silhouette, Tokens::panelFill());
+
+    const double opacity = easeOut(m_scriptOpacity);
+    if (opacity > 0) {
+        const QRectF area(l.bodyOrigin.x() + Metrics::scriptHorizontalPadding,
+                          l.bodyOrigin.y() + l.contentTopInset,
+                          l.bodyWidth - 2 * Metrics::scriptHorizontalPadding,
+                          l.bodyHeight - l.contentTopInset - Metrics::scriptBottomPadding);
+        std::optional<ScriptRenderer::Glow> glow;
+        if (const GlowSource *source = m_script.glowSource()) {
+            // The lookahead breathes between 0.25 and 0.95, 0.9 s each way, on
+            // the reading's clock: it moves with playback and rests when paused.
+            const double t = std::fmod(m_scroll.session().elapsed() / pulsePeriod, 2.0);
+            const double phase = easeInOut(t < 1 ? t : 2 - t);
+            glow = ScriptRenderer::Glow{source->glowFront(), source->lookaheadEnd(),
+                                        0.25 + 0.7 * phase};
+        }
+        p.save();
+        p.setClipPath(silhouette);
+        p.setOpacity(opacity);
+        m_renderer.paint(p, area, m_script.layout(), m_scroll.offset(), glow);
+        p.restore();
+    }
+
+    if (l.placement.kind != IslandPlacement::Kind::topCenter) {
+        for (int i = 0; i < 2; ++i) {
+            const QRectF r = l.controlRect(i);
+            p.setPen(QPen(Tokens::controlStroke(), 1));
+            p.setBrush(Tokens::controlFill());
+            p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+            p.setPen(QPen(Tokens::controlGlyph(), 1.6, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(Qt::NoBrush);
+            const QPointF c = r.center();
+            if (i == 0) { // hide: a cross
+                p.drawLine(c + QPointF(-4, -4), c + QPointF(4, 4));
+                p.drawLine(c + QPointF(4, -4), c + QPointF(-4, 4));
+            } else { // back to top centre: a turning arrow
+                QPainterPath arrow;
+                arrow.moveTo(c + QPointF(4.5, 3.5));
+                arrow.cubicTo(c + QPointF(4.5, -1), c + QPointF(1, -3), c + QPointF(-4, -3));
+                arrow.moveTo(c + QPointF(-1.5, -5.5));
+                arrow.lineTo(c + QPointF(-4, -3));
+                arrow.lineTo(c + QPointF(-1.5, -0.5));
+                p.drawPath(arrow);
+            }
+        }
+    }
+}
+
+std::optional<int> IslandPanel::controlAt(QPointF point) const
+{
+    const IslandLayout &l = m_model.layout();
+    if (l.placement.kind == IslandPlacement::Kind::topCenter)
+        return std::nullopt;
+    for (int i = 0; i < 2; ++i)
+        if (l.controlRect(i).contains(point))
+            return i;
+    return std::nullopt;
+}
+
+void IslandPanel::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_pressAt = event->globalPosition();
+    m_grab.reset();
+}
+
+void IslandPanel::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_pressAt || !(event->buttons() & Qt::LeftButton)) {
+        // Over a panel that never becomes active the pointer is ours to set.
+        setCursor(controlAt(event->position()) ? Qt::PointingHandCursor : Qt::OpenHandCursor);
+        return;
+    }
+    const QPointF global = event->globalPosition();
+    if (!m_grab) {
+        if (QLineF(*m_pressAt, global).length() < dragMinimumDistance)
+            return;
+        m_grab = *m_pressAt - QPointF(pos());
+        setCursor(Qt::ClosedHandCursor);
+        m_model.beginDrag();
+    }
+    QPointF origin = global - *m_grab;
+    if (dragBounds) {
+        if (const auto bounds = dragBounds()) {
+            origin.setX(std::clamp<double>(origin.x(), bounds->left(),
+                                           std::max(bounds->left(), bounds->right() + 1 - width())));
+            origin.setY(std::clamp<double>(origin.y(), bounds->top(),
+                                           std::max(bounds->top(), bounds->bottom() + 1 - height())));
+        }
+    }
+    move(origin.toPoint());
+}
+
+void IslandPanel::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const bool dragged = m_grab.has_value();
+    m_pressAt.reset();
+    m_grab.reset();
+    if (dragged) {
+        setCursor(Qt::OpenHandCursor);
+        m_model.endDrag();
+        if (onDragCommitted)
+            onDragCommitted(pos());
+        return;
+    }
+    if (const auto control = controlAt(event->position())) {
+        const auto &action = *control == 0 ? m_model.onHideIsland : m_model.onResetPosition;
+        if (action)
+            action();
+    }
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "IslandShapes.h"
+#include "ScriptRenderer.h"
+#include "Spring.h"
+
+#include <QElapsedTimer>
+#include <QPointF>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class IslandLayoutModel;
+class ScriptViewportModel;
+class ScrollEngine;
+
+// The island's window: the black silhouette hanging from the top edge, the
+// script inside it and, away from top centre, two small buttons. It never
+// takes focus, and clicks outside its hit-test path reach the window below.
+class IslandPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll, ScriptViewportModel &script,
+                QWidget *parent = nullptr);
+
+    // Called with the window's new top-left corner when a drag ends.
+    std::function<void(QPoint)> onDragCommitted;
+    // The rectangle the window may be dragged within (the display), if any.
+    std::function<std::optional<QRect>()> dragBounds;
+
+    // The silhouette as currently drawn (mid-animation included).
+    IslandSilhouette currentSilhouette() const;
+    // Moves every animation to its end at once (for tests and screenshots).
+    void finishAnimations();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void syncTargets();
+    void animate();
+    void updateShapes();
+    void updateScriptArea();
+    std::optional<int> controlAt(QPointF p) const;
+
+    IslandLayoutModel &m_model;
+    ScrollEngine &m_scroll;
+    ScriptViewportModel &m_script;
+    ScriptRenderer m_renderer;
+
+    Spring m_width, m_height, m_fillet, m_topRadius;
+    double m_scriptOpacity = 0;
+    double m_scriptOpacityTarget = 0;
+    QTimer m_animationTimer;
+    QElapsedTimer m_animationClock;
+    bool m_composited = false;
+
+    std::optional<QPointF> m_pressAt;
+    std::optional<QPointF> m_grab;
+};

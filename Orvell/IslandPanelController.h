@@ -1,0 +1,71 @@
+#pragma once
+
+#include "IslandLayout.h"
+#include "NotchGeometry.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QVariantAnimation>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class IslandPanel;
+class ScreenObserver;
+
+// Puts the island on the chosen display: measures it, lays the island out
+// from the settings, places and shows the window, fades it in and out, and
+// hands the layout to the views.
+class IslandPanelController : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Providers
+    {
+        std::function<IslandLayout::Config()> config;
+        // True when the island must stay above full-screen windows.
+        std::function<bool()> aboveFullScreen;
+        std::function<IslandPanel *()> makePanel;
+    };
+
+    IslandPanelController(ScreenObserver &screens, Providers providers, QObject *parent = nullptr);
+    ~IslandPanelController() override;
+
+    std::function<void(const IslandLayout &, const NotchGeometry &)> onInstalled;
+    std::function<void(const IslandLayout &, const NotchGeometry &)> onLayoutChanged;
+    std::function<void(bool)> onVisibilityChanged;
+    // Called when the window is (re)created, so it can be hardened and given a frame clock.
+    std::function<void(IslandPanel *)> onPanelCreated;
+
+    bool isVisible() const { return m_visible; }
+    bool isUserDragging = false;
+    IslandPanel *panel() const;
+    const std::optional<IslandLayout> &layout() const { return m_layout; }
+    const std::optional<NotchGeometry> &geometry() const { return m_geometry; }
+
+    void install();
+    void reposition(bool force);
+    void setVisible(bool visible);
+    void toggle() { setVisible(!m_visible); }
+    // Where a dragged window's body stands: its left edge and its top from
+    // the display's edges, and the x that would centre it. Nothing without a geometry.
+    struct DragPosition
+    {
+        double x, y, centredX;
+    };
+    std::optional<DragPosition> dragPosition(QPoint windowTopLeft) const;
+
+private:
+    bool measure(NotchGeometry &geometry, IslandLayout &layout) const;
+    void raise();
+
+    ScreenObserver &m_screens;
+    Providers m_providers;
+    QPointer<IslandPanel> m_panel;
+    std::optional<IslandLayout> m_layout;
+    std::optional<NotchGeometry> m_geometry;
+    bool m_visible = false;
+    QVariantAnimation m_fade;
+};

@@ -1,0 +1,125 @@
+#include "ScreenObserver.h"
+
+#include "Preferences.h"
+#include "QtScreens.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+
+ScreenObserver::Target ScreenObserver::Target::fromStored(const QString &text)
+{
+    if (text == QLatin1StringView("menuBar"))
+        return {Kind::withMenuBar, 0};
+    if (text == QLatin1StringView("pointer"))
+        return {Kind::withPointer, 0};
+    if (text == QLatin1StringView("builtIn"))
+        return {Kind::builtIn, 0};
+    QString digits = text;
+    if (digits.startsWith(QLatin1Char('+')))
+        digits.remove(0, 1);
+    bool ok = false;
+    const uint number = digits.toUInt(&ok);
+    if (ok && !digits.isEmpty() && digits.at(0).isDigit())
+        return {Kind::specific, number};
+    return {Kind::builtIn, 0};
+}
+
+ScreenObserver::ScreenObserver(Preferences &prefs, Scheduler &scheduler, Displays displays,
+                               QObject *parent)
+    : QObject(parent)
+    , m_prefs(prefs)
+    , m_scheduler(scheduler)
+    , m_displays(std::move(displays))
+    , m_target(Target::fromStored(prefs.targetDisplay()))
+{
+    if (!m_displays.list) {
+        m_displays.list = [] {
+            std::vector<ScreenFacts> facts;
+            // Qt lists the primary screen, the one with the desktop's panel, first.
+            QList<QScreen *> screens = QGuiApplication::screens();
+            if (QScreen *primary = QGuiApplication::primaryScreen()) {
+                screens.removeAll(primary);
+                screens.prepend(primary);
+            }
+            for (const QScreen *s : std::as_const(screens))
+                facts.push_back(QtScreens::facts(s));
+            return facts;
+        };
+    }
+    if (!m_displays.pointer)
+        m_displays.pointer = [] { return QPointF(QCursor::pos()); };
+}
+
+std::optional<ScreenFacts> ScreenObserver::resolve() const
+{
+    const std::vector<ScreenFacts> displays = m_displays.list();
+    if (displays.empty())
+        return std::nullopt;
+    switch (m_target.kind) {
+    case Target::Kind::specific:
+        // Displays are numbered in the order the platform lists them, from 1.
+        if (m_target.display >= 1 && m_target.display <= displays.size())
+            return displays[m_target.display - 1];
+        break;
+    case Target::Kind::builtIn:
+        for (const ScreenFacts &d : displays)
+            if (d.isBuiltIn)
+                return d;
+        break;
+    case Target::Kind::withMenuBar:
+        return displays.front();
+    case Target::Kind::withPointer: {
+        const QPointF p = m_displays.pointer();
+        for (const ScreenFacts &d : displays)
+            if (d.frame.contains(p))
+                return d;
+        break;
+    }
+    }
+    return displays.front();
+}
+
+void ScreenObserver::replaceNow()
+{
+    if (onReplace)
+        onReplace();
+}
+
+void ScreenObserver::scheduleReplace()
+{
+    for (Scheduler::Handle h : m_pending)
+        m_scheduler.cancel(h);
+    m_pending.clear();
+    replaceNow();
+    QPointer<ScreenObserver> self(this);
+    for (double delay : {0.15, 0.5})
+        m_pending.push_back(m_scheduler.schedule(delay, [self] {
+            if (self)
+                self->replaceNow();
+        }));
+}
+
+void ScreenObserver::start()
+{
+    const auto changed = [this] { scheduleReplace(); };
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this, changed](QScreen *screen) {
+        connect(screen, &QScreen::geometryChanged, this, changed);
+        connect(screen, &QScreen::availableGeometryChanged, this, changed);
+        changed();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, changed);
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, changed);
+    for (QScreen *screen : QGuiApplication::screens()) {
+        connect(screen, &QScreen::geometryChanged, this, changed);
+        connect(screen, &QScreen::availableGeometryChanged, this, changed);
+    }
+    connect(&m_prefs, &Preferences::targetDisplayChanged, this, [this] {
+        const Target t = Target::fromStored(m_prefs.targetDisplay());
+        if (t == m_target)
+            return;
+        m_target = t;
+        scheduleReplace();
+    });
+}

@@ -1,0 +1,58 @@
+#include "ScriptViewportModel.h"
+
+#include "ReadingPreferences.h"
+#include "ScriptStore.h"
+#include "ScrollEngine.h"
+#include "SettingsStore.h"
+
+ScriptViewportModel::ScriptViewportModel(ScriptStore &store, ReadingPreferences &prefs,
+                                         ScrollEngine &scroll, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_prefs(prefs)
+    , m_scroll(scroll)
+{
+    // Re-run sync() whenever an observed value changes.
+    connect(&m_store, &ScriptStore::scriptsChanged, this, &ScriptViewportModel::sync);
+    connect(&m_store, &ScriptStore::selectedIDChanged, this, &ScriptViewportModel::sync);
+    connect(&m_prefs, &ReadingPreferences::fontSizeChanged, this, &ScriptViewportModel::sync);
+    connect(&m_prefs, &ReadingPreferences::lineHeightMultipleChanged, this,
+            &ScriptViewportModel::sync);
+}
+
+void ScriptViewportModel::setViewportSize(const QSizeF &size)
+{
+    if (size == m_size)
+        return;
+    m_size = size;
+    m_scroll.setViewportHeight(size.height());
+    sync();
+}
+
+void ScriptViewportModel::setGlowSource(GlowSource *source)
+{
+    if (source == m_glow)
+        return;
+    m_glow = source;
+    emit glowSourceChanged();
+}
+
+void ScriptViewportModel::sync()
+{
+    if (!(m_size.width() > 0))
+        return;
+    // Font settings are clamped here: a value edited into the store by hand
+    // must not make the island unreadable.
+    const double fontSize = SettingsStore::clamped(
+        m_prefs.fontSize(), ReadingPreferences::fontSizeMin, ReadingPreferences::fontSizeMax);
+    const double multiple =
+        SettingsStore::clamped(m_prefs.lineHeightMultiple(), ReadingPreferences::lineHeightMin,
+                               ReadingPreferences::lineHeightMax);
+    ScriptLayout::Key key{m_store.selectedBody(), m_size.width(), fontSize, multiple};
+    if (m_layout && m_layout->key() == key)
+        return;
+    const ScriptWords words(key.text);
+    m_layout = std::make_shared<const ScriptLayout>(std::move(key), words);
+    m_scroll.rescale(m_layout->height());
+    emit layoutChanged();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "GlowSource.h"
+#include "ScriptLayout.h"
+
+#include <QObject>
+#include <QSizeF>
+
+#include <memory>
+
+class ReadingPreferences;
+class ScriptStore;
+class ScrollEngine;
+
+// The script the island shows, laid out at the island's script area: it
+// keeps one layout for the selected text, the font settings and the width,
+// rebuilds it only when one of them changes, and tells the scroll engine the
+// content and viewport heights. The glow comes from whichever mode is on.
+class ScriptViewportModel : public QObject
+{
+    Q_OBJECT
+
+public:
+    ScriptViewportModel(ScriptStore &store, ReadingPreferences &prefs, ScrollEngine &scroll,
+                        QObject *parent = nullptr);
+
+    void setViewportSize(const QSizeF &size);
+    QSizeF viewportSize() const { return m_size; }
+    std::shared_ptr<const ScriptLayout> layout() const { return m_layout; }
+
+    // The source that lights the text, or null for plain text.
+    GlowSource *glowSource() const { return m_glow; }
+    void setGlowSource(GlowSource *source);
+
+signals:
+    void layoutChanged();
+    void glowSourceChanged();
+
+private:
+    void sync();
+
+    ScriptStore &m_store;
+    ReadingPreferences &m_prefs;
+    ScrollEngine &m_scroll;
+    QSizeF m_size;
+    std::shared_ptr<const ScriptLayout> m_layout;
+    GlowSource *m_glow = nullptr;
+};

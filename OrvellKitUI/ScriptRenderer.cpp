@@ -1,0 +1,178 @@
+#include "ScriptRenderer.h"
+
+#include "Blur.h"
+#include "GlowMask.h"
+#include "Tokens.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double margin = ScriptRenderer::haloRadius * 2;
+
+QImage transparentImage(QSize size, double dpr)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+void paintMaskPieces(QPainter &p, const std::vector<GlowMask::Piece> &pieces, QPointF shift,
+                     const QRectF &within)
+{
+    for (const GlowMask::Piece &piece : pieces) {
+        const QRectF r = piece.rect.translated(shift);
+        if (!r.intersects(within))
+            continue;
+        switch (piece.fill) {
+        case GlowMask::Piece::Fill::solid:
+            p.fillRect(r, Qt::white);
+            break;
+        case GlowMask::Piece::Fill::fadeOutRight: {
+            QLinearGradient g(r.left(), 0, r.right(), 0);
+            g.setColorAt(0, Qt::white);
+            g.setColorAt(1, Qt::transparent);
+            p.fillRect(r, g);
+            break;
+        }
+        case GlowMask::Piece::Fill::fadeInLeft: {
+            QLinearGradient g(r.right(), 0, r.left(), 0);
+            g.setColorAt(0, Qt::white);
+            g.setColorAt(1, Qt::transparent);
+            p.fillRect(r, g);
+            break;
+        }
+        }
+    }
+}
+
+} // namespace
+
+const ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout &layout, int index,
+                                                             double dpr)
+{
+    auto it = m_lines.find(index);
+    if (it != m_lines.end())
+        return it->second;
+    const auto &line = layout.lines()[static_cast<size_t>(index)];
+    const QSizeF logical(layout.key().width + 2 * margin, line.bottom - line.top + 2 * margin);
+    QImage crisp = transparentImage((logical * dpr).toSize(), dpr);
+    {
+        QPainter p(&crisp);
+        p.setPen(Tokens::scriptGlow());
+        layout.drawLine(p, index, QPointF(margin, margin - line.top));
+    }
+    LineImages images{crisp, blurredWhite(crisp, haloRadius), blurredWhite(crisp, pulseRadius)};
+    images.halo.setDevicePixelRatio(dpr);
+    images.pulse.setDevicePixelRatio(dpr);
+    return m_lines.emplace(index, std::move(images)).first->second;
+}
+
+void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
+                           const std::shared_ptr<const ScriptLayout> &layout, double offset,
+                           const std::optional<Glow> &glow, bool anchoredTop)
+{
+    if (!layout || viewport.isEmpty())
+        return;
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    if (m_layout.lock() != layout || m_dpr != dpr) {
+        m_lines.clear();
+        m_layout = layout;
+        m_dpr = dpr;
+    }
+    const QSize frameSize = (viewport.size() * dpr).toSize();
+    if (m_frame.size() != frameSize || m_frame.devicePixelRatio() != dpr)
+        m_frame = transparentImage(frameSize, dpr);
+    else
+        m_frame.fill(Qt::transparent);
+
+    const double textTop = 0.5 * viewport.height() - offset;
+    const double width = layout->key().width;
+    std::vector<GlowMask::Piece> spoken, lookahead, both;
+    if (glow) {
+        spoken = GlowMask::pieces(*layout, GlowMask::Band::spoken, glow->front, glow->lookaheadEnd,
+                                  width, layout->height());
+        lookahead = GlowMask::pieces(*layout, GlowMask::Band::lookahead, glow->front,
+                                     glow->lookaheadEnd, width, layout->height());
+        both = GlowMask::pieces(*layout, GlowMask::Band::spokenAndLookahead, glow->front,
+                                glow->lookaheadEnd, width, layout->height());
+    }
+
+    QPainter frame(&m_frame);
+    const auto &lines = layout->lines();
+    int firstShown = -1, lastShown = -1;
+    // The first line that can show: binary search on the lines' bottoms.
+    auto first = std::lower_bound(lines.begin(), lines.end(), -textTop - margin,
+                                  [](const ScriptLayout::Line &l, double y) { return l.bottom < y; });
+    for (auto it = first; it != lines.end() && textTop + it->top < viewport.height() + margin; ++it) {
+        const int index = static_cast<int>(it - lines.begin());
+        if (firstShown < 0)
+            firstShown = index;
+        lastShown = index;
+        const LineImages &images = lineImages(*layout, index, dpr);
+        const QPointF at(-margin, textTop + it->top - margin);
+        if (!glow) {
+            frame.drawImage(at, images.crisp);
+            continue;
+        }
+        frame.setOpacity(baseOpacity);
+        frame.drawImage(at, images.crisp);
+
+        // Each lit layer is masked by its band, in the line image's own coordinates.
+        const QPointF shift(margin, margin - it->top);
+        const QRectF lineRect(QPointF(0, 0), images.crisp.deviceIndependentSize());
+        const auto layer = [&](const QImage &image, const std::vector<GlowMask::Piece> &pieces,
+                               double opacity) {
+            if (pieces.empty() || opacity <= 0)
+                return;
+            if (m_scratch.size() != image.size())
+                m_scratch = transparentImage(image.size(), dpr);
+            if (m_mask.size() != image.size())
+                m_mask = transparentImage(image.size(), dpr);
+            m_mask.fill(Qt::transparent);
+            {
+                QPainter mask(&m_mask);
+                paintMaskPieces(mask, pieces, shift, lineRect);
+            }
+            m_scratch.fill(Qt::transparent);
+            {
+                QPainter scratch(&m_scratch);
+                scratch.drawImage(0, 0, image);
+                scratch.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+                scratch.drawImage(0, 0, m_mask);
+            }
+            frame.setOpacity(opacity);
+            frame.drawImage(at, m_scratch);
+        };
+        layer(images.halo, spoken, haloOpacity);
+        layer(images.pulse, lookahead, glow->pulseOpacity);
+        layer(images.crisp, both, 1.0);
+        frame.setOpacity(1);
+    }
+
+    // Text fades in and out towards the top and bottom edges.
+    const double a = anchoredTop ? 0.12 : 0.4;
+    const double b = anchoredTop ? 0.75 : 0.6;
+    QLinearGradient fade(0, 0, 0, viewport.height());
+    fade.setColorAt(0, Qt::transparent);
+    fade.setColorAt(a, Qt::black);
+    fade.setColorAt(b, Qt::black);
+    fade.setColorAt(1, Qt::transparent);
+    frame.setOpacity(1);
+    frame.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    frame.fillRect(QRectF(QPointF(0, 0), viewport.size()), fade);
+    frame.end();
+
+    painter.drawImage(viewport.topLeft(), m_frame);
+
+    // Keep the lines around the visible ones; the rest would only cost memory.
+    constexpr int keep = 12;
+    std::erase_if(m_lines, [&](const auto &entry) {
+        return entry.first < firstShown - keep || entry.first > lastShown + keep;
+    });
+}

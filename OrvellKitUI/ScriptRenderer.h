@@ -1,0 +1,58 @@
+#pragma once
+
+#include "ScriptLayout.h"
+
+#include <QImage>
+#include <QRectF>
+
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+class QPainter;
+
+// Draws the script in the island: the text under the scroll offset, faded
+// towards the edges, and, when a mode lights it, the glow in four layers
+// (dim base, soft halo behind what was said, a breathing pulse over what
+// comes next, crisp text over both). Each line's text and its two blurred
+// copies are rendered once per layout and reused; a frame only composes
+// and masks them.
+class ScriptRenderer
+{
+public:
+    static constexpr double haloRadius = 6;
+    static constexpr double pulseRadius = 5;
+    static constexpr double haloOpacity = 0.55;
+    static constexpr double baseOpacity = 0.45;
+
+    struct Glow
+    {
+        double front = 0;
+        double lookaheadEnd = 0;
+        // Between 0.25 and 0.95 as the pulse breathes.
+        double pulseOpacity = 0.95;
+    };
+
+    // `viewport` is the script area; the text's top stands half a viewport
+    // below its top, moved up by `offset`.
+    void paint(QPainter &painter, const QRectF &viewport,
+               const std::shared_ptr<const ScriptLayout> &layout, double offset,
+               const std::optional<Glow> &glow, bool anchoredTop = true);
+
+    // Visible for tests: how many lines have been rendered since the layout changed.
+    size_t cachedLineCount() const { return m_lines.size(); }
+
+private:
+    struct LineImages
+    {
+        QImage crisp, halo, pulse;
+    };
+    const LineImages &lineImages(const ScriptLayout &layout, int line, double dpr);
+
+    std::weak_ptr<const ScriptLayout> m_layout;
+    double m_dpr = 1;
+    std::unordered_map<int, LineImages> m_lines;
+    QImage m_frame;
+    QImage m_scratch;
+    QImage m_mask;
+};
