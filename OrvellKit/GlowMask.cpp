@@ -14,6 +14,9 @@ std::vector<Piece> pieces(const ScriptLayout &layout, Band band, double g, doubl
     const double startPosition = hasStart ? g : 0;
     const double endPosition = band == Band::spoken ? g : std::max(g, l);
 
+    // An empty band reveals nothing, not even the soft edge after its end.
+    if (!(endPosition > startPosition))
+        return out;
     const ScriptLayout::Position start =
         hasStart ? layout.position(startPosition) : ScriptLayout::Position{0, 0};
     const ScriptLayout::Position end = layout.position(endPosition);

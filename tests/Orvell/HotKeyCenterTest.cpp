@@ -1,0 +1,121 @@
+#include "FakeGlobalShortcuts.h"
+#include "HotKeyCenter.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr quint64 cmd = HotKeyBinding::commandKeys;
+
+struct CenterFixture : ::testing::Test
+{
+    FakeGlobalShortcuts shortcuts;
+    HotKeyCenter center{shortcuts};
+    QByteArray saved = "unset";
+    std::vector<std::pair<HotKeyAction, bool>> actions;
+
+    void SetUp() override
+    {
+        center.onAction = [this](HotKeyAction a, bool shift) { actions.emplace_back(a, shift); };
+        center.saveBindings = [this](const QByteArray &json) { saved = json; };
+    }
+};
+
+} // namespace
+
+TEST_F(CenterFixture, freshStartGrabsNineCombinationsAndPressesBecomeCommands)
+{
+    center.start();
+    EXPECT_EQ(shortcuts.grabs.size(), 9u);
+    EXPECT_TRUE(center.failures().empty());
+    shortcuts.press({49, cmd});
+    shortcuts.press({126, cmd | HotKeyBinding::shift});
+    shortcuts.press({9, cmd});
+    ASSERT_EQ(actions.size(), 3u);
+    EXPECT_EQ(actions[0], std::make_pair(HotKeyAction::playPause, false));
+    EXPECT_EQ(actions[1], std::make_pair(HotKeyAction::speedUp, true));
+    EXPECT_EQ(actions[2], std::make_pair(HotKeyAction::toggleVoiceFollow, false));
+    EXPECT_EQ(HotKeyBinding::defaultFor(HotKeyAction::playPause).displayString(),
+              "Ctrl+Alt+Super+Space");
+    EXPECT_EQ(HotKeyBinding({126, cmd | HotKeyBinding::shift}).displayString(),
+              QString::fromUtf8("Ctrl+Alt+Shift+Super+\u2191"));
+    EXPECT_EQ(HotKeyBinding::keyName(200), "Key 200");
+}
+
+TEST_F(CenterFixture, assigningValidatesModifiersAndConflicts)
+{
+    center.start();
+    auto error = center.assign({126, cmd}, HotKeyAction::restart);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "That shortcut is already used by Speed Up.");
+    error = center.assign({126, cmd | HotKeyBinding::shift}, HotKeyAction::restart);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->owner, HotKeyAction::speedUp);
+    error = center.assign({40, HotKeyBinding::shift}, HotKeyAction::restart);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "Add Control, Alt or Super.");
+    EXPECT_EQ(saved, "unset");
+
+    EXPECT_FALSE(center.assign({7, cmd}, HotKeyAction::restart));
+    EXPECT_EQ(HotKeyBinding::decode(saved),
+              (std::map<HotKeyAction, HotKeyBinding>{{HotKeyAction::restart, {7, cmd}}}));
+    shortcuts.press({15, cmd}); // the old one is gone
+    shortcuts.press({7, cmd});
+    ASSERT_EQ(actions.size(), 1u);
+    EXPECT_EQ(actions[0].first, HotKeyAction::restart);
+
+    center.restoreAllDefaults();
+    EXPECT_EQ(saved, "{}");
+    EXPECT_EQ(shortcuts.grabs.size(), 9u);
+}
+
+TEST_F(CenterFixture, aShortcutHeldByAnotherAppFailsOnlyItsCommand)
+{
+    shortcuts.taken = {{17, cmd}};
+    center.start();
+    ASSERT_EQ(center.failures().size(), 1u);
+    EXPECT_EQ(center.failures().at(HotKeyAction::toggleIsland),
+              "That shortcut is in use by another app.");
+    shortcuts.press({49, cmd});
+    EXPECT_EQ(actions.size(), 1u);
+
+    // Assigning a taken combination keeps the old binding working.
+    shortcuts.taken = {{5, cmd}};
+    const auto error = center.assign({5, cmd}, HotKeyAction::restart);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->status, 10);
+    EXPECT_EQ(center.binding(HotKeyAction::restart), HotKeyBinding::defaultFor(HotKeyAction::restart));
+    shortcuts.press({15, cmd});
+    EXPECT_EQ(actions.back().first, HotKeyAction::restart);
+}
+
+TEST_F(CenterFixture, savedBindingsOverlayTheDefaults)
+{
+    center.loadBindings = [] {
+        return QByteArray(R"({"speedUp": {"keyCode": 124, "modifierFlags": 1835008},
+                              "warp": {"keyCode": 1, "modifierFlags": 1835008}})");
+    };
+    center.start();
+    EXPECT_EQ(center.binding(HotKeyAction::speedUp), (HotKeyBinding{124, cmd}));
+    EXPECT_EQ(center.binding(HotKeyAction::speedDown),
+              HotKeyBinding::defaultFor(HotKeyAction::speedDown));
+    EXPECT_TRUE(HotKeyBinding::decode("not json").empty());
+    EXPECT_TRUE(HotKeyBinding::decode(R"({"restart": {"keyCode": "R"}})").empty());
+
+    // A press for an id that was released goes nowhere.
+    center.unregisterAll();
+    shortcuts.press({124, cmd});
+    EXPECT_TRUE(actions.empty());
+}
+
+TEST(HotKeyCenter, withoutAShortcutServiceEveryCommandSaysSo)
+{
+    UnavailableGlobalShortcuts none;
+    HotKeyCenter center(none);
+    center.start();
+    EXPECT_EQ(center.failures().size(), 7u);
+    EXPECT_EQ(center.failures().at(HotKeyAction::playPause),
+              "Global shortcuts are not available on this desktop.");
+}

@@ -1,0 +1,206 @@
+#include "DisplayLinkDriver.h"
+#include "IslandLayoutModel.h"
+#include "IslandPanel.h"
+#include "IslandPanelController.h"
+#include "LoginItem.h"
+#include "Preferences.h"
+#include "ScreenObserver.h"
+#include "ScriptStore.h"
+#include "ScriptViewportModel.h"
+#include "ScrollEngine.h"
+#include "SettingsStore.h"
+
+#include "../OrvellKit/ManualScheduler.h"
+#include "QtPrinters.h"
+
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class NoLoginItem : public LoginItem
+{
+public:
+    bool isEnabled() const override { return false; }
+    bool setEnabled(bool, QString *) override { return true; }
+};
+
+ScreenFacts display(const char *name, QRectF frame, bool builtIn)
+{
+    ScreenFacts f;
+    f.name = QString::fromLatin1(name);
+    f.frame = frame;
+    f.visibleFrame = frame.adjusted(0, 24, 0, 0);
+    f.isBuiltIn = builtIn;
+    return f;
+}
+
+} // namespace
+
+TEST(DisplayLinkDriver, deliversBoundedStepsAndNothingAcrossAPause)
+{
+    QWindow window;
+    DisplayLinkDriver driver(&window, [] { return 0.0; });
+    std::vector<double> steps;
+    driver.frame(10.0); // never started, no callback yet: only recorded
+    driver.onTick = [&](double dt) { steps.push_back(dt); };
+    driver.frame(10.0 + 1.0 / 60);
+    driver.frame(12.5);
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_NEAR(steps[0], 1.0 / 60, 1e-12);
+    EXPECT_EQ(steps[1], 0.1);
+
+    driver.start();
+    EXPECT_TRUE(driver.isStarted());
+    driver.stop();
+    driver.start();
+    driver.frame(20.0); // first frame after a start delivers nothing
+    driver.frame(20.25);
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[2], 0.1);
+}
+
+TEST(ScreenObserver, targetsResolveWithFallbacks)
+{
+    using Target = ScreenObserver::Target;
+    EXPECT_EQ(Target::fromStored("menuBar").kind, Target::Kind::withMenuBar);
+    EXPECT_EQ(Target::fromStored("pointer").kind, Target::Kind::withPointer);
+    EXPECT_EQ(Target::fromStored("+2"), (Target{Target::Kind::specific, 2}));
+    EXPECT_EQ(Target::fromStored("-3").kind, Target::Kind::builtIn);
+    EXPECT_EQ(Target::fromStored("middle").kind, Target::Kind::builtIn);
+
+    auto settings = SettingsStore::inMemory();
+    NoLoginItem login;
+    Preferences prefs(*settings, login);
+    ManualScheduler clock;
+    std::vector<ScreenFacts> displays = {display("HDMI-1", QRectF(0, 0, 1920, 1080), false),
+                                         display("eDP-1", QRectF(1920, 0, 1512, 982), true)};
+    QPointF pointer(100, 100);
+    ScreenObserver observer(prefs, clock, {[&] { return displays; }, [&] { return pointer; }});
+    EXPECT_EQ(observer.resolve()->name, "eDP-1");
+
+    prefs.setTargetDisplay("12345");
+    ScreenObserver specific(prefs, clock, {[&] { return displays; }, [&] { return pointer; }});
+    EXPECT_EQ(specific.resolve()->name, "HDMI-1"); // no such display: the main one
+    prefs.setTargetDisplay("pointer");
+    ScreenObserver byPointer(prefs, clock, {[&] { return displays; }, [&] { return pointer; }});
+    pointer = QPointF(2000, 50);
+    EXPECT_EQ(byPointer.resolve()->name, "eDP-1");
+
+    displays.pop_back(); // the lid closes
+    EXPECT_EQ(observer.resolve()->name, "HDMI-1");
+    displays.clear();
+    EXPECT_FALSE(observer.resolve());
+}
+
+TEST(ScreenObserver, aBurstOfChangesPlacesAtMostThreeTimesAfterItsLastEvent)
+{
+    auto settings = SettingsStore::inMemory();
+    NoLoginItem login;
+    Preferences prefs(*settings, login);
+    ManualScheduler clock;
+    ScreenObserver observer(prefs, clock, {[] { return std::vector<ScreenFacts>(); }, {}});
+    int placements = 0;
+    observer.onReplace = [&] { ++placements; };
+    observer.scheduleReplace();
+    clock.advance(0.1);
+    observer.scheduleReplace();
+    EXPECT_EQ(placements, 2);
+    clock.advance(0.15);
+    EXPECT_EQ(placements, 3);
+    clock.advance(1);
+    EXPECT_EQ(placements, 4);
+}
+
+namespace {
+
+struct PanelFixture : ::testing::Test
+{
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> settings = SettingsStore::inMemory();
+    NoLoginItem login;
+    Preferences prefs{*settings, login};
+    ManualScheduler clock;
+    IslandLayoutModel model{clock};
+    ScrollEngine scroll{160};
+    ScriptStore store{dir.filePath("lib"), {true, "Hello island", &clock, {}}};
+    ScriptViewportModel viewport{store, prefs.reading(), scroll};
+    std::vector<ScreenFacts> displays = {display("eDP-1", QRectF(0, 0, 1512, 982), true)};
+    ScreenObserver screens{prefs, clock, {[this] { return displays; }, {}}};
+    std::unique_ptr<IslandPanelController> controller;
+    std::vector<bool> visibility;
+
+    void SetUp() override
+    {
+        IslandPanelController::Providers providers;
+        providers.config = [this] {
+            return IslandLayout::Config{prefs.islandWidth(), prefs.notchCoverHeight(), 160,
+                                        prefs.islandPlacement()};
+        };
+        providers.aboveFullScreen = [] { return false; };
+        providers.makePanel = [this] { return new IslandPanel(model, scroll, viewport); };
+        controller = std::make_unique<IslandPanelController>(screens, providers);
+        controller->onLayoutChanged = [this](const IslandLayout &l, const NotchGeometry &g) {
+            model.setGeometry(g);
+            model.setLayout(l);
+        };
+        controller->onVisibilityChanged = [this](bool v) { visibility.push_back(v); };
+    }
+};
+
+} // namespace
+
+TEST_F(PanelFixture, installsAtTopCentreOfTheChosenDisplayAndFollowsIt)
+{
+    controller->install();
+    ASSERT_NE(controller->panel(), nullptr);
+    EXPECT_EQ(controller->panel()->geometry(), QRect(756 - 200 - 73, 0, 546, 264));
+    EXPECT_EQ(viewport.viewportSize(), QSizeF(364, 150));
+    EXPECT_EQ(scroll.viewportHeight(), 150);
+    ASSERT_TRUE(viewport.layout());
+    EXPECT_EQ(scroll.contentHeight(), viewport.layout()->height());
+
+    displays = {display("eDP-1", QRectF(100, 50, 1000, 700), true)};
+    controller->reposition(false);
+    EXPECT_EQ(controller->panel()->geometry().topLeft(), QPoint(100 + 500 - 200 - 73, 50));
+
+    prefs.setIslandWidth(600);
+    controller->reposition(true);
+    EXPECT_EQ(controller->panel()->width(), 600 + 146);
+    EXPECT_EQ(model.layout().bodyWidth, 600);
+}
+
+TEST_F(PanelFixture, dragPositionsAndVisibility)
+{
+    controller->install();
+    const auto at = controller->dragPosition(QPoint(756 - 200 - 73 - 6, 5));
+    ASSERT_TRUE(at);
+    prefs.placeIsland(at->x, at->y, at->centredX);
+    EXPECT_EQ(prefs.islandPlacement(), IslandPlacement::topCenter());
+    const auto lower = controller->dragPosition(QPoint(300, 8));
+    prefs.placeIsland(lower->x, lower->y, lower->centredX);
+    EXPECT_EQ(prefs.islandPlacement(), IslandPlacement::free(373, 8));
+
+    EXPECT_TRUE(controller->isVisible());
+    controller->setVisible(false);
+    controller->setVisible(false);
+    controller->setVisible(true);
+    EXPECT_EQ(visibility, (std::vector<bool>{false, true}));
+}
+
+TEST_F(PanelFixture, theSilhouetteGrowsWhenLiveAndShrinksIntoThePill)
+{
+    controller->install();
+    IslandPanel *panel = controller->panel();
+    panel->finishAnimations();
+    EXPECT_EQ(panel->currentSilhouette().bodySize, QSizeF(180, 24));
+    scroll.play();
+    panel->finishAnimations();
+    EXPECT_EQ(panel->currentSilhouette().bodySize, QSizeF(400, 216));
+    EXPECT_EQ(panel->currentSilhouette().filletSize, 25);
+    scroll.goIdle();
+    panel->finishAnimations();
+    EXPECT_EQ(panel->currentSilhouette().bodySize, QSizeF(180, 24));
+}

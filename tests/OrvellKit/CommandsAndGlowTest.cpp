@@ -1,0 +1,130 @@
+#include "GlowMask.h"
+#include "PanelToggles.h"
+#include "PrompterCommands.h"
+#include "ReadingPreferences.h"
+#include "ScrollEngine.h"
+#include "SettingsStore.h"
+
+#include "FakeTickSource.h"
+#include "QtPrinters.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CommandsFixture : ::testing::Test
+{
+    std::unique_ptr<SettingsStore> store = SettingsStore::inMemory();
+    ReadingPreferences prefs{*store};
+    ScrollEngine scroll{160};
+    PanelToggles panels;
+    PrompterCommands commands{scroll, prefs, panels};
+};
+
+} // namespace
+
+TEST_F(CommandsFixture, speedCommandsStepAndRememberTheSpeed)
+{
+    scroll.setT(0.45);
+    commands.handle(HotKeyAction::speedUp, false);
+    EXPECT_DOUBLE_EQ(scroll.t(), 0.5);
+    EXPECT_DOUBLE_EQ(prefs.speedT(), 0.5);
+    commands.handle(HotKeyAction::speedUp, true);
+    EXPECT_DOUBLE_EQ(scroll.t(), 0.6);
+    scroll.setT(0.05);
+    commands.handle(HotKeyAction::speedDown, true);
+    EXPECT_EQ(scroll.t(), 0);
+    // At the end of the range the speed stays and is still written back.
+    store->setValue("SpeedT", 0.3);
+    commands.handle(HotKeyAction::speedDown, false);
+    EXPECT_EQ(prefs.speedT(), 0);
+}
+
+TEST_F(CommandsFixture, playPauseRestartAndToggles)
+{
+    auto clock = std::make_shared<FakeTickSource>();
+    scroll.attach(clock);
+    scroll.setContentHeight(100);
+    scroll.setOffset(100);
+    scroll.session().setElapsed(30);
+    commands.handle(HotKeyAction::playPause, false);
+    EXPECT_TRUE(scroll.isPlaying());
+    EXPECT_EQ(scroll.offset(), 0); // a finished script plays from the top
+    EXPECT_EQ(scroll.session().elapsed(), 0);
+
+    int restarts = 0;
+    scroll.addRestartObserver([&] { ++restarts; });
+    clock->frame(0.1);
+    commands.handle(HotKeyAction::restart, false);
+    EXPECT_TRUE(scroll.isPlaying());
+    EXPECT_EQ(restarts, 1);
+    commands.handle(HotKeyAction::playPause, false);
+    EXPECT_FALSE(scroll.isPlaying());
+
+    // Before start-up wires them the toggles do nothing; then they reach their panels.
+    commands.handle(HotKeyAction::toggleControlDeck, false);
+    commands.handle(HotKeyAction::toggleVoiceFollow, false);
+    int island = 0, voice = 0;
+    panels.toggleIsland = [&] { ++island; };
+    commands.toggleVoiceFollow = [&] { ++voice; };
+    commands.handle(HotKeyAction::toggleIsland, false);
+    commands.handle(HotKeyAction::toggleVoiceFollow, false);
+    EXPECT_EQ(island, 1);
+    EXPECT_EQ(voice, 1);
+}
+
+TEST(PanelToggles, flagsNotifyOnlyOnChange)
+{
+    PanelToggles panels;
+    QSignalSpy spy(&panels, &PanelToggles::isIslandVisibleChanged);
+    panels.setIslandVisible(false);
+    panels.setIslandVisible(true);
+    panels.setIslandVisible(true);
+    EXPECT_EQ(spy.count(), 1);
+}
+
+namespace {
+
+// "one two three\nfour five" at 364 points: two lines.
+ScriptLayout twoLines()
+{
+    const QString text = QStringLiteral("one two three\nfour five");
+    return ScriptLayout({text, 364, 24, 5.0 / 3.0}, ScriptWords(text));
+}
+
+} // namespace
+
+TEST(GlowMask, revealsSpokenLinesUpToTheFrontWithASoftEdge)
+{
+    const ScriptLayout layout = twoLines();
+    using GlowMask::Band;
+    using Fill = GlowMask::Piece::Fill;
+    // Nothing said yet: nothing lit, not even a soft edge.
+    EXPECT_TRUE(GlowMask::pieces(layout, Band::spoken, 0, 0, 364, 80).empty());
+    EXPECT_TRUE(GlowMask::pieces(layout, Band::lookahead, 5, 5, 364, 80).empty());
+
+    // Front inside "five" (line 1): line 0 in full, line 1 up to the front, then a fade.
+    const double front = 20.5;
+    const auto spoken = GlowMask::pieces(layout, Band::spoken, front, front, 364, 80);
+    ASSERT_EQ(spoken.size(), 3u);
+    EXPECT_EQ(spoken[0], (GlowMask::Piece{QRectF(0, 0, 364, 40), Fill::solid}));
+    const double x = layout.position(front).x;
+    EXPECT_EQ(spoken[1], (GlowMask::Piece{QRectF(0, 40, x, 40), Fill::solid}));
+    EXPECT_EQ(spoken[2], (GlowMask::Piece{QRectF(x, 40, 12, 40), Fill::fadeOutRight}));
+
+    // The lookahead band starts at the front with a fade-in behind it.
+    const auto ahead = GlowMask::pieces(layout, Band::lookahead, 2.0, 6.0, 364, 80);
+    ASSERT_EQ(ahead.size(), 3u);
+    const double x0 = layout.position(2.0).x, x1 = layout.position(6.0).x;
+    EXPECT_EQ(ahead[0], (GlowMask::Piece{QRectF(x0, 0, x1 - x0, 40), Fill::solid}));
+    EXPECT_EQ(ahead[1], (GlowMask::Piece{QRectF(x1, 0, 12, 40), Fill::fadeOutRight}));
+    EXPECT_EQ(ahead[2], (GlowMask::Piece{QRectF(x0 - 12, 0, 12, 40), Fill::fadeInLeft}));
+
+    // A canvas twice as tall scales the rows; nothing is drawn without height.
+    EXPECT_EQ(GlowMask::pieces(layout, Band::spoken, front, front, 364, 160)[1].rect.top(), 80);
+    EXPECT_TRUE(GlowMask::pieces(layout, Band::spoken, front, front, 0, 80).empty());
+    const ScriptLayout empty({QString(), 364, 24, 5.0 / 3.0}, ScriptWords(QString()));
+    EXPECT_TRUE(GlowMask::pieces(empty, Band::spokenAndLookahead, 1, 2, 364, 80).empty());
+}
