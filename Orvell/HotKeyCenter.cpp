@@ -1,6 +1,10 @@
 #include "HotKeyCenter.h"
 
+#include <QLoggingCategory>
+
 #include <limits>
+
+Q_LOGGING_CATEGORY(lcHotKeys, "org.orvell.Orvell.HotKeys")
 
 QString RegistrationError::message() const
 {
@@ -107,6 +111,8 @@ void HotKeyCenter::setFailure(HotKeyAction action, const std::optional<QString> 
         return;
     } else {
         m_failures[action] = *message;
+        qCWarning(lcHotKeys).noquote()
+            << QStringLiteral("shortcut for %1: %2").arg(HotKeyActions::title(action), *message);
     }
     emit failuresChanged();
 }

@@ -176,6 +176,11 @@ void IslandPanel::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     updateShapes();
+    if (!m_keptAbove && windowHandle() && X11Window::isAvailable()) {
+        // The island bypasses the window manager, so nobody else keeps it on top.
+        X11Window::keepAbove(windowHandle());
+        m_keptAbove = true;
+    }
 }
 
 void IslandPanel::resizeEvent(QResizeEvent *event)

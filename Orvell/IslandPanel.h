@@ -63,6 +63,7 @@ private:
     QTimer m_animationTimer;
     QElapsedTimer m_animationClock;
     bool m_composited = false;
+    bool m_keptAbove = false;
 
     std::optional<QPointF> m_pressAt;
     std::optional<QPointF> m_grab;

@@ -1,6 +1,9 @@
 #include "X11Window.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPointer>
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -30,9 +33,85 @@ std::vector<xcb_rectangle_t> rectangles(const QRegion &region, double scale)
     return out;
 }
 
+// Raises the kept windows again when another top-level window is mapped or
+// restacked above them.
+class KeepAbove : public QAbstractNativeEventFilter
+{
+public:
+    static KeepAbove &instance()
+    {
+        static KeepAbove filter;
+        return filter;
+    }
+
+    void add(QWindow *window)
+    {
+        xcb_connection_t *c = connection();
+        if (!c)
+            return;
+        if (!m_listening) {
+            const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+            const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+            // Adding to the root's mask keeps what Qt selected there.
+            xcb_get_window_attributes_reply_t *attrs =
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root), nullptr);
+            const uint32_t events = mask | (attrs ? attrs->your_event_mask : 0);
+            std::free(attrs);
+            xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &events);
+            QCoreApplication::instance()->installNativeEventFilter(this);
+            m_listening = true;
+        }
+        m_windows.push_back(window);
+        raiseAll();
+    }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        auto *event = static_cast<xcb_generic_event_t *>(message);
+        const uint8_t kind = event->response_type & 0x7f;
+        xcb_window_t changed = 0;
+        if (kind == XCB_CONFIGURE_NOTIFY)
+            changed = reinterpret_cast<xcb_configure_notify_event_t *>(event)->window;
+        else if (kind == XCB_MAP_NOTIFY)
+            changed = reinterpret_cast<xcb_map_notify_event_t *>(event)->window;
+        else
+            return false;
+        for (const QPointer<QWindow> &w : m_windows) {
+            if (w && w->handle() && static_cast<xcb_window_t>(w->winId()) == changed)
+                return false; // our own restacking
+        }
+        raiseAll();
+        return false;
+    }
+
+private:
+    void raiseAll()
+    {
+        xcb_connection_t *c = connection();
+        const uint32_t above = XCB_STACK_MODE_ABOVE;
+        for (const QPointer<QWindow> &w : m_windows) {
+            if (w && w->handle() && w->isVisible())
+                xcb_configure_window(c, static_cast<xcb_window_t>(w->winId()),
+                                     XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        }
+        xcb_flush(c);
+    }
+
+    bool m_listening = false;
+    std::vector<QPointer<QWindow>> m_windows;
+};
+
 } // namespace
 
 namespace X11Window {
+
+void keepAbove(QWindow *window)
+{
+    if (window)
+        KeepAbove::instance().add(window);
+}
 
 bool isAvailable()
 {

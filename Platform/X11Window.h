@@ -13,4 +13,8 @@ bool hasCompositor();
 // that takes clicks; both in the window's own logical coordinates. A null
 // `bounding` leaves the drawn shape alone.
 void setShapes(QWindow *window, const QRegion *bounding, const QRegion &input);
+// Keeps a window that bypasses the window manager above the others: each
+// time another top-level window is mapped or restacked it is raised again.
+// Costs nothing while the desktop's windows stay put.
+void keepAbove(QWindow *window);
 } // namespace X11Window
