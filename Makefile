@@ -1,9 +1,9 @@
-# Quick start: `make test`. Everything else is a convenience.
+# Quick start: `make run` and `make test`. Everything else is a convenience.
 BUILD_DIR ?= build
 PRESET    ?= default
 JOBS      ?= $(shell nproc)
 
-.PHONY: deps configure build test stress bench sanitize format clean
+.PHONY: deps configure build run test stress bench sanitize format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -13,6 +13,9 @@ configure: deps
 
 build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+run: build
+	@./$(BUILD_DIR)/Orvell/orvell
 
 test: build
 	@ctest --preset $(PRESET) -j $(JOBS) -LE stress
