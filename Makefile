@@ -28,6 +28,7 @@ bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 	@for b in build-release/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.3 --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
+	@bash bench/paused_cpu.sh build-release/Orvell/orvell 20
 
 sanitize:
 	@$(MAKE) --no-print-directory test PRESET=sanitize BUILD_DIR=build-sanitize

@@ -1,0 +1,94 @@
+// One frame of the island as the running app draws it: the engine's tick,
+// the glow masks and the paint of the whole window, for a 5,000-word script.
+#include "BenchText.h"
+#include "GlowSource.h"
+#include "IslandLayoutModel.h"
+#include "IslandPanel.h"
+#include "ReadingPreferences.h"
+#include "ScriptStore.h"
+#include "ScriptViewportModel.h"
+#include "ScrollEngine.h"
+#include "SettingsStore.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+class ManualClock : public TickSource
+{
+public:
+    void start() override {}
+    void stop() override {}
+};
+
+// A front that moves a few characters per frame, as a reading voice does.
+class MovingGlow : public GlowSource
+{
+public:
+    explicit MovingGlow(ScriptViewportModel &model) : m_model(model) {}
+    QString text() const override { return m_model.layout()->key().text; }
+    double glowFront() const override { return front; }
+    double lookaheadEnd() const override { return front + 12; }
+    std::shared_ptr<const ScriptLayout> layout() const override { return m_model.layout(); }
+    double front = 0;
+
+private:
+    ScriptViewportModel &m_model;
+};
+
+void BM_IslandFrame(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    auto settings = SettingsStore::inMemory();
+    ReadingPreferences prefs(*settings);
+    IslandLayoutModel model;
+    ScrollEngine scroll(160);
+    auto clock = std::make_shared<ManualClock>();
+    scroll.attach(clock);
+    ScriptStore store(dir.filePath("lib"), {true, benchScript(5000), nullptr, {}});
+    ScriptViewportModel viewport(store, prefs, scroll);
+    MovingGlow glow(viewport);
+
+    ScreenFacts screen;
+    screen.frame = QRectF(0, 0, 1512, 982);
+    screen.visibleFrame = QRectF(0, 24, 1512, 958);
+    const NotchGeometry g = NotchGeometry::measure(screen, 180);
+    const IslandLayout layout = IslandLayout::make({400, 56, 160, IslandPlacement::topCenter()}, g);
+    model.setLayout(layout);
+    IslandPanel panel(model, scroll, viewport);
+    panel.resize(layout.windowFrame.size().toSize());
+    viewport.setGlowSource(&glow);
+    // About 150 words a minute, while the engine scrolls at its speed.
+    scroll.addFrameObserver([&](double dt) { glow.front += dt * 15; });
+    scroll.play();
+    panel.finishAnimations();
+    QImage frame(panel.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        clock->onTick(1.0 / 60);
+        panel.render(&frame);
+        benchmark::DoNotOptimize(frame.constBits());
+        if (!scroll.isPlaying()) {
+            scroll.restart();
+            scroll.play();
+            glow.front = 0;
+        }
+    }
+    state.SetLabel("5,000 words, 546x264 window");
+}
+
+} // namespace
+
+BENCHMARK(BM_IslandFrame)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
