@@ -5,8 +5,7 @@
 
 AppEnvironment::~AppEnvironment() = default;
 
-QString AppEnvironment::welcomeText()
-{
+QString AppEnvironment::welcomeText() {
     // The island cannot be hidden from screen capture on this desktop, so
     // the welcome script says what is true here instead of promising it.
     const QString capture =
@@ -32,8 +31,7 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     : QObject(parent)
     , m_settings(std::move(services.settings))
     , m_loginItem(std::move(services.loginItem))
-    , m_shortcuts(std::move(services.shortcuts))
-{
+    , m_shortcuts(std::move(services.shortcuts)) {
     Scheduler &scheduler = services.scheduler ? *services.scheduler : Scheduler::eventLoop();
     m_island = std::make_unique<IslandLayoutModel>(scheduler);
     m_scroll = std::make_unique<ScrollEngine>(160);

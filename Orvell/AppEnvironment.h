@@ -19,13 +19,11 @@ class LoginItem;
 
 // The object graph every window, view and controller receives. Built once
 // at start-up and kept until the process ends.
-class AppEnvironment : public QObject
-{
+class AppEnvironment : public QObject {
     Q_OBJECT
 
 public:
-    struct Services
-    {
+    struct Services {
         std::unique_ptr<SettingsStore> settings;
         std::unique_ptr<LoginItem> loginItem;
         std::unique_ptr<GlobalShortcuts> shortcuts;

@@ -12,8 +12,7 @@
 Application::Application(AppEnvironment &env, QObject *parent)
     : QObject(parent)
     , m_env(env)
-    , m_screens(env.prefs(), Scheduler::eventLoop())
-{
+    , m_screens(env.prefs(), Scheduler::eventLoop()) {
     // Closing windows never quits; quitting writes what is still pending.
     connect(qApp, &QCoreApplication::aboutToQuit, this,
             [this] { m_env.store().flushPendingSynchronously(); });
@@ -21,8 +20,7 @@ Application::Application(AppEnvironment &env, QObject *parent)
 
 Application::~Application() = default;
 
-void Application::installIsland()
-{
+void Application::installIsland() {
     AppEnvironment &env = m_env;
     Preferences &prefs = env.prefs();
     IslandPanelController::Providers providers;
@@ -75,8 +73,7 @@ void Application::installIsland()
     env.panels().setIslandVisible(island->isVisible());
 }
 
-void Application::launch()
-{
+void Application::launch() {
     m_screens.start();
     installIsland();
 
@@ -106,8 +103,7 @@ void Application::launch()
     });
 }
 
-void Application::sweep()
-{
+void Application::sweep() {
     CaptureShield::sweep(m_env.settings());
     // Full-screen windows may be raised over the island; put it back on top.
     if (m_island && m_env.prefs().aboveFullScreen())

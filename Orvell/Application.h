@@ -13,8 +13,7 @@ class DisplayLinkDriver;
 
 // Start-up and the wiring between the parts: the island, the shortcuts, the
 // preference observers, the capture-shield sweep and the final flush.
-class Application : public QObject
-{
+class Application : public QObject {
     Q_OBJECT
 
 public:

@@ -18,13 +18,11 @@ constexpr unsigned long sharingReadOnly = 1;
 constexpr const char *shieldProperty = "orvellSharingType";
 } // namespace
 
-bool isAvailable()
-{
+bool isAvailable() {
     return false;
 }
 
-void harden(QWidget *window, SettingsStore &store)
-{
+void harden(QWidget *window, SettingsStore &store) {
     const bool disabled = store.boolValue(PreferenceKeys::disableCaptureShield);
     const unsigned long sharingType = disabled ? sharingReadOnly : sharingNone;
     window->setProperty(shieldProperty, QVariant::fromValue(sharingType));
@@ -34,8 +32,7 @@ void harden(QWidget *window, SettingsStore &store)
         qCInfo(lcCaptureShield, "harden: this desktop cannot hide windows from screen capture");
 }
 
-void sweep(SettingsStore &store)
-{
+void sweep(SettingsStore &store) {
     if (store.boolValue(PreferenceKeys::disableCaptureShield))
         return;
     for (QWidget *w : QApplication::topLevelWidgets()) {

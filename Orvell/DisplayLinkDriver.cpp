@@ -7,8 +7,7 @@
 
 DisplayLinkDriver::DisplayLinkDriver(QWindow *host, Clock clock)
     : m_host(host)
-    , m_clock(std::move(clock))
-{
+    , m_clock(std::move(clock)) {
     Q_ASSERT_X(host, "DisplayLinkDriver", "a frame clock needs a window to follow");
     if (!m_clock) {
         m_elapsed.start();
@@ -18,14 +17,12 @@ DisplayLinkDriver::DisplayLinkDriver(QWindow *host, Clock clock)
     host->installEventFilter(this);
 }
 
-DisplayLinkDriver::~DisplayLinkDriver()
-{
+DisplayLinkDriver::~DisplayLinkDriver() {
     if (m_host)
         m_host->removeEventFilter(this);
 }
 
-void DisplayLinkDriver::start()
-{
+void DisplayLinkDriver::start() {
     if (m_started || !m_host)
         return;
     m_started = true;
@@ -33,22 +30,19 @@ void DisplayLinkDriver::start()
     m_host->requestUpdate();
 }
 
-void DisplayLinkDriver::stop()
-{
+void DisplayLinkDriver::stop() {
     m_started = false;
     m_lastTimestamp = 0;
 }
 
-void DisplayLinkDriver::frame(double timestamp)
-{
+void DisplayLinkDriver::frame(double timestamp) {
     Q_ASSERT(QThread::currentThread() == thread());
     if (m_lastTimestamp != 0 && onTick)
         onTick(TickClamp::apply(timestamp - m_lastTimestamp));
     m_lastTimestamp = timestamp;
 }
 
-bool DisplayLinkDriver::eventFilter(QObject *watched, QEvent *event)
-{
+bool DisplayLinkDriver::eventFilter(QObject *watched, QEvent *event) {
     if (watched == m_host && event->type() == QEvent::UpdateRequest && m_started) {
         frame(m_clock());
         // The tick may have paused the engine, which stopped us.

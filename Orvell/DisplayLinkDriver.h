@@ -11,8 +11,7 @@
 // an update every frame (paced by the display where the platform can) and
 // turns the frame times into bounded steps. Stopped, it asks for nothing,
 // so a paused prompter never wakes up.
-class DisplayLinkDriver : public QObject, public TickSource
-{
+class DisplayLinkDriver : public QObject, public TickSource {
     Q_OBJECT
 
 public:

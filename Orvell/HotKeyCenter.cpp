@@ -6,8 +6,7 @@
 
 Q_LOGGING_CATEGORY(lcHotKeys, "org.orvell.Orvell.HotKeys")
 
-QString RegistrationError::message() const
-{
+QString RegistrationError::message() const {
     switch (kind) {
     case Kind::needsModifier:
         return QStringLiteral("Add Control, Alt or Super.");
@@ -24,21 +23,18 @@ QString RegistrationError::message() const
 
 HotKeyCenter::HotKeyCenter(GlobalShortcuts &shortcuts, QObject *parent)
     : QObject(parent)
-    , m_shortcuts(shortcuts)
-{
+    , m_shortcuts(shortcuts) {
     for (HotKeyAction action : HotKeyActions::allCases())
         m_bindings[action] = HotKeyBinding::defaultFor(action);
     connect(&m_shortcuts, &GlobalShortcuts::activated, this, &HotKeyCenter::pressed);
 }
 
-HotKeyBinding HotKeyCenter::binding(HotKeyAction action) const
-{
+HotKeyBinding HotKeyCenter::binding(HotKeyAction action) const {
     const auto it = m_bindings.find(action);
     return it == m_bindings.end() ? HotKeyBinding::defaultFor(action) : it->second;
 }
 
-void HotKeyCenter::start()
-{
+void HotKeyCenter::start() {
     if (m_running)
         return;
     m_running = true;
@@ -50,8 +46,7 @@ void HotKeyCenter::start()
     registerAll();
 }
 
-void HotKeyCenter::pressed(quint32 id)
-{
+void HotKeyCenter::pressed(quint32 id) {
     const auto it = m_slots.find(id);
     // An id that was released is somebody else's business.
     if (it == m_slots.end() || !onAction)
@@ -59,10 +54,8 @@ void HotKeyCenter::pressed(quint32 id)
     onAction(it->second.action, it->second.withShift);
 }
 
-std::optional<RegistrationError> HotKeyCenter::registerCombination(const HotKeyBinding &b,
-                                                                   HotKeyAction action,
-                                                                   bool withShift)
-{
+std::optional<RegistrationError>
+HotKeyCenter::registerCombination(const HotKeyBinding &b, HotKeyAction action, bool withShift) {
     if (m_nextID == std::numeric_limits<quint32>::max())
         qFatal("HotKeyCenter: shortcut ids ran out");
     const quint32 id = m_nextID++;
@@ -80,16 +73,14 @@ std::optional<RegistrationError> HotKeyCenter::registerCombination(const HotKeyB
 }
 
 std::optional<RegistrationError> HotKeyCenter::registerAction(HotKeyAction action,
-                                                              const HotKeyBinding &b)
-{
+                                                              const HotKeyBinding &b) {
     auto error = registerCombination(b, action, false);
     if (!error && HotKeyActions::supportsShift(action))
         registerCombination(b.shiftVariant(), action, true); // a taken variant is not fatal
     return error;
 }
 
-void HotKeyCenter::unregisterAction(HotKeyAction action)
-{
+void HotKeyCenter::unregisterAction(HotKeyAction action) {
     for (auto it = m_slots.begin(); it != m_slots.end();) {
         if (it->second.action == action) {
             m_shortcuts.release(it->first);
@@ -100,8 +91,7 @@ void HotKeyCenter::unregisterAction(HotKeyAction action)
     }
 }
 
-void HotKeyCenter::setFailure(HotKeyAction action, const std::optional<QString> &message)
-{
+void HotKeyCenter::setFailure(HotKeyAction action, const std::optional<QString> &message) {
     const auto it = m_failures.find(action);
     if (!message) {
         if (it == m_failures.end())
@@ -117,23 +107,20 @@ void HotKeyCenter::setFailure(HotKeyAction action, const std::optional<QString> 
     emit failuresChanged();
 }
 
-void HotKeyCenter::registerAll()
-{
+void HotKeyCenter::registerAll() {
     for (HotKeyAction action : HotKeyActions::allCases()) {
         const auto error = registerAction(action, binding(action));
         setFailure(action, error ? std::optional<QString>(error->message()) : std::nullopt);
     }
 }
 
-void HotKeyCenter::unregisterAll()
-{
+void HotKeyCenter::unregisterAll() {
     for (const auto &[id, slot] : m_slots)
         m_shortcuts.release(id);
     m_slots.clear();
 }
 
-std::optional<RegistrationError> HotKeyCenter::assign(const HotKeyBinding &b, HotKeyAction action)
-{
+std::optional<RegistrationError> HotKeyCenter::assign(const HotKeyBinding &b, HotKeyAction action) {
     if ((b.modifierFlags & HotKeyBinding::commandKeys) == 0)
         return RegistrationError{RegistrationError::Kind::needsModifier, action, 0};
     const auto wanted = b.combinations(action);
@@ -159,14 +146,12 @@ std::optional<RegistrationError> HotKeyCenter::assign(const HotKeyBinding &b, Ho
     return std::nullopt;
 }
 
-void HotKeyCenter::restoreDefault(HotKeyAction action)
-{
+void HotKeyCenter::restoreDefault(HotKeyAction action) {
     if (const auto error = assign(HotKeyBinding::defaultFor(action), action))
         setFailure(action, error->message());
 }
 
-void HotKeyCenter::restoreAllDefaults()
-{
+void HotKeyCenter::restoreAllDefaults() {
     unregisterAll();
     for (HotKeyAction action : HotKeyActions::allCases())
         m_bindings[action] = HotKeyBinding::defaultFor(action);
@@ -175,8 +160,7 @@ void HotKeyCenter::restoreAllDefaults()
     registerAll();
 }
 
-void HotKeyCenter::save()
-{
+void HotKeyCenter::save() {
     if (!saveBindings)
         return;
     std::map<HotKeyAction, HotKeyBinding> changed;

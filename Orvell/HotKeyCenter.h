@@ -12,8 +12,7 @@
 #include <optional>
 
 // Why a shortcut could not be set; the messages are shown as they stand.
-struct RegistrationError
-{
+struct RegistrationError {
     enum class Kind { needsModifier, alreadyAssigned, inUseByAnotherApp, unavailable };
     Kind kind = Kind::needsModifier;
     HotKeyAction owner = HotKeyAction::playPause; // for alreadyAssigned
@@ -23,8 +22,7 @@ struct RegistrationError
 };
 
 // One shortcut per command, grabbed system-wide; presses become commands.
-class HotKeyCenter : public QObject
-{
+class HotKeyCenter : public QObject {
     Q_OBJECT
 
 public:
@@ -53,8 +51,7 @@ signals:
     void failuresChanged();
 
 private:
-    struct Slot
-    {
+    struct Slot {
         HotKeyAction action;
         bool withShift;
     };

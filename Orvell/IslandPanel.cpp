@@ -20,18 +20,15 @@ constexpr double scriptFadeSeconds = 0.16;
 constexpr double dragMinimumDistance = 6;
 constexpr double pulsePeriod = 0.9;
 
-double easeOut(double t)
-{
+double easeOut(double t) {
     return 1 - (1 - t) * (1 - t);
 }
 
-double easeInOut(double t)
-{
+double easeInOut(double t) {
     return t < 0.5 ? 2 * t * t : 1 - std::pow(-2 * t + 2, 2) / 2;
 }
 
-QRegion regionOf(const QPainterPath &path)
-{
+QRegion regionOf(const QPainterPath &path) {
     return QRegion(path.toFillPolygon().toPolygon(), Qt::WindingFill);
 }
 
@@ -39,14 +36,12 @@ QRegion regionOf(const QPainterPath &path)
 
 IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
                          ScriptViewportModel &script, QWidget *parent)
-    : QWidget(parent,
-              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                  Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint |
-                  Qt::NoDropShadowWindowHint)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint |
+                          Qt::NoDropShadowWindowHint)
     , m_model(model)
     , m_scroll(scroll)
-    , m_script(script)
-{
+    , m_script(script) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
     setFocusPolicy(Qt::NoFocus);
@@ -74,8 +69,8 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
     connect(&m_script, &ScriptViewportModel::glowSourceChanged, this,
             qOverload<>(&QWidget::update));
 
-    const IslandSilhouette s = IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(),
-                                                           m_model.isDragging());
+    const IslandSilhouette s =
+        IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(), m_model.isDragging());
     m_width.reset(s.bodySize.width());
     m_height.reset(s.bodySize.height());
     m_fillet.reset(s.filletSize);
@@ -84,20 +79,18 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
     updateScriptArea();
 }
 
-IslandSilhouette IslandPanel::currentSilhouette() const
-{
-    IslandSilhouette s = IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(),
-                                                     m_model.isDragging());
+IslandSilhouette IslandPanel::currentSilhouette() const {
+    IslandSilhouette s =
+        IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(), m_model.isDragging());
     s.bodySize = QSizeF(m_width.value(), m_height.value());
     s.filletSize = m_fillet.value();
     s.topRadius = m_topRadius.value();
     return s;
 }
 
-void IslandPanel::syncTargets()
-{
-    const IslandSilhouette s = IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(),
-                                                           m_model.isDragging());
+void IslandPanel::syncTargets() {
+    const IslandSilhouette s =
+        IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(), m_model.isDragging());
     m_width.setTarget(s.bodySize.width());
     m_height.setTarget(s.bodySize.height());
     m_fillet.setTarget(s.filletSize);
@@ -113,8 +106,7 @@ void IslandPanel::syncTargets()
     }
 }
 
-void IslandPanel::finishAnimations()
-{
+void IslandPanel::finishAnimations() {
     m_width.reset(m_width.target());
     m_height.reset(m_height.target());
     m_fillet.reset(m_fillet.target());
@@ -125,8 +117,7 @@ void IslandPanel::finishAnimations()
     update();
 }
 
-void IslandPanel::animate()
-{
+void IslandPanel::animate() {
     const double dt = std::min(0.1, m_animationClock.restart() / 1000.0);
     for (Spring *s : {&m_width, &m_height, &m_fillet, &m_topRadius})
         s->step(dt);
@@ -143,8 +134,7 @@ void IslandPanel::animate()
     update();
 }
 
-void IslandPanel::updateScriptArea()
-{
+void IslandPanel::updateScriptArea() {
     const IslandLayout &l = m_model.layout();
     const QSizeF size(l.bodyWidth - 2 * Metrics::scriptHorizontalPadding,
                       l.bodyHeight - l.contentTopInset - Metrics::scriptBottomPadding);
@@ -153,8 +143,7 @@ void IslandPanel::updateScriptArea()
     updateShapes();
 }
 
-void IslandPanel::updateShapes()
-{
+void IslandPanel::updateShapes() {
     if (!windowHandle() || !X11Window::isAvailable())
         return;
     const IslandLayout &l = m_model.layout();
@@ -172,8 +161,7 @@ void IslandPanel::updateShapes()
     X11Window::setShapes(windowHandle(), &bounding, input);
 }
 
-void IslandPanel::showEvent(QShowEvent *event)
-{
+void IslandPanel::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     updateShapes();
     if (!m_keptAbove && windowHandle() && X11Window::isAvailable()) {
@@ -183,14 +171,12 @@ void IslandPanel::showEvent(QShowEvent *event)
     }
 }
 
-void IslandPanel::resizeEvent(QResizeEvent *event)
-{
+void IslandPanel::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     updateShapes();
 }
 
-void IslandPanel::paintEvent(QPaintEvent *)
-{
+void IslandPanel::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     if (m_composited) {
@@ -249,8 +235,7 @@ void IslandPanel::paintEvent(QPaintEvent *)
     }
 }
 
-std::optional<int> IslandPanel::controlAt(QPointF point) const
-{
+std::optional<int> IslandPanel::controlAt(QPointF point) const {
     const IslandLayout &l = m_model.layout();
     if (l.placement.kind == IslandPlacement::Kind::topCenter)
         return std::nullopt;
@@ -260,16 +245,14 @@ std::optional<int> IslandPanel::controlAt(QPointF point) const
     return std::nullopt;
 }
 
-void IslandPanel::mousePressEvent(QMouseEvent *event)
-{
+void IslandPanel::mousePressEvent(QMouseEvent *event) {
     if (event->button() != Qt::LeftButton)
         return;
     m_pressAt = event->globalPosition();
     m_grab.reset();
 }
 
-void IslandPanel::mouseMoveEvent(QMouseEvent *event)
-{
+void IslandPanel::mouseMoveEvent(QMouseEvent *event) {
     if (!m_pressAt || !(event->buttons() & Qt::LeftButton)) {
         // Over a panel that never becomes active the pointer is ours to set.
         setCursor(controlAt(event->position()) ? Qt::PointingHandCursor : Qt::OpenHandCursor);
@@ -286,17 +269,18 @@ void IslandPanel::mouseMoveEvent(QMouseEvent *event)
     QPointF origin = global - *m_grab;
     if (dragBounds) {
         if (const auto bounds = dragBounds()) {
-            origin.setX(std::clamp<double>(origin.x(), bounds->left(),
-                                           std::max(bounds->left(), bounds->right() + 1 - width())));
-            origin.setY(std::clamp<double>(origin.y(), bounds->top(),
-                                           std::max(bounds->top(), bounds->bottom() + 1 - height())));
+            origin.setX(
+                std::clamp<double>(origin.x(), bounds->left(),
+                                   std::max(bounds->left(), bounds->right() + 1 - width())));
+            origin.setY(
+                std::clamp<double>(origin.y(), bounds->top(),
+                                   std::max(bounds->top(), bounds->bottom() + 1 - height())));
         }
     }
     move(origin.toPoint());
 }
 
-void IslandPanel::mouseReleaseEvent(QMouseEvent *event)
-{
+void IslandPanel::mouseReleaseEvent(QMouseEvent *event) {
     if (event->button() != Qt::LeftButton)
         return;
     const bool dragged = m_grab.has_value();

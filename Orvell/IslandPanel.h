@@ -19,8 +19,7 @@ class ScrollEngine;
 // The island's window: the black silhouette hanging from the top edge, the
 // script inside it and, away from top centre, two small buttons. It never
 // takes focus, and clicks outside its hit-test path reach the window below.
-class IslandPanel : public QWidget
-{
+class IslandPanel : public QWidget {
     Q_OBJECT
 
 public:

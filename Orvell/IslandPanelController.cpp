@@ -4,13 +4,11 @@
 #include "Metrics.h"
 #include "ScreenObserver.h"
 
-
 IslandPanelController::IslandPanelController(ScreenObserver &screens, Providers providers,
                                              QObject *parent)
     : QObject(parent)
     , m_screens(screens)
-    , m_providers(std::move(providers))
-{
+    , m_providers(std::move(providers)) {
     connect(&m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
         if (m_panel)
             m_panel->setWindowOpacity(v.toDouble());
@@ -21,13 +19,11 @@ IslandPanelController::IslandPanelController(ScreenObserver &screens, Providers 
     });
 }
 
-IslandPanelController::~IslandPanelController()
-{
+IslandPanelController::~IslandPanelController() {
     delete m_panel.data();
 }
 
-bool IslandPanelController::measure(NotchGeometry &geometry, IslandLayout &layout) const
-{
+bool IslandPanelController::measure(NotchGeometry &geometry, IslandLayout &layout) const {
     const auto display = m_screens.resolve();
     if (!display)
         return false;
@@ -36,16 +32,14 @@ bool IslandPanelController::measure(NotchGeometry &geometry, IslandLayout &layou
     return true;
 }
 
-void IslandPanelController::raise()
-{
+void IslandPanelController::raise() {
     if (!m_panel || !m_visible)
         return;
     m_panel->show();
     m_panel->raise();
 }
 
-void IslandPanelController::install()
-{
+void IslandPanelController::install() {
     if (m_panel)
         return;
     NotchGeometry geometry;
@@ -70,8 +64,7 @@ void IslandPanelController::install()
         onInstalled(layout, geometry);
 }
 
-void IslandPanelController::reposition(bool force)
-{
+void IslandPanelController::reposition(bool force) {
     NotchGeometry geometry;
     IslandLayout layout;
     if (!m_panel || !measure(geometry, layout))
@@ -89,8 +82,7 @@ void IslandPanelController::reposition(bool force)
     raise();
 }
 
-void IslandPanelController::setVisible(bool visible)
-{
+void IslandPanelController::setVisible(bool visible) {
     if (!m_panel || visible == m_visible)
         return;
     m_visible = visible;
@@ -115,17 +107,14 @@ void IslandPanelController::setVisible(bool visible)
 }
 
 std::optional<IslandPanelController::DragPosition>
-IslandPanelController::dragPosition(QPoint topLeft) const
-{
+IslandPanelController::dragPosition(QPoint topLeft) const {
     if (!m_geometry || !m_layout)
         return std::nullopt;
     const QRectF screen = m_geometry->screenFrame;
     return DragPosition{topLeft.x() + IslandLayout::bodyInset - screen.left(),
-                        topLeft.y() - screen.top(),
-                        screen.width() / 2 - m_layout->bodyWidth / 2};
+                        topLeft.y() - screen.top(), screen.width() / 2 - m_layout->bodyWidth / 2};
 }
 
-IslandPanel *IslandPanelController::panel() const
-{
+IslandPanel *IslandPanelController::panel() const {
     return m_panel.data();
 }

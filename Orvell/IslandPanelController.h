@@ -17,13 +17,11 @@ class ScreenObserver;
 // Puts the island on the chosen display: measures it, lays the island out
 // from the settings, places and shows the window, fades it in and out, and
 // hands the layout to the views.
-class IslandPanelController : public QObject
-{
+class IslandPanelController : public QObject {
     Q_OBJECT
 
 public:
-    struct Providers
-    {
+    struct Providers {
         std::function<IslandLayout::Config()> config;
         // True when the island must stay above full-screen windows.
         std::function<bool()> aboveFullScreen;
@@ -51,8 +49,7 @@ public:
     void toggle() { setVisible(!m_visible); }
     // Where a dragged window's body stands: its left edge and its top from
     // the display's edges, and the x that would centre it. Nothing without a geometry.
-    struct DragPosition
-    {
+    struct DragPosition {
         double x, y, centredX;
     };
     std::optional<DragPosition> dragPosition(QPoint windowTopLeft) const;

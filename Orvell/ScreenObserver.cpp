@@ -8,8 +8,7 @@
 #include <QPointer>
 #include <QScreen>
 
-ScreenObserver::Target ScreenObserver::Target::fromStored(const QString &text)
-{
+ScreenObserver::Target ScreenObserver::Target::fromStored(const QString &text) {
     if (text == QLatin1StringView("menuBar"))
         return {Kind::withMenuBar, 0};
     if (text == QLatin1StringView("pointer"))
@@ -32,8 +31,7 @@ ScreenObserver::ScreenObserver(Preferences &prefs, Scheduler &scheduler, Display
     , m_prefs(prefs)
     , m_scheduler(scheduler)
     , m_displays(std::move(displays))
-    , m_target(Target::fromStored(prefs.targetDisplay()))
-{
+    , m_target(Target::fromStored(prefs.targetDisplay())) {
     if (!m_displays.list) {
         m_displays.list = [] {
             std::vector<ScreenFacts> facts;
@@ -52,8 +50,7 @@ ScreenObserver::ScreenObserver(Preferences &prefs, Scheduler &scheduler, Display
         m_displays.pointer = [] { return QPointF(QCursor::pos()); };
 }
 
-std::optional<ScreenFacts> ScreenObserver::resolve() const
-{
+std::optional<ScreenFacts> ScreenObserver::resolve() const {
     const std::vector<ScreenFacts> displays = m_displays.list();
     if (displays.empty())
         return std::nullopt;
@@ -81,14 +78,12 @@ std::optional<ScreenFacts> ScreenObserver::resolve() const
     return displays.front();
 }
 
-void ScreenObserver::replaceNow()
-{
+void ScreenObserver::replaceNow() {
     if (onReplace)
         onReplace();
 }
 
-void ScreenObserver::scheduleReplace()
-{
+void ScreenObserver::scheduleReplace() {
     for (Scheduler::Handle h : m_pending)
         m_scheduler.cancel(h);
     m_pending.clear();
@@ -101,8 +96,7 @@ void ScreenObserver::scheduleReplace()
         }));
 }
 
-void ScreenObserver::start()
-{
+void ScreenObserver::start() {
     const auto changed = [this] { scheduleReplace(); };
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this, changed](QScreen *screen) {
         connect(screen, &QScreen::geometryChanged, this, changed);

@@ -14,13 +14,11 @@ class QScreen;
 class Preferences;
 
 // Which display the island belongs on, and when it must be placed again.
-class ScreenObserver : public QObject
-{
+class ScreenObserver : public QObject {
     Q_OBJECT
 
 public:
-    struct Target
-    {
+    struct Target {
         enum class Kind { specific, builtIn, withMenuBar, withPointer };
         Kind kind = Kind::builtIn;
         quint32 display = 0; // for specific: the display's number
@@ -32,8 +30,7 @@ public:
 
     // The displays as the platform lists them (the first carries the top
     // panel) and where the pointer is; replaceable in tests.
-    struct Displays
-    {
+    struct Displays {
         std::function<std::vector<ScreenFacts>()> list;
         std::function<QPointF()> pointer;
     };

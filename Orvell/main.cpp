@@ -1,6 +1,6 @@
 #include "AppEnvironment.h"
-#include "Application.h"
 #include "AppIdentity.h"
+#include "Application.h"
 #include "GlobalShortcuts.h"
 #include "XdgAutostartLoginItem.h"
 
@@ -17,8 +17,7 @@ int signalPipe[2];
 
 // Ctrl+C or a logout's SIGTERM quits through the event loop, so pending
 // script edits are written before the process ends.
-void quitOnSignals()
-{
+void quitOnSignals() {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, qApp);
@@ -40,8 +39,7 @@ void quitOnSignals()
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     // The island must sit over the top panel, which only the X11 window
     // protocol allows; on a Wayland session that is XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

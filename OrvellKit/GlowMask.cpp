@@ -4,9 +4,8 @@
 
 namespace GlowMask {
 
-std::vector<Piece> pieces(const ScriptLayout &layout, Band band, double g, double l,
-                          double width, double height)
-{
+std::vector<Piece> pieces(const ScriptLayout &layout, Band band, double g, double l, double width,
+                          double height) {
     std::vector<Piece> out;
     if (!(width > 0) || !(layout.height() > 0) || layout.lines().empty())
         return out;

@@ -12,8 +12,7 @@
 namespace GlowMask {
 enum class Band { spoken, lookahead, spokenAndLookahead };
 
-struct Piece
-{
+struct Piece {
     enum class Fill { solid, fadeOutRight, fadeInLeft };
     QRectF rect;
     Fill fill = Fill::solid;

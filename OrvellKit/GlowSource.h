@@ -8,8 +8,7 @@
 
 // What the script renderer draws the glow from: the pace guide and voice
 // follow each implement it. Positions are fractional UTF-16 offsets.
-class GlowSource
-{
+class GlowSource {
 public:
     virtual ~GlowSource() = default;
     virtual QString text() const = 0;

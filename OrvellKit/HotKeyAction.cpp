@@ -3,8 +3,7 @@
 namespace HotKeyActions {
 
 namespace {
-struct Names
-{
+struct Names {
     HotKeyAction action;
     const char *raw;
     const char *title;
@@ -20,27 +19,23 @@ constexpr Names names[] = {
     {HotKeyAction::toggleVoiceFollow, "toggleVoiceFollow", "Voice Follow On / Off"},
 };
 
-const Names &namesOf(HotKeyAction action)
-{
+const Names &namesOf(HotKeyAction action) {
     return names[static_cast<int>(action)];
 }
 } // namespace
 
-QList<HotKeyAction> allCases()
-{
+QList<HotKeyAction> allCases() {
     QList<HotKeyAction> all;
     for (const Names &n : names)
         all << n.action;
     return all;
 }
 
-QString rawValue(HotKeyAction action)
-{
+QString rawValue(HotKeyAction action) {
     return QLatin1StringView(namesOf(action).raw);
 }
 
-std::optional<HotKeyAction> fromRawValue(const QString &name)
-{
+std::optional<HotKeyAction> fromRawValue(const QString &name) {
     for (const Names &n : names) {
         if (name == QLatin1StringView(n.raw))
             return n.action;
@@ -48,13 +43,11 @@ std::optional<HotKeyAction> fromRawValue(const QString &name)
     return std::nullopt;
 }
 
-QString title(HotKeyAction action)
-{
+QString title(HotKeyAction action) {
     return QLatin1StringView(namesOf(action).title);
 }
 
-bool supportsShift(HotKeyAction action)
-{
+bool supportsShift(HotKeyAction action) {
     return action == HotKeyAction::speedUp || action == HotKeyAction::speedDown;
 }
 

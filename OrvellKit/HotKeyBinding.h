@@ -11,11 +11,10 @@
 // A shortcut: a key and modifiers in the portable code space the stored
 // bindings use (the virtual key codes and modifier bits of the description),
 // which the platform layer maps to the desktop's own keys.
-struct HotKeyBinding
-{
+struct HotKeyBinding {
     static constexpr quint64 shift = 0x20000;
     static constexpr quint64 control = 0x40000;
-    static constexpr quint64 option = 0x80000; // Alt
+    static constexpr quint64 option = 0x80000;   // Alt
     static constexpr quint64 command = 0x100000; // Super
     // Control, Option and Command: the defaults' modifiers, and one of them is required.
     static constexpr quint64 commandKeys = control | option | command;

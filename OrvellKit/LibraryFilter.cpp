@@ -8,67 +8,65 @@
 
 #include <algorithm>
 
+namespace {
+
+struct FilterTexts {
+    LibraryFilter filter;
+    const char *raw, *title, *systemImage, *emptyMessage;
+};
+
+constexpr FilterTexts filterTexts[] = {
+    {LibraryFilter::all, "all", "All Scripts", "doc.text.fill",
+     "Create a script, or drop a .txt, .md, .rtf or .docx file here."},
+    {LibraryFilter::favorites, "favorites", "Favorites", "star.fill",
+     "Star a script to keep it here."},
+    {LibraryFilter::recent, "recent", "Recently Edited", "clock.fill",
+     "Scripts you edit this week appear here."},
+    {LibraryFilter::onIsland, "onIsland", "On the Island", "rectangle.topthird.inset.filled",
+     "Select a script to show it on the island."},
+};
+
+struct SortTexts {
+    LibrarySort sort;
+    const char *raw, *title;
+};
+
+constexpr SortTexts sortTexts[] = {
+    {LibrarySort::lastEdited, "lastEdited", "Last Edited"},
+    {LibrarySort::title, "title", "Title"},
+    {LibrarySort::custom, "custom", "Custom Order"},
+};
+
+const FilterTexts &textsOf(LibraryFilter f) {
+    return filterTexts[static_cast<int>(f)];
+}
+
+const SortTexts &textsOf(LibrarySort s) {
+    return sortTexts[static_cast<int>(s)];
+}
+
+} // namespace
+
 namespace LibraryFilters {
 
 QList<LibraryFilter> allCases() {
-    return {LibraryFilter::all, LibraryFilter::favorites, LibraryFilter::recent,
-            LibraryFilter::onIsland};
+    QList<LibraryFilter> all;
+    for (const FilterTexts &t : filterTexts)
+        all << t.filter;
+    return all;
 }
 
 QString rawValue(LibraryFilter filter) {
-    switch (filter) {
-    case LibraryFilter::favorites:
-        return QStringLiteral("favorites");
-    case LibraryFilter::recent:
-        return QStringLiteral("recent");
-    case LibraryFilter::onIsland:
-        return QStringLiteral("onIsland");
-    case LibraryFilter::all:
-        break;
-    }
-    return QStringLiteral("all");
+    return QLatin1StringView(textsOf(filter).raw);
 }
-
 QString title(LibraryFilter filter) {
-    switch (filter) {
-    case LibraryFilter::favorites:
-        return QStringLiteral("Favorites");
-    case LibraryFilter::recent:
-        return QStringLiteral("Recently Edited");
-    case LibraryFilter::onIsland:
-        return QStringLiteral("On the Island");
-    case LibraryFilter::all:
-        break;
-    }
-    return QStringLiteral("All Scripts");
+    return QLatin1StringView(textsOf(filter).title);
 }
-
 QString systemImage(LibraryFilter filter) {
-    switch (filter) {
-    case LibraryFilter::favorites:
-        return QStringLiteral("star.fill");
-    case LibraryFilter::recent:
-        return QStringLiteral("clock.fill");
-    case LibraryFilter::onIsland:
-        return QStringLiteral("rectangle.topthird.inset.filled");
-    case LibraryFilter::all:
-        break;
-    }
-    return QStringLiteral("doc.text.fill");
+    return QLatin1StringView(textsOf(filter).systemImage);
 }
-
 QString emptyMessage(LibraryFilter filter) {
-    switch (filter) {
-    case LibraryFilter::favorites:
-        return QStringLiteral("Star a script to keep it here.");
-    case LibraryFilter::recent:
-        return QStringLiteral("Scripts you edit this week appear here.");
-    case LibraryFilter::onIsland:
-        return QStringLiteral("Select a script to show it on the island.");
-    case LibraryFilter::all:
-        break;
-    }
-    return QStringLiteral("Create a script, or drop a .txt, .md, .rtf or .docx file here.");
+    return QLatin1StringView(textsOf(filter).emptyMessage);
 }
 
 bool includes(LibraryFilter filter, const Script &script, const std::optional<QUuid> &selectedID,
@@ -91,38 +89,24 @@ bool includes(LibraryFilter filter, const Script &script, const std::optional<QU
 namespace LibrarySorts {
 
 QList<LibrarySort> allCases() {
-    return {LibrarySort::lastEdited, LibrarySort::title, LibrarySort::custom};
+    QList<LibrarySort> all;
+    for (const SortTexts &t : sortTexts)
+        all << t.sort;
+    return all;
 }
 
 QString rawValue(LibrarySort sort) {
-    switch (sort) {
-    case LibrarySort::title:
-        return QStringLiteral("title");
-    case LibrarySort::custom:
-        return QStringLiteral("custom");
-    case LibrarySort::lastEdited:
-        break;
-    }
-    return QStringLiteral("lastEdited");
+    return QLatin1StringView(textsOf(sort).raw);
 }
-
 QString title(LibrarySort sort) {
-    switch (sort) {
-    case LibrarySort::title:
-        return QStringLiteral("Title");
-    case LibrarySort::custom:
-        return QStringLiteral("Custom Order");
-    case LibrarySort::lastEdited:
-        break;
-    }
-    return QStringLiteral("Last Edited");
+    return QLatin1StringView(textsOf(sort).title);
 }
 
 LibrarySort fromRawValue(const QString &name) {
-    if (name == QLatin1StringView("title"))
-        return LibrarySort::title;
-    if (name == QLatin1StringView("custom"))
-        return LibrarySort::custom;
+    for (const SortTexts &t : sortTexts) {
+        if (name == QLatin1StringView(t.raw))
+            return t.sort;
+    }
     return LibrarySort::lastEdited;
 }
 

@@ -7,8 +7,7 @@
 // Mirrors the island and the control deck for views that may not hold
 // their controllers. The flags are written only by the panels' own
 // visibility reports.
-class PanelToggles : public QObject
-{
+class PanelToggles : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isIslandVisible READ isIslandVisible WRITE setIslandVisible NOTIFY
                    isIslandVisibleChanged)

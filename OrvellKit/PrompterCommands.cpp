@@ -8,20 +8,16 @@ PrompterCommands::PrompterCommands(ScrollEngine &scroll, ReadingPreferences &pre
                                    PanelToggles &panels)
     : m_scroll(&scroll)
     , m_prefs(&prefs)
-    , m_panels(&panels)
-{
-}
+    , m_panels(&panels) {}
 
-void PrompterCommands::nudgeSpeed(double direction, bool withShift)
-{
+void PrompterCommands::nudgeSpeed(double direction, bool withShift) {
     const double step = withShift ? SpeedCurve::shiftArrowStep : SpeedCurve::arrowStep;
     m_scroll->nudgeSpeed(direction * step);
     // Written back every time, so the speed survives a restart of the app.
     m_prefs->setSpeedT(m_scroll->t());
 }
 
-void PrompterCommands::handle(HotKeyAction action, bool withShift)
-{
+void PrompterCommands::handle(HotKeyAction action, bool withShift) {
     // A command that arrives while the app is shutting down is dropped.
     if (!m_scroll || !m_prefs || !m_panels)
         return;

@@ -12,8 +12,7 @@ class ScrollEngine;
 
 // Where every command ends: shortcuts, island buttons, the control deck and
 // the tray menu all call handle().
-class PrompterCommands
-{
+class PrompterCommands {
 public:
     PrompterCommands(ScrollEngine &scroll, ReadingPreferences &prefs, PanelToggles &panels);
 

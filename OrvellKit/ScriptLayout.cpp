@@ -220,8 +220,8 @@ ScriptLayout::ScriptLayout(Key key, const ScriptWords &words)
                       m_characterLine.begin() + line.endCharacter,
                       static_cast<qint32>(m_lines.size()));
             m_lines.push_back(line);
-            m_drawn.push_back({p.text ? static_cast<int>(m_paragraphLayouts.size()) - 1 : -1,
-                               local++, line.top});
+            m_drawn.push_back(
+                {p.text ? static_cast<int>(m_paragraphLayouts.size()) - 1 : -1, local++, line.top});
         }
     }
     m_height = static_cast<double>(m_lines.size()) * metrics.pitch;

@@ -10,8 +10,7 @@ ScriptViewportModel::ScriptViewportModel(ScriptStore &store, ReadingPreferences 
     : QObject(parent)
     , m_store(store)
     , m_prefs(prefs)
-    , m_scroll(scroll)
-{
+    , m_scroll(scroll) {
     // Re-run sync() whenever an observed value changes.
     connect(&m_store, &ScriptStore::scriptsChanged, this, &ScriptViewportModel::sync);
     connect(&m_store, &ScriptStore::selectedIDChanged, this, &ScriptViewportModel::sync);
@@ -20,8 +19,7 @@ ScriptViewportModel::ScriptViewportModel(ScriptStore &store, ReadingPreferences 
             &ScriptViewportModel::sync);
 }
 
-void ScriptViewportModel::setViewportSize(const QSizeF &size)
-{
+void ScriptViewportModel::setViewportSize(const QSizeF &size) {
     if (size == m_size)
         return;
     m_size = size;
@@ -29,16 +27,14 @@ void ScriptViewportModel::setViewportSize(const QSizeF &size)
     sync();
 }
 
-void ScriptViewportModel::setGlowSource(GlowSource *source)
-{
+void ScriptViewportModel::setGlowSource(GlowSource *source) {
     if (source == m_glow)
         return;
     m_glow = source;
     emit glowSourceChanged();
 }
 
-void ScriptViewportModel::sync()
-{
+void ScriptViewportModel::sync() {
     if (!(m_size.width() > 0))
         return;
     // Font settings are clamped here: a value edited into the store by hand

@@ -16,8 +16,7 @@ class ScrollEngine;
 // keeps one layout for the selected text, the font settings and the width,
 // rebuilds it only when one of them changes, and tells the scroll engine the
 // content and viewport heights. The glow comes from whichever mode is on.
-class ScriptViewportModel : public QObject
-{
+class ScriptViewportModel : public QObject {
     Q_OBJECT
 
 public:

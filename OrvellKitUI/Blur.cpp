@@ -7,8 +7,7 @@
 namespace {
 
 // One box pass of half-width r along a line of n samples spaced `stride` apart.
-void boxPass(std::vector<int> &data, int start, int n, int stride, int r, std::vector<int> &tmp)
-{
+void boxPass(std::vector<int> &data, int start, int n, int stride, int r, std::vector<int> &tmp) {
     if (r <= 0 || n <= 0)
         return;
     tmp.resize(static_cast<size_t>(n));
@@ -29,8 +28,7 @@ void boxPass(std::vector<int> &data, int start, int n, int stride, int r, std::v
 
 } // namespace
 
-QImage blurredWhite(const QImage &source, double radius)
-{
+QImage blurredWhite(const QImage &source, double radius) {
     QImage image = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = image.width();
     const int h = image.height();
@@ -38,7 +36,8 @@ QImage blurredWhite(const QImage &source, double radius)
         return image;
     // The radius is taken as two standard deviations, in device pixels.
     const double sigma = radius * image.devicePixelRatio() / 2;
-    const int box = std::max(1, static_cast<int>(std::lround(std::sqrt(12 * sigma * sigma / 3 + 1))));
+    const int box =
+        std::max(1, static_cast<int>(std::lround(std::sqrt(12 * sigma * sigma / 3 + 1))));
     const int r = box / 2;
 
     std::vector<int> alpha(static_cast<size_t>(w) * static_cast<size_t>(h));

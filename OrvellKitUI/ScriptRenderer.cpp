@@ -14,8 +14,7 @@ namespace {
 
 constexpr double margin = ScriptRenderer::haloRadius * 2;
 
-QImage transparentImage(QSize size, double dpr)
-{
+QImage transparentImage(QSize size, double dpr) {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(dpr);
     image.fill(Qt::transparent);
@@ -23,8 +22,7 @@ QImage transparentImage(QSize size, double dpr)
 }
 
 void paintMaskPieces(QPainter &p, const std::vector<GlowMask::Piece> &pieces, QPointF shift,
-                     const QRectF &within)
-{
+                     const QRectF &within) {
     for (const GlowMask::Piece &piece : pieces) {
         const QRectF r = piece.rect.translated(shift);
         if (!r.intersects(within))
@@ -54,8 +52,7 @@ void paintMaskPieces(QPainter &p, const std::vector<GlowMask::Piece> &pieces, QP
 } // namespace
 
 const ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout &layout, int index,
-                                                             double dpr)
-{
+                                                             double dpr) {
     auto it = m_lines.find(index);
     if (it != m_lines.end())
         return it->second;
@@ -75,8 +72,7 @@ const ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout 
 
 void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                            const std::shared_ptr<const ScriptLayout> &layout, double offset,
-                           const std::optional<Glow> &glow, bool anchoredTop)
-{
+                           const std::optional<Glow> &glow, bool anchoredTop) {
     if (!layout || viewport.isEmpty())
         return;
     const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
@@ -107,9 +103,11 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
     const auto &lines = layout->lines();
     int firstShown = -1, lastShown = -1;
     // The first line that can show: binary search on the lines' bottoms.
-    auto first = std::lower_bound(lines.begin(), lines.end(), -textTop - margin,
-                                  [](const ScriptLayout::Line &l, double y) { return l.bottom < y; });
-    for (auto it = first; it != lines.end() && textTop + it->top < viewport.height() + margin; ++it) {
+    auto first =
+        std::lower_bound(lines.begin(), lines.end(), -textTop - margin,
+                         [](const ScriptLayout::Line &l, double y) { return l.bottom < y; });
+    for (auto it = first; it != lines.end() && textTop + it->top < viewport.height() + margin;
+         ++it) {
         const int index = static_cast<int>(it - lines.begin());
         if (firstShown < 0)
             firstShown = index;

@@ -17,16 +17,14 @@ class QPainter;
 // comes next, crisp text over both). Each line's text and its two blurred
 // copies are rendered once per layout and reused; a frame only composes
 // and masks them.
-class ScriptRenderer
-{
+class ScriptRenderer {
 public:
     static constexpr double haloRadius = 6;
     static constexpr double pulseRadius = 5;
     static constexpr double haloOpacity = 0.55;
     static constexpr double baseOpacity = 0.45;
 
-    struct Glow
-    {
+    struct Glow {
         double front = 0;
         double lookaheadEnd = 0;
         // Between 0.25 and 0.95 as the pulse breathes.
@@ -43,8 +41,7 @@ public:
     size_t cachedLineCount() const { return m_lines.size(); }
 
 private:
-    struct LineImages
-    {
+    struct LineImages {
         QImage crisp, halo, pulse;
     };
     const LineImages &lineImages(const ScriptLayout &layout, int line, double dpr);

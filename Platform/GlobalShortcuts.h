@@ -9,8 +9,7 @@
 
 // System-wide shortcuts that fire while another application has focus.
 // Presses arrive on the GUI thread as activated(id).
-class GlobalShortcuts : public QObject
-{
+class GlobalShortcuts : public QObject {
     Q_OBJECT
 
 public:
@@ -31,8 +30,7 @@ signals:
 };
 
 // For desktops where no global shortcut service could be reached.
-class UnavailableGlobalShortcuts : public GlobalShortcuts
-{
+class UnavailableGlobalShortcuts : public GlobalShortcuts {
 public:
     using GlobalShortcuts::GlobalShortcuts;
     Failure grab(quint32, const HotKeyBinding &, int *) override { return Failure::unavailable; }

@@ -13,8 +13,7 @@ struct _XCBKeySymbols;
 // Shortcuts as key grabs on the X11 root window. Each combination is also
 // grabbed with NumLock and CapsLock on, so those locks do not disable it. A
 // combination another client holds answers BadAccess.
-class X11GlobalShortcuts : public GlobalShortcuts, public QAbstractNativeEventFilter
-{
+class X11GlobalShortcuts : public GlobalShortcuts, public QAbstractNativeEventFilter {
 public:
     // Error code of a grab another client already holds.
     static constexpr int badAccess = 10;
@@ -25,8 +24,7 @@ public:
     Failure grab(quint32 id, const HotKeyBinding &binding, int *status) override;
     void release(quint32 id) override;
 
-    bool nativeEventFilter(const QByteArray &eventType, void *message,
-                           qintptr *result) override;
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
     // The X keysym of a key code of the stored code space; 0 when unknown.
     static quint32 keysymFor(quint16 keyCode);
@@ -34,8 +32,7 @@ public:
     static quint16 modifierMaskFor(quint64 modifierFlags);
 
 private:
-    struct Grab
-    {
+    struct Grab {
         quint8 keycode;
         quint16 modifiers;
     };

@@ -14,19 +14,17 @@
 
 namespace {
 
-xcb_connection_t *connection()
-{
+xcb_connection_t *connection() {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
 }
 
-std::vector<xcb_rectangle_t> rectangles(const QRegion &region, double scale)
-{
+std::vector<xcb_rectangle_t> rectangles(const QRegion &region, double scale) {
     std::vector<xcb_rectangle_t> out;
     for (const QRect &r : region) {
-        const QRect d(QPoint(qRound(r.left() * scale), qRound(r.top() * scale)),
-                      QPoint(qRound((r.right() + 1) * scale) - 1,
-                             qRound((r.bottom() + 1) * scale) - 1));
+        const QRect d(
+            QPoint(qRound(r.left() * scale), qRound(r.top() * scale)),
+            QPoint(qRound((r.right() + 1) * scale) - 1, qRound((r.bottom() + 1) * scale) - 1));
         out.push_back({static_cast<int16_t>(d.x()), static_cast<int16_t>(d.y()),
                        static_cast<uint16_t>(d.width()), static_cast<uint16_t>(d.height())});
     }
@@ -35,17 +33,14 @@ std::vector<xcb_rectangle_t> rectangles(const QRegion &region, double scale)
 
 // Raises the kept windows again when another top-level window is mapped or
 // restacked above them.
-class KeepAbove : public QAbstractNativeEventFilter
-{
+class KeepAbove : public QAbstractNativeEventFilter {
 public:
-    static KeepAbove &instance()
-    {
+    static KeepAbove &instance() {
         static KeepAbove filter;
         return filter;
     }
 
-    void add(QWindow *window)
-    {
+    void add(QWindow *window) {
         xcb_connection_t *c = connection();
         if (!c)
             return;
@@ -65,8 +60,7 @@ public:
         raiseAll();
     }
 
-    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
-    {
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override {
         if (type != "xcb_generic_event_t")
             return false;
         auto *event = static_cast<xcb_generic_event_t *>(message);
@@ -87,8 +81,7 @@ public:
     }
 
 private:
-    void raiseAll()
-    {
+    void raiseAll() {
         xcb_connection_t *c = connection();
         const uint32_t above = XCB_STACK_MODE_ABOVE;
         for (const QPointer<QWindow> &w : m_windows) {
@@ -107,19 +100,16 @@ private:
 
 namespace X11Window {
 
-void keepAbove(QWindow *window)
-{
+void keepAbove(QWindow *window) {
     if (window)
         KeepAbove::instance().add(window);
 }
 
-bool isAvailable()
-{
+bool isAvailable() {
     return connection() != nullptr;
 }
 
-bool hasCompositor()
-{
+bool hasCompositor() {
     xcb_connection_t *c = connection();
     if (!c)
         return false;
@@ -136,8 +126,7 @@ bool hasCompositor()
     return owned;
 }
 
-void setShapes(QWindow *window, const QRegion *bounding, const QRegion &input)
-{
+void setShapes(QWindow *window, const QRegion *bounding, const QRegion &input) {
     xcb_connection_t *c = connection();
     if (!c || !window || !window->handle())
         return;
@@ -149,8 +138,8 @@ void setShapes(QWindow *window, const QRegion *bounding, const QRegion &input)
                              id, 0, 0, static_cast<uint32_t>(rects.size()), rects.data());
     }
     const auto rects = rectangles(input, scale);
-    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, id,
-                         0, 0, static_cast<uint32_t>(rects.size()), rects.data());
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, id, 0,
+                         0, static_cast<uint32_t>(rects.size()), rects.data());
     xcb_flush(c);
 }
 

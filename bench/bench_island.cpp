@@ -17,18 +17,17 @@
 
 namespace {
 
-class ManualClock : public TickSource
-{
+class ManualClock : public TickSource {
 public:
     void start() override {}
     void stop() override {}
 };
 
 // A front that moves a few characters per frame, as a reading voice does.
-class MovingGlow : public GlowSource
-{
+class MovingGlow : public GlowSource {
 public:
-    explicit MovingGlow(ScriptViewportModel &model) : m_model(model) {}
+    explicit MovingGlow(ScriptViewportModel &model)
+        : m_model(model) {}
     QString text() const override { return m_model.layout()->key().text; }
     double glowFront() const override { return front; }
     double lookaheadEnd() const override { return front + 12; }
@@ -39,8 +38,7 @@ private:
     ScriptViewportModel &m_model;
 };
 
-void BM_IslandFrame(benchmark::State &state)
-{
+void BM_IslandFrame(benchmark::State &state) {
     QTemporaryDir dir;
     auto settings = SettingsStore::inMemory();
     ReadingPreferences prefs(*settings);
@@ -83,8 +81,7 @@ void BM_IslandFrame(benchmark::State &state)
 
 BENCHMARK(BM_IslandFrame)->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -1,5 +1,5 @@
-#include "FakeGlobalShortcuts.h"
 #include "HotKeyCenter.h"
+#include "FakeGlobalShortcuts.h"
 
 #include "QtPrinters.h"
 
@@ -9,15 +9,13 @@ namespace {
 
 constexpr quint64 cmd = HotKeyBinding::commandKeys;
 
-struct CenterFixture : ::testing::Test
-{
+struct CenterFixture : ::testing::Test {
     FakeGlobalShortcuts shortcuts;
     HotKeyCenter center{shortcuts};
     QByteArray saved = "unset";
     std::vector<std::pair<HotKeyAction, bool>> actions;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         center.onAction = [this](HotKeyAction a, bool shift) { actions.emplace_back(a, shift); };
         center.saveBindings = [this](const QByteArray &json) { saved = json; };
     }
@@ -25,8 +23,7 @@ struct CenterFixture : ::testing::Test
 
 } // namespace
 
-TEST_F(CenterFixture, freshStartGrabsNineCombinationsAndPressesBecomeCommands)
-{
+TEST_F(CenterFixture, freshStartGrabsNineCombinationsAndPressesBecomeCommands) {
     center.start();
     EXPECT_EQ(shortcuts.grabs.size(), 9u);
     EXPECT_TRUE(center.failures().empty());
@@ -44,8 +41,7 @@ TEST_F(CenterFixture, freshStartGrabsNineCombinationsAndPressesBecomeCommands)
     EXPECT_EQ(HotKeyBinding::keyName(200), "Key 200");
 }
 
-TEST_F(CenterFixture, assigningValidatesModifiersAndConflicts)
-{
+TEST_F(CenterFixture, assigningValidatesModifiersAndConflicts) {
     center.start();
     auto error = center.assign({126, cmd}, HotKeyAction::restart);
     ASSERT_TRUE(error);
@@ -71,8 +67,7 @@ TEST_F(CenterFixture, assigningValidatesModifiersAndConflicts)
     EXPECT_EQ(shortcuts.grabs.size(), 9u);
 }
 
-TEST_F(CenterFixture, aShortcutHeldByAnotherAppFailsOnlyItsCommand)
-{
+TEST_F(CenterFixture, aShortcutHeldByAnotherAppFailsOnlyItsCommand) {
     shortcuts.taken = {{17, cmd}};
     center.start();
     ASSERT_EQ(center.failures().size(), 1u);
@@ -86,13 +81,13 @@ TEST_F(CenterFixture, aShortcutHeldByAnotherAppFailsOnlyItsCommand)
     const auto error = center.assign({5, cmd}, HotKeyAction::restart);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->status, 10);
-    EXPECT_EQ(center.binding(HotKeyAction::restart), HotKeyBinding::defaultFor(HotKeyAction::restart));
+    EXPECT_EQ(center.binding(HotKeyAction::restart),
+              HotKeyBinding::defaultFor(HotKeyAction::restart));
     shortcuts.press({15, cmd});
     EXPECT_EQ(actions.back().first, HotKeyAction::restart);
 }
 
-TEST_F(CenterFixture, savedBindingsOverlayTheDefaults)
-{
+TEST_F(CenterFixture, savedBindingsOverlayTheDefaults) {
     center.loadBindings = [] {
         return QByteArray(R"({"speedUp": {"keyCode": 124, "modifierFlags": 1835008},
                               "warp": {"keyCode": 1, "modifierFlags": 1835008}})");
@@ -110,8 +105,7 @@ TEST_F(CenterFixture, savedBindingsOverlayTheDefaults)
     EXPECT_TRUE(actions.empty());
 }
 
-TEST(HotKeyCenter, withoutAShortcutServiceEveryCommandSaysSo)
-{
+TEST(HotKeyCenter, withoutAShortcutServiceEveryCommandSaysSo) {
     UnavailableGlobalShortcuts none;
     HotKeyCenter center(none);
     center.start();

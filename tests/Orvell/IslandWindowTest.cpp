@@ -20,15 +20,13 @@
 
 namespace {
 
-class NoLoginItem : public LoginItem
-{
+class NoLoginItem : public LoginItem {
 public:
     bool isEnabled() const override { return false; }
     bool setEnabled(bool, QString *) override { return true; }
 };
 
-ScreenFacts display(const char *name, QRectF frame, bool builtIn)
-{
+ScreenFacts display(const char *name, QRectF frame, bool builtIn) {
     ScreenFacts f;
     f.name = QString::fromLatin1(name);
     f.frame = frame;
@@ -39,8 +37,7 @@ ScreenFacts display(const char *name, QRectF frame, bool builtIn)
 
 } // namespace
 
-TEST(DisplayLinkDriver, deliversBoundedStepsAndNothingAcrossAPause)
-{
+TEST(DisplayLinkDriver, deliversBoundedStepsAndNothingAcrossAPause) {
     QWindow window;
     DisplayLinkDriver driver(&window, [] { return 0.0; });
     std::vector<double> steps;
@@ -62,8 +59,7 @@ TEST(DisplayLinkDriver, deliversBoundedStepsAndNothingAcrossAPause)
     EXPECT_EQ(steps[2], 0.1);
 }
 
-TEST(ScreenObserver, targetsResolveWithFallbacks)
-{
+TEST(ScreenObserver, targetsResolveWithFallbacks) {
     using Target = ScreenObserver::Target;
     EXPECT_EQ(Target::fromStored("menuBar").kind, Target::Kind::withMenuBar);
     EXPECT_EQ(Target::fromStored("pointer").kind, Target::Kind::withPointer);
@@ -95,8 +91,7 @@ TEST(ScreenObserver, targetsResolveWithFallbacks)
     EXPECT_FALSE(observer.resolve());
 }
 
-TEST(ScreenObserver, aBurstOfChangesPlacesAtMostThreeTimesAfterItsLastEvent)
-{
+TEST(ScreenObserver, aBurstOfChangesPlacesAtMostThreeTimesAfterItsLastEvent) {
     auto settings = SettingsStore::inMemory();
     NoLoginItem login;
     Preferences prefs(*settings, login);
@@ -116,8 +111,7 @@ TEST(ScreenObserver, aBurstOfChangesPlacesAtMostThreeTimesAfterItsLastEvent)
 
 namespace {
 
-struct PanelFixture : ::testing::Test
-{
+struct PanelFixture : ::testing::Test {
     QTemporaryDir dir;
     std::unique_ptr<SettingsStore> settings = SettingsStore::inMemory();
     NoLoginItem login;
@@ -132,8 +126,7 @@ struct PanelFixture : ::testing::Test
     std::unique_ptr<IslandPanelController> controller;
     std::vector<bool> visibility;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         IslandPanelController::Providers providers;
         providers.config = [this] {
             return IslandLayout::Config{prefs.islandWidth(), prefs.notchCoverHeight(), 160,
@@ -152,8 +145,7 @@ struct PanelFixture : ::testing::Test
 
 } // namespace
 
-TEST_F(PanelFixture, installsAtTopCentreOfTheChosenDisplayAndFollowsIt)
-{
+TEST_F(PanelFixture, installsAtTopCentreOfTheChosenDisplayAndFollowsIt) {
     controller->install();
     ASSERT_NE(controller->panel(), nullptr);
     EXPECT_EQ(controller->panel()->geometry(), QRect(756 - 200 - 73, 0, 546, 264));
@@ -172,8 +164,7 @@ TEST_F(PanelFixture, installsAtTopCentreOfTheChosenDisplayAndFollowsIt)
     EXPECT_EQ(model.layout().bodyWidth, 600);
 }
 
-TEST_F(PanelFixture, dragPositionsAndVisibility)
-{
+TEST_F(PanelFixture, dragPositionsAndVisibility) {
     controller->install();
     const auto at = controller->dragPosition(QPoint(756 - 200 - 73 - 6, 5));
     ASSERT_TRUE(at);
@@ -190,8 +181,7 @@ TEST_F(PanelFixture, dragPositionsAndVisibility)
     EXPECT_EQ(visibility, (std::vector<bool>{false, true}));
 }
 
-TEST_F(PanelFixture, theSilhouetteGrowsWhenLiveAndShrinksIntoThePill)
-{
+TEST_F(PanelFixture, theSilhouetteGrowsWhenLiveAndShrinksIntoThePill) {
     controller->install();
     IslandPanel *panel = controller->panel();
     panel->finishAnimations();

@@ -1,12 +1,12 @@
 #include "IslandLayoutModel.h"
 #include "IslandPanel.h"
 #include "Metrics.h"
+#include "ReadingPreferences.h"
 #include "ScriptRenderer.h"
 #include "ScriptStore.h"
 #include "ScriptViewportModel.h"
 #include "ScrollEngine.h"
 #include "SettingsStore.h"
-#include "ReadingPreferences.h"
 
 #include "../OrvellKit/ManualScheduler.h"
 
@@ -24,12 +24,15 @@ const QString script = QStringLiteral(
     "Good morning, everyone. Thank you for joining us today. We have three things to cover, "
     "and the first one is the launch date.\nAfter that, questions.");
 
-class FixedGlow : public GlowSource
-{
+class FixedGlow : public GlowSource {
 public:
     FixedGlow(ScriptViewportModel &model, double front, double lookahead)
-        : m_model(model), m_front(front), m_lookahead(lookahead) {}
-    QString text() const override { return m_model.layout() ? m_model.layout()->key().text : QString(); }
+        : m_model(model)
+        , m_front(front)
+        , m_lookahead(lookahead) {}
+    QString text() const override {
+        return m_model.layout() ? m_model.layout()->key().text : QString();
+    }
     double glowFront() const override { return m_front; }
     double lookaheadEnd() const override { return m_lookahead; }
     std::shared_ptr<const ScriptLayout> layout() const override { return m_model.layout(); }
@@ -42,8 +45,7 @@ private:
 // Compares with tests/data/reference/NAME.png within a tolerance; on a
 // mismatch writes NAME.actual.png beside it and says so. Promoting it is a
 // rename after a look.
-void expectMatchesReference(const QImage &image, const QString &name)
-{
+void expectMatchesReference(const QImage &image, const QString &name) {
     const QString dir = qEnvironmentVariable("ORVELL_TEST_DATA") + "/reference/";
     const QString reference = dir + name + ".png";
     const QString actual = dir + name + ".actual.png";
@@ -57,8 +59,9 @@ void expectMatchesReference(const QImage &image, const QString &name)
             const QRgb *a = reinterpret_cast<const QRgb *>(got.constScanLine(y));
             const QRgb *b = reinterpret_cast<const QRgb *>(want.constScanLine(y));
             for (int x = 0; x < got.width(); ++x) {
-                const int d = std::abs(qRed(a[x]) - qRed(b[x])) + std::abs(qGreen(a[x]) - qGreen(b[x])) +
-                              std::abs(qBlue(a[x]) - qBlue(b[x])) + std::abs(qAlpha(a[x]) - qAlpha(b[x]));
+                const int d =
+                    std::abs(qRed(a[x]) - qRed(b[x])) + std::abs(qGreen(a[x]) - qGreen(b[x])) +
+                    std::abs(qBlue(a[x]) - qBlue(b[x])) + std::abs(qAlpha(a[x]) - qAlpha(b[x]));
                 if (d > 48)
                     ++differing;
             }
@@ -75,8 +78,7 @@ void expectMatchesReference(const QImage &image, const QString &name)
     }
 }
 
-struct RenderFixture : ::testing::Test
-{
+struct RenderFixture : ::testing::Test {
     QTemporaryDir dir;
     std::unique_ptr<SettingsStore> settings = SettingsStore::inMemory();
     ReadingPreferences prefs{*settings};
@@ -86,8 +88,7 @@ struct RenderFixture : ::testing::Test
     ScriptStore store{dir.filePath("lib"), {true, script, &clock, {}}};
     ScriptViewportModel viewport{store, prefs, scroll};
 
-    QImage renderIsland(IslandPlacement placement = IslandPlacement::topCenter())
-    {
+    QImage renderIsland(IslandPlacement placement = IslandPlacement::topCenter()) {
         ScreenFacts screen;
         screen.frame = QRectF(0, 0, 1512, 982);
         screen.visibleFrame = QRectF(0, 24, 1512, 958);
@@ -108,8 +109,7 @@ struct RenderFixture : ::testing::Test
 
 } // namespace
 
-TEST_F(RenderFixture, idleIslandIsThePillAtTheTopCentre)
-{
+TEST_F(RenderFixture, idleIslandIsThePillAtTheTopCentre) {
     const QImage image = renderIsland();
     // Black inside the pill, the desktop beside it and below it.
     EXPECT_EQ(image.pixelColor(273, 10), QColor(0, 0, 0));
@@ -118,8 +118,7 @@ TEST_F(RenderFixture, idleIslandIsThePillAtTheTopCentre)
     expectMatchesReference(image, "island-idle");
 }
 
-TEST_F(RenderFixture, liveIslandLightsWhatWasSaidAndWhatComesNext)
-{
+TEST_F(RenderFixture, liveIslandLightsWhatWasSaidAndWhatComesNext) {
     scroll.play();
     scroll.pause();
     // Halfway into the second line, with the next word as the lookahead.
@@ -131,16 +130,14 @@ TEST_F(RenderFixture, liveIslandLightsWhatWasSaidAndWhatComesNext)
     viewport.setGlowSource(nullptr);
 }
 
-TEST_F(RenderFixture, movedIslandShowsItsTwoButtons)
-{
+TEST_F(RenderFixture, movedIslandShowsItsTwoButtons) {
     scroll.play();
     scroll.pause();
     const QImage image = renderIsland(IslandPlacement::free(500, 120));
     expectMatchesReference(image, "island-moved");
 }
 
-TEST(ScriptRenderer, aFrameReusesTheLinesItRendered)
-{
+TEST(ScriptRenderer, aFrameReusesTheLinesItRendered) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const ScriptLayout::Key key{script, 364, 24, 5.0 / 3.0};
     auto layout = std::make_shared<const ScriptLayout>(key, ScriptWords(script));

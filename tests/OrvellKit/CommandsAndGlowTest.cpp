@@ -14,8 +14,7 @@
 
 namespace {
 
-struct CommandsFixture : ::testing::Test
-{
+struct CommandsFixture : ::testing::Test {
     std::unique_ptr<SettingsStore> store = SettingsStore::inMemory();
     ReadingPreferences prefs{*store};
     ScrollEngine scroll{160};
@@ -25,8 +24,7 @@ struct CommandsFixture : ::testing::Test
 
 } // namespace
 
-TEST_F(CommandsFixture, speedCommandsStepAndRememberTheSpeed)
-{
+TEST_F(CommandsFixture, speedCommandsStepAndRememberTheSpeed) {
     scroll.setT(0.45);
     commands.handle(HotKeyAction::speedUp, false);
     EXPECT_DOUBLE_EQ(scroll.t(), 0.5);
@@ -42,8 +40,7 @@ TEST_F(CommandsFixture, speedCommandsStepAndRememberTheSpeed)
     EXPECT_EQ(prefs.speedT(), 0);
 }
 
-TEST_F(CommandsFixture, playPauseRestartAndToggles)
-{
+TEST_F(CommandsFixture, playPauseRestartAndToggles) {
     auto clock = std::make_shared<FakeTickSource>();
     scroll.attach(clock);
     scroll.setContentHeight(100);
@@ -75,8 +72,7 @@ TEST_F(CommandsFixture, playPauseRestartAndToggles)
     EXPECT_EQ(voice, 1);
 }
 
-TEST(PanelToggles, flagsNotifyOnlyOnChange)
-{
+TEST(PanelToggles, flagsNotifyOnlyOnChange) {
     PanelToggles panels;
     QSignalSpy spy(&panels, &PanelToggles::isIslandVisibleChanged);
     panels.setIslandVisible(false);
@@ -88,16 +84,14 @@ TEST(PanelToggles, flagsNotifyOnlyOnChange)
 namespace {
 
 // "one two three\nfour five" at 364 points: two lines.
-ScriptLayout twoLines()
-{
+ScriptLayout twoLines() {
     const QString text = QStringLiteral("one two three\nfour five");
     return ScriptLayout({text, 364, 24, 5.0 / 3.0}, ScriptWords(text));
 }
 
 } // namespace
 
-TEST(GlowMask, revealsSpokenLinesUpToTheFrontWithASoftEdge)
-{
+TEST(GlowMask, revealsSpokenLinesUpToTheFrontWithASoftEdge) {
     const ScriptLayout layout = twoLines();
     using GlowMask::Band;
     using Fill = GlowMask::Piece::Fill;

@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/keysym.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
-#include <X11/keysym.h>
 
 #include <cstdlib>
 #include <functional>
@@ -22,8 +22,7 @@
 namespace {
 
 // Waits, handling events, until `done` holds or the deadline passes.
-bool waitUntil(const std::function<bool()> &done, int ms = 10000)
-{
+bool waitUntil(const std::function<bool()> &done, int ms = 10000) {
     QDeadlineTimer deadline(ms);
     while (!deadline.hasExpired()) {
         if (done())
@@ -33,8 +32,7 @@ bool waitUntil(const std::function<bool()> &done, int ms = 10000)
     return done();
 }
 
-QString run(const QString &program, const QStringList &args)
-{
+QString run(const QString &program, const QStringList &args) {
     QProcess p;
     p.start(program, args);
     while (!p.waitForFinished(20))
@@ -43,8 +41,7 @@ QString run(const QString &program, const QStringList &args)
 }
 
 // A plain window under the island that counts the clicks reaching it.
-class Backdrop : public QWidget
-{
+class Backdrop : public QWidget {
 public:
     int clicks = 0;
 
@@ -52,14 +49,12 @@ protected:
     void mousePressEvent(QMouseEvent *) override { ++clicks; }
 };
 
-struct IslandWindow
-{
+struct IslandWindow {
     QString id;
     QRect frame;
 };
 
-std::optional<IslandWindow> findIsland()
-{
+std::optional<IslandWindow> findIsland() {
     const QString ids = run("xdotool", {"search", "--name", "Orvell Island"}).trimmed();
     if (ids.isEmpty())
         return std::nullopt;
@@ -69,26 +64,27 @@ std::optional<IslandWindow> findIsland()
         const qsizetype at = info.indexOf(QLatin1StringView(label));
         return at < 0 ? -1 : info.mid(at + qstrlen(label)).section('\n', 0, 0).trimmed().toInt();
     };
-    return IslandWindow{id, QRect(number("Absolute upper-left X:"), number("Absolute upper-left Y:"),
-                                  number("Width:"), number("Height:"))};
+    return IslandWindow{id,
+                        QRect(number("Absolute upper-left X:"), number("Absolute upper-left Y:"),
+                              number("Width:"), number("Height:"))};
 }
 
-QImage grab(const QRect &r)
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+QImage grab(const QRect &r) {
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, r.x(), r.y(), r.width(), r.height())
+        .toImage();
 }
 
-void clickAt(int x, int y)
-{
+void clickAt(int x, int y) {
     run("xdotool", {"mousemove", QString::number(x), QString::number(y), "click", "1"});
     QTest::qWait(50);
 }
 
 } // namespace
 
-TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts)
-{
-    xcb_connection_t *c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts) {
+    xcb_connection_t *c =
+        qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
     ASSERT_TRUE(c);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     // Another client already holds Ctrl+Alt+Super+T, the Show / Hide Island shortcut.
@@ -159,7 +155,8 @@ TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts)
     orvell.terminate();
     ASSERT_TRUE(orvell.waitForFinished(5000));
     const QString log = QString::fromLocal8Bit(orvell.readAllStandardError());
-    EXPECT_TRUE(log.contains("shortcut for Show / Hide Island: That shortcut is in use by another app."))
+    EXPECT_TRUE(
+        log.contains("shortcut for Show / Hide Island: That shortcut is in use by another app."))
         << log.toStdString();
     EXPECT_FALSE(log.contains("shortcut for Play / Pause"));
 }
