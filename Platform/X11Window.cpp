@@ -70,6 +70,10 @@ public:
             changed = reinterpret_cast<xcb_configure_notify_event_t *>(event)->window;
         else if (kind == XCB_MAP_NOTIFY)
             changed = reinterpret_cast<xcb_map_notify_event_t *>(event)->window;
+        else if (kind == XCB_REPARENT_NOTIFY) // a window manager leaving puts windows on top
+            changed = reinterpret_cast<xcb_reparent_notify_event_t *>(event)->window;
+        else if (kind == XCB_CIRCULATE_NOTIFY)
+            changed = reinterpret_cast<xcb_circulate_notify_event_t *>(event)->window;
         else
             return false;
         for (const QPointer<QWindow> &w : m_windows) {

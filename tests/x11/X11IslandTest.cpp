@@ -96,9 +96,15 @@ TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts) 
     std::free(t);
     xcb_key_symbols_free(symbols);
 
+    // A real window manager, which raises the window that is clicked: the
+    // island must stay above it anyway.
+    QProcess windowManager;
+    windowManager.start("openbox", {});
+    ASSERT_TRUE(windowManager.waitForStarted()) << "openbox is needed for this test";
+
     Backdrop backdrop;
-    backdrop.setGeometry(QGuiApplication::primaryScreen()->geometry());
-    backdrop.show();
+    backdrop.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    backdrop.showFullScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
 
     QTemporaryDir home;
@@ -130,6 +136,11 @@ TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts) 
     const QImage moving = grab(script);
     EXPECT_TRUE(waitUntil([&] { return grab(script) != moving; }));
 
+    // Another window raised over everything (as a window manager does with
+    // the one clicked) does not cover the island.
+    run("xdotool", {"windowraise", QString::number(backdrop.winId())});
+    backdrop.raise();
+
     // Live: once the island has grown, the script area takes clicks; the
     // cover strip and the margins do not.
     const QString islandId = QString::number(island->id.toULongLong());
@@ -151,6 +162,16 @@ TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts) 
     const QImage paused = grab(script);
     QTest::qWait(300);
     EXPECT_EQ(grab(script), paused);
+
+    // Without a window manager a raised window would go over the island,
+    // which puts itself back on top.
+    windowManager.terminate();
+    windowManager.waitForFinished(5000);
+    run("xdotool", {"windowraise", QString::number(backdrop.winId())});
+    EXPECT_TRUE(waitUntil([&] {
+        run("xdotool", {"mousemove", "756", "150"});
+        return run("xdotool", {"getmouselocation"}).contains("window:" + islandId);
+    }, 3000));
 
     orvell.terminate();
     ASSERT_TRUE(orvell.waitForFinished(5000));
