@@ -2,12 +2,15 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
 #include <cstdlib>
+
+Q_LOGGING_CATEGORY(lcShortcuts, "org.orvell.Orvell.HotKeys.X11")
 
 namespace {
 
