@@ -10,7 +10,8 @@ packages=(
   fonts-inter
   libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev libxcb-shape0-dev libxcb-keysyms1-dev x11proto-dev
-  xvfb xauth xdotool openbox
+  qt6-qpa-plugins
+  xvfb xauth xdotool openbox x11-utils
 )
 
 missing=()
