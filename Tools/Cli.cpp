@@ -1,10 +1,12 @@
 #include "Cli.h"
 
+#include "DocumentConverter.h"
 #include "IsoDate.h"
 #include "ScriptDiskIO.h"
 #include "ScriptStore.h"
 #include "ScriptWords.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <QJsonArray>
@@ -183,6 +185,103 @@ int libraryCommand(const QStringList &args, CliStreams io) {
     return exitOk;
 }
 
+int importCommand(const QStringList &args, CliStreams io)
+{
+    bool dryRun = false, json = false;
+    QString root;
+    QStringList files;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1StringView("--dry-run"))
+            dryRun = true;
+        else if (a == QLatin1StringView("--json"))
+            json = true;
+        else if (a == QLatin1StringView("--root") && i + 1 < args.size())
+            root = args.at(++i);
+        else if (a.startsWith(QLatin1StringView("--"))) {
+            io.err << "orvell-cli import: unknown option " << a << "\n";
+            return exitUsage;
+        } else
+            files << a;
+    }
+    if (files.isEmpty()) {
+        io.err << "orvell-cli import: name at least one file\n";
+        return exitUsage;
+    }
+    // Rich documents are converted by this same program in a child process.
+    const DocumentConverter converter(QCoreApplication::applicationFilePath(),
+                                      {QStringLiteral("convert-document")});
+    const ScriptImporter::LoadAllResult result =
+        ScriptImporter::loadAll(files, converter.asConverter());
+
+    if (dryRun) {
+        size_t ok = 0, failed = 0;
+        for (const QString &file : files) {
+            // Report in the order given, successes and failures alike.
+            if (ok < result.scripts.size() && result.scripts[ok].sourcePath == file) {
+                const ImportedScript &s = result.scripts[ok++];
+                if (json)
+                    io.out << QJsonDocument(QJsonObject{{QStringLiteral("file"), file},
+                                                        {QStringLiteral("title"), s.title},
+                                                        {QStringLiteral("body"), s.body}})
+                                  .toJson(QJsonDocument::Compact)
+                           << "\n";
+                else
+                    io.out << "== " << file << "\n" << s.title << "\n\n" << s.body << "\n\n";
+            } else if (failed < result.failures.size()) {
+                const ScriptImportError &e = result.failures[failed++].second;
+                const QString suggestion = e.recoverySuggestion();
+                if (json)
+                    io.out << QJsonDocument(
+                                  QJsonObject{{QStringLiteral("file"), file},
+                                              {QStringLiteral("error"), e.errorDescription()},
+                                              {QStringLiteral("suggestion"),
+                                               suggestion.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                                    : QJsonValue(suggestion)}})
+                                  .toJson(QJsonDocument::Compact)
+                           << "\n";
+                else
+                    io.out << "== " << file << "\n" << e.errorDescription()
+                           << (suggestion.isEmpty() ? QString() : QLatin1Char(' ') + suggestion)
+                           << "\n\n";
+            }
+        }
+        return result.failures.empty() ? exitOk : exitFailure;
+    }
+
+    ScriptStoreOptions options;
+    options.seedIfEmpty = false;
+    ScriptStore store(root.isEmpty() ? ScriptStore::defaultRoot() : root, options);
+    for (const ImportedScript &s : result.scripts)
+        store.create(s.title, s.body, true);
+    store.flushPendingSynchronously();
+    const QString summary = ScriptImporter::summary(result);
+    if (json)
+        io.out << QJsonDocument(QJsonObject{{QStringLiteral("imported"),
+                                             static_cast<int>(result.scripts.size())},
+                                            {QStringLiteral("failed"),
+                                             static_cast<int>(result.failures.size())},
+                                            {QStringLiteral("summary"), summary}})
+                      .toJson(QJsonDocument::Compact)
+               << "\n";
+    else
+        io.out << summary << "\n";
+    if (!store.saveProblem().isEmpty()) {
+        io.err << store.saveProblem() << "\n";
+        return exitFailure;
+    }
+    return result.scripts.empty() ? exitFailure : exitOk;
+}
+
+int convertDocumentCommand(const QStringList &args, CliStreams io)
+{
+    if (args.size() != 2) {
+        io.err << "orvell-cli convert-document: TYPE PATH\n";
+        return exitUsage;
+    }
+    return DocumentConverter::runChild(args.at(0), args.at(1));
+}
+
 const std::vector<Command> &commands() {
     static const std::vector<Command> table = {
         {"words", "words [--json] [TEXT...]",
@@ -207,6 +306,19 @@ const std::vector<Command> &commands() {
          "         --json: {\"recovery\": null} or {\"recovery\": {\"backupFile\": path,\n"
          "         \"recoveredCount\": n, \"notice\": \"the notice the app shows\"}}\n",
          libraryCommand},
+        {"import", "import [--dry-run] [--root DIR] [--json] FILE...",
+         "Imports text (.txt, .text, no extension), Markdown (.md, .markdown, .mdown, .mkd,\n"
+         ".mdtext), RTF/RTFD, Word (.docx, .doc, .wordml) and OpenDocument (.odt) files as\n"
+         "scripts. Rich documents are converted in a child process stopped after 5 s.\n"
+         "  --dry-run  print each file's title and text (or its error) and change nothing.\n"
+         "             --json: one object a line, {\"file\", \"title\", \"body\"} or\n"
+         "             {\"file\", \"error\", \"suggestion\" (null when none)}.\n"
+         "  otherwise  add them to the library (--root, default the user's) and print the\n"
+         "             summary the library shows (\"Imported 2 scripts.\").\n"
+         "             --json: {\"imported\": n, \"failed\": n, \"summary\": \"...\"}.\n"
+         "Exit code 1 when any file failed (dry run) or nothing was imported.\n",
+         importCommand},
+        {"convert-document", nullptr, nullptr, convertDocumentCommand},
     };
     return table;
 }
@@ -216,7 +328,8 @@ void printUsage(QTextStream &out) {
            "The command-line companion of Orvell, the script prompter.\n\n"
            "Commands:\n";
     for (const Command &c : commands())
-        out << "  " << c.synopsis << "\n";
+        if (c.synopsis) // internal commands have none
+            out << "  " << c.synopsis << "\n";
     out << "\nRun 'orvell-cli help COMMAND' for a command's options and output.\n"
            "Every --json output is stable: fields are only ever added.\n"
            "Exit codes: 0 done, 1 failed, 2 usage error.\n";
@@ -231,6 +344,8 @@ const Command *findCommand(const QString &name) {
 }
 
 void printCommandHelp(const Command &c, QTextStream &out) {
+    if (!c.synopsis)
+        return;
     out << "Usage: orvell-cli " << c.synopsis << "\n\n" << c.help;
 }
 
