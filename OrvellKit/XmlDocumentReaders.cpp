@@ -82,7 +82,13 @@ std::optional<QString> wordprocessingText(const QByteArray &xml)
             }
             if (!inBody)
                 continue;
-            if (skipDepth > 0 || name == u"del" || name == u"delText" || name == u"instrText" ||
+            // Word 2003 XML keeps comments and deletions in annotations, and
+            // notes inline; insertions are annotations too, and stay.
+            const bool annotation =
+                name == u"annotation" &&
+                reader.attributes().value(QStringLiteral("w:type")) != u"Word.Insertion";
+            if (skipDepth > 0 || annotation || name == u"footnote" || name == u"endnote" ||
+                name == u"del" || name == u"delText" || name == u"instrText" ||
                 name == u"commentReference" || name == u"footnoteReference" ||
                 name == u"endnoteReference" || name == u"drawing" || name == u"pict" ||
                 name == u"object" || name == u"sectPr" || name == u"moveFrom") {
