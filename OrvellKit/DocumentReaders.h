@@ -22,6 +22,8 @@ std::optional<QString> rtf(const QByteArray &bytes);
 std::optional<QString> docx(const QByteArray &zipBytes);
 std::optional<QString> wordML(const QByteArray &xml);
 std::optional<QString> odt(const QByteArray &zipBytes);
+// The text of an OpenDocument content.xml.
+std::optional<QString> odtContent(const QByteArray &xml);
 std::optional<QString> word97(const QByteArray &bytes);
 
 // The text of the file at `path` (an .rtfd is a folder holding TXT.rtf).

@@ -220,4 +220,9 @@ std::optional<QString> odt(const QByteArray &zipBytes)
     return content ? openDocumentText(*content) : std::nullopt;
 }
 
+std::optional<QString> odtContent(const QByteArray &xml)
+{
+    return openDocumentText(xml);
+}
+
 } // namespace DocumentReaders
