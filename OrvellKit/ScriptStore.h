@@ -3,6 +3,7 @@
 #include "Scheduler.h"
 #include "Script.h"
 #include "ScriptDiskIO.h"
+#include "ScriptImporter.h"
 #include "ScriptManifest.h"
 
 #include <QHash>
@@ -67,6 +68,10 @@ public:
 
     void select(const QUuid &id);
     Script create(const QString &title, const QString &body, bool select);
+    Script add(const ImportedScript &imported, bool select)
+    {
+        return create(imported.title, imported.body, select);
+    }
     void updateBody(const QString &body, const QUuid &id);
     void rename(const QUuid &id, const QString &title);
     void toggleFavorite(const QUuid &id);

@@ -253,7 +253,7 @@ int importCommand(const QStringList &args, CliStreams io)
     options.seedIfEmpty = false;
     ScriptStore store(root.isEmpty() ? ScriptStore::defaultRoot() : root, options);
     for (const ImportedScript &s : result.scripts)
-        store.create(s.title, s.body, true);
+        store.add(s, true);
     store.flushPendingSynchronously();
     const QString summary = ScriptImporter::summary(result);
     if (json)

@@ -4,6 +4,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -132,4 +134,40 @@ TEST_F(LibraryCli, reportsMissingFoldersAndBadArguments) {
     EXPECT_EQ(cli({"library", "list", "--root"}).code, 2);
     EXPECT_EQ(cli({"library", "--root", root, "fly"}).code, 2);
     EXPECT_EQ(cli({"library"}).code, 2);
+}
+
+TEST_F(LibraryCli, importsIntoTheLibraryOrJustShowsTheText)
+{
+    QDir().mkpath(root);
+    const QString md = dir.filePath("Keynote.md");
+    const QString pages = dir.filePath("slides.pages");
+    QFile f(md);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("# Hello\nGood *morning*.");
+    f.close();
+    QFile p(pages);
+    ASSERT_TRUE(p.open(QIODevice::WriteOnly));
+    p.close();
+
+    const CliRun dry = cli({"import", "--dry-run", "--json", md, pages});
+    EXPECT_EQ(dry.code, 1);
+    const QStringList lines = dry.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(QJsonDocument::fromJson(lines[0].toUtf8()).object(),
+              (QJsonObject{{"file", md}, {"title", "Keynote"}, {"body", "Hello\nGood morning."}}));
+    const QJsonObject failure = QJsonDocument::fromJson(lines[1].toUtf8()).object();
+    EXPECT_EQ(failure["error"].toString(), "Orvell cannot read .pages files.");
+    EXPECT_EQ(failure["suggestion"].toString(),
+              "Supported formats: plain text, Markdown, RTF and Word (.docx).");
+    EXPECT_TRUE(ScriptDiskIO::load(root, 0).manifest.isEmpty()); // a dry run writes nothing
+
+    const CliRun real = cli({"import", "--root", root, md, md});
+    EXPECT_EQ(real.code, 0) << real.err.toStdString();
+    EXPECT_EQ(real.out, "Imported 2 scripts.\n");
+    const auto scripts = ScriptDiskIO::load(root, 0).scripts();
+    ASSERT_EQ(scripts.size(), 2u);
+    EXPECT_EQ(scripts[0].title, "Keynote");
+    EXPECT_EQ(scripts[1].body, "Hello\nGood morning.");
+    EXPECT_EQ(cli({"import", "--root", root, pages}).out,
+              "Orvell cannot read .pages files.\n");
 }
