@@ -3,7 +3,6 @@
 #include "PlainTextImporter.h"
 
 #include <QStringDecoder>
-#include <QtEndian>
 
 #include <vector>
 
@@ -11,18 +10,25 @@ namespace DocumentReaders {
 
 namespace {
 
+// Little-endian numbers at any offset; 0 past the end of the data.
+quint32 littleEndian(const QByteArray &b, qsizetype at, int bytes)
+{
+    if (at < 0 || at + bytes > b.size())
+        return 0;
+    quint32 value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(b.at(at + i));
+    return value;
+}
+
 quint16 u16(const QByteArray &b, qsizetype at)
 {
-    return at >= 0 && at + 2 <= b.size()
-               ? qFromLittleEndian<quint16>(b.constData() + at)
-               : 0;
+    return static_cast<quint16>(littleEndian(b, at, 2));
 }
 
 quint32 u32(const QByteArray &b, qsizetype at)
 {
-    return at >= 0 && at + 4 <= b.size()
-               ? qFromLittleEndian<quint32>(b.constData() + at)
-               : 0;
+    return littleEndian(b, at, 4);
 }
 
 // UTF-16LE from bytes at any alignment.
