@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 PRESET    ?= default
 JOBS      ?= $(shell nproc)
 
-.PHONY: deps configure build run test stress bench sanitize format clean
+.PHONY: deps configure build run test stress bench sanitize fuzz format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -33,8 +33,19 @@ bench: deps
 sanitize:
 	@$(MAKE) --no-print-directory test PRESET=sanitize BUILD_DIR=build-sanitize
 
+# Ten minutes of libFuzzer on each reader (clang); findings land in build-fuzz/findings.
+FUZZ_SECONDS ?= 600
+fuzz: deps
+	@bash scripts/install-deps.sh fuzz
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS) --target fuzz_rtf fuzz_wordml fuzz_odt fuzz_doc fuzz_markdown fuzz_plaintext
+	@for t in rtf wordml odt doc markdown plaintext; do \
+	  mkdir -p build-fuzz/corpus/$$t build-fuzz/findings/$$t; cp -n tests/data/fuzz/$$t/* build-fuzz/corpus/$$t/; \
+	  (cd build-fuzz/findings/$$t && ../../tests/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -rss_limit_mb=2048 -print_final_stats=1 ../../corpus/$$t) || exit 1; done
+
 format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-release build-sanitize
+	@rm -rf build build-release build-sanitize build-fuzz

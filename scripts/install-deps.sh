@@ -14,6 +14,11 @@ packages=(
   xvfb xauth xdotool openbox x11-utils
 )
 
+# `install-deps.sh fuzz` adds what the libFuzzer build needs.
+if [ "${1:-}" = "fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
