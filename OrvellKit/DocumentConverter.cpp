@@ -10,8 +10,7 @@
 namespace {
 constexpr int exitUnreadable = 3;
 
-struct TypeName
-{
+struct TypeName {
     DocumentType type;
     const char *name;
 };
@@ -25,28 +24,23 @@ constexpr TypeName typeNames[] = {{DocumentType::rtf, "rtf"},
 DocumentConverter::DocumentConverter(QString program, QStringList arguments, int timeout)
     : m_program(std::move(program))
     , m_arguments(std::move(arguments))
-    , m_timeout(timeout)
-{
-}
+    , m_timeout(timeout) {}
 
-QString DocumentConverter::typeName(DocumentType type)
-{
+QString DocumentConverter::typeName(DocumentType type) {
     for (const TypeName &t : typeNames)
         if (t.type == type)
             return QLatin1StringView(t.name);
     return QString();
 }
 
-std::optional<DocumentType> DocumentConverter::typeFromName(const QString &name)
-{
+std::optional<DocumentType> DocumentConverter::typeFromName(const QString &name) {
     for (const TypeName &t : typeNames)
         if (name == QLatin1StringView(t.name))
             return t.type;
     return std::nullopt;
 }
 
-int DocumentConverter::runChild(const QString &name, const QString &path)
-{
+int DocumentConverter::runChild(const QString &name, const QString &path) {
     const auto type = typeFromName(name);
     const auto text = type ? DocumentReaders::read(path, *type) : std::nullopt;
     if (!text)
@@ -58,8 +52,7 @@ int DocumentConverter::runChild(const QString &name, const QString &path)
 }
 
 std::optional<QString> DocumentConverter::operator()(const QString &path, DocumentType type,
-                                                     ScriptImportError *error) const
-{
+                                                     ScriptImportError *error) const {
     const QString name = QFileInfo(path).fileName();
     const auto fail = [&](ScriptImportError::Kind kind) {
         if (error)
@@ -83,8 +76,7 @@ std::optional<QString> DocumentConverter::operator()(const QString &path, Docume
     return QString::fromUtf8(child.readAllStandardOutput());
 }
 
-ScriptImporter::Converter DocumentConverter::asConverter() const
-{
+ScriptImporter::Converter DocumentConverter::asConverter() const {
     return [converter = *this](const QString &path, DocumentType type, ScriptImportError *error) {
         return converter(path, type, error);
     };

@@ -7,8 +7,7 @@
 // Converts rich documents in a child process that is killed at the time
 // limit, so a document that makes a reader loop or crash ends in an error
 // message and leaves the caller running. Blocking: call it off the GUI thread.
-class DocumentConverter
-{
+class DocumentConverter {
 public:
     static constexpr int timeoutMs = 5000;
 

@@ -5,8 +5,7 @@
 
 namespace DocumentReaders {
 
-std::optional<QString> read(const QString &path, DocumentType type)
-{
+std::optional<QString> read(const QString &path, DocumentType type) {
     // An .rtfd is a folder whose text is TXT.rtf.
     const QString file = type == DocumentType::rtfd && QFileInfo(path).isDir()
                              ? path + QStringLiteral("/TXT.rtf")

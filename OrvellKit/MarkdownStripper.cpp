@@ -14,13 +14,11 @@ namespace {
 const QString escapable = QStringLiteral("\\`*_{}[]()#+-.!>~|");
 constexpr char16_t placeholderBase = 0xF800;
 
-bool isBlank(QChar c)
-{
+bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
-QString trimBlanks(const QString &s)
-{
+QString trimBlanks(const QString &s) {
     qsizetype begin = 0, end = s.size();
     while (begin < end && isBlank(s.at(begin)))
         ++begin;
@@ -29,14 +27,12 @@ QString trimBlanks(const QString &s)
     return s.mid(begin, end - begin);
 }
 
-struct Rule
-{
+struct Rule {
     QRegularExpression pattern;
     QString replacement;
 };
 
-const std::vector<QRegularExpression> &blockPatterns()
-{
+const std::vector<QRegularExpression> &blockPatterns() {
     static const std::vector<QRegularExpression> patterns = {
         QRegularExpression(QStringLiteral("^ {0,3}#{1,6}[ \\t]+")),
         QRegularExpression(QStringLiteral("[ \\t]+#+[ \\t]*$")),
@@ -48,8 +44,7 @@ const std::vector<QRegularExpression> &blockPatterns()
     return patterns;
 }
 
-const std::vector<Rule> &inlineRules()
-{
+const std::vector<Rule> &inlineRules() {
     static const std::vector<Rule> rules = {
         {QRegularExpression(QStringLiteral("!\\[([^\\]]*)\\]\\([^)]*\\)")), QStringLiteral("\\1")},
         {QRegularExpression(QStringLiteral("\\[([^\\]]*)\\]\\([^)]*\\)")), QStringLiteral("\\1")},
@@ -70,8 +65,7 @@ const std::vector<Rule> &inlineRules()
     return rules;
 }
 
-bool isThematicBreak(const QString &trimmed)
-{
+bool isThematicBreak(const QString &trimmed) {
     QString compact = trimmed;
     compact.remove(QLatin1Char(' '));
     if (compact.size() < 3)
@@ -85,8 +79,7 @@ bool isThematicBreak(const QString &trimmed)
     return true;
 }
 
-bool isSetextUnderline(const QString &line)
-{
+bool isSetextUnderline(const QString &line) {
     const QString t = trimBlanks(line);
     if (t.size() < 2)
         return false;
@@ -98,15 +91,13 @@ bool isSetextUnderline(const QString &line)
 
 } // namespace
 
-QString strip(const QString &markdown)
-{
+QString strip(const QString &markdown) {
     QString text = markdown;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     const QStringList source = text.split(QLatin1Char('\n'));
 
-    struct Line
-    {
+    struct Line {
         QString text;
         bool code;
     };

@@ -12,33 +12,46 @@ namespace DocumentReaders {
 namespace {
 
 // The code page of an RTF font charset.
-int codePageOfCharset(int charset)
-{
+int codePageOfCharset(int charset) {
     switch (charset) {
-    case 77: return 10000;
-    case 128: return 932;
-    case 129: return 949;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    default: return 1252;
+    case 77:
+        return 10000;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    default:
+        return 1252;
     }
 }
 
-QString decodeCodePage(const QByteArray &bytes, int codePage)
-{
+QString decodeCodePage(const QByteArray &bytes, int codePage) {
     if (bytes.isEmpty())
         return QString();
-    const QByteArray name = codePage == 10000 ? QByteArray("macintosh")
-                                              : "windows-" + QByteArray::number(codePage);
+    const QByteArray name =
+        codePage == 10000 ? QByteArray("macintosh") : "windows-" + QByteArray::number(codePage);
     UErrorCode status = U_ZERO_ERROR;
     UConverter *converter = ucnv_open(name.constData(), &status);
     if (U_FAILURE(status))
@@ -56,22 +69,80 @@ QString decodeCodePage(const QByteArray &bytes, int codePage)
 }
 
 // Destinations whose text is not part of the document's body.
-bool isSkippedDestination(const QByteArray &word)
-{
-    static const QByteArrayList skipped = {
-        "fonttbl", "colortbl", "stylesheet", "info", "pict", "object", "header", "headerl",
-        "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "footnote", "annotation",
-        "atnid", "atnauthor", "atrfstart", "atrfend", "fldinst", "xe", "tc", "bkmkstart",
-        "bkmkend", "listtable", "listoverridetable", "rsidtbl", "generator", "themedata",
-        "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "pgdsctbl", "revtbl",
-        "filetbl", "private", "nonshppict", "shppict", "shpinst", "sp", "template", "userprops",
-        "docvar", "ftnsep", "ftnsepc", "aftnsep", "aftnsepc", "wgrffmtfilter", "mmathPr",
-        "pnseclvl", "txe"};
+bool isSkippedDestination(const QByteArray &word) {
+    static const QByteArrayList skipped = {"fonttbl",
+                                           "colortbl",
+                                           "stylesheet",
+                                           "info",
+                                           "pict",
+                                           "object",
+                                           "header",
+                                           "headerl",
+                                           "headerr",
+                                           "headerf",
+                                           "footer",
+                                           "footerl",
+                                           "footerr",
+                                           "footerf",
+                                           "footnote",
+                                           "annotation",
+                                           "atnid",
+                                           "atnauthor",
+                                           "atrfstart",
+                                           "atrfend",
+                                           "fldinst",
+                                           "xe",
+                                           "tc",
+                                           "bkmkstart",
+                                           "bkmkend",
+                                           "listtable",
+                                           "listoverridetable",
+                                           "rsidtbl",
+                                           "generator",
+                                           "themedata",
+                                           "colorschememapping",
+                                           "latentstyles",
+                                           "datastore",
+                                           "xmlnstbl",
+                                           "pgdsctbl",
+                                           "revtbl",
+                                           "filetbl",
+                                           "private",
+                                           "nonshppict",
+                                           "shppict",
+                                           "shpinst",
+                                           "sp",
+                                           "template",
+                                           "userprops",
+                                           "docvar",
+                                           "ftnsep",
+                                           "ftnsepc",
+                                           "aftnsep",
+                                           "aftnsepc",
+                                           "wgrffmtfilter",
+                                           "mmathPr",
+                                           "pnseclvl",
+                                           "txe"};
     return skipped.contains(word);
 }
 
-struct State
-{
+// Control words that stand for text.
+QString textOfControlWord(const QByteArray &word) {
+    static const QHash<QByteArray, QString> texts = {
+        {"par", QStringLiteral("\n")},           {"line", QStringLiteral("\n")},
+        {"page", QStringLiteral("\n")},          {"sect", QStringLiteral("\n")},
+        {"row", QStringLiteral("\n")},           {"tab", QStringLiteral("\t")},
+        {"cell", QStringLiteral("\t")},          {"emdash", QStringLiteral("\u2014")},
+        {"endash", QStringLiteral("\u2013")},    {"bullet", QStringLiteral("\u2022")},
+        {"lquote", QStringLiteral("\u2018")},    {"rquote", QStringLiteral("\u2019")},
+        {"ldblquote", QStringLiteral("\u201C")}, {"rdblquote", QStringLiteral("\u201D")},
+        {"emspace", QStringLiteral(" ")},        {"enspace", QStringLiteral(" ")},
+        {"qmspace", QStringLiteral(" ")},
+    };
+    return texts.value(word);
+}
+
+struct State {
     bool skip = false;
     bool hidden = false;  // \v
     bool deleted = false; // a deleted revision
@@ -80,13 +151,12 @@ struct State
     bool inFontTable = false;
 };
 
-class Parser
-{
+class Parser {
 public:
-    explicit Parser(const QByteArray &bytes) : m_in(bytes) {}
+    explicit Parser(const QByteArray &bytes)
+        : m_in(bytes) {}
 
-    std::optional<QString> run()
-    {
+    std::optional<QString> run() {
         if (!m_in.startsWith("{\\rtf"))
             return std::nullopt;
         std::vector<State> stack;
@@ -140,22 +210,19 @@ public:
 private:
     bool visible(const State &s) const { return !s.skip && !s.hidden && !s.deleted; }
 
-    void flushBytes(const State &s)
-    {
+    void flushBytes(const State &s) {
         if (m_bytes.isEmpty())
             return;
         m_out += decodeCodePage(m_bytes, codePage(s));
         m_bytes.clear();
     }
 
-    int codePage(const State &s) const
-    {
+    int codePage(const State &s) const {
         const auto it = m_fontCodePages.constFind(s.font);
         return it != m_fontCodePages.cend() ? *it : m_documentCodePage;
     }
 
-    void emitText(State &s, const QString &text)
-    {
+    void emitText(State &s, const QString &text) {
         if (!visible(s))
             return;
         flushBytes(s);
@@ -163,8 +230,7 @@ private:
     }
 
     // Handles the control at `i`; returns the position after it, or -1 on damage.
-    qsizetype controlAt(qsizetype i, State &s, int &pendingSkip)
-    {
+    qsizetype controlAt(qsizetype i, State &s, int &pendingSkip) {
         const qsizetype n = m_in.size();
         if (i + 1 >= n)
             return n;
@@ -278,29 +344,8 @@ private:
         } else if (word == "plain") {
             s.hidden = false;
             s.deleted = false;
-        } else if (word == "par" || word == "line" || word == "page" ||
-                   word == "sect") {
-            emitText(s, QStringLiteral("\n"));
-        } else if (word == "tab" || word == "cell") {
-            emitText(s, QStringLiteral("\t"));
-        } else if (word == "row") {
-            emitText(s, QStringLiteral("\n"));
-        } else if (word == "emdash") {
-            emitText(s, QStringLiteral("\u2014"));
-        } else if (word == "endash") {
-            emitText(s, QStringLiteral("\u2013"));
-        } else if (word == "bullet") {
-            emitText(s, QStringLiteral("\u2022"));
-        } else if (word == "lquote") {
-            emitText(s, QStringLiteral("\u2018"));
-        } else if (word == "rquote") {
-            emitText(s, QStringLiteral("\u2019"));
-        } else if (word == "ldblquote") {
-            emitText(s, QStringLiteral("\u201C"));
-        } else if (word == "rdblquote") {
-            emitText(s, QStringLiteral("\u201D"));
-        } else if (word == "emspace" || word == "enspace" || word == "qmspace") {
-            emitText(s, QStringLiteral(" "));
+        } else if (const QString text = textOfControlWord(word); !text.isEmpty()) {
+            emitText(s, text);
         } else if (word == "bin" && hasParam) {
             // Binary data: skip its bytes whatever they hold.
             return param > 0 ? std::min<qsizetype>(n, k + param) : k;
@@ -318,8 +363,7 @@ private:
 
 } // namespace
 
-std::optional<QString> rtf(const QByteArray &bytes)
-{
+std::optional<QString> rtf(const QByteArray &bytes) {
     return Parser(bytes).run();
 }
 

@@ -8,8 +8,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-QString ScriptImportError::errorDescription() const
-{
+QString ScriptImportError::errorDescription() const {
     switch (kind) {
     case Kind::unsupportedFormat:
         return QStringLiteral("Orvell cannot read ") +
@@ -30,8 +29,7 @@ QString ScriptImportError::errorDescription() const
     return QStringLiteral("That file has no text in it.");
 }
 
-QString ScriptImportError::recoverySuggestion() const
-{
+QString ScriptImportError::recoverySuggestion() const {
     if (kind == Kind::unsupportedFormat)
         return QStringLiteral("Supported formats: plain text, Markdown, RTF and Word (.docx).");
     return QString();
@@ -39,8 +37,7 @@ QString ScriptImportError::recoverySuggestion() const
 
 namespace ScriptImporter {
 
-std::optional<DocumentType> documentType(const QString &extension)
-{
+std::optional<DocumentType> documentType(const QString &extension) {
     const QString ext = extension.toLower();
     if (ext == u"rtf")
         return DocumentType::rtf;
@@ -55,30 +52,26 @@ std::optional<DocumentType> documentType(const QString &extension)
     return std::nullopt;
 }
 
-QString extensionOf(const QString &path)
-{
+QString extensionOf(const QString &path) {
     // "notes.md" → "md"; "README" and ".md" have no extension.
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot > 0 ? name.mid(dot + 1).toLower() : QString();
 }
 
-static QString baseNameOf(const QString &path)
-{
+static QString baseNameOf(const QString &path) {
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot > 0 ? name.left(dot) : (dot == 0 ? QString() : name);
 }
 
-bool canImport(const QString &path)
-{
+bool canImport(const QString &path) {
     const QString ext = extensionOf(path);
     return plainTextExtensions.contains(ext) || markdownExtensions.contains(ext) ||
            attributedExtensions.contains(ext);
 }
 
-static std::optional<QString> readPlainText(const QString &path, ScriptImportError *error)
-{
+static std::optional<QString> readPlainText(const QString &path, ScriptImportError *error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -95,8 +88,7 @@ static std::optional<QString> readPlainText(const QString &path, ScriptImportErr
 }
 
 std::optional<ImportedScript> load(const QString &path, const Converter &convert,
-                                   ScriptImportError *error)
-{
+                                   ScriptImportError *error) {
     const QString ext = extensionOf(path);
     std::optional<QString> text;
     if (markdownExtensions.contains(ext)) {
@@ -127,8 +119,7 @@ std::optional<ImportedScript> load(const QString &path, const Converter &convert
     return ImportedScript{Script::sanitizedTitle(title, QString()), body, path};
 }
 
-LoadAllResult loadAll(const QStringList &paths, const Converter &convert)
-{
+LoadAllResult loadAll(const QStringList &paths, const Converter &convert) {
     LoadAllResult result;
     for (const QString &path : paths) {
         ScriptImportError error;
@@ -140,8 +131,7 @@ LoadAllResult loadAll(const QStringList &paths, const Converter &convert)
     return result;
 }
 
-QString summary(const LoadAllResult &result)
-{
+QString summary(const LoadAllResult &result) {
     const auto n = result.scripts.size();
     if (n == 1)
         return QStringLiteral("Imported 1 script.");
@@ -150,8 +140,7 @@ QString summary(const LoadAllResult &result)
     return result.failures.empty() ? QString() : result.failures.front().second.errorDescription();
 }
 
-QString normalize(const QString &text)
-{
+QString normalize(const QString &text) {
     QString s = text;
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));

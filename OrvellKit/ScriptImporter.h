@@ -9,8 +9,7 @@
 #include <vector>
 
 // A file turned into a script: its title and plain text.
-struct ImportedScript
-{
+struct ImportedScript {
     QString title;
     QString body;
     QString sourcePath;
@@ -18,8 +17,7 @@ struct ImportedScript
 };
 
 // Why a file could not be imported, in the sentences the library shows.
-struct ScriptImportError
-{
+struct ScriptImportError {
     enum class Kind { unsupportedFormat, unreadable, timedOut, emptyDocument };
     Kind kind = Kind::unreadable;
     QString payload; // the extension, or the file name
@@ -40,9 +38,9 @@ inline const QStringList plainTextExtensions = {QStringLiteral("txt"), QStringLi
 inline const QStringList markdownExtensions = {QStringLiteral("md"), QStringLiteral("markdown"),
                                                QStringLiteral("mdown"), QStringLiteral("mkd"),
                                                QStringLiteral("mdtext")};
-inline const QStringList attributedExtensions = {
-    QStringLiteral("rtf"), QStringLiteral("rtfd"), QStringLiteral("docx"),
-    QStringLiteral("doc"), QStringLiteral("odt"), QStringLiteral("wordml")};
+inline const QStringList attributedExtensions = {QStringLiteral("rtf"),  QStringLiteral("rtfd"),
+                                                 QStringLiteral("docx"), QStringLiteral("doc"),
+                                                 QStringLiteral("odt"),  QStringLiteral("wordml")};
 
 // Converts a rich document to text (in a separate process, with a time
 // limit, in the app); nothing with the error when it cannot.
@@ -57,8 +55,7 @@ bool canImport(const QString &path);
 std::optional<ImportedScript> load(const QString &path, const Converter &convert,
                                    ScriptImportError *error);
 
-struct LoadAllResult
-{
+struct LoadAllResult {
     std::vector<ImportedScript> scripts;
     std::vector<std::pair<QString, ScriptImportError>> failures;
 };

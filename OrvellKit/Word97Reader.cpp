@@ -11,8 +11,7 @@ namespace DocumentReaders {
 namespace {
 
 // Little-endian numbers at any offset; 0 past the end of the data.
-quint32 littleEndian(const QByteArray &b, qsizetype at, int bytes)
-{
+quint32 littleEndian(const QByteArray &b, qsizetype at, int bytes) {
     if (at < 0 || at + bytes > b.size())
         return 0;
     quint32 value = 0;
@@ -21,19 +20,16 @@ quint32 littleEndian(const QByteArray &b, qsizetype at, int bytes)
     return value;
 }
 
-quint16 u16(const QByteArray &b, qsizetype at)
-{
+quint16 u16(const QByteArray &b, qsizetype at) {
     return static_cast<quint16>(littleEndian(b, at, 2));
 }
 
-quint32 u32(const QByteArray &b, qsizetype at)
-{
+quint32 u32(const QByteArray &b, qsizetype at) {
     return littleEndian(b, at, 4);
 }
 
 // UTF-16LE from bytes at any alignment.
-QString littleEndianText(const QByteArray &bytes)
-{
+QString littleEndianText(const QByteArray &bytes) {
     QStringDecoder decoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
@@ -43,13 +39,12 @@ constexpr quint32 freeSector = 0xFFFFFFFF;
 
 // A compound file (the container of Word 97 documents): streams are chains
 // of sectors listed in the allocation table; small ones live in the mini stream.
-class CompoundFile
-{
+class CompoundFile {
 public:
-    explicit CompoundFile(const QByteArray &bytes) : m_bytes(bytes) {}
+    explicit CompoundFile(const QByteArray &bytes)
+        : m_bytes(bytes) {}
 
-    bool open()
-    {
+    bool open() {
         if (m_bytes.size() < 512 || !m_bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
             return false;
         const int shift = u16(m_bytes, 30);
@@ -100,8 +95,7 @@ public:
         return true;
     }
 
-    std::optional<QByteArray> stream(const QString &name) const
-    {
+    std::optional<QByteArray> stream(const QString &name) const {
         for (qsizetype at = 0; at + 128 <= m_directory.size(); at += 128) {
             const int nameBytes = u16(m_directory, at + 64);
             if (nameBytes < 2 || nameBytes > 64)
@@ -113,8 +107,8 @@ public:
             const quint32 size = u32(m_directory, at + 120);
             if (size > maxSize)
                 return std::nullopt;
-            QByteArray data = size < m_miniCutoff ? chain(start, m_miniFat, true)
-                                                  : chain(start, m_fat, false);
+            QByteArray data =
+                size < m_miniCutoff ? chain(start, m_miniFat, true) : chain(start, m_fat, false);
             if (data.size() < static_cast<qsizetype>(size))
                 return std::nullopt;
             data.truncate(size);
@@ -124,14 +118,12 @@ public:
     }
 
 private:
-    qsizetype offsetOf(quint32 sector) const
-    {
+    qsizetype offsetOf(quint32 sector) const {
         return (static_cast<qsizetype>(sector) + 1) * m_sectorSize;
     }
 
     // The sectors of a chain, joined; stops at a loop or a sector outside the file.
-    QByteArray chain(quint32 start, const std::vector<quint32> &table, bool mini) const
-    {
+    QByteArray chain(quint32 start, const std::vector<quint32> &table, bool mini) const {
         QByteArray out;
         const int size = mini ? 64 : m_sectorSize;
         size_t steps = 0;
@@ -165,8 +157,7 @@ private:
 };
 
 // Characters of the 8-bit pieces that are not Windows-1252 text.
-QChar compressedChar(unsigned char b)
-{
+QChar compressedChar(unsigned char b) {
     return PlainTextImporter::decode(QByteArray(1, static_cast<char>(b)),
                                      PlainTextImporter::Encoding::windows1252)
         .value_or(QString(QChar(b)))
@@ -175,8 +166,7 @@ QChar compressedChar(unsigned char b)
 
 // Word's control characters in the main text: paragraphs and cells become
 // line breaks and tabs, field instructions and objects disappear.
-QString cleanText(const QString &raw)
-{
+QString cleanText(const QString &raw) {
     QString out;
     out.reserve(raw.size());
     std::vector<bool> inInstruction; // one per open field
@@ -234,8 +224,7 @@ QString cleanText(const QString &raw)
 // Stream offsets of text marked as a deleted revision, from the character
 // property pages (sprmCFRMarkDel set).
 std::vector<std::pair<quint32, quint32>> deletedRanges(const QByteArray &document,
-                                                       const QByteArray &table)
-{
+                                                       const QByteArray &table) {
     std::vector<std::pair<quint32, quint32>> ranges;
     const quint32 fc = u32(document, 250);
     const quint32 lcb = u32(document, 254);
@@ -264,13 +253,22 @@ std::vector<std::pair<quint32, quint32>> deletedRanges(const QByteArray &documen
                 int operand = 0;
                 switch (sprm >> 13) {
                 case 0:
-                case 1: operand = 1; break;
+                case 1:
+                    operand = 1;
+                    break;
                 case 2:
                 case 4:
-                case 5: operand = 2; break;
-                case 3: operand = 4; break;
-                case 7: operand = 3; break;
-                default: operand = 1 + static_cast<unsigned char>(fkp.at(std::min(at + 2, 510)));
+                case 5:
+                    operand = 2;
+                    break;
+                case 3:
+                    operand = 4;
+                    break;
+                case 7:
+                    operand = 3;
+                    break;
+                default:
+                    operand = 1 + static_cast<unsigned char>(fkp.at(std::min(at + 2, 510)));
                 }
                 if (sprm == 0x0800 && at + 2 < 512 && fkp.at(at + 2) != 0)
                     deleted = true;
@@ -283,8 +281,7 @@ std::vector<std::pair<quint32, quint32>> deletedRanges(const QByteArray &documen
     return ranges;
 }
 
-bool isDeleted(const std::vector<std::pair<quint32, quint32>> &ranges, quint32 fc)
-{
+bool isDeleted(const std::vector<std::pair<quint32, quint32>> &ranges, quint32 fc) {
     for (const auto &[begin, end] : ranges)
         if (fc >= begin && fc < end)
             return true;
@@ -293,8 +290,7 @@ bool isDeleted(const std::vector<std::pair<quint32, quint32>> &ranges, quint32 f
 
 } // namespace
 
-std::optional<QString> word97(const QByteArray &bytes)
-{
+std::optional<QString> word97(const QByteArray &bytes) {
     CompoundFile file(bytes);
     if (!file.open())
         return std::nullopt;
@@ -311,7 +307,8 @@ std::optional<QString> word97(const QByteArray &bytes)
     const quint32 textLength = u32(*document, 76); // ccpText: the main text only
     const quint32 fcClx = u32(*document, 418);
     const quint32 lcbClx = u32(*document, 422);
-    if (fcClx >= static_cast<quint32>(table->size()) || lcbClx > static_cast<quint32>(table->size()) - fcClx)
+    if (fcClx >= static_cast<quint32>(table->size()) ||
+        lcbClx > static_cast<quint32>(table->size()) - fcClx)
         return std::nullopt;
     const QByteArray clx = table->mid(fcClx, lcbClx);
     const auto deleted = deletedRanges(*document, *table);
@@ -334,7 +331,8 @@ std::optional<QString> word97(const QByteArray &bytes)
         const quint32 cpEnd = u32(plc, 4 * (i + 1));
         if (cpEnd <= cpStart || cpEnd - cpStart > static_cast<quint32>(maxSize))
             return std::nullopt;
-        const quint32 count = std::min(cpEnd - cpStart, textLength - static_cast<quint32>(raw.size()));
+        const quint32 count =
+            std::min(cpEnd - cpStart, textLength - static_cast<quint32>(raw.size()));
         const qsizetype pcd = 4 * (pieces + 1) + 8 * i;
         const quint32 fc = u32(plc, pcd + 2);
         const bool compressed = fc & 0x40000000;

@@ -8,13 +8,11 @@
 
 namespace DocumentReaders {
 
-std::optional<QByteArray> zipMember(const QByteArray &zipBytes, const char *name)
-{
+std::optional<QByteArray> zipMember(const QByteArray &zipBytes, const char *name) {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t *source =
-        zip_source_buffer_create(zipBytes.constData(), static_cast<zip_uint64_t>(zipBytes.size()),
-                                 0, &error);
+    zip_source_t *source = zip_source_buffer_create(
+        zipBytes.constData(), static_cast<zip_uint64_t>(zipBytes.size()), 0, &error);
     if (!source) {
         zip_error_fini(&error);
         return std::nullopt;
@@ -49,15 +47,13 @@ std::optional<QByteArray> zipMember(const QByteArray &zipBytes, const char *name
 namespace {
 
 // The cells of a table row come out on one line, separated by tabs.
-void endCell(QString &out)
-{
+void endCell(QString &out) {
     if (out.endsWith(QLatin1Char('\n')))
         out.chop(1);
     out += QLatin1Char('\t');
 }
 
-void endRow(QString &out)
-{
+void endRow(QString &out) {
     if (out.endsWith(QLatin1Char('\t')))
         out.chop(1);
     out += QLatin1Char('\n');
@@ -65,12 +61,11 @@ void endRow(QString &out)
 
 // WordprocessingML, in a .docx part or a Word 2003 XML file: elements are
 // matched by local name, so both namespaces read alike.
-std::optional<QString> wordprocessingText(const QByteArray &xml)
-{
+std::optional<QString> wordprocessingText(const QByteArray &xml) {
     QXmlStreamReader reader(xml);
     QString out;
     bool inBody = false;
-    int skipDepth = 0;      // inside something whose text is not read
+    int skipDepth = 0;          // inside something whose text is not read
     bool inInstruction = false; // between a field's begin and separate
     while (!reader.atEnd()) {
         reader.readNext();
@@ -143,8 +138,7 @@ std::optional<QString> wordprocessingText(const QByteArray &xml)
     return out;
 }
 
-std::optional<QString> openDocumentText(const QByteArray &xml)
-{
+std::optional<QString> openDocumentText(const QByteArray &xml) {
     QXmlStreamReader reader(xml);
     QString out;
     bool inText = false;
@@ -203,25 +197,21 @@ std::optional<QString> openDocumentText(const QByteArray &xml)
 
 } // namespace
 
-std::optional<QString> docx(const QByteArray &zipBytes)
-{
+std::optional<QString> docx(const QByteArray &zipBytes) {
     const auto document = zipMember(zipBytes, "word/document.xml");
     return document ? wordprocessingText(*document) : std::nullopt;
 }
 
-std::optional<QString> wordML(const QByteArray &xml)
-{
+std::optional<QString> wordML(const QByteArray &xml) {
     return wordprocessingText(xml);
 }
 
-std::optional<QString> odt(const QByteArray &zipBytes)
-{
+std::optional<QString> odt(const QByteArray &zipBytes) {
     const auto content = zipMember(zipBytes, "content.xml");
     return content ? openDocumentText(*content) : std::nullopt;
 }
 
-std::optional<QString> odtContent(const QByteArray &xml)
-{
+std::optional<QString> odtContent(const QByteArray &xml) {
     return openDocumentText(xml);
 }
 

@@ -185,8 +185,7 @@ int libraryCommand(const QStringList &args, CliStreams io) {
     return exitOk;
 }
 
-int importCommand(const QStringList &args, CliStreams io)
-{
+int importCommand(const QStringList &args, CliStreams io) {
     bool dryRun = false, json = false;
     QString root;
     QStringList files;
@@ -241,7 +240,8 @@ int importCommand(const QStringList &args, CliStreams io)
                                   .toJson(QJsonDocument::Compact)
                            << "\n";
                 else
-                    io.out << "== " << file << "\n" << e.errorDescription()
+                    io.out << "== " << file << "\n"
+                           << e.errorDescription()
                            << (suggestion.isEmpty() ? QString() : QLatin1Char(' ') + suggestion)
                            << "\n\n";
             }
@@ -257,11 +257,11 @@ int importCommand(const QStringList &args, CliStreams io)
     store.flushPendingSynchronously();
     const QString summary = ScriptImporter::summary(result);
     if (json)
-        io.out << QJsonDocument(QJsonObject{{QStringLiteral("imported"),
-                                             static_cast<int>(result.scripts.size())},
-                                            {QStringLiteral("failed"),
-                                             static_cast<int>(result.failures.size())},
-                                            {QStringLiteral("summary"), summary}})
+        io.out << QJsonDocument(
+                      QJsonObject{
+                          {QStringLiteral("imported"), static_cast<int>(result.scripts.size())},
+                          {QStringLiteral("failed"), static_cast<int>(result.failures.size())},
+                          {QStringLiteral("summary"), summary}})
                       .toJson(QJsonDocument::Compact)
                << "\n";
     else
@@ -273,8 +273,7 @@ int importCommand(const QStringList &args, CliStreams io)
     return result.scripts.empty() ? exitFailure : exitOk;
 }
 
-int convertDocumentCommand(const QStringList &args, CliStreams io)
-{
+int convertDocumentCommand(const QStringList &args, CliStreams io) {
     if (args.size() != 2) {
         io.err << "orvell-cli convert-document: TYPE PATH\n";
         return exitUsage;

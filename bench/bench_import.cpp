@@ -14,22 +14,24 @@
 namespace {
 
 // A .docx as Word writes it: paragraphs of runs with properties, 5,000 words.
-QByteArray makeDocx(const QString &path, int words)
-{
+QByteArray makeDocx(const QString &path, int words) {
     const QStringList paragraphs = benchScript(words).split('\n');
-    QByteArray xml = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-                     R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)";
+    QByteArray xml =
+        R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+        R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)";
     for (const QString &p : paragraphs) {
         xml += "<w:p><w:pPr><w:pStyle w:val=\"Normal\"/><w:spacing w:after=\"120\"/></w:pPr>";
         for (const QString &sentence : p.split(QStringLiteral(". ")))
-            xml += "<w:r><w:rPr><w:rFonts w:ascii=\"Calibri\"/><w:sz w:val=\"24\"/></w:rPr><w:t xml:space=\"preserve\">" +
+            xml += "<w:r><w:rPr><w:rFonts w:ascii=\"Calibri\"/><w:sz w:val=\"24\"/></w:rPr><w:t "
+                   "xml:space=\"preserve\">" +
                    sentence.toHtmlEscaped().toUtf8() + ". </w:t></w:r>";
         xml += "</w:p>";
     }
     xml += "<w:sectPr/></w:body></w:document>";
     int error = 0;
     zip_t *zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    zip_source_t *source = zip_source_buffer(zip, xml.constData(), static_cast<zip_uint64_t>(xml.size()), 0);
+    zip_source_t *source =
+        zip_source_buffer(zip, xml.constData(), static_cast<zip_uint64_t>(xml.size()), 0);
     zip_file_add(zip, "word/document.xml", source, ZIP_FL_OVERWRITE);
     zip_close(zip);
     QFile f(path);
@@ -37,8 +39,7 @@ QByteArray makeDocx(const QString &path, int words)
     return f.readAll();
 }
 
-void BM_DocxInProcess(benchmark::State &state)
-{
+void BM_DocxInProcess(benchmark::State &state) {
     QTemporaryDir dir;
     const QByteArray bytes = makeDocx(dir.filePath("talk.docx"), 5000);
     for (auto _ : state)
@@ -46,8 +47,7 @@ void BM_DocxInProcess(benchmark::State &state)
     state.SetLabel("5,000 words, reader only");
 }
 
-void BM_DocxImport(benchmark::State &state)
-{
+void BM_DocxImport(benchmark::State &state) {
     QTemporaryDir dir;
     const QString path = dir.filePath("talk.docx");
     makeDocx(path, 5000);
@@ -59,14 +59,15 @@ void BM_DocxImport(benchmark::State &state)
     state.SetLabel("5,000 words, whole import with its child process");
 }
 
-void BM_MarkdownStrip(benchmark::State &state)
-{
+void BM_MarkdownStrip(benchmark::State &state) {
     QString md;
     const QStringList lines = benchScript(200000).split('\n');
     int i = 0;
     while (md.size() < 1024 * 1024) {
         const QString &line = lines[i++ % lines.size()];
-        md += (i % 7 == 0 ? QStringLiteral("## ") : i % 5 == 0 ? QStringLiteral("- ") : QString()) +
+        md += (i % 7 == 0   ? QStringLiteral("## ")
+               : i % 5 == 0 ? QStringLiteral("- ")
+                            : QString()) +
               QStringLiteral("**") + line.left(20) + QStringLiteral("** ") + line.mid(20) +
               QStringLiteral(" [link](http://x.y) `code`\n");
     }

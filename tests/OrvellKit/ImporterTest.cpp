@@ -12,13 +12,11 @@
 
 namespace {
 
-QString dataPath(const QString &name)
-{
+QString dataPath(const QString &name) {
     return qEnvironmentVariable("ORVELL_TEST_DATA") + "/import/" + name;
 }
 
-QString expectedSample()
-{
+QString expectedSample() {
     return QString::fromUtf8(readFile(dataPath("sample.expected.txt"))).trimmed();
 }
 
@@ -31,27 +29,23 @@ const ScriptImporter::Converter inProcess = [](const QString &path, DocumentType
     return text;
 };
 
-struct ImportFixture : ::testing::Test
-{
+struct ImportFixture : ::testing::Test {
     QTemporaryDir dir;
 
-    QString file(const QString &name, const QByteArray &bytes)
-    {
+    QString file(const QString &name, const QByteArray &bytes) {
         const QString path = dir.filePath(name);
         writeFile(path, bytes);
         return path;
     }
 
-    ImportedScript imported(const QString &path)
-    {
+    ImportedScript imported(const QString &path) {
         ScriptImportError error;
         const auto script = ScriptImporter::load(path, inProcess, &error);
         EXPECT_TRUE(script) << error.errorDescription().toStdString();
         return script.value_or(ImportedScript());
     }
 
-    ScriptImportError failure(const QString &path)
-    {
+    ScriptImportError failure(const QString &path) {
         ScriptImportError error;
         EXPECT_FALSE(ScriptImporter::load(path, inProcess, &error));
         return error;
@@ -60,8 +54,7 @@ struct ImportFixture : ::testing::Test
 
 } // namespace
 
-TEST(DocumentReaders, wordProcessorDocumentsGiveTheTextAReaderExpects)
-{
+TEST(DocumentReaders, wordProcessorDocumentsGiveTheTextAReaderExpects) {
     // Made with LibreOffice from sample.fodt: a heading, bold runs, a line
     // break, a tab, repeated spaces, a footnote, a comment, a deleted
     // revision, a list, a table, a header and a footer.
@@ -76,8 +69,7 @@ TEST(DocumentReaders, wordProcessorDocumentsGiveTheTextAReaderExpects)
     }
 }
 
-TEST(DocumentReaders, rtfEncodingsAndDestinations)
-{
+TEST(DocumentReaders, rtfEncodingsAndDestinations) {
     const auto read = [](const char *rtf) {
         return DocumentReaders::rtf(QByteArray(rtf)).value_or(QStringLiteral("<none>"));
     };
@@ -85,32 +77,34 @@ TEST(DocumentReaders, rtfEncodingsAndDestinations)
               QString::fromUtf8("Привет\n"));
     // \uc2: each \u stands in front of two fallback characters, which are skipped.
     EXPECT_EQ(read(R"({\rtf1\uc2 caf\u233\'3f\'3fs\u8212 ??x})"), QString::fromUtf8("cafés—x"));
-    EXPECT_EQ(read(R"({\rtf1{\fonttbl{\f0 Arial;}}{\*\generator Writer;}{\header Top}A{\*\unknown B}C\tab D\line E})"),
-              "AC\tD\nE");
-    EXPECT_EQ(read(R"({\rtf1{\field{\*\fldinst PAGE}{\fldrslt 7}} of{\v  hidden} ten\~\emdash\-x})"),
-              QString::fromUtf8("7 of ten\u00A0\u2014x"));
+    EXPECT_EQ(
+        read(
+            R"({\rtf1{\fonttbl{\f0 Arial;}}{\*\generator Writer;}{\header Top}A{\*\unknown B}C\tab D\line E})"),
+        "AC\tD\nE");
+    EXPECT_EQ(
+        read(R"({\rtf1{\field{\*\fldinst PAGE}{\fldrslt 7}} of{\v  hidden} ten\~\emdash\-x})"),
+        QString::fromUtf8("7 of ten\u00A0\u2014x"));
     EXPECT_EQ(read(R"({\rtf1 a\bin3 {}x b})"), "a b"); // binary bytes are never text
     EXPECT_EQ(read("plain text, not rtf"), "<none>");
-    EXPECT_EQ(read(QByteArray("{\\rtf1 ") .append(QByteArray(5000, '{')).constData()), "<none>");
+    EXPECT_EQ(read(QByteArray("{\\rtf1 ").append(QByteArray(5000, '{')).constData()), "<none>");
 }
 
-TEST(DocumentReaders, damagedContainersAreUnreadableNotFatal)
-{
+TEST(DocumentReaders, damagedContainersAreUnreadableNotFatal) {
     EXPECT_FALSE(DocumentReaders::docx("PK\x03\x04 not really a zip"));
     EXPECT_FALSE(DocumentReaders::odt(QByteArray()));
     EXPECT_FALSE(DocumentReaders::word97(QByteArray(600, 'x')));
     QByteArray doc = readFile(dataPath("sample.doc"));
     ASSERT_FALSE(doc.isEmpty());
     // Cut in half, and with its allocation table scrambled.
-    EXPECT_FALSE(DocumentReaders::word97(doc.left(doc.size() / 2)).value_or("").contains("The end"));
+    EXPECT_FALSE(
+        DocumentReaders::word97(doc.left(doc.size() / 2)).value_or("").contains("The end"));
     for (int i = 512; i < 1024; ++i)
         doc[i] = static_cast<char>(0xFE);
     DocumentReaders::word97(doc);
     EXPECT_FALSE(DocumentReaders::wordML("<w:body><w:p><w:t>unclosed"));
 }
 
-TEST_F(ImportFixture, routesByExtensionAndNamesScriptsAfterTheirFiles)
-{
+TEST_F(ImportFixture, routesByExtensionAndNamesScriptsAfterTheirFiles) {
     EXPECT_EQ(imported(file("notes.TXT", "Plain notes")).body, "Plain notes");
     EXPECT_EQ(imported(file("README", "No extension")).title, "README");
     EXPECT_EQ(imported(file("talk.text", "Text")).title, "talk");
@@ -139,8 +133,7 @@ TEST_F(ImportFixture, routesByExtensionAndNamesScriptsAfterTheirFiles)
               "Orvell cannot read .pages files.");
 }
 
-TEST_F(ImportFixture, plainTextEncodings)
-{
+TEST_F(ImportFixture, plainTextEncodings) {
     EXPECT_EQ(imported(file("bom.txt", "\xEF\xBB\xBFHello")).body, "Hello");
     EXPECT_EQ(imported(file("w.txt", "\x93quoted\x94 caf\xe9")).body,
               QString::fromUtf8("\u201Cquoted\u201D caf\u00e9"));
@@ -149,35 +142,33 @@ TEST_F(ImportFixture, plainTextEncodings)
     EXPECT_NE(imported(file("raw16.txt", QByteArray("H\0i\0", 4))).body, "Hi");
 }
 
-TEST(MarkdownStripper, keepsTheWordsAndDropsTheMarkup)
-{
-    const QString md = QString::fromUtf8(
-        "## Agenda ##\n"
-        "- [x] Done\n"
-        "1. First [link](http://x.y) and ![alt text](p.png)\n"
-        "\\*not italic\\* and *italic* and **bold** and ~~gone~~ and `code`\n"
-        "> quoted\n"
-        "snake_case_names stay, _this_ goes\n"
-        "```\n"
-        "  code *kept*  \n"
-        "```\n"
-        "| a | b |\n"
-        "|---|:-:|\n"
-        "| 1 | 2 |\n"
-        "Title\n"
-        "=====\n"
-        "[ref]: http://example.com\n"
-        "***\n"
-        "<b>tag</b> <https://orvell.org>");
+TEST(MarkdownStripper, keepsTheWordsAndDropsTheMarkup) {
+    const QString md =
+        QString::fromUtf8("## Agenda ##\n"
+                          "- [x] Done\n"
+                          "1. First [link](http://x.y) and ![alt text](p.png)\n"
+                          "\\*not italic\\* and *italic* and **bold** and ~~gone~~ and `code`\n"
+                          "> quoted\n"
+                          "snake_case_names stay, _this_ goes\n"
+                          "```\n"
+                          "  code *kept*  \n"
+                          "```\n"
+                          "| a | b |\n"
+                          "|---|:-:|\n"
+                          "| 1 | 2 |\n"
+                          "Title\n"
+                          "=====\n"
+                          "[ref]: http://example.com\n"
+                          "***\n"
+                          "<b>tag</b> <https://orvell.org>");
     EXPECT_EQ(MarkdownStripper::strip(md).split('\n'),
               (QStringList{"Agenda", "Done", "First link and alt text",
                            "*not italic* and italic and bold and gone and code", "quoted",
-                           "snake_case_names stay, this goes", "  code *kept*", "a   b", "", "1   2",
-                           "Title", "", "", "", "tag https://orvell.org"}));
+                           "snake_case_names stay, this goes", "  code *kept*", "a   b", "",
+                           "1   2", "Title", "", "", "", "tag https://orvell.org"}));
 }
 
-TEST(ScriptImporter, normalizeTidiesWhitespace)
-{
+TEST(ScriptImporter, normalizeTidiesWhitespace) {
     EXPECT_EQ(ScriptImporter::normalize("One\n\n\n\nTwo"), "One\n\nTwo");
     EXPECT_EQ(ScriptImporter::normalize(QString::fromUtf8("a  \t b\u00A0c\u200B\uFEFF")), "a b c");
     EXPECT_EQ(ScriptImporter::normalize(QString::fromUtf8("one\u2029two\r\nthree\rfour\u2028five")),
@@ -185,8 +176,7 @@ TEST(ScriptImporter, normalizeTidiesWhitespace)
     EXPECT_EQ(ScriptImporter::normalize(QString::fromUtf8("\n \n x\uFFFC \n\n")), "x");
 }
 
-TEST(DocumentConverter, aHungOrCrashedConverterEndsInAMessage)
-{
+TEST(DocumentConverter, aHungOrCrashedConverterEndsInAMessage) {
     const QString path = dataPath("sample.docx");
     ScriptImportError error;
     const DocumentConverter hangs("/bin/sh", {"-c", "sleep 30", "sh"}, 300);

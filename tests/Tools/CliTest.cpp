@@ -1,11 +1,11 @@
 #include "Cli.h"
 #include "ScriptDiskIO.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -136,8 +136,7 @@ TEST_F(LibraryCli, reportsMissingFoldersAndBadArguments) {
     EXPECT_EQ(cli({"library"}).code, 2);
 }
 
-TEST_F(LibraryCli, importsIntoTheLibraryOrJustShowsTheText)
-{
+TEST_F(LibraryCli, importsIntoTheLibraryOrJustShowsTheText) {
     QDir().mkpath(root);
     const QString md = dir.filePath("Keynote.md");
     const QString pages = dir.filePath("slides.pages");
@@ -168,6 +167,5 @@ TEST_F(LibraryCli, importsIntoTheLibraryOrJustShowsTheText)
     ASSERT_EQ(scripts.size(), 2u);
     EXPECT_EQ(scripts[0].title, "Keynote");
     EXPECT_EQ(scripts[1].body, "Hello\nGood morning.");
-    EXPECT_EQ(cli({"import", "--root", root, pages}).out,
-              "Orvell cannot read .pages files.\n");
+    EXPECT_EQ(cli({"import", "--root", root, pages}).out, "Orvell cannot read .pages files.\n");
 }

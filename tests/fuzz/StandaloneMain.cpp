@@ -14,21 +14,20 @@
 
 namespace {
 
-void run(const QByteArray &input)
-{
+void run(const QByteArray &input) {
     LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(input.constData()),
                            static_cast<size_t>(input.size()));
 }
 
-QByteArray mutate(QByteArray b, QRandomGenerator &r, const std::vector<QByteArray> &seeds)
-{
+QByteArray mutate(QByteArray b, QRandomGenerator &r, const std::vector<QByteArray> &seeds) {
     const int edits = 1 + static_cast<int>(r.bounded(8));
     for (int e = 0; e < edits; ++e) {
         const qsizetype n = b.size();
         switch (r.bounded(6)) {
         case 0: // flip a byte
             if (n > 0)
-                b[static_cast<qsizetype>(r.bounded(static_cast<quint32>(n)))] = static_cast<char>(r.bounded(256));
+                b[static_cast<qsizetype>(r.bounded(static_cast<quint32>(n)))] =
+                    static_cast<char>(r.bounded(256));
             break;
         case 1: // cut
             if (n > 0)
@@ -48,16 +47,17 @@ QByteArray mutate(QByteArray b, QRandomGenerator &r, const std::vector<QByteArra
         case 4: { // splice in part of another seed
             const QByteArray &other = seeds[r.bounded(static_cast<quint32>(seeds.size()))];
             if (!other.isEmpty()) {
-                const auto from = static_cast<qsizetype>(r.bounded(static_cast<quint32>(other.size())));
+                const auto from =
+                    static_cast<qsizetype>(r.bounded(static_cast<quint32>(other.size())));
                 b.insert(n > 0 ? static_cast<qsizetype>(r.bounded(static_cast<quint32>(n))) : 0,
                          other.mid(from, 1 + static_cast<qsizetype>(r.bounded(128))));
             }
             break;
         }
         default: { // insert markup-ish bytes
-            static const char *tokens[] = {"{", "}", "\\", "\\u-5", "\\'", "<", ">", "</", "\"",
-                                           "&amp;", "\r\n", "\x13", "\x14", "\x15", "\x07", "|",
-                                           "*", "_", "`", "[", "](", "\xFF\xFE"};
+            static const char *tokens[] = {
+                "{",    "}",    "\\",   "\\u-5", "\\'", "<", ">", "</", "\"", "&amp;", "\r\n",
+                "\x13", "\x14", "\x15", "\x07",  "|",   "*", "_", "`",  "[",  "](",    "\xFF\xFE"};
             const char *t = tokens[r.bounded(static_cast<quint32>(std::size(tokens)))];
             b.insert(n > 0 ? static_cast<qsizetype>(r.bounded(static_cast<quint32>(n))) : 0, t);
         }
@@ -68,8 +68,7 @@ QByteArray mutate(QByteArray b, QRandomGenerator &r, const std::vector<QByteArra
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     int iterations = 2000;
     std::vector<QByteArray> seeds;
     for (int i = 1; i < argc; ++i) {

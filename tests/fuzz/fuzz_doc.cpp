@@ -1,8 +1,8 @@
 #include "DocumentReaders.h"
 #include "FuzzTargets.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    DocumentReaders::word97(QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    DocumentReaders::word97(
+        QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
     return 0;
 }

@@ -1,8 +1,7 @@
 #include "DocumentReaders.h"
 #include "FuzzTargets.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     if (bytes.startsWith("PK"))
         DocumentReaders::odt(bytes);

@@ -2,8 +2,7 @@
 #include "FuzzTargets.h"
 
 // Zip archives go through the .docx path, anything else is read as WordprocessingML.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     if (bytes.startsWith("PK"))
         DocumentReaders::docx(bytes);
