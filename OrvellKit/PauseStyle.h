@@ -1,12 +1,22 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // How generous the pace guide's pauses are; the raw names are stored.
 enum class PauseStyle { subtle, natural, generous };
 
+// The kind of pause the punctuation between two words calls for, shortest first.
+enum class PauseKind { none = 0, comma = 1, clause = 2, sentence = 3, paragraph = 4 };
+
 namespace PauseStyles {
+QList<PauseStyle> allCases();
 QString rawValue(PauseStyle style);
+QString title(PauseStyle style);
+// How much a measured voice pause is stretched or shortened.
+double voiceScale(PauseStyle style);
+// The pause written punctuation calls for, in seconds.
+double seconds(PauseStyle style, PauseKind kind);
 // Unknown names read as natural.
 PauseStyle fromRawValue(const QString &name);
 } // namespace PauseStyles
