@@ -1,12 +1,18 @@
 #include "Cli.h"
 
 #include "DocumentConverter.h"
+#include "DurationFormat.h"
+#include "EspeakRenderer.h"
 #include "IsoDate.h"
+#include "PaceSchedule.h"
+#include "PlainTextImporter.h"
+#include "RhythmVoice.h"
 #include "ScriptDiskIO.h"
 #include "ScriptStore.h"
 #include "ScriptWords.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <QJsonArray>
@@ -273,6 +279,82 @@ int importCommand(const QStringList &args, CliStreams io) {
     return result.scripts.empty() ? exitFailure : exitOk;
 }
 
+int rhythmCommand(const QStringList &args, CliStreams io) {
+    bool json = false;
+    QString voiceId, file;
+    PauseStyle style = PauseStyle::natural;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1StringView("--json")) {
+            json = true;
+        } else if (a == QLatin1StringView("--voice") && i + 1 < args.size()) {
+            voiceId = args.at(++i);
+        } else if (a == QLatin1StringView("--style") && i + 1 < args.size()) {
+            const QString name = args.at(++i);
+            if (name != u"subtle" && name != u"natural" && name != u"generous") {
+                io.err << "orvell-cli rhythm: the style is subtle, natural or generous\n";
+                return exitUsage;
+            }
+            style = PauseStyles::fromRawValue(name);
+        } else if (a.startsWith(QLatin1StringView("--")) || !file.isEmpty()) {
+            io.err << "orvell-cli rhythm: unexpected " << a << "\n";
+            return exitUsage;
+        } else {
+            file = a;
+        }
+    }
+    if (file.isEmpty()) {
+        io.err << "orvell-cli rhythm: name a script file\n";
+        return exitUsage;
+    }
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        io.err << "orvell-cli rhythm: cannot read " << file << "\n";
+        return exitFailure;
+    }
+    const QString text =
+        ScriptImporter::normalize(PlainTextImporter::decodeWithFallbacks(f.readAll()));
+    const auto voice = RhythmVoice::resolve(voiceId, text);
+    if (!voice) {
+        io.err << "orvell-cli rhythm: no speech voice is installed for this text\n";
+        return exitFailure;
+    }
+    const auto rhythm = EspeakRenderer::measure(text, voice->identifier);
+    if (!rhythm) {
+        io.err << "orvell-cli rhythm: the voice " << voice->identifier << " gave no rhythm\n";
+        return exitFailure;
+    }
+    const ScriptWords words(text);
+    const double natural = PaceSchedule::naturalSeconds(words, style, rhythm);
+    const auto [lo, hi] = PaceSchedule::allowedRange(words, style, rhythm);
+    if (json) {
+        QJsonArray list;
+        for (size_t i = 0; i < words.words.size(); ++i)
+            list.append(QJsonObject{
+                {QStringLiteral("text"),
+                 QStringView(text).mid(words.words[i].location, words.words[i].length).toString()},
+                {QStringLiteral("speak"), (*rhythm)[i].speak},
+                {QStringLiteral("pauseAfter"), (*rhythm)[i].pauseAfter}});
+        io.out << QJsonDocument(
+                      QJsonObject{{QStringLiteral("voice"), RhythmVoice::displayName(*voice)},
+                                  {QStringLiteral("naturalSeconds"), natural},
+                                  {QStringLiteral("allowedRange"), QJsonArray{lo, hi}},
+                                  {QStringLiteral("words"), list}})
+                      .toJson(QJsonDocument::Compact)
+               << "\n";
+        return exitOk;
+    }
+    io.out << "Voice: " << RhythmVoice::displayName(*voice) << "\n";
+    for (size_t i = 0; i < words.words.size(); ++i)
+        io.out << QString::number((*rhythm)[i].speak, 'f', 2) << "s  "
+               << QString::number((*rhythm)[i].pauseAfter, 'f', 2) << "s  "
+               << QStringView(text).mid(words.words[i].location, words.words[i].length) << "\n";
+    io.out << "Natural time: " << DurationFormat::minutesSeconds(natural) << "; a target may be "
+           << DurationFormat::minutesSeconds(lo) << " to " << DurationFormat::minutesSeconds(hi)
+           << "\n";
+    return exitOk;
+}
+
 int convertDocumentCommand(const QStringList &args, CliStreams io) {
     if (args.size() != 2) {
         io.err << "orvell-cli convert-document: TYPE PATH\n";
@@ -317,6 +399,15 @@ const std::vector<Command> &commands() {
          "             --json: {\"imported\": n, \"failed\": n, \"summary\": \"...\"}.\n"
          "Exit code 1 when any file failed (dry run) or nothing was imported.\n",
          importCommand},
+        {"rhythm", "rhythm [--voice ID] [--style subtle|natural|generous] [--json] FILE",
+         "Reads the script in FILE silently with a speech voice (espeak-ng) and prints how\n"
+         "long each word is said and the pause after it, the natural reading time and the\n"
+         "range of target times the pace guide allows. --voice takes an espeak-ng voice\n"
+         "identifier (default: the best voice for the text's language).\n"
+         "  --json: {\"voice\": \"display name\", \"naturalSeconds\": x,\n"
+         "          \"allowedRange\": [lo, hi], \"words\": [{\"text\", \"speak\", "
+         "\"pauseAfter\"}]}\n",
+         rhythmCommand},
         {"convert-document", nullptr, nullptr, convertDocumentCommand},
     };
     return table;

@@ -1,4 +1,5 @@
 #include "EspeakRenderer.h"
+#include "RhythmVoice.h"
 
 #include "QtPrinters.h"
 
@@ -50,4 +51,23 @@ TEST(EspeakRhythm, pausesGrowWithThePunctuationAndAddUpToTheRendering) {
 
     EXPECT_EQ(EspeakRenderer::measure("...", "en-us"), std::vector<WordRhythm>());
     EXPECT_FALSE(EspeakRenderer::render("Hello", "no-such-voice-xx", 10));
+}
+
+TEST(RhythmVoice, choosesAVoiceForTheScriptsLanguage) {
+    ASSERT_FALSE(RhythmVoice::usable().empty());
+    const QString german = QStringLiteral(
+        "Guten Morgen zusammen, vielen Dank, dass Sie heute hier sind. Wir haben drei Dinge zu "
+        "besprechen, und das erste ist der Termin.");
+    EXPECT_EQ(RhythmVoice::languageOf(german), "de");
+    const auto voice = RhythmVoice::automatic(german);
+    ASSERT_TRUE(voice);
+    EXPECT_TRUE(voice->language.startsWith("de"));
+    EXPECT_EQ(RhythmVoice::displayName(*voice), voice->name + " (" + voice->language + ")");
+    EXPECT_TRUE(RhythmVoice::choices(german).front().language.startsWith("de"));
+
+    // A voice that is no longer installed falls back to the automatic choice.
+    EXPECT_EQ(RhythmVoice::resolve("gone/xx", german), voice);
+    const auto chosen = RhythmVoice::resolve("gmw/en-US", german);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->language, "en-us");
 }

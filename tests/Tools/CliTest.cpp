@@ -169,3 +169,27 @@ TEST_F(LibraryCli, importsIntoTheLibraryOrJustShowsTheText) {
     EXPECT_EQ(scripts[1].body, "Hello\nGood morning.");
     EXPECT_EQ(cli({"import", "--root", root, pages}).out, "Orvell cannot read .pages files.\n");
 }
+
+TEST_F(LibraryCli, rhythmPrintsEachWordsTimingAndTheAllowedRange) {
+    const QString script = dir.filePath("talk.txt");
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Good morning, everyone.\n\nLet us begin.");
+    f.close();
+    const CliRun r =
+        cli({"rhythm", "--json", "--voice", "gmw/en-US", "--style", "generous", script});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject out = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(out["voice"].toString(), "English (America) (en-us)");
+    const QJsonArray words = out["words"].toArray();
+    ASSERT_EQ(words.size(), 6);
+    EXPECT_EQ(words[2].toObject()["text"].toString(), "everyone");
+    EXPECT_GT(words[2].toObject()["pauseAfter"].toDouble(),
+              words[0].toObject()["pauseAfter"].toDouble());
+    EXPECT_EQ(words[5].toObject()["pauseAfter"].toDouble(), 0);
+    const QJsonArray range = out["allowedRange"].toArray();
+    ASSERT_EQ(range.size(), 2);
+    EXPECT_LE(range[0].toDouble(), range[1].toDouble());
+    EXPECT_GT(out["naturalSeconds"].toDouble(), 0);
+    EXPECT_EQ(cli({"rhythm", "--style", "loud", script}).code, 2);
+}
