@@ -55,4 +55,19 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     };
     m_commands = std::make_unique<PrompterCommands>(*m_scroll, m_prefs->reading(), *m_panels);
     m_viewport = std::make_unique<ScriptViewportModel>(*m_store, m_prefs->reading(), *m_scroll);
+
+    m_rhythmCache = std::make_unique<RhythmCache>(RhythmCache::standard());
+    m_pace = std::make_unique<PaceGuide>(scheduler);
+    m_pace->attach(m_prefs->reading(), *m_scroll, *m_store, *m_rhythmCache);
+    // The guide lays out the same lines as the island draws.
+    const auto followWidth = [this] {
+        m_pace->setViewportWidth(m_viewport->viewportSize().width());
+    };
+    connect(m_viewport.get(), &ScriptViewportModel::layoutChanged, this, followWidth);
+    // The island shows the guide's light while the guide is on.
+    const auto chooseGlow = [this] {
+        m_viewport->setGlowSource(m_pace->isActive() ? m_pace.get() : nullptr);
+    };
+    connect(&m_prefs->reading(), &ReadingPreferences::paceGuideEnabledChanged, this, chooseGlow);
+    chooseGlow();
 }

@@ -3,9 +3,11 @@
 #include "GlobalShortcuts.h"
 #include "HotKeyCenter.h"
 #include "IslandLayoutModel.h"
+#include "PaceGuide.h"
 #include "PanelToggles.h"
 #include "Preferences.h"
 #include "PrompterCommands.h"
+#include "RhythmCache.h"
 #include "ScriptStore.h"
 #include "ScriptViewportModel.h"
 #include "ScrollEngine.h"
@@ -46,6 +48,7 @@ public:
     PanelToggles &panels() { return *m_panels; }
     PrompterCommands &commands() { return *m_commands; }
     ScriptViewportModel &viewport() { return *m_viewport; }
+    PaceGuide &pace() { return *m_pace; }
 
 private:
     std::unique_ptr<SettingsStore> m_settings;
@@ -59,4 +62,6 @@ private:
     std::unique_ptr<Preferences> m_prefs;
     std::unique_ptr<PrompterCommands> m_commands;
     std::unique_ptr<ScriptViewportModel> m_viewport;
+    std::unique_ptr<RhythmCache> m_rhythmCache;
+    std::unique_ptr<PaceGuide> m_pace;
 };
