@@ -1,0 +1,138 @@
+#include "GlowFront.h"
+#include "VoiceMatcher.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+VoiceMatcher matcher(const QString &text) {
+    return VoiceMatcher(ScriptWords(text));
+}
+
+} // namespace
+
+TEST(VoiceMatcher, followsTheReaderWordByWordAndNeverBack) {
+    VoiceMatcher m = matcher("the quick brown fox jumps");
+    EXPECT_TRUE(m.ingest({"the"}));
+    EXPECT_EQ(m.cursor, 1);
+    EXPECT_TRUE(m.ingest({"the", "quick"}));
+    EXPECT_EQ(m.cursor, 2);
+    EXPECT_FALSE(m.ingest({"the", "quick"}));
+    EXPECT_FALSE(m.ingest({"", ""}));
+    EXPECT_EQ(m.cursor, 2);
+}
+
+TEST(VoiceMatcher, shortWordsCannotJumpFarStrongOnesCan) {
+    VoiceMatcher weak = matcher("the quick brown fox jumps");
+    EXPECT_FALSE(weak.ingest({"fox"})); // advance 4 on one weak word
+    EXPECT_EQ(weak.cursor, 0);
+    VoiceMatcher strong = matcher("the quick brown fox jumps");
+    EXPECT_TRUE(strong.ingest({"brown"})); // advance 3 on a strong word
+    EXPECT_EQ(strong.cursor, 3);
+
+    // A long jump needs two aligned words, one of them strong.
+    VoiceMatcher far = matcher("one two six ten red blue green orange yellow purple");
+    EXPECT_FALSE(far.ingest({"green"}));
+    EXPECT_TRUE(far.ingest({"blue", "green"}));
+    EXPECT_EQ(far.cursor, 7);
+}
+
+TEST(VoiceMatcher, toleratesNearMissesSkipsAndExtraWords) {
+    EXPECT_FALSE(VoiceMatcher::similar("jumped", "jumps"));
+    EXPECT_TRUE(VoiceMatcher::similar("jumpss", "jumps"));
+    EXPECT_TRUE(VoiceMatcher::similar("reading", "readings"));
+    EXPECT_FALSE(VoiceMatcher::similar("cat", "cats"));
+    EXPECT_EQ(VoiceMatcher::editDistance({"k", "i", "t"}, {}), 3);
+    EXPECT_EQ(VoiceMatcher::editDistance(VoiceMatcher::characters("kitten"),
+                                         VoiceMatcher::characters("sitting")),
+              3);
+    EXPECT_TRUE(VoiceMatcher::isStrong(QString::fromUtf8("cafe\u0301")));
+    EXPECT_FALSE(VoiceMatcher::isStrong(QString::fromUtf8("e\u0301te\u0301")));
+
+    // A skipped script word and an extra heard word still align.
+    VoiceMatcher skipped = matcher("we will launch the product tomorrow morning");
+    EXPECT_TRUE(skipped.ingest({"we", "launch", "the", "product"}));
+    EXPECT_EQ(skipped.cursor, 5);
+    VoiceMatcher extra = matcher("we will launch the product tomorrow morning");
+    EXPECT_TRUE(extra.ingest({"will", "launch", "um", "the", "product"}));
+    EXPECT_EQ(extra.cursor, 5);
+    // A word said instead of the expected one is no extra word: one strong word
+    // cannot carry a jump of five.
+    VoiceMatcher replaced = matcher("we will launch the product tomorrow morning");
+    EXPECT_FALSE(replaced.ingest({"will", "launch", "um", "product"}));
+}
+
+TEST(VoiceMatcher, staysInsideItsWindowAndPrefersTheEarlierOfEqualPlaces) {
+    QStringList words;
+    for (int i = 0; i < 30; ++i)
+        words << QStringLiteral("w%1").arg(i);
+    words[16] = "lighthouse";
+    VoiceMatcher m = matcher(words.join(' '));
+    m.cursor = 20;
+    EXPECT_FALSE(m.ingest({"lighthouse"})); // 16 is before 20 − 3
+
+    VoiceMatcher twice = matcher("alpha bravo story delta echo golf story");
+    twice.cursor = 4;
+    EXPECT_FALSE(twice.ingest({"story"})); // at 2 and 5, equally near: the earlier stays
+    EXPECT_EQ(twice.cursor, 4);
+}
+
+TEST(GlowFront, catchesUpFastButNeverPastWhatWasConfirmed) {
+    GlowFront g;
+    g.confirm(10, 40);
+    g.advance(0.1);
+    EXPECT_DOUBLE_EQ(g.position, 10); // max(28, 100) × 0.1, capped at 10
+    EXPECT_DOUBLE_EQ(g.rate, 14);
+
+    // Prediction runs at the rate while speech is fresh ...
+    g.advance(0.1);
+    EXPECT_DOUBLE_EQ(g.position, 10 + 14 * 0.1);
+    for (int i = 0; i < 20; ++i)
+        g.advance(0.05);
+    // ... and waits from 0.6 s after the last result.
+    EXPECT_NEAR(g.position, 10 + 14 * 0.45, 1e-9);
+    g.heard();
+    for (int i = 0; i < 10; ++i)
+        g.advance(0.05);
+    EXPECT_NEAR(g.position, 10 + 14 * 0.95, 1e-9);
+    // It never runs past the next word's end.
+    for (int i = 0; i < 100; ++i) {
+        g.heard();
+        g.advance(0.05);
+    }
+    EXPECT_EQ(g.position, 40);
+}
+
+TEST(GlowFront, theRateIsSmoothedAndBounded) {
+    GlowFront g;
+    g.confirm(0, 5);
+    g.advance(0.1);
+    g.confirm(20, 25); // 0.1 s apart: no sample
+    EXPECT_DOUBLE_EQ(g.rate, 14);
+    GlowFront h;
+    h.confirm(0, 5);
+    h.advance(1.0);
+    h.confirm(20, 25);
+    EXPECT_NEAR(h.rate, 0.7 * 14 + 0.3 * 20, 1e-12);
+    for (int i = 0; i < 50; ++i) {
+        h.advance(0.2);
+        h.confirm(h.confirmed + 100, h.confirmed + 105);
+    }
+    EXPECT_EQ(h.rate, 30);
+    for (int i = 0; i < 50; ++i) {
+        h.advance(2.5);
+        h.confirm(h.confirmed + 1, h.confirmed + 2);
+    }
+    EXPECT_EQ(h.rate, 6);
+    // A confirmation that does not grow refreshes the reference, not the rate.
+    h.advance(0.5);
+    h.confirm(1, 2);
+    EXPECT_EQ(h.rate, 6);
+    EXPECT_DOUBLE_EQ(h.lastConfirm->offset, 1);
+    h.reset();
+    EXPECT_EQ(h.rate, 6);
+    EXPECT_EQ(h.position, 0);
+    EXPECT_FALSE(h.lastConfirm);
+}
