@@ -1,4 +1,5 @@
 #include "GlowFront.h"
+#include "SpokenNumbers.h"
 #include "VoiceMatcher.h"
 
 #include "QtPrinters.h"
@@ -135,4 +136,29 @@ TEST(GlowFront, theRateIsSmoothedAndBounded) {
     EXPECT_EQ(h.rate, 6);
     EXPECT_EQ(h.position, 0);
     EXPECT_FALSE(h.lastConfirm);
+}
+
+TEST(SpokenNumbers, numbersAreWrittenAsTheyAreSaid) {
+    const auto said = [](const char *token) {
+        return SpokenNumbers::words(QString::fromUtf8(token)).join(' ');
+    };
+    EXPECT_EQ(said("1962"), "nineteen sixty two");
+    EXPECT_EQ(said("2026"), "twenty twenty six");
+    EXPECT_EQ(said("1905"), "nineteen oh five");
+    EXPECT_EQ(said("1900"), "nineteen hundred");
+    EXPECT_EQ(said("2004"), "two thousand four");
+    EXPECT_EQ(said("31,000"), "thirty one thousand");
+    EXPECT_EQ(said("1,234,567"),
+              "one million two hundred thirty four thousand five hundred sixty seven");
+    EXPECT_EQ(said("3.14"), "three point one four");
+    EXPECT_EQ(said("21st"), "twenty first");
+    EXPECT_EQ(said("12th"), "twelfth");
+    EXPECT_EQ(said("40th"), "fortieth");
+    EXPECT_EQ(said("50%"), "fifty percent");
+    EXPECT_EQ(said("$5"), "five dollars");
+    EXPECT_EQ(said("€1"), "one euro");
+    EXPECT_EQ(said("0"), "zero");
+    EXPECT_EQ(said("12,34"), "");
+    EXPECT_EQ(said("word"), "");
+    EXPECT_EQ(said("1234567890123"), "");
 }
