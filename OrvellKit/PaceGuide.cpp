@@ -50,15 +50,7 @@ void PaceGuide::attach(ReadingPreferences &prefs, ScrollEngine &scroll, ScriptSt
     m_scroll = &scroll;
     m_store = &store;
     m_cache = &cache;
-    QPointer<PaceGuide> self(this);
-    scroll.addRestartObserver([self] {
-        if (self)
-            self->restarted();
-    });
-    scroll.addFrameObserver([self](double dt) {
-        if (self)
-            self->frame(dt);
-    });
+    scroll.addObserversOf(this, &PaceGuide::restarted, &PaceGuide::frame);
     // Re-run sync() whenever an observed value changes.
     connect(&store, &ScriptStore::scriptsChanged, this, &PaceGuide::sync);
     connect(&store, &ScriptStore::selectedIDChanged, this, &PaceGuide::sync);

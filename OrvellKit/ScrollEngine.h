@@ -6,6 +6,7 @@
 #include "TickSource.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -73,6 +74,21 @@ public:
 
     void addRestartObserver(std::function<void()> observer);
     void addFrameObserver(std::function<void(double)> observer);
+    // A restart and a frame observer that hold their object weakly: once it
+    // is gone they do nothing.
+    template <typename T>
+    void addObserversOf(T *target, void (T::*onRestart)(), void (T::*onFrame)(double))
+    {
+        QPointer<T> weak(target);
+        addRestartObserver([weak, onRestart] {
+            if (weak)
+                (weak.data()->*onRestart)();
+        });
+        addFrameObserver([weak, onFrame](double dt) {
+            if (weak)
+                (weak.data()->*onFrame)(dt);
+        });
+    }
 
     ReadEstimate estimate(int wordCount) const;
 

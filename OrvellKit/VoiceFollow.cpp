@@ -25,15 +25,7 @@ void VoiceFollow::attach(ReadingPreferences &prefs, ScrollEngine &scroll, Script
     m_prefs = &prefs;
     m_scroll = &scroll;
     m_store = &store;
-    QPointer<VoiceFollow> self(this);
-    scroll.addRestartObserver([self] {
-        if (self)
-            self->restarted();
-    });
-    scroll.addFrameObserver([self](double dt) {
-        if (self)
-            self->frame(dt);
-    });
+    scroll.addObserversOf(this, &VoiceFollow::restarted, &VoiceFollow::frame);
     // Re-run sync() whenever an observed value changes.
     connect(&store, &ScriptStore::scriptsChanged, this, &VoiceFollow::sync);
     connect(&store, &ScriptStore::selectedIDChanged, this, &VoiceFollow::sync);
