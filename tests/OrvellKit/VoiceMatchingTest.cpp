@@ -1,10 +1,14 @@
 #include "GlowFront.h"
 #include "SpokenNumbers.h"
+#include "UtteranceGate.h"
 #include "VoiceMatcher.h"
 
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
 
 namespace {
 
@@ -161,4 +165,48 @@ TEST(SpokenNumbers, numbersAreWrittenAsTheyAreSaid) {
     EXPECT_EQ(said("12,34"), "");
     EXPECT_EQ(said("word"), "");
     EXPECT_EQ(said("1234567890123"), "");
+}
+
+namespace {
+
+// Seconds of a tone at a loudness in dBFS (RMS), 16 kHz.
+std::vector<float> tone(double seconds, double db) {
+    const double amplitude = std::pow(10.0, db / 20) * std::sqrt(2.0);
+    std::vector<float> out(static_cast<size_t>(seconds * 16000));
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<float>(amplitude * std::sin(i * 2 * M_PI * 220 / 16000));
+    return out;
+}
+
+int closings(UtteranceGate &gate, std::initializer_list<std::pair<double, double>> parts) {
+    int n = 0;
+    for (const auto &[seconds, db] : parts) {
+        const auto samples = tone(seconds, db);
+        // Fed in 100 ms chunks, as the microphone delivers them.
+        for (size_t at = 0; at < samples.size(); at += 1600)
+            n +=
+                gate.feed(samples.data() + at, std::min<size_t>(1600, samples.size() - at)) ? 1 : 0;
+    }
+    return n;
+}
+
+} // namespace
+
+TEST(UtteranceGate, closesUtterancesAtPausesButNotAtShortGaps) {
+    UtteranceGate gate;
+    EXPECT_EQ(closings(gate, {{1.0, -70}, {1.0, -20}, {0.2, -70}, {1.0, -20}}), 0);
+    EXPECT_TRUE(gate.inSpeech());
+    EXPECT_EQ(closings(gate, {{0.5, -70}}), 1);
+    EXPECT_FALSE(gate.inSpeech());
+    EXPECT_EQ(closings(gate, {{2.0, -70}}), 0); // silence alone closes nothing
+}
+
+TEST(UtteranceGate, aNoisyRoomDoesNotHoldAnUtteranceOpen) {
+    UtteranceGate gate;
+    // Background noise at −35 dBFS, above the absolute quiet level.
+    EXPECT_EQ(closings(gate, {{5.0, -35}}), 0);
+    EXPECT_NEAR(gate.floorDb(), -35, 1);
+    EXPECT_FALSE(gate.inSpeech());
+    EXPECT_EQ(closings(gate, {{1.0, -15}, {0.6, -35}}), 1);
+    EXPECT_EQ(closings(gate, {{1.0, -15}, {0.6, -35}}), 1);
 }
