@@ -136,10 +136,9 @@ void PaceGuide::sync() {
     resolveRhythm();
     rebuildSchedule();
 
-    const ScriptLayout::Key key{m_words.text, m_viewportWidth, m_prefs->fontSize(),
-                                m_prefs->lineHeightMultiple()};
+    const ScriptLayout::Key key = ScriptLayout::keyFor(m_words.text, m_viewportWidth, *m_prefs);
     if (!m_layout || !(m_layout->key() == key)) {
-        m_layout = std::make_shared<const ScriptLayout>(key, m_words);
+        m_layout = ScriptLayout::shared(key, m_words);
         m_aimedWord = -1;
     }
     if (m_scroll && m_scroll->isPlaying() && m_schedule.total > 0 && m_clock >= m_schedule.total)

@@ -2,6 +2,7 @@
 
 #include "ReadingPreferences.h"
 #include "ScrollEngine.h"
+#include "SettingsStore.h"
 #include "Typography.h"
 
 #include <QGlyphRun>
@@ -243,6 +244,28 @@ void ScriptLayout::drawLine(QPainter &painter, int index, QPointF textOrigin) co
     line.draw(&painter, textOrigin + QPointF(0, d.top - line.y()));
 }
 
+ScriptLayout::Key ScriptLayout::keyFor(const QString &text, double width,
+                                       const ReadingPreferences &prefs) {
+    return {text, width,
+            SettingsStore::clamped(prefs.fontSize(), ReadingPreferences::fontSizeMin,
+                                   ReadingPreferences::fontSizeMax),
+            SettingsStore::clamped(prefs.lineHeightMultiple(), ReadingPreferences::lineHeightMin,
+                                   ReadingPreferences::lineHeightMax)};
+}
+
+std::shared_ptr<const ScriptLayout> ScriptLayout::shared(const Key &key, const ScriptWords &words) {
+    // The few layouts still held by someone; a handful of holders ask for at most two keys.
+    static std::vector<std::weak_ptr<const ScriptLayout>> recent;
+    std::erase_if(recent, [](const auto &weak) { return weak.expired(); });
+    for (const auto &weak : recent) {
+        if (auto layout = weak.lock(); layout && layout->key() == key)
+            return layout;
+    }
+    auto layout = std::make_shared<const ScriptLayout>(key, words);
+    recent.push_back(layout);
+    return layout;
+}
+
 double ScriptLayout::midY(int word) const {
     if (m_wordLine.empty() || m_lines.empty())
         return 0;
@@ -283,9 +306,10 @@ double followTarget(int word, const ScriptLayout &layout, double fontSize,
     return y + 0.5 * viewportHeight - (0.5 * lineHeight + topAnchoredFade * viewportHeight);
 }
 
-double followTarget(int word, const ScriptLayout &layout, const ReadingPreferences &prefs,
+double followTarget(int word, const ScriptLayout &layout, const ReadingPreferences &,
                     const ScrollEngine &scroll) {
-    return followTarget(word, layout, prefs.fontSize(), prefs.lineHeightMultiple(),
+    // The line height the layout was built with, which is the one drawn.
+    return followTarget(word, layout, layout.key().fontSize, layout.key().lineHeightMultiple,
                         scroll.viewportHeight(), scroll.contentHeight());
 }
 

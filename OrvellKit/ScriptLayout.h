@@ -45,6 +45,14 @@ public:
     // `words` must be the words of key.text. Needs a QGuiApplication (fonts).
     ScriptLayout(Key key, const ScriptWords &words);
 
+    // The key for a text at a width with the reading settings, bounded so a
+    // value edited into the settings by hand cannot make the text unreadable.
+    static Key keyFor(const QString &text, double width, const ReadingPreferences &prefs);
+    // The layout for a key, shared: the island's drawing and the guide that
+    // steers it ask for the same key, and only the first one builds it.
+    // GUI thread only.
+    static std::shared_ptr<const ScriptLayout> shared(const Key &key, const ScriptWords &words);
+
     const Key &key() const { return m_key; }
     double height() const { return m_height; }
     const std::vector<Line> &lines() const { return m_lines; }

@@ -3,7 +3,6 @@
 #include "ReadingPreferences.h"
 #include "ScriptStore.h"
 #include "ScrollEngine.h"
-#include "SettingsStore.h"
 
 ScriptViewportModel::ScriptViewportModel(ScriptStore &store, ReadingPreferences &prefs,
                                          ScrollEngine &scroll, QObject *parent)
@@ -37,18 +36,11 @@ void ScriptViewportModel::setGlowSource(GlowSource *source) {
 void ScriptViewportModel::sync() {
     if (!(m_size.width() > 0))
         return;
-    // Font settings are clamped here: a value edited into the store by hand
-    // must not make the island unreadable.
-    const double fontSize = SettingsStore::clamped(
-        m_prefs.fontSize(), ReadingPreferences::fontSizeMin, ReadingPreferences::fontSizeMax);
-    const double multiple =
-        SettingsStore::clamped(m_prefs.lineHeightMultiple(), ReadingPreferences::lineHeightMin,
-                               ReadingPreferences::lineHeightMax);
-    ScriptLayout::Key key{m_store.selectedBody(), m_size.width(), fontSize, multiple};
+    const ScriptLayout::Key key =
+        ScriptLayout::keyFor(m_store.selectedBody(), m_size.width(), m_prefs);
     if (m_layout && m_layout->key() == key)
         return;
-    const ScriptWords words(key.text);
-    m_layout = std::make_shared<const ScriptLayout>(std::move(key), words);
+    m_layout = ScriptLayout::shared(key, ScriptWords(key.text));
     m_scroll.rescale(m_layout->height());
     emit layoutChanged();
 }

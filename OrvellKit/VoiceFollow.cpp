@@ -121,10 +121,9 @@ void VoiceFollow::sync() {
         emit changed();
         return;
     }
-    const ScriptLayout::Key key{m_words.text, m_viewportWidth, m_prefs->fontSize(),
-                                m_prefs->lineHeightMultiple()};
+    const ScriptLayout::Key key = ScriptLayout::keyFor(m_words.text, m_viewportWidth, *m_prefs);
     if (!m_layout || !(m_layout->key() == key)) {
-        m_layout = std::make_shared<const ScriptLayout>(key, m_words);
+        m_layout = ScriptLayout::shared(key, m_words);
         emit changed();
     }
     follow();

@@ -214,3 +214,13 @@ TEST(ScriptLayout, longScriptsLaidOutInParallelMatchEachParagraphAlone) {
         start = end + 1;
     }
 }
+
+TEST(ScriptLayout, equalKeysShareOneLayoutWhileItIsHeld) {
+    const QString text = QStringLiteral("Shared between the island and the guide.");
+    const ScriptLayout::Key key{text, 364, 24, 5.0 / 3.0};
+    auto first = ScriptLayout::shared(key, ScriptWords(text));
+    EXPECT_EQ(ScriptLayout::shared(key, ScriptWords(text)), first);
+    ScriptLayout::Key wider = key;
+    wider.width = 400;
+    EXPECT_NE(ScriptLayout::shared(wider, ScriptWords(text)), first);
+}
