@@ -13,9 +13,10 @@ struct ScriptEntry {
     bool isFavorite = false;
     std::optional<double> targetSeconds;
 
-    static ScriptEntry from(const Script &script) {
-        return {script.id,          script.title,      script.createdAt,    script.updatedAt,
-                script.wordCount(), script.isFavorite, script.targetSeconds};
+    static ScriptEntry from(const Script &script) { return from(script, script.wordCount()); }
+    static ScriptEntry from(const Script &script, int wordCount) {
+        return {script.id, script.title,      script.createdAt,    script.updatedAt,
+                wordCount, script.isFavorite, script.targetSeconds};
     }
 
     Script script(const QString &body) const {

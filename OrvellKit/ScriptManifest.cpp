@@ -11,12 +11,14 @@
 #include <algorithm>
 #include <cmath>
 
-ScriptManifest::ScriptManifest(const std::vector<Script> &scripts, std::optional<QUuid> selected) {
+ScriptManifest::ScriptManifest(const std::vector<Script> &scripts, std::optional<QUuid> selected,
+                               const std::function<int(const Script &)> &wordCount) {
     order.reserve(static_cast<qsizetype>(scripts.size()));
     entries.reserve(scripts.size());
     for (const Script &s : scripts) {
         order.append(s.id);
-        entries.push_back(ScriptEntry::from(s));
+        ScriptEntry entry = ScriptEntry::from(s, wordCount ? wordCount(s) : s.wordCount());
+        entries.push_back(std::move(entry));
     }
     selectedID = selected;
     if (!selectedID && !scripts.empty())

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -20,8 +21,11 @@ struct ScriptManifest {
     std::vector<ScriptEntry> entries; // in no particular order
 
     ScriptManifest() = default;
-    // Selects the given id, or the first script when none is given.
-    ScriptManifest(const std::vector<Script> &scripts, std::optional<QUuid> selectedID);
+    // Selects the given id, or the first script when none is given. Word
+    // counts come from `wordCount` when given (a holder that keeps them),
+    // else from the bodies.
+    ScriptManifest(const std::vector<Script> &scripts, std::optional<QUuid> selectedID,
+                   const std::function<int(const Script &)> &wordCount = {});
 
     // The entries in the order of `order`; ids without an entry are skipped.
     std::vector<ScriptEntry> ordered() const;

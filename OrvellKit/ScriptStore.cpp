@@ -95,18 +95,8 @@ void ScriptStore::countWords(const Script &script) {
 }
 
 ScriptManifest ScriptStore::manifest() const {
-    ScriptManifest m;
-    m.order.reserve(static_cast<qsizetype>(m_scripts.size()));
-    m.entries.reserve(m_scripts.size());
-    for (const Script &s : m_scripts) {
-        m.order.append(s.id);
-        m.entries.push_back({s.id, s.title, s.createdAt, s.updatedAt, m_wordCounts.value(s.id),
-                             s.isFavorite, s.targetSeconds});
-    }
-    m.selectedID = m_selectedID;
-    if (!m.selectedID && !m_scripts.empty())
-        m.selectedID = m_scripts.front().id;
-    return m;
+    return ScriptManifest(m_scripts, m_selectedID,
+                          [this](const Script &s) { return m_wordCounts.value(s.id); });
 }
 
 void ScriptStore::refreshWordCount() {
