@@ -9,7 +9,6 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPathStroker>
 
 #include <algorithm>
 #include <cmath>

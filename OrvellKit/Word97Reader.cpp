@@ -156,12 +156,17 @@ private:
     QByteArray m_miniStream;
 };
 
-// Characters of the 8-bit pieces that are not Windows-1252 text.
+// The characters of the 8-bit pieces: Windows-1252, its undefined bytes as themselves.
 QChar compressedChar(unsigned char b) {
-    return PlainTextImporter::decode(QByteArray(1, static_cast<char>(b)),
-                                     PlainTextImporter::Encoding::windows1252)
-        .value_or(QString(QChar(b)))
-        .at(0);
+    static const QString table = [] {
+        QString t;
+        for (int i = 0; i < 256; ++i)
+            t += PlainTextImporter::decode(QByteArray(1, static_cast<char>(i)),
+                                           PlainTextImporter::Encoding::windows1252)
+                     .value_or(QString(QChar(i)));
+        return t;
+    }();
+    return table.at(b);
 }
 
 // Word's control characters in the main text: paragraphs and cells become
