@@ -120,4 +120,26 @@ std::optional<std::vector<WordRhythm>> measure(const QString &text, const QStrin
     return SpeechRhythm::fromRendering(words, *rendering);
 }
 
+QString ipa(const QString &text, const QString &voice) {
+    std::lock_guard lock(engineMutex());
+    if (initialise() <= 0)
+        return {};
+    const QByteArray name = (voice.isEmpty() ? QStringLiteral("en") : voice).toUtf8();
+    if (espeak_SetVoiceByName(name.constData()) != EE_OK)
+        return {};
+    const QByteArray utf8 = text.toUtf8();
+    const void *at = utf8.constData();
+    QString out;
+    // One clause per call; the pointer becomes null at the end of the text.
+    while (at) {
+        const char *phonemes = espeak_TextToPhonemes(&at, espeakCHARS_UTF8, espeakPHONEMES_IPA);
+        if (!phonemes)
+            break;
+        if (!out.isEmpty())
+            out += QLatin1Char(' ');
+        out += QString::fromUtf8(phonemes);
+    }
+    return out.trimmed();
+}
+
 } // namespace EspeakRenderer

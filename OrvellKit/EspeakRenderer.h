@@ -17,4 +17,7 @@ std::optional<SpeechRhythm::Rendering> render(const QString &text, const QString
                                               double timeoutSeconds);
 // The whole measurement: empty for a text without words.
 std::optional<std::vector<WordRhythm>> measure(const QString &text, const QString &voice);
+// How the voice pronounces a text, in IPA with stress marks; empty when it
+// cannot say.
+QString ipa(const QString &text, const QString &voice);
 } // namespace EspeakRenderer

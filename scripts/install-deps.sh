@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools
   libicu-dev libzip-dev libespeak-ng-dev espeak-ng libexttextcat-dev libexttextcat-data
+  libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
+  qt6-multimedia-dev pulseaudio pulseaudio-utils
   fonts-inter
   libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev libxcb-shape0-dev libxcb-keysyms1-dev x11proto-dev
