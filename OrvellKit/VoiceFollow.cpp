@@ -137,7 +137,7 @@ void VoiceFollow::sync() {
 
 void VoiceFollow::startListening() {
     stopListening();
-    m_listener = m_recognition.makeListener();
+    m_listener = m_recognition.makeListener(m_words);
     if (!m_listener)
         return;
     QPointer<VoiceFollow> self(this);

@@ -23,8 +23,9 @@ class VoiceFollow : public QObject, public GlowSource {
 
 public:
     struct Recognition {
-        // Makes a listener for a run; absent where no recogniser is installed.
-        std::function<std::unique_ptr<VoiceListener>()> makeListener;
+        // Makes a listener for a run over the script's words; absent where no
+        // recogniser is installed.
+        std::function<std::unique_ptr<VoiceListener>(const ScriptWords &words)> makeListener;
         // Whether a speech model for the locale is installed.
         std::function<bool(const QString &locale)> hasModel;
     };

@@ -49,7 +49,7 @@ struct FollowFixture : ::testing::Test {
     std::shared_ptr<FakeTickSource> ticks = std::make_shared<FakeTickSource>();
     ScriptStore store{dir.filePath("lib"), {false, {}, &clock, {}}};
     std::vector<std::shared_ptr<ListenerLog>> listeners;
-    VoiceFollow voice{{[this] {
+    VoiceFollow voice{{[this](const ScriptWords &) {
                            listeners.push_back(std::make_shared<ListenerLog>());
                            return std::unique_ptr<VoiceListener>(
                                std::make_unique<FakeListener>(listeners.back()));
