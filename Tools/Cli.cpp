@@ -3,6 +3,7 @@
 #include "DocumentConverter.h"
 #include "DurationFormat.h"
 #include "EspeakRenderer.h"
+#include "FollowReplay.h"
 #include "IsoDate.h"
 #include "PaceSchedule.h"
 #include "PlainTextImporter.h"
@@ -10,6 +11,7 @@
 #include "ScriptDiskIO.h"
 #include "ScriptStore.h"
 #include "ScriptWords.h"
+#include "WavFileSource.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -20,6 +22,7 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <cmath>
 #include <functional>
 #include <optional>
 
@@ -355,6 +358,66 @@ int rhythmCommand(const QStringList &args, CliStreams io) {
     return exitOk;
 }
 
+int followCommand(const QStringList &args, CliStreams io) {
+    bool json = false;
+    QString scriptFile, audioFile;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1StringView("--json")) {
+            json = true;
+        } else if (a == QLatin1StringView("--script") && i + 1 < args.size()) {
+            scriptFile = args.at(++i);
+        } else if (a == QLatin1StringView("--audio") && i + 1 < args.size()) {
+            audioFile = args.at(++i);
+        } else {
+            io.err << "orvell-cli follow: unexpected " << a << "\n";
+            return exitUsage;
+        }
+    }
+    if (scriptFile.isEmpty() || audioFile.isEmpty()) {
+        io.err << "orvell-cli follow: name a script (--script FILE) and a recording (--audio "
+                  "FILE.wav)\n";
+        return exitUsage;
+    }
+    QFile f(scriptFile);
+    if (!f.open(QIODevice::ReadOnly)) {
+        io.err << "orvell-cli follow: cannot read " << scriptFile << "\n";
+        return exitFailure;
+    }
+    const QString text =
+        ScriptImporter::normalize(PlainTextImporter::decodeWithFallbacks(f.readAll()));
+    QString why;
+    const auto audio = WavFileSource::read(audioFile, &why);
+    if (!audio) {
+        io.err << "orvell-cli follow: cannot read " << audioFile << ": " << why << "\n";
+        return exitFailure;
+    }
+    const auto compact = [](const QJsonObject &o) {
+        return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    };
+    const auto outcome = FollowReplay::run(text, *audio, [&](const FollowReplay::Step &step) {
+        if (json)
+            io.out << compact({{QStringLiteral("t"), std::round(step.seconds * 1000) / 1000},
+                               {QStringLiteral("cursor"), step.cursor}})
+                   << "\n";
+        else
+            io.out << QString::number(step.seconds, 'f', 2) << "s  " << step.cursor << "\n";
+        io.out.flush();
+    });
+    if (!outcome.error.isEmpty()) {
+        io.err << "orvell-cli follow: " << outcome.error << "\n";
+        return exitFailure;
+    }
+    if (json)
+        io.out << compact({{QStringLiteral("done"), true},
+                           {QStringLiteral("cursor"), outcome.cursor},
+                           {QStringLiteral("words"), outcome.words}})
+               << "\n";
+    else
+        io.out << "done: " << outcome.cursor << " of " << outcome.words << " words\n";
+    return exitOk;
+}
+
 int convertDocumentCommand(const QStringList &args, CliStreams io) {
     if (args.size() != 2) {
         io.err << "orvell-cli convert-document: TYPE PATH\n";
@@ -408,6 +471,18 @@ const std::vector<Command> &commands() {
          "          \"allowedRange\": [lo, hi], \"words\": [{\"text\", \"speak\", "
          "\"pauseAfter\"}]}\n",
          rhythmCommand},
+        {"follow", "follow --script FILE --audio FILE.wav [--json]",
+         "Replays a recording of someone reading the script in FILE through voice follow\n"
+         "(the speech recogniser, the matcher, the glow and the controller), with the\n"
+         "recording's own time as the clock, faster than real time. The WAV may have any\n"
+         "rate and channel count (PCM or 32-bit float).\n"
+         "  plain:  one line at every cursor change: SECONDS<TWO SPACES>CURSOR, then\n"
+         "          \"done: N of W words\".\n"
+         "  --json: one object a line: {\"t\": seconds, \"cursor\": n} at every change,\n"
+         "          then {\"done\": true, \"cursor\": n, \"words\": w}.\n"
+         "The cursor is the index of the next script word expected. Exit code 1 when the\n"
+         "files cannot be read or speech recognition is not available.\n",
+         followCommand},
         {"convert-document", nullptr, nullptr, convertDocumentCommand},
     };
     return table;
