@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QPointer>
 
 #include <atomic>
@@ -11,6 +12,8 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+
+Q_LOGGING_CATEGORY(lcVoice, "org.orvell.Orvell.VoiceFollow", QtWarningMsg)
 
 // The decoding thread. It belongs to nobody: the listener and the thread each
 // hold it, so a listener thrown away mid-decode returns at once and the
@@ -184,6 +187,7 @@ void SpeechListener::deliver(int g, const SpeechRecognizer::Result &result) {
     if (g != m_generation)
         return;
     const QStringList keys = ScriptWords::keys(result.text);
+    qCDebug(lcVoice) << (result.isFinal ? "final:" : "heard:") << result.text;
     if (result.isFinal) {
         m_finalized += keys;
         if (m_finalized.size() > finalizedLimit)
