@@ -2,6 +2,7 @@
 
 #include "CaptureShield.h"
 #include "LoginItem.h"
+#include "SpeechListener.h"
 
 AppEnvironment::~AppEnvironment() = default;
 
@@ -59,15 +60,40 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     m_rhythmCache = std::make_unique<RhythmCache>(RhythmCache::standard());
     m_pace = std::make_unique<PaceGuide>(scheduler);
     m_pace->attach(m_prefs->reading(), *m_scroll, *m_store, *m_rhythmCache);
-    // The guide lays out the same lines as the island draws.
+
+    // Voice follow hears the speaker through the packaged speech model; where
+    // it or a microphone is missing, it is simply not available.
+    VoiceFollow::Recognition recognition;
+    if (services.microphone) {
+        recognition.makeListener = [microphone = services.microphone](const ScriptWords &words) {
+            return std::unique_ptr<VoiceListener>(
+                std::make_unique<SpeechListener>(words, microphone));
+        };
+        recognition.hasModel = [](const QString &locale) {
+            return SpeechDecoder::isModelInstalled() && SpeechDecoder::supportsLocale(locale);
+        };
+    }
+    m_voice = std::make_unique<VoiceFollow>(std::move(recognition));
+    m_voice->attach(m_prefs->reading(), *m_scroll, *m_store);
+    m_commands->toggleVoiceFollow = [this] { m_voice->toggle(); };
+
+    // The guides lay out the same lines as the island draws.
     const auto followWidth = [this] {
         m_pace->setViewportWidth(m_viewport->viewportSize().width());
+        m_voice->setViewportWidth(m_viewport->viewportSize().width());
     };
     connect(m_viewport.get(), &ScriptViewportModel::layoutChanged, this, followWidth);
-    // The island shows the guide's light while the guide is on.
+    // The island shows the light of the guide that is on.
     const auto chooseGlow = [this] {
-        m_viewport->setGlowSource(m_pace->isActive() ? m_pace.get() : nullptr);
+        GlowSource *source = nullptr;
+        if (m_voice->isActive())
+            source = m_voice.get();
+        else if (m_pace->isActive())
+            source = m_pace.get();
+        m_viewport->setGlowSource(source);
     };
     connect(&m_prefs->reading(), &ReadingPreferences::paceGuideEnabledChanged, this, chooseGlow);
+    connect(&m_prefs->reading(), &ReadingPreferences::voiceFollowEnabledChanged, this, chooseGlow);
+    connect(&m_prefs->reading(), &ReadingPreferences::voiceFollowLocaleChanged, this, chooseGlow);
     chooseGlow();
 }

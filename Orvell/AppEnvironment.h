@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AudioSource.h"
 #include "GlobalShortcuts.h"
 #include "HotKeyCenter.h"
 #include "IslandLayoutModel.h"
@@ -12,6 +13,7 @@
 #include "ScriptViewportModel.h"
 #include "ScrollEngine.h"
 #include "SettingsStore.h"
+#include "VoiceFollow.h"
 
 #include <QObject>
 
@@ -31,6 +33,9 @@ public:
         std::unique_ptr<GlobalShortcuts> shortcuts;
         QString libraryRoot;
         Scheduler *scheduler = nullptr;
+        // Opens the microphone for a listening run; none means voice follow
+        // has nothing to listen to.
+        std::function<std::unique_ptr<AudioSource>()> microphone;
     };
 
     // The first lines of the script a new library starts with.
@@ -49,6 +54,7 @@ public:
     PrompterCommands &commands() { return *m_commands; }
     ScriptViewportModel &viewport() { return *m_viewport; }
     PaceGuide &pace() { return *m_pace; }
+    VoiceFollow &voice() { return *m_voice; }
 
 private:
     std::unique_ptr<SettingsStore> m_settings;
@@ -64,4 +70,5 @@ private:
     std::unique_ptr<ScriptViewportModel> m_viewport;
     std::unique_ptr<RhythmCache> m_rhythmCache;
     std::unique_ptr<PaceGuide> m_pace;
+    std::unique_ptr<VoiceFollow> m_voice;
 };

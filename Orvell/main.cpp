@@ -2,6 +2,7 @@
 #include "AppIdentity.h"
 #include "Application.h"
 #include "GlobalShortcuts.h"
+#include "MicrophoneSource.h"
 #include "XdgAutostartLoginItem.h"
 
 #include <QApplication>
@@ -54,6 +55,7 @@ int main(int argc, char *argv[]) {
     services.settings = SettingsStore::openUserStore();
     services.loginItem = std::make_unique<XdgAutostartLoginItem>();
     services.shortcuts = GlobalShortcuts::create();
+    services.microphone = [] { return std::unique_ptr<AudioSource>(new MicrophoneSource); };
     AppEnvironment env(std::move(services));
     Application orvell(env);
     orvell.launch();

@@ -16,6 +16,12 @@ public:
 
     virtual ~AudioSource() = default;
 
+    // What the user reads when the microphone cannot be used.
+    static QString accessOffMessage() {
+        return QStringLiteral("Microphone access is off. Turn it on in the sound settings.");
+    }
+    static QString noInputMessage() { return QStringLiteral("No microphone input is available."); }
+
     // Starts delivering; false with a sentence for the user when it cannot.
     virtual bool start(Sink sink, QString *error) = 0;
     // Stops delivering; no sample reaches the sink after it returns.

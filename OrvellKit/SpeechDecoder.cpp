@@ -103,6 +103,7 @@ std::vector<SpeechDecoder::Result> SpeechDecoder::feed(const float *samples, std
             ps_start_utt(m_decoder);
             m_inUtterance = true;
             m_hypothesis.clear();
+            m_sinceHypothesis = 0;
             process(m_preroll.data(), m_preroll.size());
             m_preroll.clear();
         }
@@ -118,17 +119,25 @@ std::vector<SpeechDecoder::Result> SpeechDecoder::feed(const float *samples, std
         if (closed) {
             if (auto r = closeUtterance())
                 out.push_back(*r);
+        } else if (m_inUtterance && (m_sinceHypothesis += n) >= hypothesisInterval) {
+            // However the audio is cut into chunks, the hypothesis is looked
+            // at every tenth of a second of it.
+            reportHypothesis(out);
         }
     }
-    if (m_inUtterance) {
-        const char *hyp = ps_get_hyp(m_decoder, nullptr);
-        const QString text = hyp ? QString::fromUtf8(hyp) : QString();
-        if (text != m_hypothesis) {
-            m_hypothesis = text;
-            out.push_back({text, false});
-        }
-    }
+    if (m_inUtterance && m_sinceHypothesis > 0)
+        reportHypothesis(out);
     return out;
+}
+
+void SpeechDecoder::reportHypothesis(std::vector<Result> &out) {
+    m_sinceHypothesis = 0;
+    const char *hyp = ps_get_hyp(m_decoder, nullptr);
+    const QString text = hyp ? QString::fromUtf8(hyp) : QString();
+    if (text != m_hypothesis) {
+        m_hypothesis = text;
+        out.push_back({text, false});
+    }
 }
 
 void SpeechDecoder::process(const float *samples, std::size_t count) {

@@ -57,11 +57,15 @@ private:
     SpeechDecoder() = default;
     std::optional<Result> closeUtterance();
     void process(const float *samples, std::size_t count);
+    void reportHypothesis(std::vector<Result> &out);
+
+    static constexpr std::size_t hypothesisInterval = UtteranceGate::sampleRate / 10;
 
     ps_decoder_s *m_decoder = nullptr;
     UtteranceGate m_gate;
     bool m_inUtterance = false;
     QString m_hypothesis;
+    std::size_t m_sinceHypothesis = 0;
     std::vector<short> m_pcm;
     // The audio just before speech began, so the first sound is not cut.
     std::vector<float> m_preroll;

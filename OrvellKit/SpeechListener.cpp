@@ -155,7 +155,7 @@ void SpeechListener::start(const QString &locale, const QStringList &) {
 void SpeechListener::decoderReady(int g) {
     m_source = m_makeSource ? m_makeSource() : nullptr;
     if (!m_source)
-        return fail(QStringLiteral("No microphone input is available."));
+        return fail(AudioSource::noInputMessage());
     QPointer<SpeechListener> self(this);
     m_source->onFailure = [self, g](const QString &why) {
         if (self && self->m_generation == g)
@@ -178,7 +178,7 @@ void SpeechListener::decoderReady(int g) {
         },
         &error);
     if (!started)
-        return fail(error.isEmpty() ? QStringLiteral("No microphone input is available.") : error);
+        return fail(error.isEmpty() ? AudioSource::noInputMessage() : error);
     m_finalized.clear();
     report({VoiceFollowState::Kind::listening, 0, {}});
 }

@@ -1,0 +1,114 @@
+#include "MicrophoneSource.h"
+
+#include <QAudioDevice>
+#include <QLoggingCategory>
+#include <QMediaDevices>
+
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcMicrophone, "org.orvell.Orvell.VoiceFollow.Microphone")
+
+MicrophoneSource::~MicrophoneSource() {
+    stop();
+}
+
+bool MicrophoneSource::start(Sink sink, QString *error) {
+    stop();
+    const QAudioDevice device = QMediaDevices::defaultAudioInput();
+    if (device.isNull()) {
+        if (error)
+            *error = noInputMessage();
+        return false;
+    }
+    // Asking for the recogniser's own format lets the sound server convert;
+    // otherwise the device's format is converted here.
+    QAudioFormat format;
+    format.setSampleRate(sampleRate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Float);
+    if (!device.isFormatSupported(format))
+        format = device.preferredFormat();
+    if (format.sampleRate() <= 0 || format.channelCount() <= 0 ||
+        format.sampleFormat() == QAudioFormat::Unknown) {
+        if (error)
+            *error = noInputMessage();
+        return false;
+    }
+    m_format = format;
+    m_resampler.emplace(format.sampleRate(), format.channelCount());
+    m_audio = std::make_unique<QAudioSource>(device, format);
+    m_audio->setBufferSize(format.bytesForDuration(200'000));
+    m_io = m_audio->start();
+    if (!m_io || m_audio->error() != QAudio::NoError) {
+        const QAudio::Error why = m_audio->error();
+        qCWarning(lcMicrophone) << "could not open" << device.description() << why;
+        stop();
+        if (error)
+            *error = why == QAudio::OpenError ? accessOffMessage() : noInputMessage();
+        return false;
+    }
+    m_sink = std::move(sink);
+    qCInfo(lcMicrophone) << "listening to" << device.description() << format;
+    connect(m_io, &QIODevice::readyRead, this, &MicrophoneSource::read);
+    connect(m_audio.get(), &QAudioSource::stateChanged, this, [this](QAudio::State state) {
+        if (state == QAudio::StoppedState && m_audio && m_audio->error() != QAudio::NoError) {
+            qCWarning(lcMicrophone) << "the microphone stopped:" << m_audio->error();
+            const auto failure = onFailure;
+            stop();
+            if (failure)
+                failure(noInputMessage());
+        }
+    });
+    return true;
+}
+
+void MicrophoneSource::stop() {
+    m_sink = nullptr;
+    if (m_audio) {
+        m_audio->disconnect(this);
+        if (m_io)
+            m_io->disconnect(this);
+        m_audio->stop();
+        // Possibly inside one of its own signals: let the event loop delete it.
+        m_audio.release()->deleteLater();
+    }
+    m_io = nullptr;
+}
+
+void MicrophoneSource::read() {
+    if (!m_io || !m_sink)
+        return;
+    const QByteArray bytes = m_io->readAll();
+    const int frameBytes = m_format.bytesPerFrame();
+    if (frameBytes <= 0)
+        return;
+    const std::size_t frames = static_cast<std::size_t>(bytes.size() / frameBytes);
+    const std::size_t count = frames * static_cast<std::size_t>(m_format.channelCount());
+    m_interleaved.resize(count);
+    const char *p = bytes.constData();
+    for (std::size_t i = 0; i < count; ++i) {
+        switch (m_format.sampleFormat()) {
+        case QAudioFormat::UInt8:
+            m_interleaved[i] = (static_cast<unsigned char>(p[i]) - 128) / 128.0f;
+            break;
+        case QAudioFormat::Int16: {
+            qint16 v;
+            std::memcpy(&v, p + i * 2, 2);
+            m_interleaved[i] = v / 32768.0f;
+            break;
+        }
+        case QAudioFormat::Int32: {
+            qint32 v;
+            std::memcpy(&v, p + i * 4, 4);
+            m_interleaved[i] = static_cast<float>(v / 2147483648.0);
+            break;
+        }
+        default:
+            std::memcpy(&m_interleaved[i], p + i * 4, 4);
+        }
+    }
+    m_converted.clear();
+    m_resampler->push(m_interleaved.data(), frames, m_converted);
+    if (!m_converted.empty())
+        m_sink(m_converted.data(), m_converted.size());
+}
