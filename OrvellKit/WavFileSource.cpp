@@ -80,8 +80,9 @@ std::optional<std::vector<float>> WavFileSource::read(const QString &path, QStri
     out.reserve(frames * AudioSource::sampleRate / static_cast<std::size_t>(rate) + 1);
     AudioResampler resampler(rate, channels);
     resampler.push(interleaved.data(), frames, out);
-    // Silence after the end lets the filter give out the last samples.
-    const std::size_t tailFrames = static_cast<std::size_t>(rate / 200); // 5 ms
+    // A little silence after the end lets the filter give out the last
+    // samples (it looks 16 input samples ahead).
+    const std::size_t tailFrames = 17;
     const std::vector<float> tail(tailFrames * static_cast<std::size_t>(channels), 0.0f);
     resampler.push(tail.data(), tailFrames, out);
     return out;
