@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -192,4 +193,38 @@ TEST_F(LibraryCli, rhythmPrintsEachWordsTimingAndTheAllowedRange) {
     EXPECT_LE(range[0].toDouble(), range[1].toDouble());
     EXPECT_GT(out["naturalSeconds"].toDouble(), 0);
     EXPECT_EQ(cli({"rhythm", "--style", "loud", script}).code, 2);
+}
+
+TEST_F(LibraryCli, followReplaysARecordingAsJsonLines) {
+    EXPECT_EQ(cli({"follow", "--script", "x.txt"}).code, 2);
+    const QString script = dir.filePath("s.txt");
+    QFile s(script);
+    ASSERT_TRUE(s.open(QIODevice::WriteOnly));
+    s.write("Thank you all for coming this evening. Tonight we celebrate the volunteers.");
+    s.close();
+    const CliRun bad = cli({"follow", "--script", script, "--audio", script});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_TRUE(bad.err.contains("not a WAV file")) << bad.err.toStdString();
+
+    // espeak-ng writes the recording; the replay must end near the last word.
+    const QString wav = dir.filePath("s.wav");
+    ASSERT_EQ(QProcess::execute("espeak-ng", {"-v", "en-us+f2", "-w", wav, "-f", script}), 0);
+    const CliRun r = cli({"follow", "--script", script, "--audio", wav, "--json"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = r.out.trimmed().split('\n');
+    ASSERT_GE(lines.size(), 3);
+    double lastT = 0;
+    int lastCursor = 0;
+    for (const QString &line : lines.mid(0, lines.size() - 1)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        EXPECT_GT(o["t"].toDouble(), lastT);
+        EXPECT_GT(o["cursor"].toInt(), lastCursor);
+        lastT = o["t"].toDouble();
+        lastCursor = o["cursor"].toInt();
+    }
+    const QJsonObject done = QJsonDocument::fromJson(lines.last().toUtf8()).object();
+    EXPECT_TRUE(done["done"].toBool());
+    EXPECT_EQ(done["words"].toInt(), 12);
+    EXPECT_EQ(done["cursor"].toInt(), lastCursor);
+    EXPECT_GE(lastCursor, 11);
 }
