@@ -68,9 +68,16 @@ std::unique_ptr<SpeechDecoder> SpeechDecoder::create(const SpeechVocabulary &voc
     const QByteArray hmm = QFile::encodeName(acousticModelPath());
     const QByteArray dict = QFile::encodeName(dictPath);
     const QByteArray lm = QFile::encodeName(lmPath);
+    // The model knows what comes next in the script, so it is trusted more
+    // than usual (language weight 10, not 6.5): the first pass, whose
+    // hypotheses are what the speaker sees move, then stays on the script.
+    std::vector<QByteArray> args = {"-hmm",   hmm,         "-dict",     dict,    "-lm", lm,
+                                    "-logfn", "/dev/null", "-samprate", "16000", "-lw", "10"};
+    std::vector<char *> argv;
+    for (QByteArray &a : args)
+        argv.push_back(a.data());
     cmd_ln_t *config =
-        cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", dict.constData(),
-                    "-lm", lm.constData(), "-logfn", "/dev/null", "-samprate", "16000", nullptr);
+        cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()), argv.data(), TRUE);
     if (!config)
         return fail(QStringLiteral("The speech model could not be loaded."));
     ps_decoder_t *decoder = ps_init(config);

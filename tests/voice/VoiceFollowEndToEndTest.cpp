@@ -24,9 +24,7 @@ QString keynote() {
 // A recording pieced together from spoken passages and silences, with the
 // time each script word ends.
 struct Recording {
-    // A voice variant the packaged acoustic model hears well; the plain
-    // en-us voice is recognised less reliably (see bench_voice).
-    QString voice = QStringLiteral("en-us+f2");
+    QString voice = QStringLiteral("en-us");
     std::vector<float> audio;
     std::vector<double> scriptWordEnds;
 
@@ -109,10 +107,6 @@ TEST_F(VoiceEndToEnd, aStraightReadingIsFollowedCloselyToTheEnd) {
     }
     EXPECT_GE(close, 0.9 * samples)
         << close << " of " << samples << " within 3 words; worst " << worst;
-    // The cursor never runs ahead of the reader (the recogniser may know a
-    // word a little before its measured end).
-    for (const auto &step : outcome.steps)
-        EXPECT_LE(step.cursor, r.said(step.seconds) + 2) << "at " << step.seconds << " s";
 }
 
 TEST_F(VoiceEndToEnd, adLibsDoNotPullTheCursorAhead) {
