@@ -156,10 +156,6 @@ void SpeechDecoder::process(const float *samples, std::size_t count) {
     ps_process_raw(m_decoder, m_pcm.data(), count, FALSE, FALSE);
 }
 
-std::optional<SpeechDecoder::Result> SpeechDecoder::finish() {
-    return closeUtterance();
-}
-
 std::optional<SpeechDecoder::Result> SpeechDecoder::closeUtterance() {
     if (!m_inUtterance)
         return std::nullopt;

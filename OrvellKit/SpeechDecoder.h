@@ -25,8 +25,6 @@ public:
     virtual ~SpeechRecognizer() = default;
     // The results the samples produced, in order.
     virtual std::vector<Result> feed(const float *samples, std::size_t count) = 0;
-    // Closes the current utterance (end of the audio).
-    virtual std::optional<Result> finish() = 0;
 };
 
 // PocketSphinx over one script's vocabulary. Utterances close at pauses in
@@ -51,7 +49,6 @@ public:
     // The hypothesis when it changed, and a final result at each closed
     // utterance.
     std::vector<Result> feed(const float *samples, std::size_t count) override;
-    std::optional<Result> finish() override;
 
 private:
     SpeechDecoder() = default;

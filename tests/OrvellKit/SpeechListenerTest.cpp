@@ -23,7 +23,6 @@ struct FakeRecognizer : SpeechRecognizer {
         const auto n = count ? static_cast<size_t>(samples[0]) : batches.size();
         return n < batches.size() ? batches[n] : std::vector<Result>{};
     }
-    std::optional<Result> finish() override { return std::nullopt; }
 };
 
 // An audio source the test pushes by hand.
