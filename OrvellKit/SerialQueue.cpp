@@ -1,47 +1,58 @@
 #include "SerialQueue.h"
 
-SerialQueue::SerialQueue()
-    : m_thread([this] { run(); }) {}
+SerialQueue::SerialQueue(Ending ending)
+    : m_ending(ending)
+    , m_state(std::make_shared<State>())
+    , m_thread([state = m_state] { run(state); }) {}
 
 SerialQueue::~SerialQueue() {
+    std::deque<std::function<void()>> dropped;
     {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
+        std::lock_guard lock(m_state->mutex);
+        m_state->stopping = true;
+        if (m_ending == Ending::abandonQueued)
+            dropped.swap(m_state->jobs);
     }
-    m_wake.notify_all();
-    m_thread.join();
+    m_state->wake.notify_all();
+    m_state->idle.notify_all();
+    if (m_ending == Ending::abandonQueued)
+        m_thread.detach();
+    else
+        m_thread.join();
+    // `dropped` goes here, outside the lock: a job's captures may own anything.
 }
 
 void SerialQueue::post(std::function<void()> job) {
     {
-        std::lock_guard lock(m_mutex);
-        m_jobs.push_back(std::move(job));
+        std::lock_guard lock(m_state->mutex);
+        m_state->jobs.push_back(std::move(job));
     }
-    m_wake.notify_one();
+    m_state->wake.notify_one();
 }
 
 void SerialQueue::waitUntilIdle() {
-    std::unique_lock lock(m_mutex);
-    m_idle.wait(lock, [this] { return m_jobs.empty() && !m_busy; });
+    std::unique_lock lock(m_state->mutex);
+    m_state->idle.wait(lock, [this] { return m_state->jobs.empty() && !m_state->busy; });
 }
 
-void SerialQueue::run() {
-    std::unique_lock lock(m_mutex);
+void SerialQueue::run(const std::shared_ptr<State> &state) {
+    std::unique_lock lock(state->mutex);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-        if (m_jobs.empty()) {
-            if (m_stopping)
+        state->wake.wait(lock, [&] { return state->stopping || !state->jobs.empty(); });
+        if (state->jobs.empty()) {
+            if (state->stopping)
                 return;
             continue;
         }
-        std::function<void()> job = std::move(m_jobs.front());
-        m_jobs.pop_front();
-        m_busy = true;
+        std::function<void()> job = std::move(state->jobs.front());
+        state->jobs.pop_front();
+        state->busy = true;
         lock.unlock();
         job();
+        job = nullptr; // its captures die on this thread, before the next job
         lock.lock();
-        m_busy = false;
-        if (m_jobs.empty())
-            m_idle.notify_all();
+        state->busy = false;
+        if (state->jobs.empty())
+            state->idle.notify_all();
     }
 }

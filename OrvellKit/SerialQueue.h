@@ -5,16 +5,27 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 // One worker thread that runs jobs one at a time, in the order they were
 // queued: the library's disk work, so that a slow disk never stalls the
-// window and two writes never interleave.
+// window and two writes never interleave; voice follow's decoding, so a slow
+// chunk never stalls the island.
 class SerialQueue {
 public:
-    SerialQueue();
-    // Runs what is still queued, then stops the thread.
+    // What becomes of queued work when the queue is destroyed.
+    enum class Ending {
+        // Run what is still queued, then stop the thread (the destructor waits).
+        runQueued,
+        // Drop what is queued and return at once; a job already running
+        // finishes on the thread, which then ends by itself. The destructor
+        // may then also run on the queue's own thread, from inside a job.
+        abandonQueued,
+    };
+
+    explicit SerialQueue(Ending ending = Ending::runQueued);
     ~SerialQueue();
 
     SerialQueue(const SerialQueue &) = delete;
@@ -25,13 +36,18 @@ public:
     void waitUntilIdle();
 
 private:
-    void run();
+    // Shared with the thread, so it outlives an abandoning queue.
+    struct State {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::condition_variable idle;
+        std::deque<std::function<void()>> jobs;
+        bool busy = false;
+        bool stopping = false;
+    };
+    static void run(const std::shared_ptr<State> &state);
 
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_idle;
-    std::deque<std::function<void()>> m_jobs;
-    bool m_busy = false;
-    bool m_stopping = false;
+    Ending m_ending;
+    std::shared_ptr<State> m_state;
     std::thread m_thread;
 };

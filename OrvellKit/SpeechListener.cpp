@@ -1,5 +1,6 @@
 #include "SpeechListener.h"
 
+#include "SerialQueue.h"
 #include "SpeechVocabulary.h"
 
 #include <QCoreApplication>
@@ -8,61 +9,29 @@
 #include <QPointer>
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
 
 Q_LOGGING_CATEGORY(lcVoice, "org.orvell.Orvell.VoiceFollow", QtWarningMsg)
 
-// The decoding thread. It belongs to nobody: the listener and the thread each
-// hold it, so a listener thrown away mid-decode returns at once and the
-// thread finishes its chunk, sees it is no longer wanted, and ends.
-struct SpeechListener::Worker : std::enable_shared_from_this<SpeechListener::Worker> {
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable idle;
-    std::deque<std::function<void()>> jobs;
-    bool busy = false;
-    bool closing = false;
-    // The listener's generation as the worker sees it; a job of an older
-    // run does nothing.
+// What the decoding thread works on. The listener holds it and jobs only
+// look it up when they run, so a listener thrown away mid-decode returns at
+// once: the job in hand finishes, the recogniser goes with it, and the queued
+// chunks are dropped.
+struct SpeechListener::Shared : std::enable_shared_from_this<SpeechListener::Shared> {
+    SerialQueue queue{SerialQueue::Ending::abandonQueued};
+    // The listener's generation as the thread sees it; a job of an older run
+    // does nothing.
     std::atomic<int> generation{0};
-    // Touched only by jobs, so only on the worker thread.
+    // Touched only by jobs, so only on the decoding thread.
     std::unique_ptr<SpeechRecognizer> recognizer;
     // Read and cleared on the GUI thread only.
     QPointer<SpeechListener> owner;
 
-    static void run(const std::shared_ptr<Worker> &self) {
-        std::unique_lock lock(self->mutex);
-        for (;;) {
-            self->wake.wait(lock, [&] { return self->closing || !self->jobs.empty(); });
-            if (self->closing)
-                break;
-            auto job = std::move(self->jobs.front());
-            self->jobs.pop_front();
-            self->busy = true;
-            lock.unlock();
-            job();
-            lock.lock();
-            self->busy = false;
-            if (self->jobs.empty())
-                self->idle.notify_all();
-        }
-        self->jobs.clear();
-        lock.unlock();
-        self->recognizer.reset();
-        self->idle.notify_all();
-    }
-
-    void post(std::function<void()> job) {
-        {
-            std::lock_guard lock(mutex);
-            if (closing)
-                return;
-            jobs.push_back(std::move(job));
-        }
-        wake.notify_one();
+    // Runs a job of run `g` on the decoding thread, unless the run is over.
+    void post(int g, std::function<void(Shared &)> job) {
+        queue.post([weak = weak_from_this(), g, job = std::move(job)] {
+            if (const auto self = weak.lock(); self && self->generation == g)
+                job(*self);
+        });
     }
 
     // Runs on the GUI thread with the listener, if it still exists.
@@ -93,7 +62,7 @@ SpeechListener::SpeechListener(ScriptWords words, SourceFactory makeSource,
     , m_words(std::move(words))
     , m_makeSource(std::move(makeSource))
     , m_makeDecoder(std::move(makeDecoder))
-    , m_worker(std::make_shared<Worker>()) {
+    , m_shared(std::make_shared<Shared>()) {
     if (!m_makeDecoder) {
         m_makeDecoder = [](const ScriptWords &w, QString *error) {
             const SpeechVocabulary vocabulary =
@@ -101,19 +70,14 @@ SpeechListener::SpeechListener(ScriptWords words, SourceFactory makeSource,
             return std::unique_ptr<SpeechRecognizer>(SpeechDecoder::create(vocabulary, error));
         };
     }
-    m_worker->owner = this;
-    std::thread([worker = m_worker] { Worker::run(worker); }).detach();
+    m_shared->owner = this;
 }
 
 SpeechListener::~SpeechListener() {
     if (m_source)
         m_source->stop();
-    m_worker->owner = nullptr;
-    {
-        std::lock_guard lock(m_worker->mutex);
-        m_worker->closing = true;
-    }
-    m_worker->wake.notify_all();
+    m_shared->owner = nullptr;
+    m_shared->generation = -1;
 }
 
 void SpeechListener::report(const VoiceFollowState &state) {
@@ -124,7 +88,7 @@ void SpeechListener::report(const VoiceFollowState &state) {
 
 void SpeechListener::start(const QString &locale, const QStringList &) {
     const int g = ++m_generation;
-    m_worker->generation = g;
+    m_shared->generation = g;
     tearDown();
     report({VoiceFollowState::Kind::preparing, 0, {}});
     if (!SpeechDecoder::supportsLocale(locale))
@@ -132,14 +96,11 @@ void SpeechListener::start(const QString &locale, const QStringList &) {
 
     // The vocabulary comes from the whole script, so the recogniser's own
     // hints are not needed beyond it.
-    Worker *worker = m_worker.get();
-    m_worker->post([worker, g, words = m_words, make = m_makeDecoder] {
-        if (worker->generation != g)
-            return;
+    m_shared->post(g, [g, words = m_words, make = m_makeDecoder](Shared &shared) {
         QString error;
-        worker->recognizer = make(words, &error);
-        const bool ok = worker->recognizer != nullptr;
-        worker->toListener([g, ok, error](SpeechListener &listener) {
+        shared.recognizer = make(words, &error);
+        const bool ok = shared.recognizer != nullptr;
+        shared.toListener([g, ok, error](SpeechListener &listener) {
             if (listener.m_generation != g)
                 return;
             if (ok)
@@ -161,18 +122,18 @@ void SpeechListener::decoderReady(int g) {
         if (self && self->m_generation == g)
             self->fail(why);
     };
-    const std::weak_ptr<Worker> weak = m_worker;
+    const std::weak_ptr<Shared> weak = m_shared;
     QString error;
     const bool started = m_source->start(
         [weak, g](const float *samples, std::size_t count) {
-            const auto w = weak.lock();
-            if (!w || w->generation != g)
+            const auto shared = weak.lock();
+            if (!shared || shared->generation != g)
                 return;
-            w->post([worker = w.get(), g, chunk = std::vector<float>(samples, samples + count)] {
-                if (worker->generation != g || !worker->recognizer)
+            shared->post(g, [g, chunk = std::vector<float>(samples, samples + count)](Shared &s) {
+                if (!s.recognizer)
                     return;
-                for (const auto &result : worker->recognizer->feed(chunk.data(), chunk.size()))
-                    worker->toListener(
+                for (const auto &result : s.recognizer->feed(chunk.data(), chunk.size()))
+                    s.toListener(
                         [g, result](SpeechListener &listener) { listener.deliver(g, result); });
             });
         },
@@ -200,13 +161,13 @@ void SpeechListener::deliver(int g, const SpeechRecognizer::Result &result) {
 }
 
 void SpeechListener::stop() {
-    m_worker->generation = ++m_generation;
+    m_shared->generation = ++m_generation;
     tearDown();
     report({});
 }
 
 void SpeechListener::fail(const QString &message) {
-    m_worker->generation = ++m_generation;
+    m_shared->generation = ++m_generation;
     tearDown();
     report({VoiceFollowState::Kind::failed, 0, message});
 }
@@ -218,16 +179,10 @@ void SpeechListener::tearDown() {
         m_source.reset();
     }
     // The recogniser is freed on its own thread, after any chunk in hand.
-    Worker *worker = m_worker.get();
-    const int g = m_generation;
-    m_worker->post([worker, g] {
-        if (worker->generation == g)
-            worker->recognizer.reset();
-    });
+    m_shared->post(m_generation, [](Shared &shared) { shared.recognizer.reset(); });
     m_finalized.clear();
 }
 
 void SpeechListener::waitUntilIdle() {
-    std::unique_lock lock(m_worker->mutex);
-    m_worker->idle.wait(lock, [&] { return m_worker->jobs.empty() && !m_worker->busy; });
+    m_shared->queue.waitUntilIdle();
 }

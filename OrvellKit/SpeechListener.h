@@ -38,7 +38,6 @@ public:
 
     const VoiceFollowState &state() const { return m_state; }
     const QStringList &finalized() const { return m_finalized; }
-    int generation() const { return m_generation; }
     AudioSource *source() const { return m_source.get(); }
 
     // Blocks until the worker has handled everything queued so far; its
@@ -46,7 +45,7 @@ public:
     void waitUntilIdle();
 
 private:
-    struct Worker;
+    struct Shared;
 
     void report(const VoiceFollowState &state);
     void fail(const QString &message);
@@ -57,7 +56,7 @@ private:
     ScriptWords m_words;
     SourceFactory m_makeSource;
     DecoderFactory m_makeDecoder;
-    std::shared_ptr<Worker> m_worker;
+    std::shared_ptr<Shared> m_shared;
     std::unique_ptr<AudioSource> m_source;
     VoiceFollowState m_state;
     QStringList m_finalized;

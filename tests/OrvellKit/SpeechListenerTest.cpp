@@ -1,3 +1,4 @@
+#include "SerialQueue.h"
 #include "SpeechListener.h"
 #include "AudioSource.h"
 #include "SpeechVocabulary.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <future>
 
 namespace {
 
@@ -339,4 +341,33 @@ TEST(WavFileSource, readsPcmRecordingsAndRefusesOtherFiles) {
     text.close();
     EXPECT_FALSE(WavFileSource::read(text.fileName(), &error));
     EXPECT_EQ(error, "not a WAV file");
+}
+
+TEST(SerialQueue, anAbandoningQueueLetsTheRunningJobFinishAndDropsTheRest) {
+    std::promise<void> running, release;
+    std::promise<void> finished;
+    std::atomic<int> laterRuns{0};
+    auto queue = std::make_unique<SerialQueue>(SerialQueue::Ending::abandonQueued);
+    queue->post([&] {
+        running.set_value();
+        release.get_future().wait();
+        finished.set_value();
+    });
+    queue->post([&] { ++laterRuns; });
+    running.get_future().wait();
+    // Destroying it while the job is held returns at once (it would hang here
+    // if it waited for the job).
+    queue.reset();
+    release.set_value();
+    finished.get_future().wait();
+    EXPECT_EQ(laterRuns, 0);
+
+    // The default ending runs everything still queued before it returns.
+    int runs = 0;
+    {
+        SerialQueue q;
+        for (int i = 0; i < 5; ++i)
+            q.post([&] { ++runs; });
+    }
+    EXPECT_EQ(runs, 5);
 }
