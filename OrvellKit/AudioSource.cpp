@@ -1,11 +1,33 @@
 #include "AudioSource.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
 constexpr int halfTaps = 16;
+}
+
+void pcmToFloat(const char *p, std::size_t samples, int bits, bool isFloat, float *out) {
+    const auto byte = [&](int i) { return static_cast<quint32>(static_cast<unsigned char>(p[i])); };
+    for (std::size_t i = 0; i < samples; ++i, p += bits / 8) {
+        if (isFloat) {
+            const quint32 raw = qFromLittleEndian<quint32>(p);
+            std::memcpy(&out[i], &raw, 4);
+        } else if (bits == 8) {
+            out[i] = (static_cast<float>(byte(0)) - 128) / 128.0f;
+        } else if (bits == 16) {
+            out[i] = qFromLittleEndian<qint16>(p) / 32768.0f;
+        } else {
+            // 24 bits sit in the top of a 32-bit value.
+            const quint32 v = bits == 24 ? (byte(0) << 8 | byte(1) << 16 | byte(2) << 24)
+                                         : qFromLittleEndian<quint32>(p);
+            out[i] = static_cast<float>(static_cast<qint32>(v) / 2147483648.0);
+        }
+    }
 }
 
 AudioResampler::AudioResampler(int inputRate, int channels)

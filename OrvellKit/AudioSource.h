@@ -31,6 +31,10 @@ public:
     std::function<void(const QString &why)> onFailure;
 };
 
+// Little-endian PCM samples as floats in [-1, 1]: unsigned 8-bit, signed
+// 16-, 24- or 32-bit integers, or 32-bit floats.
+void pcmToFloat(const char *bytes, std::size_t samples, int bits, bool isFloat, float *out);
+
 // Turns interleaved audio of any rate and channel count into 16 kHz mono:
 // channels are averaged, then a windowed-sinc low-pass resamples, so speech
 // keeps its consonants and nothing above 8 kHz folds back into it.

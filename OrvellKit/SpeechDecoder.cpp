@@ -2,7 +2,6 @@
 
 #include "SpeechVocabulary.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -13,18 +12,13 @@
 #include <algorithm>
 #include <cmath>
 
-QString SpeechDecoder::modelFolder() {
-    const QByteArray custom = qgetenv("ORVELL_SPEECH_MODEL");
-    return custom.isEmpty() ? QStringLiteral("/usr/share/pocketsphinx/model/en-us")
-                            : QString::fromLocal8Bit(custom);
-}
-
+// Debian's pocketsphinx-en-us.
 QString SpeechDecoder::acousticModelPath() {
-    return modelFolder() + QStringLiteral("/en-us");
+    return QStringLiteral("/usr/share/pocketsphinx/model/en-us/en-us");
 }
 
 QString SpeechDecoder::dictionaryPath() {
-    return modelFolder() + QStringLiteral("/cmudict-en-us.dict");
+    return QStringLiteral("/usr/share/pocketsphinx/model/en-us/cmudict-en-us.dict");
 }
 
 bool SpeechDecoder::isModelInstalled() {

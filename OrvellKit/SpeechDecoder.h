@@ -31,9 +31,7 @@ public:
 // the audio, found by an energy gate relative to the noise floor.
 class SpeechDecoder : public SpeechRecognizer {
 public:
-    // Where the installed US English model lives; ORVELL_SPEECH_MODEL
-    // overrides the folder (holding en-us/ and cmudict-en-us.dict).
-    static QString modelFolder();
+    // Where the installed US English model lives.
     static QString acousticModelPath();
     static QString dictionaryPath();
     static bool isModelInstalled();

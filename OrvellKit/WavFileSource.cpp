@@ -56,26 +56,7 @@ std::optional<std::vector<float>> WavFileSource::read(const QString &path, QStri
     const int bytes = bits / 8;
     const std::size_t frames = static_cast<std::size_t>(pcm.size()) / (bytes * channels);
     std::vector<float> interleaved(frames * static_cast<std::size_t>(channels));
-    const char *p = pcm.data();
-    for (float &s : interleaved) {
-        if (floating) {
-            quint32 raw = u32(p);
-            std::memcpy(&s, &raw, 4);
-        } else if (bits == 8) {
-            s = (static_cast<unsigned char>(*p) - 128) / 128.0f;
-        } else if (bits == 16) {
-            s = static_cast<qint16>(u16(p)) / 32768.0f;
-        } else if (bits == 24) {
-            const qint32 v =
-                static_cast<qint32>(static_cast<quint32>(static_cast<unsigned char>(p[0])) << 8 |
-                                    static_cast<quint32>(static_cast<unsigned char>(p[1])) << 16 |
-                                    static_cast<quint32>(static_cast<unsigned char>(p[2])) << 24);
-            s = static_cast<float>(v / 2147483648.0);
-        } else {
-            s = static_cast<float>(static_cast<qint32>(u32(p)) / 2147483648.0);
-        }
-        p += bytes;
-    }
+    pcmToFloat(pcm.data(), interleaved.size(), bits, floating, interleaved.data());
     std::vector<float> out;
     out.reserve(frames * AudioSource::sampleRate / static_cast<std::size_t>(rate) + 1);
     AudioResampler resampler(rate, channels);

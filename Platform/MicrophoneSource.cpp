@@ -4,8 +4,6 @@
 #include <QLoggingCategory>
 #include <QMediaDevices>
 
-#include <cstring>
-
 Q_LOGGING_CATEGORY(lcMicrophone, "org.orvell.Orvell.VoiceFollow.Microphone")
 
 MicrophoneSource::~MicrophoneSource() {
@@ -85,28 +83,9 @@ void MicrophoneSource::read() {
     const std::size_t frames = static_cast<std::size_t>(bytes.size() / frameBytes);
     const std::size_t count = frames * static_cast<std::size_t>(m_format.channelCount());
     m_interleaved.resize(count);
-    const char *p = bytes.constData();
-    for (std::size_t i = 0; i < count; ++i) {
-        switch (m_format.sampleFormat()) {
-        case QAudioFormat::UInt8:
-            m_interleaved[i] = (static_cast<unsigned char>(p[i]) - 128) / 128.0f;
-            break;
-        case QAudioFormat::Int16: {
-            qint16 v;
-            std::memcpy(&v, p + i * 2, 2);
-            m_interleaved[i] = v / 32768.0f;
-            break;
-        }
-        case QAudioFormat::Int32: {
-            qint32 v;
-            std::memcpy(&v, p + i * 4, 4);
-            m_interleaved[i] = static_cast<float>(v / 2147483648.0);
-            break;
-        }
-        default:
-            std::memcpy(&m_interleaved[i], p + i * 4, 4);
-        }
-    }
+    const QAudioFormat::SampleFormat f = m_format.sampleFormat();
+    pcmToFloat(bytes.constData(), count, m_format.bytesPerSample() * 8, f == QAudioFormat::Float,
+               m_interleaved.data());
     m_converted.clear();
     m_resampler->push(m_interleaved.data(), frames, m_converted);
     if (!m_converted.empty())
