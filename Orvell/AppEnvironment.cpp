@@ -69,9 +69,7 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
             return std::unique_ptr<VoiceListener>(
                 std::make_unique<SpeechListener>(words, microphone));
         };
-        recognition.hasModel = [](const QString &locale) {
-            return SpeechDecoder::isModelInstalled() && SpeechDecoder::supportsLocale(locale);
-        };
+        recognition.hasModel = &SpeechDecoder::hasModelFor;
     }
     m_voice = std::make_unique<VoiceFollow>(std::move(recognition));
     m_voice->attach(m_prefs->reading(), *m_scroll, *m_store);

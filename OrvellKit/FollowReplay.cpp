@@ -24,9 +24,11 @@ struct ReplayClock : TickSource {
     bool running = false;
 };
 
-// Lets queued work (listener starts, results) reach its receivers.
+// Lets queued work reach its receivers. Each round is one hop from the GUI
+// thread to the decoding thread and back; starting to listen takes two
+// (build the recogniser, then open the source), a chunk of audio one.
 void settle(SpeechListener *listener) {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 2; ++i) {
         if (listener)
             listener->waitUntilIdle();
         QCoreApplication::sendPostedEvents();
@@ -65,10 +67,7 @@ Outcome run(const QString &script, const std::vector<float> &audio16k,
                            listener = l.get();
                            return std::unique_ptr<VoiceListener>(std::move(l));
                        },
-                       [](const QString &locale) {
-                           return SpeechDecoder::isModelInstalled() &&
-                                  SpeechDecoder::supportsLocale(locale);
-                       }});
+                       &SpeechDecoder::hasModelFor});
     voice.setViewportWidth(364);
     voice.attach(prefs, scroll, store);
     out.words = ScriptWords(script).count();

@@ -22,13 +22,20 @@ QString SpeechDecoder::dictionaryPath() {
 }
 
 bool SpeechDecoder::isModelInstalled() {
-    return QFileInfo(acousticModelPath() + QStringLiteral("/mdef")).isFile() &&
-           QFileInfo(dictionaryPath()).isFile();
+    // Looked at once: a package installed later is used after a restart.
+    static const bool installed =
+        QFileInfo(acousticModelPath() + QStringLiteral("/mdef")).isFile() &&
+        QFileInfo(dictionaryPath()).isFile();
+    return installed;
 }
 
 bool SpeechDecoder::supportsLocale(const QString &locale) {
     // The model is American English; other English accents read it well.
     return QLocale(locale).language() == QLocale::English;
+}
+
+bool SpeechDecoder::hasModelFor(const QString &locale) {
+    return isModelInstalled() && supportsLocale(locale);
 }
 
 std::unique_ptr<SpeechDecoder> SpeechDecoder::create(const SpeechVocabulary &vocabulary,

@@ -37,6 +37,8 @@ public:
     static bool isModelInstalled();
     // Whether the installed model understands a locale ("en_GB", "en-US").
     static bool supportsLocale(const QString &locale);
+    // Both: voice follow can listen in this language here.
+    static bool hasModelFor(const QString &locale);
 
     // Loads the acoustic model with the vocabulary's dictionary and
     // language model; nothing and an error sentence when that fails.

@@ -163,11 +163,11 @@ SpeechVocabulary SpeechVocabulary::build(const ScriptWords &words, const QString
                 if (!phones.isEmpty())
                     prons << phones.join(QLatin1Char(' '));
             }
-            const QString spelling = dictionarySpelling(words.text.mid(w.location, w.length));
-            prons += dictionary.value(spelling, dictionary.value(w.key));
+            const QString written = words.text.mid(w.location, w.length);
+            prons += dictionary.value(dictionarySpelling(written), dictionary.value(w.key));
             if (prons.isEmpty()) {
-                const QStringList phones = phonesFromIpa(EspeakRenderer::ipa(
-                    words.text.mid(w.location, w.length), QStringLiteral("en-us")));
+                const QStringList phones =
+                    phonesFromIpa(EspeakRenderer::ipa(written, QStringLiteral("en-us")));
                 if (!phones.isEmpty()) {
                     prons << phones.join(QLatin1Char(' '));
                     v.voiced << w.key;

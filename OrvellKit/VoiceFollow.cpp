@@ -110,7 +110,10 @@ void VoiceFollow::sync() {
         m_matcher = VoiceMatcher(m_words);
         restarted();
     }
-    if (!isActive()) {
+    // Frames ask this many times a second; availability means looking at
+    // the installed model, so it is read here, where every change arrives.
+    m_activeAtSync = isActive();
+    if (!m_activeAtSync) {
         if (m_drivesScroll && m_scroll) {
             m_scroll->setFollowTarget(std::nullopt);
             m_drivesScroll = false;
@@ -189,7 +192,7 @@ void VoiceFollow::heard(const QStringList &keys) {
 }
 
 void VoiceFollow::frame(double dt) {
-    if (!isAvailable() || !m_prefs || !m_prefs->voiceFollowEnabled())
+    if (!m_activeAtSync)
         return;
     m_front.advance(dt);
     if (m_front.position != m_glowFront) {

@@ -88,4 +88,5 @@ private:
     std::unique_ptr<VoiceListener> m_listener;
     std::optional<QString> m_listeningLocale;
     bool m_drivesScroll = false;
+    bool m_activeAtSync = false;
 };
