@@ -1,8 +1,8 @@
 #include "AppEnvironment.h"
 
 #include "CaptureShield.h"
-#include "LoginItem.h"
-#include "SpeechListener.h"
+#include "settings/LoginItem.h"
+#include "voice/SpeechListener.h"
 
 AppEnvironment::~AppEnvironment() = default;
 
@@ -55,11 +55,12 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
         m_scroll->restart();
     };
     m_commands = std::make_unique<PrompterCommands>(*m_scroll, m_prefs->reading(), *m_panels);
-    m_viewport = std::make_unique<ScriptViewportModel>(*m_store, m_prefs->reading(), *m_scroll);
+    m_selection = std::make_unique<LibrarySelection>(*m_store);
+    m_viewport = std::make_unique<ScriptViewportModel>(*m_selection, m_prefs->reading(), *m_scroll);
 
     m_rhythmCache = std::make_unique<RhythmCache>(RhythmCache::standard());
     m_pace = std::make_unique<PaceGuide>(scheduler);
-    m_pace->attach(m_prefs->reading(), *m_scroll, *m_store, *m_rhythmCache);
+    m_pace->attach(m_prefs->reading(), *m_scroll, *m_selection, *m_rhythmCache);
 
     // Voice follow hears the speaker through the packaged speech model; where
     // it or a microphone is missing, it is simply not available.
@@ -72,7 +73,7 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
         recognition.hasModel = &SpeechDecoder::hasModelFor;
     }
     m_voice = std::make_unique<VoiceFollow>(std::move(recognition));
-    m_voice->attach(m_prefs->reading(), *m_scroll, *m_store);
+    m_voice->attach(m_prefs->reading(), *m_scroll, *m_selection);
     m_commands->toggleVoiceFollow = [this] { m_voice->toggle(); };
 
     // The guides lay out the same lines as the island draws.

@@ -1,19 +1,20 @@
 #pragma once
 
-#include "AudioSource.h"
 #include "GlobalShortcuts.h"
 #include "HotKeyCenter.h"
-#include "IslandLayoutModel.h"
-#include "PaceGuide.h"
-#include "PanelToggles.h"
-#include "Preferences.h"
-#include "PrompterCommands.h"
-#include "RhythmCache.h"
-#include "ScriptStore.h"
-#include "ScriptViewportModel.h"
-#include "ScrollEngine.h"
-#include "SettingsStore.h"
-#include "VoiceFollow.h"
+#include "commands/PanelToggles.h"
+#include "commands/PrompterCommands.h"
+#include "island/IslandLayoutModel.h"
+#include "library/ScriptStore.h"
+#include "pace/RhythmCache.h"
+#include "playback/ScrollEngine.h"
+#include "reading/LibrarySelection.h"
+#include "reading/PaceGuide.h"
+#include "reading/ScriptViewportModel.h"
+#include "reading/VoiceFollow.h"
+#include "settings/Preferences.h"
+#include "settings/SettingsStore.h"
+#include "voice/AudioSource.h"
 
 #include <QObject>
 
@@ -63,6 +64,7 @@ private:
     std::unique_ptr<IslandLayoutModel> m_island;
     std::unique_ptr<ScrollEngine> m_scroll;
     std::unique_ptr<ScriptStore> m_store;
+    std::unique_ptr<LibrarySelection> m_selection;
     std::unique_ptr<HotKeyCenter> m_hotKeys;
     std::unique_ptr<PanelToggles> m_panels;
     std::unique_ptr<Preferences> m_prefs;

@@ -4,7 +4,7 @@
 #include "CaptureShield.h"
 #include "DisplayLinkDriver.h"
 #include "IslandPanel.h"
-#include "Metrics.h"
+#include "base/Metrics.h"
 
 #include <QGuiApplication>
 #include <QPointer>

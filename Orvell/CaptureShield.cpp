@@ -1,7 +1,7 @@
 #include "CaptureShield.h"
 
-#include "PreferenceKeys.h"
-#include "SettingsStore.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
 #include "DisplayLinkDriver.h"
 
-#include "SpeedCurve.h"
+#include "playback/SpeedCurve.h"
 
 #include <QEvent>
 #include <QThread>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TickSource.h"
+#include "playback/TickSource.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "GlobalShortcuts.h"
-#include "HotKeyAction.h"
-#include "HotKeyBinding.h"
+#include "commands/HotKeyAction.h"
+#include "commands/HotKeyBinding.h"
 
 #include <QObject>
 #include <QString>

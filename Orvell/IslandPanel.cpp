@@ -1,11 +1,11 @@
 #include "IslandPanel.h"
 
-#include "IslandLayoutModel.h"
-#include "Metrics.h"
-#include "ScriptViewportModel.h"
-#include "ScrollEngine.h"
 #include "Tokens.h"
 #include "X11Window.h"
+#include "base/Metrics.h"
+#include "island/IslandLayoutModel.h"
+#include "playback/ScrollEngine.h"
+#include "reading/ScriptViewportModel.h"
 
 #include <QMouseEvent>
 #include <QPainter>

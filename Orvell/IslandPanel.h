@@ -1,8 +1,8 @@
 #pragma once
 
-#include "IslandShapes.h"
 #include "ScriptRenderer.h"
 #include "Spring.h"
+#include "island/IslandShapes.h"
 
 #include <QElapsedTimer>
 #include <QPointF>

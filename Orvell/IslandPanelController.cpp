@@ -1,8 +1,8 @@
 #include "IslandPanelController.h"
 
 #include "IslandPanel.h"
-#include "Metrics.h"
 #include "ScreenObserver.h"
+#include "base/Metrics.h"
 
 IslandPanelController::IslandPanelController(ScreenObserver &screens, Providers providers,
                                              QObject *parent)

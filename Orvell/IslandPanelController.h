@@ -1,7 +1,7 @@
 #pragma once
 
-#include "IslandLayout.h"
-#include "NotchGeometry.h"
+#include "island/IslandLayout.h"
+#include "island/NotchGeometry.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "ScreenObserver.h"
 
-#include "Preferences.h"
 #include "QtScreens.h"
+#include "settings/Preferences.h"
 
 #include <QCursor>
 #include <QGuiApplication>

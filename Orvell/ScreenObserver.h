@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Scheduler.h"
-#include "ScreenFacts.h"
+#include "base/Scheduler.h"
+#include "island/ScreenFacts.h"
 
 #include <QObject>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "AppEnvironment.h"
-#include "AppIdentity.h"
 #include "Application.h"
 #include "GlobalShortcuts.h"
 #include "MicrophoneSource.h"
 #include "XdgAutostartLoginItem.h"
+#include "base/AppIdentity.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

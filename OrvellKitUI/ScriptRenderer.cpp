@@ -1,8 +1,8 @@
 #include "ScriptRenderer.h"
 
 #include "Blur.h"
-#include "GlowMask.h"
 #include "Tokens.h"
+#include "text/GlowMask.h"
 
 #include <QLinearGradient>
 #include <QPainter>

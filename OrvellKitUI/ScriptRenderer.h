@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScriptLayout.h"
+#include "text/ScriptLayout.h"
 
 #include <QImage>
 #include <QRectF>

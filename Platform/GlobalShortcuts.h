@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HotKeyBinding.h"
+#include "commands/HotKeyBinding.h"
 
 #include <QObject>
 #include <QString>

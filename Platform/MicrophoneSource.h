@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioSource.h"
+#include "voice/AudioSource.h"
 
 #include <QAudioSource>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScreenFacts.h"
+#include "island/ScreenFacts.h"
 
 class QScreen;
 

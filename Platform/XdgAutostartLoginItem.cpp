@@ -1,6 +1,6 @@
 #include "XdgAutostartLoginItem.h"
 
-#include "AppIdentity.h"
+#include "base/AppIdentity.h"
 
 #include <QCoreApplication>
 #include <QDir>

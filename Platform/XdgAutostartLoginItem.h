@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LoginItem.h"
+#include "settings/LoginItem.h"
 
 #include <QString>
 

@@ -1,17 +1,17 @@
 #include "Cli.h"
 
-#include "DocumentConverter.h"
-#include "DurationFormat.h"
-#include "EspeakRenderer.h"
-#include "FollowReplay.h"
-#include "IsoDate.h"
-#include "PaceSchedule.h"
-#include "PlainTextImporter.h"
-#include "RhythmVoice.h"
-#include "ScriptDiskIO.h"
-#include "ScriptStore.h"
-#include "ScriptWords.h"
-#include "WavFileSource.h"
+#include "base/DurationFormat.h"
+#include "base/IsoDate.h"
+#include "base/TextDecoding.h"
+#include "import/DocumentConverter.h"
+#include "library/ScriptDiskIO.h"
+#include "library/ScriptStore.h"
+#include "pace/EspeakRenderer.h"
+#include "pace/PaceSchedule.h"
+#include "pace/RhythmVoice.h"
+#include "reading/FollowReplay.h"
+#include "text/ScriptWords.h"
+#include "voice/WavFileSource.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -262,7 +262,7 @@ int importCommand(const QStringList &args, CliStreams io) {
     options.seedIfEmpty = false;
     ScriptStore store(root.isEmpty() ? ScriptStore::defaultRoot() : root, options);
     for (const ImportedScript &s : result.scripts)
-        store.add(s, true);
+        ScriptImporter::add(store, s, true);
     store.flushPendingSynchronously();
     const QString summary = ScriptImporter::summary(result);
     if (json)
@@ -315,8 +315,7 @@ int rhythmCommand(const QStringList &args, CliStreams io) {
         io.err << "orvell-cli rhythm: cannot read " << file << "\n";
         return exitFailure;
     }
-    const QString text =
-        ScriptImporter::normalize(PlainTextImporter::decodeWithFallbacks(f.readAll()));
+    const QString text = ScriptImporter::normalize(TextDecoding::decodeWithFallbacks(f.readAll()));
     const auto voice = RhythmVoice::resolve(voiceId, text);
     if (!voice) {
         io.err << "orvell-cli rhythm: no speech voice is installed for this text\n";
@@ -384,8 +383,7 @@ int followCommand(const QStringList &args, CliStreams io) {
         io.err << "orvell-cli follow: cannot read " << scriptFile << "\n";
         return exitFailure;
     }
-    const QString text =
-        ScriptImporter::normalize(PlainTextImporter::decodeWithFallbacks(f.readAll()));
+    const QString text = ScriptImporter::normalize(TextDecoding::decodeWithFallbacks(f.readAll()));
     QString why;
     const auto audio = WavFileSource::read(audioFile, &why);
     if (!audio) {

@@ -1,8 +1,8 @@
 #include "BenchText.h"
-#include "DocumentConverter.h"
-#include "DocumentReaders.h"
-#include "MarkdownStripper.h"
-#include "ScriptImporter.h"
+#include "import/DocumentConverter.h"
+#include "import/DocumentReaders.h"
+#include "import/MarkdownStripper.h"
+#include "import/ScriptImporter.h"
 
 #include <QFile>
 #include <QTemporaryDir>

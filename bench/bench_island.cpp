@@ -1,14 +1,15 @@
 // One frame of the island as the running app draws it: the engine's tick,
 // the glow masks and the paint of the whole window, for a 5,000-word script.
 #include "BenchText.h"
-#include "GlowSource.h"
-#include "IslandLayoutModel.h"
 #include "IslandPanel.h"
-#include "ReadingPreferences.h"
-#include "ScriptStore.h"
-#include "ScriptViewportModel.h"
-#include "ScrollEngine.h"
-#include "SettingsStore.h"
+#include "island/IslandLayoutModel.h"
+#include "library/ScriptStore.h"
+#include "playback/ScrollEngine.h"
+#include "reading/LibrarySelection.h"
+#include "reading/ScriptViewportModel.h"
+#include "settings/ReadingPreferences.h"
+#include "settings/SettingsStore.h"
+#include "text/GlowSource.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -47,7 +48,8 @@ void BM_IslandFrame(benchmark::State &state) {
     auto clock = std::make_shared<ManualClock>();
     scroll.attach(clock);
     ScriptStore store(dir.filePath("lib"), {true, benchScript(5000), nullptr, {}});
-    ScriptViewportModel viewport(store, prefs, scroll);
+    LibrarySelection selection(store);
+    ScriptViewportModel viewport(selection, prefs, scroll);
     MovingGlow glow(viewport);
 
     ScreenFacts screen;

@@ -1,5 +1,5 @@
 #include "BenchText.h"
-#include "ScriptDiskIO.h"
+#include "library/ScriptDiskIO.h"
 
 #include <QTemporaryDir>
 

@@ -1,6 +1,6 @@
 #include "BenchText.h"
-#include "EspeakRenderer.h"
-#include "PaceSchedule.h"
+#include "pace/EspeakRenderer.h"
+#include "pace/PaceSchedule.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 #include "BenchText.h"
-#include "ScriptLayout.h"
-#include "ScriptWords.h"
+#include "text/ScriptLayout.h"
+#include "text/ScriptWords.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,12 +1,12 @@
 // Voice follow on espeak-ng readings of a 300-word script: the recogniser's
 // real-time factor on one core, the lag from a word's end to the cursor
 // passing it, how closely the cursor follows, and the memory of a run.
-#include "AudioSource.h"
-#include "EspeakRenderer.h"
-#include "FollowReplay.h"
-#include "ScriptWords.h"
-#include "SpeechDecoder.h"
-#include "SpeechRhythm.h"
+#include "pace/EspeakRenderer.h"
+#include "pace/SpeechRhythm.h"
+#include "reading/FollowReplay.h"
+#include "text/ScriptWords.h"
+#include "voice/AudioSource.h"
+#include "voice/SpeechDecoder.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     // Widgets need a QApplication; offscreen needs no display. X11 tests set
     // their own platform before running.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

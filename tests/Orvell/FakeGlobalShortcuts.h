@@ -6,11 +6,9 @@
 #include <vector>
 
 // Grabs recorded in memory; combinations listed in `taken` belong to another app.
-class FakeGlobalShortcuts : public GlobalShortcuts
-{
+class FakeGlobalShortcuts : public GlobalShortcuts {
 public:
-    Failure grab(quint32 id, const HotKeyBinding &binding, int *status) override
-    {
+    Failure grab(quint32 id, const HotKeyBinding &binding, int *status) override {
         for (const HotKeyBinding &t : taken) {
             if (t.sameCombination(binding)) {
                 *status = 10;
@@ -22,8 +20,7 @@ public:
     }
     void release(quint32 id) override { grabs.erase(id); }
 
-    void press(const HotKeyBinding &binding)
-    {
+    void press(const HotKeyBinding &binding) {
         for (const auto &[id, b] : grabs) {
             if (b.sameCombination(binding)) {
                 emit activated(id);

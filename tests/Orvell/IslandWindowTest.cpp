@@ -1,14 +1,15 @@
 #include "DisplayLinkDriver.h"
-#include "IslandLayoutModel.h"
 #include "IslandPanel.h"
 #include "IslandPanelController.h"
-#include "LoginItem.h"
-#include "Preferences.h"
 #include "ScreenObserver.h"
-#include "ScriptStore.h"
-#include "ScriptViewportModel.h"
-#include "ScrollEngine.h"
-#include "SettingsStore.h"
+#include "island/IslandLayoutModel.h"
+#include "library/ScriptStore.h"
+#include "playback/ScrollEngine.h"
+#include "reading/LibrarySelection.h"
+#include "reading/ScriptViewportModel.h"
+#include "settings/LoginItem.h"
+#include "settings/Preferences.h"
+#include "settings/SettingsStore.h"
 
 #include "../OrvellKit/ManualScheduler.h"
 #include "QtPrinters.h"
@@ -120,7 +121,8 @@ struct PanelFixture : ::testing::Test {
     IslandLayoutModel model{clock};
     ScrollEngine scroll{160};
     ScriptStore store{dir.filePath("lib"), {true, "Hello island", &clock, {}}};
-    ScriptViewportModel viewport{store, prefs.reading(), scroll};
+    LibrarySelection selection{store};
+    ScriptViewportModel viewport{selection, prefs.reading(), scroll};
     std::vector<ScreenFacts> displays = {display("eDP-1", QRectF(0, 0, 1512, 982), true)};
     ScreenObserver screens{prefs, clock, {[this] { return displays; }, {}}};
     std::unique_ptr<IslandPanelController> controller;

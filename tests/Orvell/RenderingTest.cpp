@@ -1,12 +1,13 @@
-#include "IslandLayoutModel.h"
 #include "IslandPanel.h"
-#include "Metrics.h"
-#include "ReadingPreferences.h"
 #include "ScriptRenderer.h"
-#include "ScriptStore.h"
-#include "ScriptViewportModel.h"
-#include "ScrollEngine.h"
-#include "SettingsStore.h"
+#include "base/Metrics.h"
+#include "island/IslandLayoutModel.h"
+#include "library/ScriptStore.h"
+#include "playback/ScrollEngine.h"
+#include "reading/LibrarySelection.h"
+#include "reading/ScriptViewportModel.h"
+#include "settings/ReadingPreferences.h"
+#include "settings/SettingsStore.h"
 
 #include "../OrvellKit/ManualScheduler.h"
 
@@ -86,7 +87,8 @@ struct RenderFixture : ::testing::Test {
     IslandLayoutModel model{clock};
     ScrollEngine scroll{160};
     ScriptStore store{dir.filePath("lib"), {true, script, &clock, {}}};
-    ScriptViewportModel viewport{store, prefs, scroll};
+    LibrarySelection selection{store};
+    ScriptViewportModel viewport{selection, prefs, scroll};
 
     QImage renderIsland(IslandPlacement placement = IslandPlacement::topCenter()) {
         ScreenFacts screen;

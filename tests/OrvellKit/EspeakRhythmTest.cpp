@@ -1,5 +1,5 @@
-#include "EspeakRenderer.h"
-#include "RhythmVoice.h"
+#include "pace/EspeakRenderer.h"
+#include "pace/RhythmVoice.h"
 
 #include "QtPrinters.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TickSource.h"
+#include "playback/TickSource.h"
 
 // A frame clock the test drives by hand.
 class FakeTickSource : public TickSource {

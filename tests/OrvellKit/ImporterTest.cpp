@@ -1,7 +1,7 @@
-#include "DocumentConverter.h"
-#include "DocumentReaders.h"
-#include "MarkdownStripper.h"
-#include "ScriptImporter.h"
+#include "import/DocumentConverter.h"
+#include "import/DocumentReaders.h"
+#include "import/MarkdownStripper.h"
+#include "import/ScriptImporter.h"
 
 #include "LibraryTestSupport.h"
 #include "QtPrinters.h"

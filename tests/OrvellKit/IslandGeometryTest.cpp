@@ -1,8 +1,8 @@
-#include "IslandLayout.h"
-#include "IslandLayoutModel.h"
-#include "IslandShapes.h"
 #include "ManualScheduler.h"
-#include "NotchGeometry.h"
+#include "island/IslandLayout.h"
+#include "island/IslandLayoutModel.h"
+#include "island/IslandShapes.h"
+#include "island/NotchGeometry.h"
 
 #include <QSignalSpy>
 

@@ -1,4 +1,4 @@
-#include "LibraryFilter.h"
+#include "library/LibraryFilter.h"
 
 #include "QtPrinters.h"
 

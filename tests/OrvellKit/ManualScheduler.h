@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Scheduler.h"
+#include "base/Scheduler.h"
 
 #include <map>
 #include <utility>

@@ -1,9 +1,10 @@
-#include "PaceGuide.h"
-#include "ReadingPreferences.h"
-#include "RhythmCache.h"
-#include "ScriptStore.h"
-#include "ScrollEngine.h"
-#include "SettingsStore.h"
+#include "reading/PaceGuide.h"
+#include "library/ScriptStore.h"
+#include "pace/RhythmCache.h"
+#include "playback/ScrollEngine.h"
+#include "reading/LibrarySelection.h"
+#include "settings/ReadingPreferences.h"
+#include "settings/SettingsStore.h"
 
 #include "FakeTickSource.h"
 #include "ManualScheduler.h"
@@ -24,6 +25,7 @@ struct GuideFixture : ::testing::Test {
     ScrollEngine scroll{150};
     std::shared_ptr<FakeTickSource> ticks = std::make_shared<FakeTickSource>();
     ScriptStore store{dir.filePath("lib"), {false, {}, &clock, {}}};
+    LibrarySelection selection{store};
     RhythmCache cache;
     PaceGuide guide{clock};
     std::vector<std::pair<QString, std::function<void(std::optional<std::vector<WordRhythm>>)>>>
@@ -42,7 +44,7 @@ struct GuideFixture : ::testing::Test {
         });
         QObject::connect(&scroll, &ScrollEngine::followTargetChanged, [this] { ++followWrites; });
         guide.setViewportWidth(364);
-        guide.attach(prefs, scroll, store, cache);
+        guide.attach(prefs, scroll, selection, cache);
     }
 
     void selectScript(const QString &body, std::optional<double> target = std::nullopt) {

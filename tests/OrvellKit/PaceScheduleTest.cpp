@@ -1,4 +1,4 @@
-#include "PaceSchedule.h"
+#include "pace/PaceSchedule.h"
 
 #include "QtPrinters.h"
 

@@ -1,8 +1,8 @@
-#include "Countdown.h"
-#include "PrompterActivityState.h"
-#include "ReadEstimate.h"
-#include "SessionTimer.h"
-#include "SpeedCurve.h"
+#include "playback/Countdown.h"
+#include "playback/PrompterActivityState.h"
+#include "playback/ReadEstimate.h"
+#include "playback/SessionTimer.h"
+#include "playback/SpeedCurve.h"
 
 #include "QtPrinters.h"
 

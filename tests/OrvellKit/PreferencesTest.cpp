@@ -1,7 +1,7 @@
-#include "Preferences.h"
-#include "LoginItem.h"
-#include "PreferenceKeys.h"
-#include "SettingsStore.h"
+#include "settings/Preferences.h"
+#include "settings/LoginItem.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/SettingsStore.h"
 
 #include <QFile>
 #include <QSignalSpy>

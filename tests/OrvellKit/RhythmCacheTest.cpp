@@ -1,4 +1,4 @@
-#include "RhythmCache.h"
+#include "pace/RhythmCache.h"
 
 #include "LibraryTestSupport.h"
 #include "QtPrinters.h"

@@ -1,4 +1,4 @@
-#include "ScriptDiskIO.h"
+#include "library/ScriptDiskIO.h"
 #include "LibraryTestSupport.h"
 
 #include "QtPrinters.h"

@@ -1,5 +1,5 @@
-#include "ScriptLayout.h"
-#include "Typography.h"
+#include "text/ScriptLayout.h"
+#include "text/Typography.h"
 
 #include <QTextLayout>
 

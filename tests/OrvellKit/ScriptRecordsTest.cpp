@@ -1,5 +1,5 @@
-#include "IsoDate.h"
-#include "ScriptManifest.h"
+#include "base/IsoDate.h"
+#include "library/ScriptManifest.h"
 
 #include "QtPrinters.h"
 

@@ -1,4 +1,4 @@
-#include "ScriptStore.h"
+#include "library/ScriptStore.h"
 #include "LibraryTestSupport.h"
 #include "ManualScheduler.h"
 

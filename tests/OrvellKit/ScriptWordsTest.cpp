@@ -1,4 +1,4 @@
-#include "ScriptWords.h"
+#include "text/ScriptWords.h"
 
 #include "QtPrinters.h"
 

@@ -1,4 +1,4 @@
-#include "ScrollEngine.h"
+#include "playback/ScrollEngine.h"
 #include "AllocationCounter.h"
 #include "FakeTickSource.h"
 

@@ -1,8 +1,8 @@
-#include "SerialQueue.h"
-#include "SpeechListener.h"
-#include "AudioSource.h"
-#include "SpeechVocabulary.h"
-#include "WavFileSource.h"
+#include "voice/SpeechListener.h"
+#include "base/SerialQueue.h"
+#include "voice/AudioSource.h"
+#include "voice/SpeechVocabulary.h"
+#include "voice/WavFileSource.h"
 
 #include "QtPrinters.h"
 

@@ -1,4 +1,4 @@
-#include "SpeechRhythm.h"
+#include "pace/SpeechRhythm.h"
 
 #include "QtPrinters.h"
 

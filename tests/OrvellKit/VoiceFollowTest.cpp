@@ -1,8 +1,9 @@
-#include "VoiceFollow.h"
-#include "ReadingPreferences.h"
-#include "ScriptStore.h"
-#include "ScrollEngine.h"
-#include "SettingsStore.h"
+#include "reading/VoiceFollow.h"
+#include "library/ScriptStore.h"
+#include "playback/ScrollEngine.h"
+#include "reading/LibrarySelection.h"
+#include "settings/ReadingPreferences.h"
+#include "settings/SettingsStore.h"
 
 #include "FakeTickSource.h"
 #include "ManualScheduler.h"
@@ -48,6 +49,7 @@ struct FollowFixture : ::testing::Test {
     ScrollEngine scroll{150};
     std::shared_ptr<FakeTickSource> ticks = std::make_shared<FakeTickSource>();
     ScriptStore store{dir.filePath("lib"), {false, {}, &clock, {}}};
+    LibrarySelection selection{store};
     std::vector<std::shared_ptr<ListenerLog>> listeners;
     VoiceFollow voice{{[this](const ScriptWords &) {
                            listeners.push_back(std::make_shared<ListenerLog>());
@@ -61,7 +63,7 @@ struct FollowFixture : ::testing::Test {
         scroll.setContentHeight(5000);
         store.create("S", "the quick extraordinarily brown fox jumps over the lazy dog", true);
         voice.setViewportWidth(364);
-        voice.attach(prefs, scroll, store);
+        voice.attach(prefs, scroll, selection);
     }
 
     std::shared_ptr<ListenerLog> listening() {
@@ -163,8 +165,9 @@ TEST(VoiceFollow, vocabularyListsLongWordsOnceAndUnavailableMeansOff) {
     ReadingPreferences prefs(*settings);
     ScrollEngine scroll(150);
     ScriptStore store(dir.filePath("lib"), {true, "Hello", &clock, {}});
+    LibrarySelection selection{store};
     VoiceFollow none;
-    none.attach(prefs, scroll, store);
+    none.attach(prefs, scroll, selection);
     EXPECT_FALSE(none.isAvailable());
     none.toggle();
     EXPECT_FALSE(prefs.voiceFollowEnabled());

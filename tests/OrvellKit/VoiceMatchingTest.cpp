@@ -1,7 +1,7 @@
-#include "GlowFront.h"
-#include "SpokenNumbers.h"
-#include "UtteranceGate.h"
-#include "VoiceMatcher.h"
+#include "voice/GlowFront.h"
+#include "voice/SpokenNumbers.h"
+#include "voice/UtteranceGate.h"
+#include "voice/VoiceMatcher.h"
 
 #include "QtPrinters.h"
 

@@ -1,5 +1,5 @@
 #include "Cli.h"
-#include "ScriptDiskIO.h"
+#include "library/ScriptDiskIO.h"
 
 #include <QDir>
 #include <QFile>

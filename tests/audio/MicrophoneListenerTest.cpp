@@ -1,14 +1,15 @@
 // The microphone path for real: a PulseAudio server of the test's own with a
 // virtual microphone that plays a recording; voice follow listens to it
 // through Qt Multimedia like it listens to a person.
-#include "EspeakRenderer.h"
 #include "MicrophoneSource.h"
-#include "ReadingPreferences.h"
-#include "ScriptStore.h"
-#include "ScrollEngine.h"
-#include "SettingsStore.h"
-#include "SpeechListener.h"
-#include "VoiceFollow.h"
+#include "library/ScriptStore.h"
+#include "pace/EspeakRenderer.h"
+#include "playback/ScrollEngine.h"
+#include "reading/LibrarySelection.h"
+#include "reading/VoiceFollow.h"
+#include "settings/ReadingPreferences.h"
+#include "settings/SettingsStore.h"
+#include "voice/SpeechListener.h"
 
 #include "OrvellKit/FakeTickSource.h"
 #include "OrvellKit/ManualScheduler.h"
@@ -114,7 +115,8 @@ TEST(MicrophoneListener, hearsAVirtualMicrophoneAndMovesTheCursor) {
          },
          [](const QString &) { return true; }});
     voice.setViewportWidth(364);
-    voice.attach(prefs, scroll, store);
+    LibrarySelection selection(store);
+    voice.attach(prefs, scroll, selection);
     scroll.play();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {

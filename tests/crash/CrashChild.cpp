@@ -4,7 +4,7 @@
 //   saved ID VERSION   the body of VERSION and the index holding it are on disk
 //   deleting ID        the script is about to be deleted
 #include "CrashBody.h"
-#include "ScriptStore.h"
+#include "library/ScriptStore.h"
 
 #include <QCoreApplication>
 #include <QHash>

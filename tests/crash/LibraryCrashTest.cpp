@@ -1,5 +1,5 @@
 #include "CrashBody.h"
-#include "ScriptDiskIO.h"
+#include "library/ScriptDiskIO.h"
 
 #include <QDir>
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "FuzzTargets.h"
-#include "MarkdownStripper.h"
-#include "ScriptImporter.h"
+#include "import/MarkdownStripper.h"
+#include "import/ScriptImporter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QString text =

@@ -1,5 +1,5 @@
-#include "DocumentReaders.h"
 #include "FuzzTargets.h"
+#include "import/DocumentReaders.h"
 
 // Zip archives go through the .docx path, anything else is read as WordprocessingML.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

@@ -1,11 +1,11 @@
 // Voice follow from sound to cursor: recordings made with espeak-ng, played
 // through the real recogniser and controller on the recording's clock.
-#include "AudioSource.h"
-#include "EspeakRenderer.h"
-#include "FollowReplay.h"
-#include "ScriptWords.h"
-#include "SpeechDecoder.h"
-#include "SpeechRhythm.h"
+#include "pace/EspeakRenderer.h"
+#include "pace/SpeechRhythm.h"
+#include "reading/FollowReplay.h"
+#include "text/ScriptWords.h"
+#include "voice/AudioSource.h"
+#include "voice/SpeechDecoder.h"
 
 #include <QFile>
 

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+// A file turned into a script: its title and plain text.
+struct ImportedScript {
+    QString title;
+    QString body;
+    QString sourcePath;
+    bool operator==(const ImportedScript &) const = default;
+};
+
+// Why a file could not be imported, in the sentences the library shows.
+struct ScriptImportError {
+    enum class Kind { unsupportedFormat, unreadable, timedOut, emptyDocument };
+    Kind kind = Kind::unreadable;
+    QString payload; // the extension, or the file name
+
+    QString errorDescription() const;
+    // Empty when there is none.
+    QString recoverySuggestion() const;
+    bool operator==(const ScriptImportError &) const = default;
+};
+
+// The rich formats read by a converter of our own.
+enum class DocumentType { rtf, rtfd, officeOpenXml, word97, openDocument };
+
+// Turns a file into plain text and a title, by its extension.
+class ScriptStore;
+struct Script;
+
+namespace ScriptImporter {
+inline const QStringList plainTextExtensions = {QStringLiteral("txt"), QStringLiteral("text"),
+                                                QString()};
+inline const QStringList markdownExtensions = {QStringLiteral("md"), QStringLiteral("markdown"),
+                                               QStringLiteral("mdown"), QStringLiteral("mkd"),
+                                               QStringLiteral("mdtext")};
+inline const QStringList attributedExtensions = {QStringLiteral("rtf"),  QStringLiteral("rtfd"),
+                                                 QStringLiteral("docx"), QStringLiteral("doc"),
+                                                 QStringLiteral("odt"),  QStringLiteral("wordml")};
+
+// Converts a rich document to text (in a separate process, with a time
+// limit, in the app); nothing with the error when it cannot.
+using Converter = std::function<std::optional<QString>(const QString &path, DocumentType type,
+                                                       ScriptImportError *error)>;
+
+std::optional<DocumentType> documentType(const QString &extension);
+// The extension as the importer sees it: lower case, empty for "README" or ".md".
+QString extensionOf(const QString &path);
+bool canImport(const QString &path);
+
+std::optional<ImportedScript> load(const QString &path, const Converter &convert,
+                                   ScriptImportError *error);
+
+struct LoadAllResult {
+    std::vector<ImportedScript> scripts;
+    std::vector<std::pair<QString, ScriptImportError>> failures;
+};
+LoadAllResult loadAll(const QStringList &paths, const Converter &convert);
+// What the library says after an import: "Imported 2 scripts.", or the
+// first failure when nothing was imported; empty when nothing happened.
+QString summary(const LoadAllResult &result);
+
+// Line endings, odd spaces and blank runs cleaned up; the script editor
+// applies it to pasted text too.
+QString normalize(const QString &text);
+
+// Adds an imported script to the library under the title it was imported with.
+Script add(ScriptStore &store, const ImportedScript &imported, bool select);
+} // namespace ScriptImporter

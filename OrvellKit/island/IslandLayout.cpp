@@ -1,0 +1,96 @@
+#include "island/IslandLayout.h"
+
+#include "base/Metrics.h"
+
+#include <algorithm>
+#include <cmath>
+
+QPointF IslandLayout::placementOrigin(double w, double h, const IslandPlacement &placement,
+                                      const NotchGeometry &geometry) {
+    const QRectF s = geometry.screenFrame;
+    const double margin = Metrics::filletSize;
+    switch (placement.kind) {
+    case IslandPlacement::Kind::topLeading:
+        return {margin, 0};
+    case IslandPlacement::Kind::topCenter:
+        return {geometry.cutoutRect.center().x() - s.left() - w / 2, 0};
+    case IslandPlacement::Kind::topTrailing:
+        return {s.width() - w - margin, 0};
+    case IslandPlacement::Kind::free:
+        break;
+    }
+    double x = std::isfinite(placement.x)
+                   ? std::clamp(placement.x, margin, std::max(margin, s.width() - w - margin))
+                   : margin;
+    double y = placement.y;
+    if (std::isnan(y))
+        y = 0;
+    y = std::clamp(y, 0.0, std::max(0.0, s.height() - h));
+    // A body dragged to within a few points of the top edge snaps flush to it.
+    if (y < 8)
+        y = 0;
+    return {x, y};
+}
+
+IslandLayout IslandLayout::make(const Config &config, const NotchGeometry &geometry) {
+    const double cw = geometry.cutoutRect.width();
+    const double ch = geometry.cutoutRect.height();
+    // std::max keeps the lower bound even when a stored number is NaN.
+    const double w = std::max(cw + 2 * Metrics::filletSize, config.bodyWidth);
+    const double c = std::max(ch + Metrics::notchCoverMargin, config.coverHeight);
+    const double h = c + config.scriptHeight;
+    const QSizeF windowSize(w + 2 * Metrics::filletSize + 2 * Metrics::shadowBleed,
+                            h + Metrics::shadowBleed);
+
+    const QPointF origin = placementOrigin(w, h, config.placement, geometry);
+    const double bodyLeft = geometry.screenFrame.left() + origin.x();
+    const double bodyTop = geometry.screenFrame.top() + origin.y();
+
+    IslandLayout l;
+    // Whole points, so the window never lands between pixels.
+    l.windowFrame =
+        QRectF(QPointF(std::round(bodyLeft - bodyInset), std::round(bodyTop)), windowSize);
+    l.bodyWidth = w;
+    l.bodyHeight = h;
+    l.contentTopInset = c;
+    l.cutoutHeight = ch;
+    l.cutoutWidth = cw;
+    l.placement = config.placement;
+    l.screenTopInset = origin.y();
+    l.menuBarHeight = geometry.menuBarHeight;
+    return l;
+}
+
+QRectF IslandLayout::controlRect(int index) const {
+    const double size = Metrics::islandControlSize;
+    const double y = bodyOrigin.y() + std::max(0.0, (contentTopInset - size) / 2);
+    const double x = bodyOrigin.x() + bodyWidth - Metrics::scriptHorizontalPadding - size -
+                     index * (size + Metrics::islandControlGap);
+    return QRectF(x, y, size, size);
+}
+
+QPainterPath IslandLayout::hitTestPath(bool includeBody) const {
+    QPainterPath path;
+    if (includeBody) {
+        double top = 0;
+        double height = bodyHeight;
+        if (!isFlush()) {
+            // The part of the body under the top panel belongs to the panel.
+            const double hidden = menuBarHeight - screenTopInset;
+            top = std::max(0.0, hidden);
+            height = hidden >= 0 ? bodyHeight - top : bodyHeight;
+        } else {
+            // The cover strip over the camera does not take clicks.
+            top = contentTopInset;
+            height = bodyHeight - contentTopInset;
+        }
+        if (height > 0)
+            path.addRoundedRect(QRectF(bodyOrigin.x(), bodyOrigin.y() + top, bodyWidth, height),
+                                Metrics::panelBottomRadius, Metrics::panelBottomRadius);
+    }
+    if (placement.kind != IslandPlacement::Kind::topCenter) {
+        path.addRect(controlRect(0));
+        path.addRect(controlRect(1));
+    }
+    return path;
+}

@@ -1,0 +1,165 @@
+#include "library/LibraryFilter.h"
+
+#include "base/TextFold.h"
+
+#include <QCollator>
+#include <QDateTime>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace {
+
+struct FilterTexts {
+    LibraryFilter filter;
+    const char *raw, *title, *systemImage, *emptyMessage;
+};
+
+constexpr FilterTexts filterTexts[] = {
+    {LibraryFilter::all, "all", "All Scripts", "doc.text.fill",
+     "Create a script, or drop a .txt, .md, .rtf or .docx file here."},
+    {LibraryFilter::favorites, "favorites", "Favorites", "star.fill",
+     "Star a script to keep it here."},
+    {LibraryFilter::recent, "recent", "Recently Edited", "clock.fill",
+     "Scripts you edit this week appear here."},
+    {LibraryFilter::onIsland, "onIsland", "On the Island", "rectangle.topthird.inset.filled",
+     "Select a script to show it on the island."},
+};
+
+struct SortTexts {
+    LibrarySort sort;
+    const char *raw, *title;
+};
+
+constexpr SortTexts sortTexts[] = {
+    {LibrarySort::lastEdited, "lastEdited", "Last Edited"},
+    {LibrarySort::title, "title", "Title"},
+    {LibrarySort::custom, "custom", "Custom Order"},
+};
+
+const FilterTexts &textsOf(LibraryFilter f) {
+    return filterTexts[static_cast<int>(f)];
+}
+
+const SortTexts &textsOf(LibrarySort s) {
+    return sortTexts[static_cast<int>(s)];
+}
+
+} // namespace
+
+namespace LibraryFilters {
+
+QList<LibraryFilter> allCases() {
+    QList<LibraryFilter> all;
+    for (const FilterTexts &t : filterTexts)
+        all << t.filter;
+    return all;
+}
+
+QString rawValue(LibraryFilter filter) {
+    return QLatin1StringView(textsOf(filter).raw);
+}
+QString title(LibraryFilter filter) {
+    return QLatin1StringView(textsOf(filter).title);
+}
+QString systemImage(LibraryFilter filter) {
+    return QLatin1StringView(textsOf(filter).systemImage);
+}
+QString emptyMessage(LibraryFilter filter) {
+    return QLatin1StringView(textsOf(filter).emptyMessage);
+}
+
+bool includes(LibraryFilter filter, const Script &script, const std::optional<QUuid> &selectedID,
+              double now) {
+    switch (filter) {
+    case LibraryFilter::all:
+        return true;
+    case LibraryFilter::favorites:
+        return script.isFavorite;
+    case LibraryFilter::recent:
+        return now - script.updatedAt < recentWindow;
+    case LibraryFilter::onIsland:
+        return selectedID == script.id;
+    }
+    return false;
+}
+
+} // namespace LibraryFilters
+
+namespace LibrarySorts {
+
+QList<LibrarySort> allCases() {
+    QList<LibrarySort> all;
+    for (const SortTexts &t : sortTexts)
+        all << t.sort;
+    return all;
+}
+
+QString rawValue(LibrarySort sort) {
+    return QLatin1StringView(textsOf(sort).raw);
+}
+QString title(LibrarySort sort) {
+    return QLatin1StringView(textsOf(sort).title);
+}
+
+LibrarySort fromRawValue(const QString &name) {
+    for (const SortTexts &t : sortTexts) {
+        if (name == QLatin1StringView(t.raw))
+            return t.sort;
+    }
+    return LibrarySort::lastEdited;
+}
+
+} // namespace LibrarySorts
+
+std::vector<ScriptSection> ScriptSection::build(const std::vector<Script> &scripts,
+                                                LibraryFilter filter, LibrarySort sort,
+                                                const QString &search,
+                                                const std::optional<QUuid> &selectedID, double now,
+                                                const QTimeZone &zone) {
+    const QString query = TextFold::fold(search.trimmed());
+    std::vector<Script> kept;
+    for (const Script &s : scripts) {
+        if (!LibraryFilters::includes(filter, s, selectedID, now))
+            continue;
+        if (!query.isEmpty() && !TextFold::fold(s.title).contains(query) &&
+            !TextFold::fold(s.body).contains(query))
+            continue;
+        kept.push_back(s);
+    }
+
+    switch (sort) {
+    case LibrarySort::title: {
+        QCollator collator;
+        collator.setNumericMode(true);
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::stable_sort(kept.begin(), kept.end(), [&](const Script &a, const Script &b) {
+            return collator.compare(a.title, b.title) < 0;
+        });
+        return {{QStringLiteral("all"), std::nullopt, std::move(kept)}};
+    }
+    case LibrarySort::custom:
+        return {{QStringLiteral("all"), std::nullopt, std::move(kept)}};
+    case LibrarySort::lastEdited:
+        break;
+    }
+
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const Script &a, const Script &b) { return a.updatedAt > b.updatedAt; });
+    std::vector<ScriptSection> sections;
+    int year = 0, month = 0;
+    for (Script &s : kept) {
+        const QDate date =
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(s.updatedAt * 1000), zone).date();
+        if (sections.empty() || date.year() != year || date.month() != month) {
+            year = date.year();
+            month = date.month();
+            const QString heading =
+                QLocale().toString(QDate(year, month, 1), QStringLiteral("MMMM yyyy"));
+            sections.push_back(
+                {QStringLiteral("%1-%2").arg(year).arg(month), QLocale().toUpper(heading), {}});
+        }
+        sections.back().scripts.push_back(std::move(s));
+    }
+    return sections;
+}

@@ -1,0 +1,307 @@
+#include "library/ScriptDiskIO.h"
+
+#include "base/AtomicFile.h"
+#include "base/IsoDate.h"
+#include "base/TextDecoding.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+const QString manifestName = QStringLiteral("library.json");
+const QString scriptsName = QStringLiteral("Scripts");
+
+BodyRead readBodyFile(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {};
+    if (auto exact = TextDecoding::decode(bytes, TextDecoding::Encoding::utf8))
+        return {std::move(exact), true};
+    // An editor may have saved the file in another encoding: show its text
+    // rather than an empty script whose first keystroke would erase it.
+    return {TextDecoding::decodeWithFallbacks(bytes), false};
+}
+
+struct Rebuilt {
+    ScriptManifest manifest;
+    QHash<QUuid, QString> bodies;
+    QSet<QUuid> unsafe;
+};
+
+// Temporary files of an interrupted write older than this are leftovers of a
+// crash; younger ones may belong to a write in progress in another process.
+constexpr qint64 staleTemporaryAgeSeconds = 600;
+
+void removeStaleTemporaries(const QString &folder, double now) {
+    const QDir dir(folder);
+    const auto hidden = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo &info : hidden) {
+        if (AtomicFile::isTemporaryName(info.fileName()) &&
+            now - static_cast<double>(info.lastModified().toSecsSinceEpoch()) >
+                staleTemporaryAgeSeconds)
+            QFile::remove(info.absoluteFilePath());
+    }
+}
+
+QString firstFreeName(const QString &base) {
+    if (!QFileInfo::exists(base))
+        return base;
+    for (int n = 2;; ++n) {
+        const QString candidate = base + QLatin1Char('-') + QString::number(n);
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+// Builds an index from the body files, leaving out the ids in `skip`.
+Rebuilt rebuild(const QString &scriptsFolder, double now, const QSet<QUuid> &skip = {}) {
+    struct Found {
+        Script script;
+        bool exact;
+    };
+    std::vector<Found> found;
+    const QDir dir(scriptsFolder);
+    // Hidden files are left out by default. Sorting by name first makes the
+    // order of files created in the same instant the same on every load.
+    const auto items = dir.entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo &info : items) {
+        if (info.suffix().toLower() != QLatin1StringView("txt"))
+            continue;
+        const auto id = Script::parseId(info.completeBaseName());
+        if (!id || skip.contains(*id))
+            continue;
+        // Read by the listed name: it may differ in letter case from the canonical one.
+        const BodyRead read = readBodyFile(info.absoluteFilePath());
+        if (!read.text)
+            continue;
+        Script s;
+        s.id = *id;
+        s.body = *read.text;
+        const QDateTime born = info.birthTime();
+        const QDateTime modified = info.lastModified();
+        s.createdAt = born.isValid() ? born.toMSecsSinceEpoch() / 1000.0 : now;
+        s.updatedAt = modified.isValid() ? modified.toMSecsSinceEpoch() / 1000.0 : s.createdAt;
+        s.title = Script::derivedTitle(s.body, untitledScriptTitle);
+        found.push_back({std::move(s), read.exact});
+    }
+    std::stable_sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
+        return a.script.createdAt < b.script.createdAt;
+    });
+    Rebuilt r;
+    std::vector<Script> scripts;
+    for (Found &f : found) {
+        // Two files may name one id in different letter case; the first wins.
+        if (r.bodies.contains(f.script.id))
+            continue;
+        r.bodies.insert(f.script.id, f.script.body);
+        if (!f.exact)
+            r.unsafe.insert(f.script.id);
+        scripts.push_back(std::move(f.script));
+    }
+    r.manifest = ScriptManifest(scripts, std::nullopt);
+    return r;
+}
+
+LoadOutcome fromRebuild(Rebuilt r) {
+    LoadOutcome outcome;
+    outcome.manifest = std::move(r.manifest);
+    outcome.bodies = std::move(r.bodies);
+    outcome.unsafeBodies = std::move(r.unsafe);
+    return outcome;
+}
+
+LoadOutcome recover(const QString &root, double now, const QString &reason) {
+    const QString manifest = ScriptDiskIO::manifestPath(root);
+    const QString backup =
+        firstFreeName(manifest + QStringLiteral(".corrupt-") + ScriptDiskIO::corruptionStamp(now));
+    if (!QFile::rename(manifest, backup))
+        QFile::remove(manifest);
+    LoadOutcome outcome = fromRebuild(rebuild(ScriptDiskIO::scriptsDirectory(root), now));
+    ScriptDiskIO::writeManifest(outcome.manifest, root, nullptr);
+    outcome.recovery =
+        RecoveryReport{backup, static_cast<int>(outcome.manifest.entries.size()), reason};
+    return outcome;
+}
+
+} // namespace
+
+QString RecoveryReport::noticeTitle() const {
+    return QStringLiteral("Library index rebuilt");
+}
+
+QString RecoveryReport::noticeText() const {
+    const QString count = recoveredCount == 1
+                              ? QStringLiteral("1 script file")
+                              : QString::number(recoveredCount) + QStringLiteral(" script files");
+    return QStringLiteral("library.json could not be read, so the order and any custom names "
+                          "were rebuilt from your ") +
+           count + QStringLiteral(". Nothing was deleted \u2014 the old index was kept as ") +
+           QFileInfo(backupPath).fileName() + QLatin1Char('.');
+}
+
+std::vector<Script> LoadOutcome::scripts() const {
+    std::vector<Script> result;
+    for (const ScriptEntry &e : manifest.ordered())
+        result.push_back(e.script(bodies.value(e.id)));
+    return result;
+}
+
+ScriptDiskIO::ScriptDiskIO(QString root)
+    : m_root(std::move(root)) {}
+
+QString ScriptDiskIO::manifestPath(const QString &root) {
+    return root + QLatin1Char('/') + manifestName;
+}
+
+QString ScriptDiskIO::scriptsDirectory(const QString &root) {
+    return root + QLatin1Char('/') + scriptsName;
+}
+
+QString ScriptDiskIO::bodyPath(const QUuid &id, const QString &root) {
+    return scriptsDirectory(root) + QLatin1Char('/') + Script::idText(id) + QStringLiteral(".txt");
+}
+
+QString ScriptDiskIO::corruptionStamp(double seconds) {
+    return IsoDate::stamp(seconds);
+}
+
+bool ScriptDiskIO::prepareDirectories(const QString &root, QString *error) {
+    const QString scripts = scriptsDirectory(root);
+    if (QDir().mkpath(scripts))
+        return true;
+    if (error)
+        *error = QStringLiteral("The folder %1 could not be created").arg(scripts);
+    return false;
+}
+
+bool ScriptDiskIO::writeManifest(const ScriptManifest &manifest, const QString &root,
+                                 QString *error) {
+    return prepareDirectories(root, error) &&
+           AtomicFile::write(manifestPath(root), manifest.toJson(), error);
+}
+
+bool ScriptDiskIO::writeBody(const QString &text, const QUuid &id, const QString &root,
+                             QString *error) {
+    return prepareDirectories(root, error) &&
+           AtomicFile::write(bodyPath(id, root), text.toUtf8(), error);
+}
+
+BodyRead ScriptDiskIO::readBody(const QUuid &id, const QString &root) {
+    return readBodyFile(bodyPath(id, root));
+}
+
+bool ScriptDiskIO::deleteBody(const QUuid &id, const QString &root, QString *error) {
+    QFile file(bodyPath(id, root));
+    if (!file.exists() || file.remove())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+bool ScriptDiskIO::keepCopyOfBody(const QUuid &id, const QString &root, double now,
+                                  QString *keptPath, QString *error) {
+    QFile file(bodyPath(id, root));
+    if (!file.exists())
+        return true; // nothing to keep
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QString kept = firstFreeName(root + QLatin1Char('/') + Script::idText(id) +
+                                       QStringLiteral(".txt.original-") + corruptionStamp(now));
+    if (!AtomicFile::write(kept, bytes, error))
+        return false;
+    if (keptPath)
+        *keptPath = kept;
+    return true;
+}
+
+LoadOutcome ScriptDiskIO::load(const QString &root, double now) {
+    prepareDirectories(root, nullptr);
+    removeStaleTemporaries(root, now);
+    removeStaleTemporaries(scriptsDirectory(root), now);
+
+    QFile file(manifestPath(root));
+    if (!file.exists())
+        return fromRebuild(rebuild(scriptsDirectory(root), now));
+    // An index that exists but cannot be read is set aside like a damaged
+    // one, rather than replaced by the next write.
+    if (!file.open(QIODevice::ReadOnly))
+        return recover(root, now, file.errorString());
+    const QByteArray json = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return recover(root, now, file.errorString());
+    file.close();
+
+    QString reason;
+    std::optional<ScriptManifest> manifest = ScriptManifest::fromJson(json, &reason);
+    if (!manifest)
+        return recover(root, now, reason);
+    manifest->normalize();
+
+    LoadOutcome outcome;
+    for (const ScriptEntry &e : manifest->entries) {
+        const BodyRead read = readBody(e.id, root);
+        outcome.bodies.insert(e.id, read.text.value_or(QString()));
+        if (!read.exact && QFileInfo::exists(bodyPath(e.id, root)))
+            outcome.unsafeBodies.insert(e.id);
+    }
+
+    QSet<QUuid> known;
+    for (const ScriptEntry &e : manifest->entries)
+        known.insert(e.id);
+    // Only files the index does not know are read again.
+    const Rebuilt onDisk = rebuild(scriptsDirectory(root), now, known);
+    bool adopted = false;
+    for (const ScriptEntry &e : onDisk.manifest.ordered()) {
+        if (known.contains(e.id))
+            continue;
+        manifest->append(e);
+        outcome.bodies.insert(e.id, onDisk.bodies.value(e.id));
+        if (onDisk.unsafe.contains(e.id))
+            outcome.unsafeBodies.insert(e.id);
+        adopted = true;
+    }
+    if (adopted)
+        writeManifest(*manifest, root, nullptr);
+    outcome.manifest = std::move(*manifest);
+    return outcome;
+}
+
+void UnsafeBodies::reset(const QSet<QUuid> &ids) {
+    std::lock_guard lock(m_mutex);
+    m_ids = ids;
+}
+
+bool UnsafeBodies::contains(const QUuid &id) const {
+    std::lock_guard lock(m_mutex);
+    return m_ids.contains(id);
+}
+
+bool UnsafeBodies::prepareToReplace(const QUuid &id, const QString &root, double now,
+                                    QString *error) {
+    std::lock_guard lock(m_mutex);
+    if (!m_ids.contains(id))
+        return true;
+    if (!ScriptDiskIO::keepCopyOfBody(id, root, now, nullptr, error))
+        return false;
+    m_ids.remove(id);
+    return true;
+}

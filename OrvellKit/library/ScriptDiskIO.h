@@ -1,0 +1,96 @@
+#pragma once
+
+#include "base/SerialQueue.h"
+#include "library/ScriptManifest.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <mutex>
+#include <optional>
+#include <vector>
+
+// What a load found when library.json could not be read and was set aside.
+struct RecoveryReport {
+    QString backupPath; // where the damaged index was moved
+    int recoveredCount = 0;
+    QString reason; // the reading error, for the log
+
+    QString noticeTitle() const;
+    QString noticeText() const;
+
+    bool operator==(const RecoveryReport &) const = default;
+};
+
+struct LoadOutcome {
+    ScriptManifest manifest;
+    QHash<QUuid, QString> bodies;
+    std::optional<RecoveryReport> recovery;
+    // Body files that exist but could not be read exactly as UTF-8: decoded
+    // with a fallback encoding, or not readable at all. They must be copied
+    // aside before anything replaces them.
+    QSet<QUuid> unsafeBodies;
+
+    // The scripts in the index's order, bodies filled in.
+    std::vector<Script> scripts() const;
+};
+
+struct BodyRead {
+    std::optional<QString> text; // nothing when the file could not be read
+    bool exact = false;          // the bytes were valid UTF-8
+};
+
+// Every file operation on the library folder:
+//   library.json                       the index
+//   Scripts/<ID>.txt                   one UTF-8 body per script
+//   library.json.corrupt-<stamp>[-n]   indexes that could not be read
+//   <ID>.txt.original-<stamp>[-n]      body files kept before a first overwrite
+// Loading never fails; writes are atomic and report the system's reason.
+// The instance adds the serial worker thread that background writes run on.
+class ScriptDiskIO {
+public:
+    explicit ScriptDiskIO(QString root);
+
+    const QString &root() const { return m_root; }
+    QString manifestPath() const { return manifestPath(m_root); }
+    QString scriptsDirectory() const { return scriptsDirectory(m_root); }
+    SerialQueue &queue() { return m_queue; }
+
+    static QString manifestPath(const QString &root);
+    static QString scriptsDirectory(const QString &root);
+    static QString bodyPath(const QUuid &id, const QString &root);
+
+    static bool prepareDirectories(const QString &root, QString *error);
+    static bool writeManifest(const ScriptManifest &manifest, const QString &root, QString *error);
+    static bool writeBody(const QString &text, const QUuid &id, const QString &root,
+                          QString *error);
+    static BodyRead readBody(const QUuid &id, const QString &root);
+    static bool deleteBody(const QUuid &id, const QString &root, QString *error);
+    // Copies a body file beside the index under a name no file has yet.
+    static bool keepCopyOfBody(const QUuid &id, const QString &root, double now, QString *keptPath,
+                               QString *error);
+
+    static LoadOutcome load(const QString &root, double now);
+    static QString corruptionStamp(double seconds);
+
+private:
+    QString m_root;
+    SerialQueue m_queue;
+};
+
+// The body files that must be copied aside before their first overwrite.
+// Shared by the main thread and the disk worker, so it locks.
+class UnsafeBodies {
+public:
+    void reset(const QSet<QUuid> &ids);
+    bool contains(const QUuid &id) const;
+    // True when the file may now be replaced: it was never unsafe, or a copy
+    // was just kept. False, with the reason, when the copy failed.
+    bool prepareToReplace(const QUuid &id, const QString &root, double now, QString *error);
+
+private:
+    mutable std::mutex m_mutex;
+    QSet<QUuid> m_ids;
+};

@@ -1,0 +1,402 @@
+#include "library/ScriptStore.h"
+
+#include "base/AppPaths.h"
+#include "base/IsoDate.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QThread>
+
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcLibrary, "org.orvell.Orvell.Library")
+
+QString ScriptStore::defaultRoot() {
+    const QString root = AppPaths::applicationSupportRoot();
+    return root.isEmpty() ? QDir::tempPath() + QStringLiteral("/OrvellLibrary") : root;
+}
+
+ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
+    : QObject(parent)
+    , m_io(root)
+    , m_scheduler(options.scheduler ? *options.scheduler : Scheduler::eventLoop())
+    , m_now(options.now ? std::move(options.now) : std::function<double()>(IsoDate::now)) {
+    LoadOutcome outcome = ScriptDiskIO::load(root, now());
+    m_scripts = outcome.scripts();
+    for (const Script &s : m_scripts)
+        countWords(s);
+    m_unsafe->reset(outcome.unsafeBodies);
+    m_selectedID = outcome.manifest.selectedID;
+    if (!m_selectedID && !m_scripts.empty())
+        m_selectedID = m_scripts.front().id;
+    m_recovery = outcome.recovery;
+    if (m_recovery)
+        qCWarning(lcLibrary).noquote() << "library index rebuilt:" << m_recovery->reason;
+    refreshWordCount();
+
+    if (options.seedIfEmpty && m_scripts.empty()) {
+        const double t = now();
+        Script welcome{
+            QUuid::createUuid(), QStringLiteral("Welcome"), options.welcomeBody, t, t, false,
+            std::nullopt};
+        m_scripts.push_back(welcome);
+        countWords(welcome);
+        m_selectedID = welcome.id;
+        refreshWordCount();
+        writeBodyNow(welcome);
+        writeManifestNow();
+    }
+}
+
+ScriptStore::~ScriptStore() {
+    for (Scheduler::Handle handle : std::as_const(m_bodySaves))
+        m_scheduler.cancel(handle);
+}
+
+QString ScriptStore::saveProblem() const {
+    return m_failures.empty() ? QString() : m_failures.front().second;
+}
+
+const Script *ScriptStore::script(const QUuid &id) const {
+    const auto it = std::find_if(m_scripts.begin(), m_scripts.end(),
+                                 [&](const Script &s) { return s.id == id; });
+    return it == m_scripts.end() ? nullptr : &*it;
+}
+
+Script *ScriptStore::mutableScript(const QUuid &id) {
+    return const_cast<Script *>(std::as_const(*this).script(id));
+}
+
+std::optional<qsizetype> ScriptStore::index(const QUuid &id) const {
+    const Script *s = script(id);
+    return s ? std::optional<qsizetype>(s - m_scripts.data()) : std::nullopt;
+}
+
+const Script *ScriptStore::selected() const {
+    return m_selectedID ? script(*m_selectedID) : nullptr;
+}
+
+QString ScriptStore::selectedBody() const {
+    const Script *s = selected();
+    return s ? s->body : QString();
+}
+
+void ScriptStore::setSelection(std::optional<QUuid> id) {
+    if (id == m_selectedID)
+        return;
+    m_selectedID = id;
+    emit selectedIDChanged();
+    refreshWordCount();
+}
+
+void ScriptStore::countWords(const Script &script) {
+    m_wordCounts.insert(script.id, script.wordCount());
+}
+
+ScriptManifest ScriptStore::manifest() const {
+    return ScriptManifest(m_scripts, m_selectedID,
+                          [this](const Script &s) { return m_wordCounts.value(s.id); });
+}
+
+void ScriptStore::refreshWordCount() {
+    const Script *s = selected();
+    const int count = s ? m_wordCounts.value(s->id) : 0;
+    if (count == m_selectedWordCount)
+        return;
+    m_selectedWordCount = count;
+    emit selectedWordCountChanged();
+}
+
+QString ScriptStore::describeFailure(const QString &path, const QUuid &id,
+                                     const QString &reason) const {
+    const Script *s = id.isNull() ? nullptr : script(id);
+    const QString what = s ? QStringLiteral("the script \u201C%1\u201D").arg(s->title)
+                           : QStringLiteral("the library index");
+    return QStringLiteral("Could not save %1 to %2: %3. Your changes are kept while Orvell is "
+                          "open and are saved as soon as writing works again.")
+        .arg(what, QDir::toNativeSeparators(path), reason);
+}
+
+void ScriptStore::recordWrite(const QString &path, const QString &problem) {
+    const QString before = saveProblem();
+    const auto it = std::find_if(m_failures.begin(), m_failures.end(),
+                                 [&](const auto &f) { return f.first == path; });
+    if (problem.isEmpty()) {
+        if (it != m_failures.end())
+            m_failures.erase(it);
+    } else if (it == m_failures.end()) {
+        m_failures.emplace_back(path, problem);
+        qCWarning(lcLibrary).noquote() << problem;
+    } else {
+        it->second = problem;
+    }
+    if (saveProblem() != before)
+        emit saveProblemChanged();
+}
+
+void ScriptStore::writeManifestNow() {
+    QString error;
+    const bool ok = ScriptDiskIO::writeManifest(manifest(), root(), &error);
+    const QString path = m_io.manifestPath();
+    recordWrite(path, ok ? QString() : describeFailure(path, QUuid(), error));
+}
+
+void ScriptStore::writeBodyNow(const Script &s) {
+    QString error;
+    const bool ok = m_unsafe->prepareToReplace(s.id, root(), now(), &error) &&
+                    ScriptDiskIO::writeBody(s.body, s.id, root(), &error);
+    const QString path = ScriptDiskIO::bodyPath(s.id, root());
+    recordWrite(path, ok ? QString() : describeFailure(path, s.id, error));
+}
+
+void ScriptStore::saveBodyInBackground(const QUuid &id, std::function<void()> then) {
+    const Script *s = script(id);
+    if (!s)
+        return;
+    // The text is taken now, on this thread, so the worker always writes the
+    // newest body and never touches the list.
+    const QString body = s->body;
+    const QString storeRoot = root();
+    const double at = now();
+    const std::shared_ptr<UnsafeBodies> unsafe = m_unsafe;
+    QPointer<ScriptStore> self(this);
+    m_io.queue().post([=, then = std::move(then)] {
+        QString error;
+        const bool ok = unsafe->prepareToReplace(id, storeRoot, at, &error) &&
+                        ScriptDiskIO::writeBody(body, id, storeRoot, &error);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [=] {
+                if (!self)
+                    return;
+                const QString path = ScriptDiskIO::bodyPath(id, storeRoot);
+                self->recordWrite(path, ok ? QString() : self->describeFailure(path, id, error));
+                if (then)
+                    then();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ScriptStore::scheduleBodySave(const QUuid &id) {
+    m_dirtyBodies.insert(id);
+    if (const auto pending = m_bodySaves.take(id))
+        m_scheduler.cancel(pending);
+    QPointer<ScriptStore> self(this);
+    m_bodySaves.insert(id, m_scheduler.schedule(saveDebounce, [self, id] {
+        if (!self || !self->script(id))
+            return;
+        self->m_dirtyBodies.remove(id);
+        self->m_bodySaves.remove(id);
+        self->saveBodyInBackground(id, [self] {
+            if (self && self->m_manifestNeedsWrite) {
+                self->m_manifestNeedsWrite = false;
+                self->writeManifestNow();
+            }
+        });
+    }));
+}
+
+void ScriptStore::select(const QUuid &id) {
+    if (!script(id) || m_selectedID == id)
+        return;
+    setSelection(id);
+    writeManifestNow();
+    if (onSelectionChanged)
+        onSelectionChanged();
+}
+
+Script ScriptStore::create(const QString &title, const QString &body, bool selectIt) {
+    const double t = now();
+    const Script s{QUuid::createUuid(), Script::sanitizedTitle(title, body), body, t, t, false,
+                   std::nullopt};
+    m_scripts.push_back(s);
+    countWords(s);
+    emit scriptsChanged();
+    if (selectIt) {
+        setSelection(s.id);
+        if (onSelectionChanged)
+            onSelectionChanged();
+    }
+    writeBodyNow(s);
+    writeManifestNow();
+    return s;
+}
+
+void ScriptStore::updateBody(const QString &body, const QUuid &id) {
+    Script *s = mutableScript(id);
+    if (!s || s->body == body)
+        return;
+    s->body = body;
+    s->updatedAt = now();
+    countWords(*s);
+    emit scriptsChanged();
+    if (m_selectedID == id)
+        refreshWordCount();
+    m_manifestNeedsWrite = true;
+    scheduleBodySave(id);
+}
+
+void ScriptStore::rename(const QUuid &id, const QString &title) {
+    Script *s = mutableScript(id);
+    if (!s)
+        return;
+    const QString sanitized = Script::sanitizedTitle(title, s->body);
+    if (sanitized == s->title)
+        return;
+    s->title = sanitized;
+    s->updatedAt = now();
+    emit scriptsChanged();
+    writeManifestNow();
+}
+
+void ScriptStore::toggleFavorite(const QUuid &id) {
+    Script *s = mutableScript(id);
+    if (!s)
+        return;
+    s->isFavorite = !s->isFavorite;
+    emit scriptsChanged();
+    writeManifestNow();
+}
+
+void ScriptStore::setTarget(std::optional<double> seconds, const QUuid &id) {
+    Script *s = mutableScript(id);
+    if (!s || s->targetSeconds == seconds)
+        return;
+    s->targetSeconds = seconds;
+    emit scriptsChanged();
+    writeManifestNow();
+}
+
+void ScriptStore::deleteScript(const QUuid &id) {
+    const auto position = index(id);
+    if (!position)
+        return;
+    if (const auto pending = m_bodySaves.take(id))
+        m_scheduler.cancel(pending);
+    m_dirtyBodies.remove(id);
+    m_scripts.erase(m_scripts.begin() + *position);
+    m_wordCounts.remove(id);
+    emit scriptsChanged();
+
+    if (m_selectedID == id) {
+        std::optional<QUuid> next;
+        if (!m_scripts.empty())
+            next = m_scripts[std::min<size_t>(static_cast<size_t>(*position), m_scripts.size() - 1)]
+                       .id;
+        setSelection(next);
+        if (onSelectionChanged)
+            onSelectionChanged();
+    }
+    writeManifestNow();
+
+    const QString storeRoot = root();
+    const double at = now();
+    const std::shared_ptr<UnsafeBodies> unsafe = m_unsafe;
+    m_io.queue().post([=] {
+        QString error;
+        // A file that could not be read is kept aside even when its script goes.
+        if (unsafe->prepareToReplace(id, storeRoot, at, &error))
+            ScriptDiskIO::deleteBody(id, storeRoot, &error);
+    });
+}
+
+void ScriptStore::deleteScripts(const QList<QUuid> &ids) {
+    for (const QUuid &id : ids)
+        deleteScript(id);
+}
+
+std::optional<Script> ScriptStore::duplicate(const QUuid &id) {
+    const auto position = index(id);
+    if (!position)
+        return std::nullopt;
+    const Script &source = m_scripts[static_cast<size_t>(*position)];
+    const double t = now();
+    const Script copy{QUuid::createUuid(),
+                      Script::sanitizedTitle(source.title + QStringLiteral(" copy"), QString()),
+                      source.body,
+                      t,
+                      t,
+                      false,
+                      std::nullopt};
+    m_scripts.insert(m_scripts.begin() + *position + 1, copy);
+    countWords(copy);
+    emit scriptsChanged();
+    writeBodyNow(copy);
+    writeManifestNow();
+    return copy;
+}
+
+void ScriptStore::move(const QList<qsizetype> &fromOffsets, qsizetype toOffset) {
+    QList<qsizetype> offsets = fromOffsets;
+    std::sort(offsets.begin(), offsets.end());
+    offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+    const auto size = static_cast<qsizetype>(m_scripts.size());
+    offsets.removeIf([&](qsizetype o) { return o < 0 || o >= size; });
+    if (offsets.isEmpty())
+        return;
+
+    std::vector<Script> moved;
+    qsizetype before = 0;
+    for (auto it = offsets.crbegin(); it != offsets.crend(); ++it) {
+        moved.insert(moved.begin(), m_scripts[static_cast<size_t>(*it)]);
+        m_scripts.erase(m_scripts.begin() + *it);
+        if (*it < toOffset)
+            ++before;
+    }
+    const qsizetype at =
+        std::clamp<qsizetype>(toOffset - before, 0, static_cast<qsizetype>(m_scripts.size()));
+    m_scripts.insert(m_scripts.begin() + at, moved.begin(), moved.end());
+    emit scriptsChanged();
+    writeManifestNow();
+}
+
+void ScriptStore::flushPending(std::function<void()> done) {
+    const QList<QUuid> dirty(m_dirtyBodies.cbegin(), m_dirtyBodies.cend());
+    for (const QUuid &id : dirty) {
+        if (const auto pending = m_bodySaves.take(id))
+            m_scheduler.cancel(pending);
+        saveBodyInBackground(id, {});
+    }
+    m_dirtyBodies.clear();
+    // The queue is serial: this runs after every body write posted above.
+    QPointer<ScriptStore> self(this);
+    m_io.queue().post([self, done = std::move(done)] {
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, done] {
+                if (!self)
+                    return;
+                self->m_manifestNeedsWrite = false;
+                self->writeManifestNow();
+                if (done)
+                    done();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ScriptStore::flushPendingSynchronously() {
+    // A background write still in flight must land before the final one,
+    // or it could put older text back on disk.
+    m_io.queue().waitUntilIdle();
+    for (const QUuid &id : std::as_const(m_dirtyBodies)) {
+        if (const auto pending = m_bodySaves.take(id))
+            m_scheduler.cancel(pending);
+        if (const Script *s = script(id))
+            writeBodyNow(*s);
+    }
+    m_dirtyBodies.clear();
+    m_bodySaves.clear();
+    m_manifestNeedsWrite = false;
+    writeManifestNow();
+}
+
+void ScriptStore::dismissRecoveryNotice() {
+    if (!m_recovery)
+        return;
+    m_recovery.reset();
+    emit recoveryChanged();
+}

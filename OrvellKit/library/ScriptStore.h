@@ -1,0 +1,128 @@
+#pragma once
+
+#include "base/Scheduler.h"
+#include "library/Script.h"
+#include "library/ScriptDiskIO.h"
+#include "library/ScriptManifest.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QUuid>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct ScriptStoreOptions {
+    bool seedIfEmpty = true;
+    QString welcomeBody;
+    // Defaults: the event loop's timers and the wall clock.
+    Scheduler *scheduler = nullptr;
+    std::function<double()> now;
+};
+
+// The one in-memory owner of the user's scripts. It loads the library once,
+// keeps the custom order and the selection, writes the index at once after
+// every change and a body half a second after the last edit of it. A write
+// that fails leaves the in-memory state as it is and is published as
+// `saveProblem` until that file is written again.
+class ScriptStore : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int selectedWordCount READ selectedWordCount NOTIFY selectedWordCountChanged)
+    Q_PROPERTY(QString saveProblem READ saveProblem NOTIFY saveProblemChanged)
+
+public:
+    using Options = ScriptStoreOptions;
+
+    static constexpr double defaultSaveDebounce = 0.5;
+
+    explicit ScriptStore(const QString &root, Options options = {}, QObject *parent = nullptr);
+    // The user's data folder, or "OrvellLibrary" in the temporary folder when
+    // there is none.
+    static QString defaultRoot();
+    ~ScriptStore() override;
+
+    const std::vector<Script> &scripts() const { return m_scripts; }
+    std::optional<QUuid> selectedID() const { return m_selectedID; }
+    int selectedWordCount() const { return m_selectedWordCount; }
+    const std::optional<RecoveryReport> &recovery() const { return m_recovery; }
+    // A sentence naming the file and the system's reason, or empty.
+    QString saveProblem() const;
+    const QString &root() const { return m_io.root(); }
+
+    const Script *selected() const;
+    QString selectedBody() const;
+    bool isEmpty() const { return m_scripts.empty(); }
+    ScriptManifest manifest() const;
+    std::optional<qsizetype> index(const QUuid &id) const;
+    const Script *script(const QUuid &id) const;
+
+    // Called after the selection changes through select, create with
+    // selection, or a deletion that moves it.
+    std::function<void()> onSelectionChanged;
+    double saveDebounce = defaultSaveDebounce;
+
+    void select(const QUuid &id);
+    Script create(const QString &title, const QString &body, bool select);
+    void updateBody(const QString &body, const QUuid &id);
+    void rename(const QUuid &id, const QString &title);
+    void toggleFavorite(const QUuid &id);
+    void setTarget(std::optional<double> seconds, const QUuid &id);
+    void deleteScript(const QUuid &id);
+    void deleteScripts(const QList<QUuid> &ids);
+    std::optional<Script> duplicate(const QUuid &id);
+    // The moved items, in their relative order, go before the item that was at `toOffset`.
+    void move(const QList<qsizetype> &fromOffsets, qsizetype toOffset);
+    // Writes every pending body on the disk worker, then the index; `done`
+    // runs on this thread afterwards.
+    void flushPending(std::function<void()> done = {});
+    // The same, blocking: for quitting.
+    void flushPendingSynchronously();
+    void dismissRecoveryNotice();
+
+    // Blocks until the disk worker has finished what was queued so far; the
+    // results reach the store through the event loop afterwards.
+    void waitForDiskIdle() { m_io.queue().waitUntilIdle(); }
+
+signals:
+    void scriptsChanged();
+    void selectedIDChanged();
+    void selectedWordCountChanged();
+    void recoveryChanged();
+    void saveProblemChanged();
+
+private:
+    double now() const { return m_now(); }
+    Script *mutableScript(const QUuid &id);
+    void setSelection(std::optional<QUuid> id);
+    void refreshWordCount();
+    void countWords(const Script &script);
+    void writeManifestNow();
+    void writeBodyNow(const Script &script);
+    void scheduleBodySave(const QUuid &id);
+    void saveBodyInBackground(const QUuid &id, std::function<void()> then);
+    void recordWrite(const QString &path, const QString &problem);
+    QString describeFailure(const QString &path, const QUuid &id, const QString &reason) const;
+
+    ScriptDiskIO m_io;
+    Scheduler &m_scheduler;
+    std::function<double()> m_now;
+    std::shared_ptr<UnsafeBodies> m_unsafe = std::make_shared<UnsafeBodies>();
+
+    std::vector<Script> m_scripts;
+    std::optional<QUuid> m_selectedID;
+    int m_selectedWordCount = 0;
+    std::optional<RecoveryReport> m_recovery;
+
+    QHash<QUuid, Scheduler::Handle> m_bodySaves;
+    QSet<QUuid> m_dirtyBodies;
+    bool m_manifestNeedsWrite = false;
+    // Word counts by script, kept current as bodies change, so that writing
+    // the index does not rescan every body.
+    QHash<QUuid, int> m_wordCounts;
+    // Failed writes by file, oldest first; each clears when its file is written.
+    std::vector<std::pair<QString, QString>> m_failures;
+};

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "playback/ReadEstimate.h"
+#include "playback/SessionTimer.h"
+#include "playback/SpeedCurve.h"
+#include "playback/TickSource.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The one object that knows where the script is: offset, play state, speed
+// and elapsed time. A TickSource drives it while it plays.
+class ScrollEngine : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(double offset READ offset WRITE setOffset NOTIFY offsetChanged)
+    Q_PROPERTY(bool isPlaying READ isPlaying WRITE setPlaying NOTIFY isPlayingChanged)
+    Q_PROPERTY(bool isLive READ isLive WRITE setLive NOTIFY isLiveChanged)
+    Q_PROPERTY(double t READ t WRITE setT NOTIFY tChanged)
+    Q_PROPERTY(
+        double contentHeight READ contentHeight WRITE setContentHeight NOTIFY contentHeightChanged)
+    Q_PROPERTY(double viewportHeight READ viewportHeight WRITE setViewportHeight NOTIFY
+                   viewportHeightChanged)
+
+public:
+    static constexpr double followRate = 6.0;
+
+    explicit ScrollEngine(double viewportHeight, QObject *parent = nullptr);
+    ~ScrollEngine() override;
+
+    double offset() const { return m_offset; }
+    bool isPlaying() const { return m_isPlaying; }
+    bool isLive() const { return m_isLive; }
+    double t() const { return m_t; }
+    double contentHeight() const { return m_contentHeight; }
+    double viewportHeight() const { return m_viewportHeight; }
+    std::optional<double> followTarget() const { return m_followTarget; }
+    SessionTimer &session() { return m_session; }
+    const SessionTimer &session() const { return m_session; }
+    TickSource *tickSource() const { return m_tickSource.get(); }
+
+    // These store the value as given and notify only on change.
+    void setOffset(double value);
+    void setPlaying(bool value);
+    void setLive(bool value);
+    void setContentHeight(double value);
+    void setViewportHeight(double value);
+    void setFollowTarget(std::optional<double> value);
+    // Clamps to [0, 1] and always notifies.
+    void setT(double value);
+
+    double pointsPerSecond() const { return SpeedCurve::pointsPerSecond(m_t); }
+    double maxOffset() const { return m_contentHeight >= 0 ? m_contentHeight : 0; }
+    double progress() const;
+    bool isAtEnd() const { return m_offset >= maxOffset() && maxOffset() > 0; }
+
+    void play();
+    void pause();
+    void toggle();
+    void goIdle();
+    void restart();
+    void nudgeSpeed(double delta);
+    void scrub(double y);
+    void rescale(double contentHeight);
+
+    void attach(std::shared_ptr<TickSource> source);
+    void detach();
+    void suspendTicking();
+    void resumeTickingIfPlaying();
+
+    void addRestartObserver(std::function<void()> observer);
+    void addFrameObserver(std::function<void(double)> observer);
+    // A restart and a frame observer that hold their object weakly: once it
+    // is gone they do nothing.
+    template <typename T>
+    void addObserversOf(T *target, void (T::*onRestart)(), void (T::*onFrame)(double)) {
+        QPointer<T> weak(target);
+        addRestartObserver([weak, onRestart] {
+            if (weak)
+                (weak.data()->*onRestart)();
+        });
+        addFrameObserver([weak, onFrame](double dt) {
+            if (weak)
+                (weak.data()->*onFrame)(dt);
+        });
+    }
+
+    ReadEstimate estimate(int wordCount) const;
+
+    // One frame of dt seconds, as the attached source delivers it.
+    void tick(double dt);
+
+signals:
+    void offsetChanged();
+    void isPlayingChanged();
+    void isLiveChanged();
+    void tChanged();
+    void contentHeightChanged();
+    void viewportHeightChanged();
+    void followTargetChanged();
+    void tickSourceChanged();
+
+private:
+    void releaseSource();
+
+    double m_offset = 0;
+    bool m_isPlaying = false;
+    bool m_isLive = false;
+    double m_t = SpeedCurve::defaultT;
+    double m_contentHeight = 0;
+    double m_viewportHeight;
+    std::optional<double> m_followTarget;
+    SessionTimer m_session;
+    std::shared_ptr<TickSource> m_tickSource;
+    std::vector<std::function<void()>> m_restartObservers;
+    std::vector<std::function<void(double)>> m_frameObservers;
+};

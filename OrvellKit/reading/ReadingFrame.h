@@ -1,0 +1,62 @@
+#pragma once
+
+#include "playback/ScrollEngine.h"
+#include "reading/SelectedScript.h"
+#include "settings/ReadingPreferences.h"
+#include "text/ScriptLayout.h"
+#include "text/ScriptWords.h"
+
+#include <QPointer>
+
+#include <memory>
+
+// What every reader of the selected script shares: its words, the layout the
+// island draws at a width (one object per key, so a script is laid out once
+// for everyone), and the scroll's follow target, which it clears only when
+// it set it.
+class ReadingFrame {
+public:
+    void attach(SelectedScript &script, ReadingPreferences &prefs, ScrollEngine &scroll);
+
+    // Calls `sync` whenever the script or the typography changes.
+    template <typename Receiver> void observe(Receiver *receiver, void (Receiver::*sync)()) {
+        QObject::connect(m_script.data(), &SelectedScript::changed, receiver, sync);
+        QObject::connect(m_prefs.data(), &ReadingPreferences::fontSizeChanged, receiver, sync);
+        QObject::connect(m_prefs.data(), &ReadingPreferences::lineHeightMultipleChanged, receiver,
+                         sync);
+    }
+
+    SelectedScript *script() const { return m_script; }
+    ReadingPreferences *prefs() const { return m_prefs; }
+    ScrollEngine *scroll() const { return m_scroll; }
+    std::optional<double> targetSeconds() const;
+
+    // Takes the script's current text; true when it changed, and then the
+    // words are new and the layout is dropped.
+    bool readText();
+    const ScriptWords &words() const { return m_words; }
+
+    // Lays the words out at `width` with the reading settings; true when the
+    // layout is a new one.
+    bool layOut(double width);
+    void dropLayout() { m_layout.reset(); }
+    const std::shared_ptr<const ScriptLayout> &layout() const { return m_layout; }
+
+    // Puts word `word`'s line on the reading line; needs a layout.
+    void aim(int word);
+    // Clears the follow target if this frame set it.
+    void release();
+
+    // The key for a text at a width with the reading settings, bounded so a
+    // value edited into the settings by hand cannot make the text unreadable.
+    static ScriptLayout::Key keyFor(const QString &text, double width,
+                                    const ReadingPreferences &prefs);
+
+private:
+    QPointer<SelectedScript> m_script;
+    QPointer<ReadingPreferences> m_prefs;
+    QPointer<ScrollEngine> m_scroll;
+    ScriptWords m_words;
+    std::shared_ptr<const ScriptLayout> m_layout;
+    bool m_drivesScroll = false;
+};

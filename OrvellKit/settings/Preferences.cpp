@@ -1,0 +1,141 @@
+#include "settings/Preferences.h"
+
+#include "base/Metrics.h"
+#include "settings/LoginItem.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/SettingsStore.h"
+
+#include <QLoggingCategory>
+
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcPreferences, "org.orvell.Orvell.Preferences")
+
+namespace K = PreferenceKeys;
+
+Preferences::Preferences(SettingsStore &store, LoginItem &loginItem, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_loginItem(loginItem)
+    , m_reading(store) {
+    m_store.registerDefaults({{K::notchCoverHeight, Metrics::notchCoverHeight},
+                              {K::islandWidth, Metrics::panelWidth},
+                              {K::targetDisplay, QStringLiteral("builtIn")},
+                              {K::aboveFullScreen, false},
+                              {K::showDockIcon, true},
+                              {K::islandPlacement, QStringLiteral("topCenter")},
+                              {K::islandFreeX, 0.0},
+                              {K::islandFreeY, 0.0}});
+    using Signal = void (Preferences::*)();
+    static const std::pair<QLatin1StringView, Signal> signalForKey[] = {
+        {K::notchCoverHeight, &Preferences::notchCoverHeightChanged},
+        {K::islandWidth, &Preferences::islandWidthChanged},
+        {K::targetDisplay, &Preferences::targetDisplayChanged},
+        {K::aboveFullScreen, &Preferences::aboveFullScreenChanged},
+        {K::showDockIcon, &Preferences::showDockIconChanged},
+        {K::islandPlacement, &Preferences::islandPlacementChanged},
+        {K::islandFreeX, &Preferences::islandPlacementChanged},
+        {K::islandFreeY, &Preferences::islandPlacementChanged},
+        {K::hotKeyBindings, &Preferences::hotKeyBindingsChanged},
+    };
+    m_store.relayChanges(this, signalForKey);
+}
+
+double Preferences::notchCoverHeight() const {
+    return m_store.doubleValue(K::notchCoverHeight);
+}
+void Preferences::setNotchCoverHeight(double value) {
+    m_store.setValue(K::notchCoverHeight,
+                     SettingsStore::clamped(value, notchCoverHeightMin, notchCoverHeightMax));
+}
+
+double Preferences::islandWidth() const {
+    return m_store.doubleValue(K::islandWidth);
+}
+void Preferences::setIslandWidth(double value) {
+    m_store.setValue(K::islandWidth, SettingsStore::clamped(value, islandWidthMin, islandWidthMax));
+}
+
+QString Preferences::targetDisplay() const {
+    return m_store.stringValue(K::targetDisplay);
+}
+void Preferences::setTargetDisplay(const QString &value) {
+    m_store.setValue(K::targetDisplay, value);
+}
+
+bool Preferences::aboveFullScreen() const {
+    return m_store.boolValue(K::aboveFullScreen);
+}
+void Preferences::setAboveFullScreen(bool value) {
+    m_store.setValue(K::aboveFullScreen, value);
+}
+
+bool Preferences::showDockIcon() const {
+    return m_store.boolValue(K::showDockIcon);
+}
+void Preferences::setShowDockIcon(bool value) {
+    m_store.setValue(K::showDockIcon, value);
+}
+
+IslandPlacement Preferences::islandPlacement() const {
+    const QString name = m_store.hasStoredValue(K::islandPlacement)
+                             ? m_store.stringValue(K::islandPlacement)
+                             : QStringLiteral("topCenter");
+    if (name == QLatin1StringView("free")) {
+        const double x = m_store.doubleValue(K::islandFreeX);
+        const double y = m_store.doubleValue(K::islandFreeY);
+        return std::isfinite(x) && std::isfinite(y) ? IslandPlacement::free(x, y)
+                                                    : IslandPlacement::topCenter();
+    }
+    return IslandPlacement::preset(name);
+}
+
+void Preferences::setIslandPlacement(const IslandPlacement &placement) {
+    if (placement.kind == IslandPlacement::Kind::free) {
+        const auto stored = [](double v) { return std::isfinite(v) ? QVariant(v) : QVariant(0); };
+        m_store.setValue(K::islandFreeX, stored(placement.x));
+        m_store.setValue(K::islandFreeY, stored(placement.y));
+    }
+    m_store.setValue(K::islandPlacement, placement.name());
+}
+
+void Preferences::selectPlacement(const QString &name) {
+    if (name == QLatin1StringView("free"))
+        return;
+    setIslandPlacement(IslandPlacement::preset(name));
+}
+
+void Preferences::placeIsland(double x, double y, double centeredX) {
+    if (std::fabs(x - centeredX) < snapDistance && y < snapDistance)
+        setIslandPlacement(IslandPlacement::topCenter());
+    else
+        setIslandPlacement(IslandPlacement::free(x, y));
+}
+
+void Preferences::resetAppearance() {
+    m_reading.resetTypography();
+    setNotchCoverHeight(Metrics::notchCoverHeight);
+    setIslandWidth(Metrics::panelWidth);
+}
+
+QByteArray Preferences::hotKeyBindings() const {
+    return m_store.dataValue(K::hotKeyBindings);
+}
+void Preferences::setHotKeyBindings(const QByteArray &json) {
+    m_store.setValue(K::hotKeyBindings, json);
+}
+
+bool Preferences::launchAtLogin() const {
+    return m_loginItem.isEnabled();
+}
+
+void Preferences::setLaunchAtLogin(bool enabled) {
+    QString error;
+    if (!m_loginItem.setEnabled(enabled, &error)) {
+        qCWarning(lcPreferences).noquote()
+            << QStringLiteral("launchAtLogin %1 failed: %2")
+                   .arg(enabled ? QStringLiteral("true") : QStringLiteral("false"), error);
+        return;
+    }
+    emit launchAtLoginChanged();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "text/ScriptLayout.h"
+
+#include <QRectF>
+
+#include <vector>
+
+// The shapes that reveal the lit parts of the script: per line a solid
+// rectangle, plus soft edges where the light fades out ahead of the front
+// and fades in behind it. Coordinates are the drawn text's.
+namespace GlowMask {
+enum class Band { spoken, lookahead, spokenAndLookahead };
+
+struct Piece {
+    enum class Fill { solid, fadeOutRight, fadeInLeft };
+    QRectF rect;
+    Fill fill = Fill::solid;
+    bool operator==(const Piece &) const = default;
+};
+
+// The pieces for a band of a text canvas of width × height whose lines are
+// those of `layout`; empty when there is nothing to reveal.
+std::vector<Piece> pieces(const ScriptLayout &layout, Band band, double glowFront,
+                          double lookaheadEnd, double width, double height);
+} // namespace GlowMask

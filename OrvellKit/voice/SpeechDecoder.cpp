@@ -1,0 +1,168 @@
+#include "voice/SpeechDecoder.h"
+
+#include "voice/SpeechVocabulary.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <pocketsphinx.h>
+
+#include <algorithm>
+#include <cmath>
+
+// Debian's pocketsphinx-en-us.
+QString SpeechDecoder::acousticModelPath() {
+    return QStringLiteral("/usr/share/pocketsphinx/model/en-us/en-us");
+}
+
+QString SpeechDecoder::dictionaryPath() {
+    return QStringLiteral("/usr/share/pocketsphinx/model/en-us/cmudict-en-us.dict");
+}
+
+bool SpeechDecoder::isModelInstalled() {
+    // Looked at once: a package installed later is used after a restart.
+    static const bool installed =
+        QFileInfo(acousticModelPath() + QStringLiteral("/mdef")).isFile() &&
+        QFileInfo(dictionaryPath()).isFile();
+    return installed;
+}
+
+bool SpeechDecoder::supportsLocale(const QString &locale) {
+    // The model is American English; other English accents read it well.
+    return QLocale(locale).language() == QLocale::English;
+}
+
+bool SpeechDecoder::hasModelFor(const QString &locale) {
+    return isModelInstalled() && supportsLocale(locale);
+}
+
+std::unique_ptr<SpeechDecoder> SpeechDecoder::create(const SpeechVocabulary &vocabulary,
+                                                     QString *error) {
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return nullptr;
+    };
+    if (!isModelInstalled())
+        return fail(QStringLiteral("The speech model is not installed."));
+    if (vocabulary.pronunciations.isEmpty())
+        return fail(QStringLiteral("The script has no words to listen for."));
+
+    // The decoder reads its dictionary and model from files; they hold only
+    // the script's words and live until the decoder has loaded them.
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        return fail(
+            QStringLiteral("Could not prepare speech recognition: %1").arg(folder.errorString()));
+    const QString dictPath = folder.filePath(QStringLiteral("script.dict"));
+    const QString lmPath = folder.filePath(QStringLiteral("script.arpa"));
+    for (const auto &[path, text] :
+         {std::pair{dictPath, vocabulary.dictionaryText()}, {lmPath, vocabulary.arpaText()}}) {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(text.toUtf8()) < 0)
+            return fail(
+                QStringLiteral("Could not prepare speech recognition: %1").arg(f.errorString()));
+    }
+
+    const QByteArray hmm = QFile::encodeName(acousticModelPath());
+    const QByteArray dict = QFile::encodeName(dictPath);
+    const QByteArray lm = QFile::encodeName(lmPath);
+    // The model knows what comes next in the script, so it is trusted more
+    // than usual (language weight 10, not 6.5): the first pass, whose
+    // hypotheses are what the speaker sees move, then stays on the script.
+    std::vector<QByteArray> args = {"-hmm",   hmm,         "-dict",     dict,    "-lm", lm,
+                                    "-logfn", "/dev/null", "-samprate", "16000", "-lw", "10"};
+    std::vector<char *> argv;
+    for (QByteArray &a : args)
+        argv.push_back(a.data());
+    cmd_ln_t *config =
+        cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()), argv.data(), TRUE);
+    if (!config)
+        return fail(QStringLiteral("The speech model could not be loaded."));
+    ps_decoder_t *decoder = ps_init(config);
+    cmd_ln_free_r(config);
+    if (!decoder)
+        return fail(QStringLiteral("The speech model could not be loaded."));
+    std::unique_ptr<SpeechDecoder> out(new SpeechDecoder);
+    out->m_decoder = decoder;
+    return out;
+}
+
+SpeechDecoder::~SpeechDecoder() {
+    if (m_decoder) {
+        if (m_inUtterance)
+            ps_end_utt(m_decoder);
+        ps_free(m_decoder);
+    }
+}
+
+std::vector<SpeechDecoder::Result> SpeechDecoder::feed(const float *samples, std::size_t count) {
+    std::vector<Result> out;
+    constexpr std::size_t prerollSamples = UtteranceGate::sampleRate / 5; // 0.2 s
+    // The gate works on 10 ms frames; feeding it in the same pieces lets an
+    // utterance close exactly where the pause reached its length.
+    constexpr std::size_t piece = UtteranceGate::frameSamples;
+    for (std::size_t at = 0; at < count; at += piece) {
+        const std::size_t n = std::min(piece, count - at);
+        const bool closed = m_gate.feed(samples + at, n);
+        if (m_gate.inSpeech() && !m_inUtterance) {
+            ps_start_utt(m_decoder);
+            m_inUtterance = true;
+            m_hypothesis.clear();
+            m_sinceHypothesis = 0;
+            process(m_preroll.data(), m_preroll.size());
+            m_preroll.clear();
+        }
+        if (m_inUtterance) {
+            process(samples + at, n);
+        } else {
+            m_preroll.insert(m_preroll.end(), samples + at, samples + at + n);
+            if (m_preroll.size() > prerollSamples)
+                m_preroll.erase(m_preroll.begin(),
+                                m_preroll.begin() +
+                                    static_cast<std::ptrdiff_t>(m_preroll.size() - prerollSamples));
+        }
+        if (closed) {
+            if (auto r = closeUtterance())
+                out.push_back(*r);
+        } else if (m_inUtterance && (m_sinceHypothesis += n) >= hypothesisInterval) {
+            // However the audio is cut into chunks, the hypothesis is looked
+            // at every tenth of a second of it.
+            reportHypothesis(out);
+        }
+    }
+    if (m_inUtterance && m_sinceHypothesis > 0)
+        reportHypothesis(out);
+    return out;
+}
+
+void SpeechDecoder::reportHypothesis(std::vector<Result> &out) {
+    m_sinceHypothesis = 0;
+    const char *hyp = ps_get_hyp(m_decoder, nullptr);
+    const QString text = hyp ? QString::fromUtf8(hyp) : QString();
+    if (text != m_hypothesis) {
+        m_hypothesis = text;
+        out.push_back({text, false});
+    }
+}
+
+void SpeechDecoder::process(const float *samples, std::size_t count) {
+    if (count == 0)
+        return;
+    m_pcm.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        m_pcm[i] = static_cast<short>(std::lround(std::clamp(samples[i], -1.0f, 1.0f) * 32767.0f));
+    ps_process_raw(m_decoder, m_pcm.data(), count, FALSE, FALSE);
+}
+
+std::optional<SpeechDecoder::Result> SpeechDecoder::closeUtterance() {
+    if (!m_inUtterance)
+        return std::nullopt;
+    ps_end_utt(m_decoder);
+    m_inUtterance = false;
+    const char *hyp = ps_get_hyp(m_decoder, nullptr);
+    m_hypothesis.clear();
+    return Result{hyp ? QString::fromUtf8(hyp) : QString(), true};
+}

@@ -1,0 +1,136 @@
+#include "voice/VoiceMatcher.h"
+
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <cstdlib>
+
+VoiceMatcher::VoiceMatcher(const ScriptWords &words) {
+    keys.reserve(words.count());
+    for (const auto &w : words.words)
+        keys << w.key;
+}
+
+QStringList VoiceMatcher::characters(const QString &word) {
+    QStringList out;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, word);
+    qsizetype from = 0;
+    for (qsizetype at = finder.toNextBoundary(); at != -1; at = finder.toNextBoundary()) {
+        if (at > from)
+            out << word.mid(from, at - from);
+        from = at;
+    }
+    return out;
+}
+
+int VoiceMatcher::editDistance(const QStringList &a, const QStringList &b) {
+    if (a.isEmpty())
+        return static_cast<int>(b.size());
+    if (b.isEmpty())
+        return static_cast<int>(a.size());
+    std::vector<int> previous(static_cast<size_t>(b.size()) + 1), current(previous.size());
+    for (size_t j = 0; j < previous.size(); ++j)
+        previous[j] = static_cast<int>(j);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        current[0] = static_cast<int>(i);
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const int substitution =
+                previous[static_cast<size_t>(j - 1)] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            current[static_cast<size_t>(j)] =
+                std::min({previous[static_cast<size_t>(j)] + 1,
+                          current[static_cast<size_t>(j - 1)] + 1, substitution});
+        }
+        std::swap(previous, current);
+    }
+    return previous.back();
+}
+
+bool VoiceMatcher::isStrong(const QString &word) {
+    // Most words are plain ASCII: their length is their character count.
+    return characters(word).size() > weakWordLength;
+}
+
+bool VoiceMatcher::similar(const QString &a, const QString &b) {
+    if (a == b)
+        return true;
+    const QStringList ca = characters(a), cb = characters(b);
+    if (ca.size() <= weakWordLength || cb.size() <= weakWordLength)
+        return false;
+    const double similarity =
+        1.0 - static_cast<double>(editDistance(ca, cb)) / std::max(ca.size(), cb.size());
+    return similarity >= similarityThreshold;
+}
+
+bool VoiceMatcher::Alignment::isBetter(const Alignment &other, int cursor) const {
+    if (score != other.score)
+        return score > other.score;
+    if (strong != other.strong)
+        return strong > other.strong;
+    return std::abs(end - cursor) < std::abs(other.end - cursor);
+}
+
+VoiceMatcher::Alignment VoiceMatcher::align(const QStringList &tail, int e) const {
+    Alignment a{e, 1, isStrong(tail.last()) ? 1 : 0};
+    int skips = 2;
+    if (tail.size() == 1 || e == 0)
+        return a;
+    int i = static_cast<int>(tail.size()) - 2;
+    int k = e - 1;
+    for (;;) {
+        if (similar(tail[i], keys[k])) {
+            a.score += 1;
+            if (isStrong(tail[i]))
+                a.strong += 1;
+            if (i == 0 || k == 0)
+                return a;
+            --i;
+            --k;
+        } else if (skips == 0) {
+            return a;
+        } else if (k >= 1 && similar(tail[i], keys[k - 1])) {
+            --skips; // a script word was skipped, or not heard
+            --k;
+        } else if (i >= 1 && similar(tail[i - 1], keys[k])) {
+            --skips; // an extra word was heard: a filler or a misrecognition
+            --i;
+        } else {
+            return a;
+        }
+    }
+}
+
+bool VoiceMatcher::ingest(const QStringList &heard) {
+    QStringList tail;
+    for (auto it = heard.crbegin(); it != heard.crend() && tail.size() < tailLength; ++it)
+        if (!it->isEmpty())
+            tail.prepend(*it);
+    if (tail.isEmpty() || keys.isEmpty())
+        return false;
+    const int from = std::max(0, cursor - lookBehind);
+    const int to = std::min(cursor + lookAhead, static_cast<int>(keys.size()) - 1);
+    if (from > to)
+        return false;
+    std::optional<Alignment> best;
+    for (int e = from; e <= to; ++e) {
+        if (!similar(tail.last(), keys[e]))
+            continue;
+        const Alignment candidate = align(tail, e);
+        if (!best || candidate.isBetter(*best, cursor))
+            best = candidate;
+    }
+    if (!best)
+        return false;
+    const int advance = best->end + 1 - cursor;
+    bool accept = false;
+    if (advance <= 0)
+        accept = false;
+    else if (advance == 1)
+        accept = true;
+    else if (advance <= 3)
+        accept = best->score >= 2 || best->strong >= 1;
+    else
+        accept = best->score >= 2 && best->strong >= 1;
+    if (accept)
+        cursor = best->end + 1;
+    return accept;
+}
