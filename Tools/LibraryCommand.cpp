@@ -1,0 +1,132 @@
+#include "CliCommand.h"
+
+#include "base/IsoDate.h"
+#include "library/ScriptDiskIO.h"
+#include "library/ScriptStore.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTextStream>
+
+namespace Cli {
+
+namespace {
+
+QJsonValue jsonTarget(const std::optional<double> &seconds) {
+    return seconds ? QJsonValue(*seconds) : QJsonValue(QJsonValue::Null);
+}
+
+int list(const QString &root, bool json, QTextStream &out) {
+    const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
+    const std::vector<Script> scripts = outcome.scripts();
+    const auto selected = outcome.manifest.selectedID;
+    if (json) {
+        QJsonArray list;
+        for (const Script &s : scripts)
+            list.append(
+                QJsonObject{{QStringLiteral("id"), Script::idText(s.id)},
+                            {QStringLiteral("title"), s.title},
+                            {QStringLiteral("wordCount"), s.wordCount()},
+                            {QStringLiteral("createdAt"), IsoDate::toString(s.createdAt)},
+                            {QStringLiteral("updatedAt"), IsoDate::toString(s.updatedAt)},
+                            {QStringLiteral("isFavorite"), s.isFavorite},
+                            {QStringLiteral("targetSeconds"), jsonTarget(s.targetSeconds)}});
+        out << compactJson(
+                   {{QStringLiteral("selectedID"), selected ? QJsonValue(Script::idText(*selected))
+                                                            : QJsonValue(QJsonValue::Null)},
+                    {QStringLiteral("scripts"), list}})
+            << "\n";
+        return exitOk;
+    }
+    for (const Script &s : scripts)
+        out << (selected == s.id ? "* " : "  ") << Script::idText(s.id) << "  " << s.title << "  ("
+            << s.wordCount() << (s.wordCount() == 1 ? " word)" : " words)") << "\n";
+    return exitOk;
+}
+
+int show(const QString &root, const QString &idText, bool json, CliStreams io) {
+    const auto id = Script::parseId(idText);
+    const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
+    for (const Script &s : outcome.scripts()) {
+        if (id && s.id == *id) {
+            if (json)
+                io.out << compactJson({{QStringLiteral("id"), Script::idText(s.id)},
+                                       {QStringLiteral("title"), s.title},
+                                       {QStringLiteral("body"), s.body}})
+                       << "\n";
+            else
+                io.out << s.body << (s.body.endsWith(QLatin1Char('\n')) ? "" : "\n");
+            return exitOk;
+        }
+    }
+    io.err << "orvell-cli library: no script with id " << idText << "\n";
+    return exitFailure;
+}
+
+int check(const QString &root, bool json, QTextStream &out) {
+    const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
+    const auto &r = outcome.recovery;
+    if (json) {
+        const QJsonValue recovery =
+            r ? QJsonValue(QJsonObject{{QStringLiteral("backupFile"), r->backupPath},
+                                       {QStringLiteral("recoveredCount"), r->recoveredCount},
+                                       {QStringLiteral("notice"), r->noticeText()}})
+              : QJsonValue(QJsonValue::Null);
+        out << compactJson({{QStringLiteral("recovery"), recovery}}) << "\n";
+    } else if (r) {
+        out << r->noticeTitle() << "\n" << r->noticeText() << "\n";
+    } else {
+        const auto n = outcome.manifest.entries.size();
+        out << "The library loaded cleanly: " << n << (n == 1 ? " script.\n" : " scripts.\n");
+    }
+    return exitOk;
+}
+
+int run(const QStringList &args, CliStreams io) {
+    const auto options = Options::parse(
+        "library", args, {{QStringLiteral("--json")}, {QStringLiteral("--root")}}, io.err);
+    if (!options)
+        return exitUsage;
+    const QStringList &rest = options->positional();
+    const QString action = rest.value(0);
+    const bool known = (action == u"show" && rest.size() == 2) ||
+                       ((action == u"list" || action == u"check") && rest.size() == 1);
+    if (!known)
+        return usageError(io.err, "library", QStringLiteral("say list, show ID or check"));
+    const QString given = options->value(QStringLiteral("--root"));
+    const QString root = given.isEmpty() ? ScriptStore::defaultRoot() : given;
+    if (!given.isEmpty() && !QFileInfo(root).isDir()) {
+        io.err << "orvell-cli library: no library folder at " << root << "\n";
+        return exitFailure;
+    }
+    const bool json = options->has(QStringLiteral("--json"));
+    if (action == u"list")
+        return list(root, json, io.out);
+    if (action == u"show")
+        return show(root, rest.at(1), json, io);
+    return check(root, json, io.out);
+}
+
+} // namespace
+
+const Command &libraryCommand() {
+    static const Command command{
+        "library", "library [--root DIR] [--json] list|show ID|check",
+        "Reads the script library (by default the user's own, in\n"
+        "~/.local/share/org.orvell.Orvell). Loading repairs the index as the app does:\n"
+        "body files missing from it are adopted, and a damaged index is set aside and\n"
+        "rebuilt.\n"
+        "  list   the scripts in order, the selected one marked with *.\n"
+        "         --json: {\"selectedID\": \"ID\"|null, \"scripts\": [{\"id\", \"title\",\n"
+        "         \"wordCount\", \"createdAt\", \"updatedAt\", \"isFavorite\",\n"
+        "         \"targetSeconds\" (null when none)}]}; dates are ISO 8601 in UTC.\n"
+        "  show   one script's text. --json: {\"id\", \"title\", \"body\"}.\n"
+        "  check  whether the index had to be rebuilt.\n"
+        "         --json: {\"recovery\": null} or {\"recovery\": {\"backupFile\": path,\n"
+        "         \"recoveredCount\": n, \"notice\": \"the notice the app shows\"}}\n",
+        run};
+    return command;
+}
+
+} // namespace Cli
