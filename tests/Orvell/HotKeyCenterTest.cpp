@@ -1,7 +1,7 @@
 #include "HotKeyCenter.h"
-#include "FakeGlobalShortcuts.h"
+#include "support/FakeGlobalShortcuts.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

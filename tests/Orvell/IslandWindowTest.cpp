@@ -11,8 +11,8 @@
 #include "settings/Preferences.h"
 #include "settings/SettingsStore.h"
 
-#include "../OrvellKit/ManualScheduler.h"
-#include "QtPrinters.h"
+#include "support/ManualScheduler.h"
+#include "support/QtPrinters.h"
 
 #include <QTemporaryDir>
 #include <QWindow>

@@ -9,7 +9,7 @@
 #include "settings/ReadingPreferences.h"
 #include "settings/SettingsStore.h"
 
-#include "../OrvellKit/ManualScheduler.h"
+#include "support/ManualScheduler.h"
 
 #include <QFile>
 #include <QPainter>

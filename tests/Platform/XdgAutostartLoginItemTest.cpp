@@ -4,7 +4,7 @@
 #include <QFileDevice>
 #include <QTemporaryDir>
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,174 @@
+#include "reading/VoiceFollow.h"
+#include "library/ScriptStore.h"
+#include "playback/ScrollEngine.h"
+#include "reading/LibrarySelection.h"
+#include "settings/ReadingPreferences.h"
+#include "settings/SettingsStore.h"
+
+#include "support/FakeTickSource.h"
+#include "support/ManualScheduler.h"
+#include "support/QtPrinters.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// What happened to one listener; it outlives the listener, which the
+// controller deletes once stopped.
+struct ListenerLog {
+    QString locale;
+    bool started = false;
+    bool stopped = false;
+    VoiceListener *listener = nullptr;
+};
+
+struct FakeListener : VoiceListener {
+    explicit FakeListener(std::shared_ptr<ListenerLog> l)
+        : log(std::move(l)) {
+        log->listener = this;
+    }
+    ~FakeListener() override { log->listener = nullptr; }
+    std::shared_ptr<ListenerLog> log;
+    void start(const QString &l, const QStringList &) override {
+        log->locale = l;
+        log->started = true;
+        if (onState)
+            onState({VoiceFollowState::Kind::listening, 0, {}});
+    }
+    void stop() override { log->stopped = true; }
+};
+
+struct FollowFixture : ::testing::Test {
+    QTemporaryDir dir;
+    ManualScheduler clock;
+    std::unique_ptr<SettingsStore> settings = SettingsStore::inMemory();
+    ReadingPreferences prefs{*settings};
+    ScrollEngine scroll{150};
+    std::shared_ptr<FakeTickSource> ticks = std::make_shared<FakeTickSource>();
+    ScriptStore store{dir.filePath("lib"), {false, {}, &clock, {}}};
+    LibrarySelection selection{store};
+    std::vector<std::shared_ptr<ListenerLog>> listeners;
+    VoiceFollow voice{{[this](const ScriptWords &) {
+                           listeners.push_back(std::make_shared<ListenerLog>());
+                           return std::unique_ptr<VoiceListener>(
+                               std::make_unique<FakeListener>(listeners.back()));
+                       },
+                       [](const QString &) { return true; }}};
+
+    void SetUp() override {
+        scroll.attach(ticks);
+        scroll.setContentHeight(5000);
+        store.create("S", "the quick extraordinarily brown fox jumps over the lazy dog", true);
+        voice.setViewportWidth(364);
+        voice.attach(prefs, scroll, selection);
+    }
+
+    std::shared_ptr<ListenerLog> listening() {
+        QCoreApplication::processEvents(); // starts are issued from the event loop
+        return listeners.empty() || listeners.back()->stopped ? nullptr : listeners.back();
+    }
+};
+
+} // namespace
+
+TEST_F(FollowFixture, onWhilePausedItAimsButDoesNotListenUntilPlay) {
+    prefs.setVoiceFollowEnabled(true);
+    EXPECT_TRUE(voice.isActive());
+    ASSERT_NE(voice.layout(), nullptr);
+    EXPECT_TRUE(scroll.followTarget());
+    EXPECT_EQ(listening(), nullptr);
+    EXPECT_EQ(voice.state().kind, VoiceFollowState::Kind::off);
+
+    scroll.play();
+    auto l = listening();
+    ASSERT_NE(l, nullptr);
+    EXPECT_TRUE(l->started);
+    EXPECT_EQ(voice.state().kind, VoiceFollowState::Kind::listening);
+    scroll.pause();
+    EXPECT_TRUE(l->stopped);
+    EXPECT_EQ(voice.state().kind, VoiceFollowState::Kind::off);
+}
+
+TEST_F(FollowFixture, heardWordsMoveTheCursorTheGlowAndTheScroll) {
+    prefs.setVoiceFollowEnabled(true);
+    scroll.play();
+    auto l = listening();
+    ASSERT_NE(l, nullptr);
+    const double startTarget = *scroll.followTarget();
+    l->listener->onHeard({"the", "quick"});
+    EXPECT_EQ(voice.cursor(), 2);
+    EXPECT_EQ(voice.spokenLength(), 10); // the start of "extraordinarily"
+    EXPECT_EQ(voice.lookaheadEnd(), 35); // through "fox": three words from the cursor
+    // The glow catches up, creeps into the next word, and waits when speech stops.
+    for (int i = 0; i < 20; ++i)
+        ticks->frame(0.05);
+    const double waiting = voice.glowFront();
+    EXPECT_GT(waiting, 10);
+    EXPECT_LT(waiting, 25);
+    ticks->frame(0.05);
+    EXPECT_EQ(voice.glowFront(), waiting);
+    EXPECT_GE(*scroll.followTarget(), startTarget);
+
+    // A result that moves nothing still keeps the glow creeping into the next word.
+    l->listener->onHeard({"mumble"});
+    ticks->frame(0.05);
+    EXPECT_GT(voice.glowFront(), waiting);
+
+    // A restart goes back to the top and keeps the learned rate.
+    const double rate = voice.front().rate;
+    scroll.restart();
+    EXPECT_EQ(voice.cursor(), 0);
+    EXPECT_EQ(voice.glowFront(), 0);
+    EXPECT_EQ(voice.front().rate, rate);
+}
+
+TEST_F(FollowFixture, switchingOffClearsOnlyItsOwnTarget) {
+    prefs.setVoiceFollowEnabled(true);
+    EXPECT_TRUE(scroll.followTarget());
+    prefs.setVoiceFollowEnabled(false);
+    EXPECT_FALSE(scroll.followTarget());
+    EXPECT_EQ(voice.layout(), nullptr);
+
+    // A target set by someone else (the pace guide) is left alone.
+    scroll.setFollowTarget(123.0);
+    voice.sync();
+    EXPECT_EQ(scroll.followTarget(), 123.0);
+}
+
+TEST_F(FollowFixture, changingTheLanguageWhilePlayingRestartsListening) {
+    prefs.setVoiceFollowEnabled(true);
+    scroll.play();
+    auto first = listening();
+    ASSERT_NE(first, nullptr);
+    prefs.setVoiceFollowLocale("de_DE");
+    auto second = listening();
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(first->stopped);
+    EXPECT_EQ(second->locale, "de_DE");
+}
+
+TEST(VoiceFollow, vocabularyListsLongWordsOnceAndUnavailableMeansOff) {
+    const ScriptWords words(
+        QStringLiteral("Orvell keeps scripts. Orvell, orvell! short words only Lighthouse"));
+    EXPECT_EQ(VoiceFollow::vocabulary(words, 200),
+              (QStringList{"Orvell", "scripts", "Lighthouse"}));
+    EXPECT_EQ(VoiceFollow::vocabulary(words, 1), QStringList{"Orvell"});
+
+    // Without a recogniser voice follow is not available, and cannot be switched on.
+    QTemporaryDir dir;
+    ManualScheduler clock;
+    auto settings = SettingsStore::inMemory();
+    ReadingPreferences prefs(*settings);
+    ScrollEngine scroll(150);
+    ScriptStore store(dir.filePath("lib"), {true, "Hello", &clock, {}});
+    LibrarySelection selection{store};
+    VoiceFollow none;
+    none.attach(prefs, scroll, selection);
+    EXPECT_FALSE(none.isAvailable());
+    none.toggle();
+    EXPECT_FALSE(prefs.voiceFollowEnabled());
+}

@@ -1,0 +1,212 @@
+#include "voice/GlowFront.h"
+#include "voice/SpokenNumbers.h"
+#include "voice/UtteranceGate.h"
+#include "voice/VoiceMatcher.h"
+
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+VoiceMatcher matcher(const QString &text) {
+    return VoiceMatcher(ScriptWords(text));
+}
+
+} // namespace
+
+TEST(VoiceMatcher, followsTheReaderWordByWordAndNeverBack) {
+    VoiceMatcher m = matcher("the quick brown fox jumps");
+    EXPECT_TRUE(m.ingest({"the"}));
+    EXPECT_EQ(m.cursor, 1);
+    EXPECT_TRUE(m.ingest({"the", "quick"}));
+    EXPECT_EQ(m.cursor, 2);
+    EXPECT_FALSE(m.ingest({"the", "quick"}));
+    EXPECT_FALSE(m.ingest({"", ""}));
+    EXPECT_EQ(m.cursor, 2);
+}
+
+TEST(VoiceMatcher, shortWordsCannotJumpFarStrongOnesCan) {
+    VoiceMatcher weak = matcher("the quick brown fox jumps");
+    EXPECT_FALSE(weak.ingest({"fox"})); // advance 4 on one weak word
+    EXPECT_EQ(weak.cursor, 0);
+    VoiceMatcher strong = matcher("the quick brown fox jumps");
+    EXPECT_TRUE(strong.ingest({"brown"})); // advance 3 on a strong word
+    EXPECT_EQ(strong.cursor, 3);
+
+    // A long jump needs two aligned words, one of them strong.
+    VoiceMatcher far = matcher("one two six ten red blue green orange yellow purple");
+    EXPECT_FALSE(far.ingest({"green"}));
+    EXPECT_TRUE(far.ingest({"blue", "green"}));
+    EXPECT_EQ(far.cursor, 7);
+}
+
+TEST(VoiceMatcher, toleratesNearMissesSkipsAndExtraWords) {
+    EXPECT_FALSE(VoiceMatcher::similar("jumped", "jumps"));
+    EXPECT_TRUE(VoiceMatcher::similar("jumpss", "jumps"));
+    EXPECT_TRUE(VoiceMatcher::similar("reading", "readings"));
+    EXPECT_FALSE(VoiceMatcher::similar("cat", "cats"));
+    EXPECT_EQ(VoiceMatcher::editDistance({"k", "i", "t"}, {}), 3);
+    EXPECT_EQ(VoiceMatcher::editDistance(VoiceMatcher::characters("kitten"),
+                                         VoiceMatcher::characters("sitting")),
+              3);
+    EXPECT_TRUE(VoiceMatcher::isStrong(QString::fromUtf8("cafe\u0301")));
+    EXPECT_FALSE(VoiceMatcher::isStrong(QString::fromUtf8("e\u0301te\u0301")));
+
+    // A skipped script word and an extra heard word still align.
+    VoiceMatcher skipped = matcher("we will launch the product tomorrow morning");
+    EXPECT_TRUE(skipped.ingest({"we", "launch", "the", "product"}));
+    EXPECT_EQ(skipped.cursor, 5);
+    VoiceMatcher extra = matcher("we will launch the product tomorrow morning");
+    EXPECT_TRUE(extra.ingest({"will", "launch", "um", "the", "product"}));
+    EXPECT_EQ(extra.cursor, 5);
+    // A word said instead of the expected one is no extra word: one strong word
+    // cannot carry a jump of five.
+    VoiceMatcher replaced = matcher("we will launch the product tomorrow morning");
+    EXPECT_FALSE(replaced.ingest({"will", "launch", "um", "product"}));
+}
+
+TEST(VoiceMatcher, staysInsideItsWindowAndPrefersTheEarlierOfEqualPlaces) {
+    QStringList words;
+    for (int i = 0; i < 30; ++i)
+        words << QStringLiteral("w%1").arg(i);
+    words[16] = "lighthouse";
+    VoiceMatcher m = matcher(words.join(' '));
+    m.cursor = 20;
+    EXPECT_FALSE(m.ingest({"lighthouse"})); // 16 is before 20 − 3
+
+    VoiceMatcher twice = matcher("alpha bravo story delta echo golf story");
+    twice.cursor = 4;
+    EXPECT_FALSE(twice.ingest({"story"})); // at 2 and 5, equally near: the earlier stays
+    EXPECT_EQ(twice.cursor, 4);
+}
+
+TEST(GlowFront, catchesUpFastButNeverPastWhatWasConfirmed) {
+    GlowFront g;
+    g.confirm(10, 40);
+    g.advance(0.1);
+    EXPECT_DOUBLE_EQ(g.position, 10); // max(28, 100) × 0.1, capped at 10
+    EXPECT_DOUBLE_EQ(g.rate, 14);
+
+    // Prediction runs at the rate while speech is fresh ...
+    g.advance(0.1);
+    EXPECT_DOUBLE_EQ(g.position, 10 + 14 * 0.1);
+    for (int i = 0; i < 20; ++i)
+        g.advance(0.05);
+    // ... and waits from 0.6 s after the last result.
+    EXPECT_NEAR(g.position, 10 + 14 * 0.45, 1e-9);
+    g.heard();
+    for (int i = 0; i < 10; ++i)
+        g.advance(0.05);
+    EXPECT_NEAR(g.position, 10 + 14 * 0.95, 1e-9);
+    // It never runs past the next word's end.
+    for (int i = 0; i < 100; ++i) {
+        g.heard();
+        g.advance(0.05);
+    }
+    EXPECT_EQ(g.position, 40);
+}
+
+TEST(GlowFront, theRateIsSmoothedAndBounded) {
+    GlowFront g;
+    g.confirm(0, 5);
+    g.advance(0.1);
+    g.confirm(20, 25); // 0.1 s apart: no sample
+    EXPECT_DOUBLE_EQ(g.rate, 14);
+    GlowFront h;
+    h.confirm(0, 5);
+    h.advance(1.0);
+    h.confirm(20, 25);
+    EXPECT_NEAR(h.rate, 0.7 * 14 + 0.3 * 20, 1e-12);
+    for (int i = 0; i < 50; ++i) {
+        h.advance(0.2);
+        h.confirm(h.confirmed + 100, h.confirmed + 105);
+    }
+    EXPECT_EQ(h.rate, 30);
+    for (int i = 0; i < 50; ++i) {
+        h.advance(2.5);
+        h.confirm(h.confirmed + 1, h.confirmed + 2);
+    }
+    EXPECT_EQ(h.rate, 6);
+    // A confirmation that does not grow refreshes the reference, not the rate.
+    h.advance(0.5);
+    h.confirm(1, 2);
+    EXPECT_EQ(h.rate, 6);
+    EXPECT_DOUBLE_EQ(h.lastConfirm->offset, 1);
+    h.reset();
+    EXPECT_EQ(h.rate, 6);
+    EXPECT_EQ(h.position, 0);
+    EXPECT_FALSE(h.lastConfirm);
+}
+
+TEST(SpokenNumbers, numbersAreWrittenAsTheyAreSaid) {
+    const auto said = [](const char *token) {
+        return SpokenNumbers::words(QString::fromUtf8(token)).join(' ');
+    };
+    EXPECT_EQ(said("1962"), "nineteen sixty two");
+    EXPECT_EQ(said("2026"), "twenty twenty six");
+    EXPECT_EQ(said("1905"), "nineteen oh five");
+    EXPECT_EQ(said("1900"), "nineteen hundred");
+    EXPECT_EQ(said("2004"), "two thousand four");
+    EXPECT_EQ(said("31,000"), "thirty one thousand");
+    EXPECT_EQ(said("1,234,567"),
+              "one million two hundred thirty four thousand five hundred sixty seven");
+    EXPECT_EQ(said("3.14"), "three point one four");
+    EXPECT_EQ(said("21st"), "twenty first");
+    EXPECT_EQ(said("12th"), "twelfth");
+    EXPECT_EQ(said("40th"), "fortieth");
+    EXPECT_EQ(said("50%"), "fifty percent");
+    EXPECT_EQ(said("$5"), "five dollars");
+    EXPECT_EQ(said("€1"), "one euro");
+    EXPECT_EQ(said("0"), "zero");
+    EXPECT_EQ(said("12,34"), "");
+    EXPECT_EQ(said("word"), "");
+    EXPECT_EQ(said("1234567890123"), "");
+}
+
+namespace {
+
+// Seconds of a tone at a loudness in dBFS (RMS), 16 kHz.
+std::vector<float> tone(double seconds, double db) {
+    const double amplitude = std::pow(10.0, db / 20) * std::sqrt(2.0);
+    std::vector<float> out(static_cast<size_t>(seconds * 16000));
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<float>(amplitude * std::sin(i * 2 * M_PI * 220 / 16000));
+    return out;
+}
+
+int closings(UtteranceGate &gate, std::initializer_list<std::pair<double, double>> parts) {
+    int n = 0;
+    for (const auto &[seconds, db] : parts) {
+        const auto samples = tone(seconds, db);
+        // Fed in 100 ms chunks, as the microphone delivers them.
+        for (size_t at = 0; at < samples.size(); at += 1600)
+            n +=
+                gate.feed(samples.data() + at, std::min<size_t>(1600, samples.size() - at)) ? 1 : 0;
+    }
+    return n;
+}
+
+} // namespace
+
+TEST(UtteranceGate, closesUtterancesAtPausesButNotAtShortGaps) {
+    UtteranceGate gate;
+    EXPECT_EQ(closings(gate, {{1.0, -70}, {1.0, -20}, {0.2, -70}, {1.0, -20}}), 0);
+    EXPECT_TRUE(gate.inSpeech());
+    EXPECT_EQ(closings(gate, {{0.5, -70}}), 1);
+    EXPECT_FALSE(gate.inSpeech());
+    EXPECT_EQ(closings(gate, {{2.0, -70}}), 0); // silence alone closes nothing
+}
+
+TEST(UtteranceGate, aNoisyRoomDoesNotHoldAnUtteranceOpen) {
+    UtteranceGate gate;
+    // Background noise at −35 dBFS, above the absolute quiet level.
+    EXPECT_EQ(closings(gate, {{5.0, -35}}), 0);
+    EXPECT_NEAR(gate.floorDb(), -35, 1);
+    EXPECT_FALSE(gate.inSpeech());
+    EXPECT_EQ(closings(gate, {{1.0, -15}, {0.6, -35}}), 1);
+    EXPECT_EQ(closings(gate, {{1.0, -15}, {0.6, -35}}), 1);
+}
