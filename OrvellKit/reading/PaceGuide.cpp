@@ -58,10 +58,8 @@ void PaceGuide::attach(ReadingPreferences &prefs, ScrollEngine &scroll, Selected
 }
 
 void PaceGuide::setViewportWidth(double width) {
-    if (width == m_viewportWidth)
-        return;
-    m_viewportWidth = width;
-    sync();
+    if (m_frame.setWidth(width))
+        sync();
 }
 
 bool PaceGuide::isActive() const {
@@ -125,7 +123,7 @@ void PaceGuide::sync() {
     resolveRhythm();
     rebuildSchedule();
 
-    if (m_frame.layOut(m_viewportWidth))
+    if (m_frame.layOut())
         m_aimedWord = -1;
     ScrollEngine *scroll = m_frame.scroll();
     if (scroll && scroll->isPlaying() && m_schedule.total > 0 && m_clock >= m_schedule.total)

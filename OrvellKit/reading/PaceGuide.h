@@ -63,7 +63,7 @@ public:
     double clock() const { return m_clock; }
     const std::optional<std::vector<WordRhythm>> &rhythm() const { return m_rhythm; }
     const RhythmState &rhythmState() const { return m_rhythmState; }
-    double viewportWidth() const { return m_viewportWidth; }
+    double viewportWidth() const { return m_frame.width(); }
     void setViewportWidth(double width);
 
     bool isActive() const;
@@ -103,7 +103,6 @@ private:
     double m_lookaheadEnd = 0;
     std::optional<std::vector<WordRhythm>> m_rhythm;
     RhythmState m_rhythmState;
-    double m_viewportWidth = 0;
     int m_aimedWord = -1;
     std::optional<QString> m_rhythmKey;
     Scheduler::Handle m_pendingMeasurement = 0;

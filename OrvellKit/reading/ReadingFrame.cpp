@@ -22,10 +22,17 @@ bool ReadingFrame::readText() {
     return true;
 }
 
-bool ReadingFrame::layOut(double width) {
+bool ReadingFrame::setWidth(double width) {
+    if (width == m_width)
+        return false;
+    m_width = width;
+    return true;
+}
+
+bool ReadingFrame::layOut() {
     if (!m_prefs)
         return false;
-    const ScriptLayout::Key key = keyFor(m_words.text, width, *m_prefs);
+    const ScriptLayout::Key key = keyFor(m_words.text, m_width, *m_prefs);
     if (m_layout && m_layout->key() == key)
         return false;
     m_layout = ScriptLayout::shared(key, m_words);

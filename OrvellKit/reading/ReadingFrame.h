@@ -36,9 +36,13 @@ public:
     bool readText();
     const ScriptWords &words() const { return m_words; }
 
-    // Lays the words out at `width` with the reading settings; true when the
-    // layout is a new one.
-    bool layOut(double width);
+    // The width the text is laid out at: the island's script area.
+    double width() const { return m_width; }
+    // True when it changed.
+    bool setWidth(double width);
+    // Lays the words out at the width with the reading settings; true when
+    // the layout is a new one.
+    bool layOut();
     void dropLayout() { m_layout.reset(); }
     const std::shared_ptr<const ScriptLayout> &layout() const { return m_layout; }
 
@@ -58,5 +62,6 @@ private:
     QPointer<ScrollEngine> m_scroll;
     ScriptWords m_words;
     std::shared_ptr<const ScriptLayout> m_layout;
+    double m_width = 0;
     bool m_drivesScroll = false;
 };

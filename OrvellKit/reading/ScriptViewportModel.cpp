@@ -28,8 +28,9 @@ void ScriptViewportModel::setGlowSource(GlowSource *source) {
 void ScriptViewportModel::sync() {
     if (!(m_size.width() > 0))
         return;
+    m_frame.setWidth(m_size.width());
     m_frame.readText();
-    if (!m_frame.layOut(m_size.width()))
+    if (!m_frame.layOut())
         return;
     m_scroll.rescale(m_frame.layout()->height());
     emit layoutChanged();

@@ -52,10 +52,8 @@ void VoiceFollow::toggle() {
 }
 
 void VoiceFollow::setViewportWidth(double width) {
-    if (width == m_viewportWidth)
-        return;
-    m_viewportWidth = width;
-    sync();
+    if (m_frame.setWidth(width))
+        sync();
 }
 
 int VoiceFollow::spokenLength() const {
@@ -116,7 +114,7 @@ void VoiceFollow::sync() {
         emit changed();
         return;
     }
-    if (m_frame.layOut(m_viewportWidth))
+    if (m_frame.layOut())
         emit changed();
     follow();
     if (m_frame.scroll() && m_frame.scroll()->isPlaying()) {

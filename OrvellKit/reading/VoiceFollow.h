@@ -40,7 +40,7 @@ public:
     const VoiceFollowState &state() const { return m_state; }
     int cursor() const { return m_cursor; }
     int spokenLength() const;
-    double viewportWidth() const { return m_viewportWidth; }
+    double viewportWidth() const { return m_frame.width(); }
     void setViewportWidth(double width);
     const GlowFront &front() const { return m_front; }
 
@@ -76,7 +76,6 @@ private:
     VoiceFollowState m_state;
     int m_cursor = 0;
     double m_glowFront = 0;
-    double m_viewportWidth = 0;
     VoiceMatcher m_matcher;
     GlowFront m_front;
     std::unique_ptr<VoiceListener> m_listener;
