@@ -1,8 +1,14 @@
 #include "AppEnvironment.h"
 
 #include "CaptureShield.h"
+#include "import/DocumentConverter.h"
+#include "import/ScriptImporter.h"
 #include "settings/LoginItem.h"
 #include "voice/SpeechListener.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 
 AppEnvironment::~AppEnvironment() = default;
 
@@ -95,4 +101,28 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     connect(&m_prefs->reading(), &ReadingPreferences::voiceFollowEnabledChanged, this, chooseGlow);
     connect(&m_prefs->reading(), &ReadingPreferences::voiceFollowLocaleChanged, this, chooseGlow);
     chooseGlow();
+}
+
+void AppEnvironment::importFiles(
+    const QStringList &paths,
+    std::function<void(const QString &summary, int imported, int failed)> done) {
+    QPointer<AppEnvironment> self(this);
+    const QString program = QCoreApplication::applicationFilePath();
+    (void)QtConcurrent::run([self, paths, program, done = std::move(done)] {
+        const DocumentConverter converter(program, {QStringLiteral("convert-document")});
+        auto result = std::make_shared<ScriptImporter::LoadAllResult>(
+            ScriptImporter::loadAll(paths, converter.asConverter()));
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, result, done] {
+                if (!self)
+                    return;
+                for (const ImportedScript &s : result->scripts)
+                    ScriptImporter::add(*self->m_store, s, true);
+                if (done)
+                    done(ScriptImporter::summary(*result), static_cast<int>(result->scripts.size()),
+                         static_cast<int>(result->failures.size()));
+            },
+            Qt::QueuedConnection);
+    });
 }

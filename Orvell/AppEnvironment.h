@@ -57,6 +57,12 @@ public:
     PaceGuide &pace() { return *m_pace; }
     VoiceFollow &voice() { return *m_voice; }
 
+    // Imports files into the library: read and converted off the GUI thread
+    // (rich documents by this program in a child process), added here;
+    // `done` gets the summary the library shows and the counts.
+    void importFiles(const QStringList &paths,
+                     std::function<void(const QString &summary, int imported, int failed)> done);
+
 private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<LoginItem> m_loginItem;

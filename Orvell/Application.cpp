@@ -73,6 +73,11 @@ void Application::installIsland() {
     env.panels().setIslandVisible(island->isVisible());
 }
 
+void Application::comeForward() {
+    if (m_island && !m_island->isVisible())
+        m_island->setVisible(true);
+}
+
 void Application::launch() {
     m_screens.start();
     installIsland();

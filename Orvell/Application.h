@@ -23,6 +23,9 @@ public:
     ~Application() override;
 
     void launch();
+    // What a second start or the session bus's ShowLibrary asks for: the
+    // island shows (the library window once it exists).
+    void comeForward();
     IslandPanelController *island() const { return m_island.get(); }
     ScreenObserver &screens() { return m_screens; }
 

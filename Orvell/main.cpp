@@ -1,14 +1,19 @@
+#include "AppBus.h"
 #include "AppEnvironment.h"
 #include "Application.h"
 #include "GlobalShortcuts.h"
 #include "MicrophoneSource.h"
+#include "SingleInstance.h"
 #include "XdgAutostartLoginItem.h"
 #include "base/AppIdentity.h"
+#include "import/DocumentConverter.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -41,6 +46,12 @@ void quitOnSignals() {
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // Imports convert rich documents in a child process: this program again.
+    if (argc == 4 && std::strcmp(argv[1], "convert-document") == 0) {
+        QCoreApplication converter(argc, argv);
+        return DocumentConverter::runChild(QString::fromLocal8Bit(argv[2]),
+                                           QString::fromLocal8Bit(argv[3]));
+    }
     // The island must sit over the top panel, which only the X11 window
     // protocol allows; on a Wayland session that is XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -51,6 +62,18 @@ int main(int argc, char *argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals();
 
+    // Before the library is opened: a second start must not touch it.
+    SingleInstance instance;
+    switch (instance.claim()) {
+    case SingleInstance::Claim::first:
+        break;
+    case SingleInstance::Claim::forwarded:
+        return 0;
+    case SingleInstance::Claim::alreadyRunning:
+        std::fprintf(stderr, "%s\n", qPrintable(SingleInstance::alreadyRunningMessage()));
+        return 0;
+    }
+
     AppEnvironment::Services services;
     services.settings = SettingsStore::openUserStore();
     services.loginItem = std::make_unique<XdgAutostartLoginItem>();
@@ -59,5 +82,8 @@ int main(int argc, char *argv[]) {
     AppEnvironment env(std::move(services));
     Application orvell(env);
     orvell.launch();
+    AppBus bus(env);
+    bus.onShowLibrary = [&orvell] { orvell.comeForward(); };
+    bus.publish(QDBusConnection::sessionBus());
     return app.exec();
 }

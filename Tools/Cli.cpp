@@ -10,8 +10,8 @@ namespace {
 
 const std::vector<const Command *> &commands() {
     static const std::vector<const Command *> table = {
-        &wordsCommand(),  &libraryCommand(), &importCommand(),
-        &rhythmCommand(), &followCommand(),  &convertDocumentCommand(),
+        &wordsCommand(),  &libraryCommand(), &importCommand(),          &rhythmCommand(),
+        &followCommand(), &sendCommand(),    &convertDocumentCommand(),
     };
     return table;
 }

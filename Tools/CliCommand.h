@@ -32,6 +32,7 @@ const Command &libraryCommand();
 const Command &importCommand();
 const Command &rhythmCommand();
 const Command &followCommand();
+const Command &sendCommand();
 const Command &convertDocumentCommand();
 
 // Every usage mistake is worded one way: "orvell-cli COMMAND: what is wrong".

@@ -1,6 +1,7 @@
 #include "CliCommand.h"
 
 #include "base/IsoDate.h"
+#include "library/LibraryLock.h"
 #include "library/ScriptDiskIO.h"
 #include "library/ScriptStore.h"
 
@@ -67,19 +68,30 @@ int show(const QString &root, const QString &idText, bool json, CliStreams io) {
 int check(const QString &root, bool json, QTextStream &out) {
     const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
     const auto &r = outcome.recovery;
+    const auto holder = LibraryLock::holder(root);
     if (json) {
         const QJsonValue recovery =
             r ? QJsonValue(QJsonObject{{QStringLiteral("backupFile"), r->backupPath},
                                        {QStringLiteral("recoveredCount"), r->recoveredCount},
                                        {QStringLiteral("notice"), r->noticeText()}})
               : QJsonValue(QJsonValue::Null);
-        out << compactJson({{QStringLiteral("recovery"), recovery}}) << "\n";
-    } else if (r) {
+        out << compactJson({{QStringLiteral("recovery"), recovery},
+                            {QStringLiteral("lockHolder"),
+                             holder ? QJsonValue(*holder) : QJsonValue(QJsonValue::Null)}})
+            << "\n";
+        return exitOk;
+    }
+    if (r) {
         out << r->noticeTitle() << "\n" << r->noticeText() << "\n";
     } else {
         const auto n = outcome.manifest.entries.size();
         out << "The library loaded cleanly: " << n << (n == 1 ? " script.\n" : " scripts.\n");
     }
+    if (holder)
+        out << "The library is being written by "
+            << (*holder > 0 ? QStringLiteral("process %1").arg(*holder)
+                            : QStringLiteral("another program"))
+            << ".\n";
     return exitOk;
 }
 
@@ -122,9 +134,10 @@ const Command &libraryCommand() {
         "         \"wordCount\", \"createdAt\", \"updatedAt\", \"isFavorite\",\n"
         "         \"targetSeconds\" (null when none)}]}; dates are ISO 8601 in UTC.\n"
         "  show   one script's text. --json: {\"id\", \"title\", \"body\"}.\n"
-        "  check  whether the index had to be rebuilt.\n"
+        "  check  whether the index had to be rebuilt, and who is writing the library.\n"
         "         --json: {\"recovery\": null} or {\"recovery\": {\"backupFile\": path,\n"
-        "         \"recoveredCount\": n, \"notice\": \"the notice the app shows\"}}\n",
+        "         \"recoveredCount\": n, \"notice\": \"the notice the app shows\"}},\n"
+        "         with \"lockHolder\": the writing process's id, or null.\n",
         run};
     return command;
 }

@@ -14,6 +14,7 @@ packages=(
   libxcb1-dev libxcb-shape0-dev libxcb-keysyms1-dev x11proto-dev
   qt6-qpa-plugins
   xvfb xauth xdotool openbox x11-utils
+  dbus-daemon dbus-bin
 )
 
 # `install-deps.sh fuzz` adds what the libFuzzer build needs.

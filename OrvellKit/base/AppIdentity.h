@@ -7,4 +7,7 @@ namespace AppIdentity {
 // autostart entry and the log categories.
 inline constexpr QLatin1StringView appId{"org.orvell.Orvell"};
 inline constexpr QLatin1StringView displayName{"Orvell"};
+// The running app on the session bus: the service and interface are named
+// `appId`, the object lives at `busPath`.
+inline constexpr QLatin1StringView busPath{"/org/orvell/Orvell"};
 } // namespace AppIdentity

@@ -51,4 +51,11 @@ bool supportsShift(HotKeyAction action) {
     return action == HotKeyAction::speedUp || action == HotKeyAction::speedDown;
 }
 
+QString busMethod(HotKeyAction action) {
+    QString name = rawValue(action);
+    if (!name.isEmpty())
+        name[0] = name[0].toUpper();
+    return name;
+}
+
 } // namespace HotKeyActions

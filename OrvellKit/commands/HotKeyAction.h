@@ -22,6 +22,8 @@ QList<HotKeyAction> allCases();
 // The case name; also the key its shortcut is stored under.
 QString rawValue(HotKeyAction action);
 std::optional<HotKeyAction> fromRawValue(const QString &name);
+// The method that carries it out on the session bus: "PlayPause".
+QString busMethod(HotKeyAction action);
 QString title(HotKeyAction action);
 // The speed commands own a second shortcut with Shift added.
 bool supportsShift(HotKeyAction action);

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString manifestName = QStringLiteral("library.json");
@@ -119,7 +121,14 @@ LoadOutcome fromRebuild(Rebuilt r) {
     return outcome;
 }
 
-LoadOutcome recover(const QString &root, double now, const QString &reason) {
+LoadOutcome recover(const QString &root, double now, const QString &reason,
+                    ScriptDiskIO::LoadMode mode) {
+    if (mode == ScriptDiskIO::LoadMode::readOnly) {
+        LoadOutcome outcome = fromRebuild(rebuild(ScriptDiskIO::scriptsDirectory(root), now));
+        outcome.recovery =
+            RecoveryReport{QString(), static_cast<int>(outcome.manifest.entries.size()), reason};
+        return outcome;
+    }
     const QString manifest = ScriptDiskIO::manifestPath(root);
     const QString backup =
         firstFreeName(manifest + QStringLiteral(".corrupt-") + ScriptDiskIO::corruptionStamp(now));
@@ -233,10 +242,17 @@ bool ScriptDiskIO::keepCopyOfBody(const QUuid &id, const QString &root, double n
     return true;
 }
 
-LoadOutcome ScriptDiskIO::load(const QString &root, double now) {
-    prepareDirectories(root, nullptr);
-    removeStaleTemporaries(root, now);
-    removeStaleTemporaries(scriptsDirectory(root), now);
+LoadOutcome ScriptDiskIO::adoptable(const QString &root, const QSet<QUuid> &known, double now) {
+    return fromRebuild(rebuild(scriptsDirectory(root), now, known));
+}
+
+LoadOutcome ScriptDiskIO::load(const QString &root, double now, LoadMode mode) {
+    const bool repair = mode == LoadMode::repair;
+    if (repair) {
+        prepareDirectories(root, nullptr);
+        removeStaleTemporaries(root, now);
+        removeStaleTemporaries(scriptsDirectory(root), now);
+    }
 
     QFile file(manifestPath(root));
     if (!file.exists())
@@ -244,16 +260,16 @@ LoadOutcome ScriptDiskIO::load(const QString &root, double now) {
     // An index that exists but cannot be read is set aside like a damaged
     // one, rather than replaced by the next write.
     if (!file.open(QIODevice::ReadOnly))
-        return recover(root, now, file.errorString());
+        return recover(root, now, file.errorString(), mode);
     const QByteArray json = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return recover(root, now, file.errorString());
+        return recover(root, now, file.errorString(), mode);
     file.close();
 
     QString reason;
     std::optional<ScriptManifest> manifest = ScriptManifest::fromJson(json, &reason);
     if (!manifest)
-        return recover(root, now, reason);
+        return recover(root, now, reason, mode);
     manifest->normalize();
 
     LoadOutcome outcome;
@@ -279,10 +295,24 @@ LoadOutcome ScriptDiskIO::load(const QString &root, double now) {
             outcome.unsafeBodies.insert(e.id);
         adopted = true;
     }
-    if (adopted)
+    if (adopted && repair)
         writeManifest(*manifest, root, nullptr);
     outcome.manifest = std::move(*manifest);
     return outcome;
+}
+
+std::optional<DiskStamp> DiskStamp::of(const QString &path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return DiskStamp{static_cast<qint64>(st.st_size),
+                     static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                     static_cast<quint64>(st.st_ino)};
+}
+
+void UnsafeBodies::insert(const QUuid &id) {
+    std::lock_guard lock(m_mutex);
+    m_ids.insert(id);
 }
 
 void UnsafeBodies::reset(const QSet<QUuid> &ids) {

@@ -37,6 +37,16 @@ struct LoadOutcome {
     std::vector<Script> scripts() const;
 };
 
+// What a file looked like on disk: enough to tell that someone else wrote it.
+struct DiskStamp {
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    bool operator==(const DiskStamp &) const = default;
+    // Nothing where there is no regular file.
+    static std::optional<DiskStamp> of(const QString &path);
+};
+
 struct BodyRead {
     std::optional<QString> text; // nothing when the file could not be read
     bool exact = false;          // the bytes were valid UTF-8
@@ -72,8 +82,14 @@ public:
     static bool keepCopyOfBody(const QUuid &id, const QString &root, double now, QString *keptPath,
                                QString *error);
 
-    static LoadOutcome load(const QString &root, double now);
+    // Only the holder of the library lock repairs (adopts orphans, sets a
+    // damaged index aside, cleans up temporaries); everyone else just reads.
+    enum class LoadMode { repair, readOnly };
+    static LoadOutcome load(const QString &root, double now, LoadMode mode = LoadMode::repair);
     static QString corruptionStamp(double seconds);
+    // The body files in Scripts/ whose ids are not in `known`, read as a load
+    // adopts them; nothing is written.
+    static LoadOutcome adoptable(const QString &root, const QSet<QUuid> &known, double now);
 
 private:
     QString m_root;
@@ -85,6 +101,7 @@ private:
 class UnsafeBodies {
 public:
     void reset(const QSet<QUuid> &ids);
+    void insert(const QUuid &id);
     bool contains(const QUuid &id) const;
     // True when the file may now be replaced: it was never unsafe, or a copy
     // was just kept. False, with the reason, when the copy failed.

@@ -5,9 +5,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -23,7 +25,13 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
     , m_io(root)
     , m_scheduler(options.scheduler ? *options.scheduler : Scheduler::eventLoop())
     , m_now(options.now ? std::move(options.now) : std::function<double()>(IsoDate::now)) {
-    LoadOutcome outcome = ScriptDiskIO::load(root, now());
+    QString lockProblem;
+    m_lock = LibraryLock::tryAcquire(root, &lockProblem);
+    if (!m_lock)
+        qCWarning(lcLibrary).noquote()
+            << "not writing the library at" << root << ":" << lockProblem;
+    LoadOutcome outcome = ScriptDiskIO::load(
+        root, now(), m_lock ? ScriptDiskIO::LoadMode::repair : ScriptDiskIO::LoadMode::readOnly);
     m_scripts = outcome.scripts();
     for (const Script &s : m_scripts)
         countWords(s);
@@ -35,6 +43,8 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
     if (m_recovery)
         qCWarning(lcLibrary).noquote() << "library index rebuilt:" << m_recovery->reason;
     refreshWordCount();
+    for (const Script &s : m_scripts)
+        noteStamp(s.id);
 
     if (options.seedIfEmpty && m_scripts.empty()) {
         const double t = now();
@@ -48,11 +58,29 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
         writeBodyNow(welcome);
         writeManifestNow();
     }
+    watchFiles();
 }
 
 ScriptStore::~ScriptStore() {
     for (Scheduler::Handle handle : std::as_const(m_bodySaves))
         m_scheduler.cancel(handle);
+    // Background writes finish before the lock is let go.
+    m_io.queue().waitUntilIdle();
+}
+
+bool ScriptStore::mayWrite(const QString &path, const QUuid &id) {
+    if (m_lock)
+        return true;
+    QString why;
+    m_lock = LibraryLock::tryAcquire(root(), &why);
+    if (!m_lock)
+        recordWrite(path, describeFailure(path, id, why));
+    return m_lock != nullptr;
+}
+
+void ScriptStore::noteStamp(const QUuid &id) {
+    if (const auto stamp = DiskStamp::of(ScriptDiskIO::bodyPath(id, root())))
+        m_stamps.insert(id, *stamp);
 }
 
 QString ScriptStore::saveProblem() const {
@@ -137,23 +165,29 @@ void ScriptStore::recordWrite(const QString &path, const QString &problem) {
 }
 
 void ScriptStore::writeManifestNow() {
+    const QString path = m_io.manifestPath();
+    if (!mayWrite(path, QUuid()))
+        return;
     QString error;
     const bool ok = ScriptDiskIO::writeManifest(manifest(), root(), &error);
-    const QString path = m_io.manifestPath();
     recordWrite(path, ok ? QString() : describeFailure(path, QUuid(), error));
 }
 
 void ScriptStore::writeBodyNow(const Script &s) {
+    const QString path = ScriptDiskIO::bodyPath(s.id, root());
+    if (!mayWrite(path, s.id))
+        return;
     QString error;
     const bool ok = m_unsafe->prepareToReplace(s.id, root(), now(), &error) &&
                     ScriptDiskIO::writeBody(s.body, s.id, root(), &error);
-    const QString path = ScriptDiskIO::bodyPath(s.id, root());
     recordWrite(path, ok ? QString() : describeFailure(path, s.id, error));
+    if (ok)
+        noteStamp(s.id);
 }
 
 void ScriptStore::saveBodyInBackground(const QUuid &id, std::function<void()> then) {
     const Script *s = script(id);
-    if (!s)
+    if (!s || !mayWrite(ScriptDiskIO::bodyPath(id, root()), id))
         return;
     // The text is taken now, on this thread, so the worker always writes the
     // newest body and never touches the list.
@@ -162,16 +196,22 @@ void ScriptStore::saveBodyInBackground(const QUuid &id, std::function<void()> th
     const double at = now();
     const std::shared_ptr<UnsafeBodies> unsafe = m_unsafe;
     QPointer<ScriptStore> self(this);
+    ++m_writesInFlight[id];
     m_io.queue().post([=, then = std::move(then)] {
         QString error;
         const bool ok = unsafe->prepareToReplace(id, storeRoot, at, &error) &&
                         ScriptDiskIO::writeBody(body, id, storeRoot, &error);
+        const QString path = ScriptDiskIO::bodyPath(id, storeRoot);
+        const auto stamp = ok ? DiskStamp::of(path) : std::nullopt;
         QMetaObject::invokeMethod(
             self.data(),
             [=] {
                 if (!self)
                     return;
-                const QString path = ScriptDiskIO::bodyPath(id, storeRoot);
+                if (--self->m_writesInFlight[id] <= 0)
+                    self->m_writesInFlight.remove(id);
+                if (stamp)
+                    self->m_stamps.insert(id, *stamp);
                 self->recordWrite(path, ok ? QString() : self->describeFailure(path, id, error));
                 if (then)
                     then();
@@ -277,6 +317,8 @@ void ScriptStore::deleteScript(const QUuid &id) {
     if (const auto pending = m_bodySaves.take(id))
         m_scheduler.cancel(pending);
     m_dirtyBodies.remove(id);
+    m_deleted.insert(id);
+    m_stamps.remove(id);
     m_scripts.erase(m_scripts.begin() + *position);
     m_wordCounts.remove(id);
     emit scriptsChanged();
@@ -291,6 +333,8 @@ void ScriptStore::deleteScript(const QUuid &id) {
             onSelectionChanged();
     }
     writeManifestNow();
+    if (!m_lock)
+        return;
 
     const QString storeRoot = root();
     const double at = now();
@@ -399,4 +443,104 @@ void ScriptStore::dismissRecoveryNotice() {
         return;
     m_recovery.reset();
     emit recoveryChanged();
+}
+
+QString ScriptStore::changedOnDiskTitle(const QString &title) {
+    return title + QStringLiteral(" (changed on disk)");
+}
+
+void ScriptStore::watchFiles() {
+    if (!m_watcher) {
+        m_watcher = std::make_unique<QFileSystemWatcher>();
+        connect(m_watcher.get(), &QFileSystemWatcher::fileChanged, this,
+                &ScriptStore::scheduleDiskCheck);
+        connect(m_watcher.get(), &QFileSystemWatcher::directoryChanged, this,
+                &ScriptStore::scheduleDiskCheck);
+    }
+    // An editor that saves by renaming over the file leaves the old watch on
+    // a file that is gone, so the files are watched again after every check.
+    QStringList paths;
+    const QString folder = m_io.scriptsDirectory();
+    if (QFileInfo(folder).isDir())
+        paths << folder;
+    for (const Script &s : m_scripts)
+        if (m_stamps.contains(s.id))
+            paths << ScriptDiskIO::bodyPath(s.id, root());
+    const QStringList watched = m_watcher->files() + m_watcher->directories();
+    paths.removeIf([&](const QString &p) { return watched.contains(p); });
+    if (!paths.isEmpty())
+        m_watcher->addPaths(paths);
+}
+
+void ScriptStore::scheduleDiskCheck() {
+    if (!m_diskCheck) {
+        m_diskCheck = new QTimer(this);
+        m_diskCheck->setSingleShot(true);
+        m_diskCheck->setInterval(static_cast<int>(diskCheckDelay * 1000));
+        connect(m_diskCheck, &QTimer::timeout, this, &ScriptStore::checkDisk);
+    }
+    if (!m_diskCheck->isActive())
+        m_diskCheck->start();
+}
+
+void ScriptStore::checkDisk() {
+    std::vector<Script> theirs;
+    bool changed = false;
+    for (Script &s : m_scripts) {
+        if (m_writesInFlight.contains(s.id))
+            continue;
+        const auto stamp = DiskStamp::of(ScriptDiskIO::bodyPath(s.id, root()));
+        if (!stamp || m_stamps.value(s.id) == *stamp)
+            continue;
+        m_stamps.insert(s.id, *stamp);
+        const BodyRead read = ScriptDiskIO::readBody(s.id, root());
+        if (!read.text || *read.text == s.body)
+            continue;
+        if (!read.exact)
+            m_unsafe->insert(s.id);
+        if (m_dirtyBodies.contains(s.id)) {
+            // Both changed: this store's text stays (its save is pending) and
+            // the other program's version becomes a script of its own.
+            const double t = now();
+            theirs.push_back({QUuid::createUuid(), changedOnDiskTitle(s.title), *read.text, t, t,
+                              false, std::nullopt});
+            continue;
+        }
+        qCInfo(lcLibrary).noquote() << "reloaded" << s.title << "changed by another program";
+        s.body = *read.text;
+        s.updatedAt = now();
+        countWords(s);
+        changed = true;
+    }
+    for (const Script &copy : theirs) {
+        m_scripts.push_back(copy);
+        countWords(copy);
+        writeBodyNow(copy);
+        changed = true;
+    }
+    if (changed) {
+        emit scriptsChanged();
+        refreshWordCount();
+        writeManifestNow();
+    }
+    adoptNewFiles();
+    watchFiles();
+}
+
+void ScriptStore::adoptNewFiles() {
+    QSet<QUuid> known(m_deleted);
+    for (const Script &s : m_scripts)
+        known.insert(s.id);
+    const LoadOutcome found = ScriptDiskIO::adoptable(root(), known, now());
+    if (found.manifest.entries.empty())
+        return;
+    for (Script &s : found.scripts()) {
+        if (found.unsafeBodies.contains(s.id))
+            m_unsafe->insert(s.id);
+        m_scripts.push_back(std::move(s));
+        countWords(m_scripts.back());
+        noteStamp(m_scripts.back().id);
+    }
+    emit scriptsChanged();
+    writeManifestNow();
 }

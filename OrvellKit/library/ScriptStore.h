@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Scheduler.h"
+#include "library/LibraryLock.h"
 #include "library/Script.h"
 #include "library/ScriptDiskIO.h"
 #include "library/ScriptManifest.h"
@@ -10,6 +11,9 @@
 #include <QObject>
 #include <QSet>
 #include <QUuid>
+
+class QFileSystemWatcher;
+class QTimer;
 
 #include <functional>
 #include <memory>
@@ -29,6 +33,11 @@ struct ScriptStoreOptions {
 // every change and a body half a second after the last edit of it. A write
 // that fails leaves the in-memory state as it is and is published as
 // `saveProblem` until that file is written again.
+//
+// It writes only while it holds the library lock, and it watches the body
+// files: a file another program changed is reloaded when this store holds no
+// unsaved edit of it, and kept beside the script as a new one when it does; a
+// new file in Scripts/ is adopted.
 class ScriptStore : public QObject {
     Q_OBJECT
     Q_PROPERTY(int selectedWordCount READ selectedWordCount NOTIFY selectedWordCountChanged)
@@ -52,6 +61,8 @@ public:
     // A sentence naming the file and the system's reason, or empty.
     QString saveProblem() const;
     const QString &root() const { return m_io.root(); }
+    // Whether this store may write; it tries again before every write.
+    bool holdsLock() const { return m_lock != nullptr; }
 
     const Script *selected() const;
     QString selectedBody() const;
@@ -87,6 +98,13 @@ public:
     // results reach the store through the event loop afterwards.
     void waitForDiskIdle() { m_io.queue().waitUntilIdle(); }
 
+    // Looks for body files changed or added by other programs; the folder
+    // watch calls it a moment after the files change.
+    void checkDisk();
+    static constexpr double diskCheckDelay = 0.2;
+    // The title given to another program's version of a script edited here too.
+    static QString changedOnDiskTitle(const QString &title);
+
 signals:
     void scriptsChanged();
     void selectedIDChanged();
@@ -106,6 +124,11 @@ private:
     void saveBodyInBackground(const QUuid &id, std::function<void()> then);
     void recordWrite(const QString &path, const QString &problem);
     QString describeFailure(const QString &path, const QUuid &id, const QString &reason) const;
+    bool mayWrite(const QString &path, const QUuid &id);
+    void noteStamp(const QUuid &id);
+    void watchFiles();
+    void scheduleDiskCheck();
+    void adoptNewFiles();
 
     ScriptDiskIO m_io;
     Scheduler &m_scheduler;
@@ -125,4 +148,15 @@ private:
     QHash<QUuid, int> m_wordCounts;
     // Failed writes by file, oldest first; each clears when its file is written.
     std::vector<std::pair<QString, QString>> m_failures;
+
+    std::unique_ptr<LibraryLock> m_lock;
+    std::unique_ptr<QFileSystemWatcher> m_watcher;
+    // On the event loop, not the store's scheduler: this store's own writes
+    // wake the watch too, and are told apart by their stamps.
+    QTimer *m_diskCheck = nullptr;
+    // Each body file as it was when this store last read or wrote it.
+    QHash<QUuid, DiskStamp> m_stamps;
+    QHash<QUuid, int> m_writesInFlight;
+    // Deleted here: their files may still be on disk for a moment.
+    QSet<QUuid> m_deleted;
 };

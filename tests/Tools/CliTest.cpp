@@ -1,6 +1,9 @@
 #include "Cli.h"
+#include "library/LibraryLock.h"
 #include "library/ScriptDiskIO.h"
+#include "support/LibraryTestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -227,4 +230,27 @@ TEST_F(LibraryCli, followReplaysARecordingAsJsonLines) {
     EXPECT_EQ(done["words"].toInt(), 12);
     EXPECT_EQ(done["cursor"].toInt(), lastCursor);
     EXPECT_GE(lastCursor, 9);
+}
+
+TEST_F(LibraryCli, aWriterThatCannotTakeTheLockWritesNothingAndSaysWhy) {
+    const QString talk = dir.filePath("talk.txt");
+    ASSERT_TRUE(writeFile(talk, "A talk to import"));
+    const QString held = dir.filePath("held");
+    auto lock = LibraryLock::tryAcquire(held);
+    ASSERT_TRUE(lock);
+    const CliRun refused = cli({"import", "--root", held, talk});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("in use by another program (process %1)")
+                                         .arg(QCoreApplication::applicationPid())))
+        << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(ScriptDiskIO::manifestPath(held)));
+    EXPECT_TRUE(filesIn(ScriptDiskIO::scriptsDirectory(held)).isEmpty());
+
+    const CliRun check = cli({"library", "--root", held, "check"});
+    EXPECT_TRUE(check.out.contains(
+        QStringLiteral("being written by process %1").arg(QCoreApplication::applicationPid())))
+        << check.out.toStdString();
+    lock.reset();
+    EXPECT_EQ(cli({"import", "--root", held, talk}).code, 0);
+    EXPECT_FALSE(cli({"library", "--root", held, "check"}).out.contains("being written"));
 }
