@@ -100,8 +100,10 @@ void AppBus::ShowLibrary() {
         onShowLibrary();
 }
 
-QString AppBus::Import(const QStringList &paths, int &imported, int &failed) {
+QString AppBus::Import(const QStringList &paths, int &imported, int &failed,
+                       QStringList &problems) {
     imported = failed = 0;
+    problems.clear();
     if (!calledFromDBus())
         return QString();
     // Conversions may take seconds: the answer goes out when they are done,
@@ -113,10 +115,11 @@ QString AppBus::Import(const QStringList &paths, int &imported, int &failed) {
     QPointer<AppBus> self(this);
     const QDBusMessage call = message();
     QDBusConnection connection = this->connection();
-    m_env.importFiles(absolute,
-                      [self, call, connection](const QString &summary, int ok, int bad) mutable {
-                          if (self)
-                              connection.send(call.createReply({summary, ok, bad}));
-                      });
+    m_env.importFiles(absolute, [self, call, connection](const QString &summary, int ok,
+                                                         const QStringList &failures) mutable {
+        if (self)
+            connection.send(
+                call.createReply({summary, ok, static_cast<int>(failures.size()), failures}));
+    });
     return QString();
 }

@@ -43,7 +43,7 @@ public slots:
     void ToggleControlDeck();
     void ToggleVoiceFollow();
     void ShowLibrary();
-    QString Import(const QStringList &paths, int &imported, int &failed);
+    QString Import(const QStringList &paths, int &imported, int &failed, QStringList &problems);
 
 private:
     void announce(const QStringList &names);

@@ -105,7 +105,7 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
 
 void AppEnvironment::importFiles(
     const QStringList &paths,
-    std::function<void(const QString &summary, int imported, int failed)> done) {
+    std::function<void(const QString &summary, int imported, const QStringList &problems)> done) {
     QPointer<AppEnvironment> self(this);
     const QString program = QCoreApplication::applicationFilePath();
     (void)QtConcurrent::run([self, paths, program, done = std::move(done)] {
@@ -119,9 +119,12 @@ void AppEnvironment::importFiles(
                     return;
                 for (const ImportedScript &s : result->scripts)
                     ScriptImporter::add(*self->m_store, s, true);
+                QStringList problems;
+                for (const auto &[path, error] : result->failures)
+                    problems << ScriptImporter::failureLine(path, error);
                 if (done)
                     done(ScriptImporter::summary(*result), static_cast<int>(result->scripts.size()),
-                         static_cast<int>(result->failures.size()));
+                         problems);
             },
             Qt::QueuedConnection);
     });

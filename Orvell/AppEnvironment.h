@@ -59,9 +59,12 @@ public:
 
     // Imports files into the library: read and converted off the GUI thread
     // (rich documents by this program in a child process), added here;
-    // `done` gets the summary the library shows and the counts.
-    void importFiles(const QStringList &paths,
-                     std::function<void(const QString &summary, int imported, int failed)> done);
+    // `done` gets the summary the library shows, how many were imported, and
+    // a line naming each file that was not.
+    void importFiles(
+        const QStringList &paths,
+        std::function<void(const QString &summary, int imported, const QStringList &problems)>
+            done);
 
 private:
     std::unique_ptr<SettingsStore> m_settings;

@@ -48,15 +48,20 @@ int dryRun(const QStringList &files, const ScriptImporter::LoadAllResult &result
     return result.failures.empty() ? exitOk : exitFailure;
 }
 
-int report(const QString &summary, int imported, int failed, bool json, QTextStream &out) {
+// The summary as the library shows it, then every file that failed, each on
+// a line of its own; the exit code says whether all of them were imported.
+int report(const QString &summary, int imported, const QStringList &problems, bool json,
+           CliStreams io) {
     if (json)
-        out << compactJson({{QStringLiteral("imported"), imported},
-                            {QStringLiteral("failed"), failed},
-                            {QStringLiteral("summary"), summary}})
-            << "\n";
-    else
-        out << summary << "\n";
-    return imported == 0 ? exitFailure : exitOk;
+        io.out << compactJson({{QStringLiteral("imported"), imported},
+                               {QStringLiteral("failed"), static_cast<int>(problems.size())},
+                               {QStringLiteral("summary"), summary}})
+               << "\n";
+    else if (!summary.isEmpty())
+        io.out << summary << "\n";
+    for (const QString &problem : problems)
+        io.err << "orvell-cli import: " << problem << "\n";
+    return imported > 0 && problems.isEmpty() ? exitOk : exitFailure;
 }
 
 // While Orvell runs it is the library's one writer: the files go to it.
@@ -70,13 +75,16 @@ std::optional<int> importThroughApp(const QStringList &files, bool json, CliStre
     // Each rich document may take the converter's whole time limit.
     const int timeoutMs = 10000 + static_cast<int>(files.size()) * 6000;
     const auto reply = RunningApp::call(QStringLiteral("Import"), {absolute}, timeoutMs, &why);
-    if (!reply || reply->size() != 3) {
+    if (!reply || reply->size() != 4) {
         io.err << "orvell-cli import: " << (reply ? QStringLiteral("Orvell gave no answer") : why)
                << "\n";
         return exitFailure;
     }
-    return report(reply->at(0).toString(), reply->at(1).toInt(), reply->at(2).toInt(), json,
-                  io.out);
+    const QStringList problems = reply->at(3).toStringList();
+    if (json)
+        for (const QString &problem : problems)
+            io.out << compactJson({{QStringLiteral("error"), problem}}) << "\n";
+    return report(reply->at(0).toString(), reply->at(1).toInt(), problems, json, io);
 }
 
 int run(const QStringList &args, CliStreams io) {
@@ -103,31 +111,44 @@ int run(const QStringList &args, CliStreams io) {
     if (options->has(QStringLiteral("--dry-run")))
         return dryRun(files, result, json, io.out);
 
-    ScriptStoreOptions storeOptions;
-    storeOptions.seedIfEmpty = false;
-    ScriptStore store(root.isEmpty() ? ScriptStore::defaultRoot() : root, storeOptions);
-    if (!store.holdsLock()) {
-        io.err << "orvell-cli import: nothing was imported: "
-               << LibraryLock::inUseReason(LibraryLock::holder(store.root())) << ".\n";
-        return exitFailure;
+    QStringList problems;
+    for (const auto &[file, error] : result.failures)
+        problems << ScriptImporter::failureLine(file, error);
+    int imported = 0;
+    // Nothing is written, not even an empty library, when nothing was read.
+    if (!result.scripts.empty()) {
+        ScriptStoreOptions storeOptions;
+        storeOptions.seedIfEmpty = false;
+        ScriptStore store(root.isEmpty() ? ScriptStore::defaultRoot() : root, storeOptions);
+        if (!store.holdsLock()) {
+            io.err << "orvell-cli import: nothing was imported: "
+                   << LibraryLock::inUseReason(LibraryLock::holder(store.root())) << ".\n";
+            return exitFailure;
+        }
+        // Each file is all or nothing: its text, then the index that lists it.
+        for (const ImportedScript &s : result.scripts) {
+            QString why;
+            const auto script = store.createNow(s.title, s.body, true, &why);
+            if (script)
+                ++imported;
+            else
+                problems << s.sourcePath + QStringLiteral(": not imported: ") + why + u'.';
+            if (json)
+                io.out << compactJson(script ? QJsonObject{{QStringLiteral("file"), s.sourcePath},
+                                                           {QStringLiteral("id"),
+                                                            Script::idText(script->id)},
+                                                           {QStringLiteral("title"), script->title}}
+                                             : QJsonObject{{QStringLiteral("file"), s.sourcePath},
+                                                           {QStringLiteral("error"), why}})
+                       << "\n";
+        }
     }
-    for (const ImportedScript &s : result.scripts)
-        ScriptImporter::add(store, s, true);
-    store.flushPendingSynchronously();
-    const QString summary = ScriptImporter::summary(result);
     if (json)
-        io.out << compactJson(
-                      {{QStringLiteral("imported"), static_cast<int>(result.scripts.size())},
-                       {QStringLiteral("failed"), static_cast<int>(result.failures.size())},
-                       {QStringLiteral("summary"), summary}})
-               << "\n";
-    else
-        io.out << summary << "\n";
-    if (!store.saveProblem().isEmpty()) {
-        io.err << store.saveProblem() << "\n";
-        return exitFailure;
-    }
-    return result.scripts.empty() ? exitFailure : exitOk;
+        for (const auto &[file, error] : result.failures)
+            io.out << compactJson({{QStringLiteral("file"), file},
+                                   {QStringLiteral("error"), error.errorDescription()}})
+                   << "\n";
+    return report(ScriptImporter::summary(imported, result), imported, problems, json, io);
 }
 
 } // namespace
@@ -146,8 +167,12 @@ const Command &importCommand() {
         "             the user's library is written by Orvell alone: the files go to it\n"
         "             over the session bus. A library another program is writing is\n"
         "             left alone, with a message.\n"
-        "             --json: {\"imported\": n, \"failed\": n, \"summary\": \"...\"}.\n"
-        "Exit code 1 when any file failed (dry run) or nothing was imported.\n",
+        "             --json: one object a file, {\"file\", \"id\", \"title\"} or\n"
+        "             {\"file\", \"error\"}, then {\"imported\": n, \"failed\": n,\n"
+        "             \"summary\": \"...\"}.\n"
+        "             Each file is imported whole or not at all; every file that was not\n"
+        "             is named with the reason on standard error.\n"
+        "Exit code 1 when any file was not imported.\n",
         run};
     return command;
 }

@@ -86,4 +86,17 @@ QString decodeWithFallbacks(const QByteArray &bytes) {
     return QString::fromLatin1(bytes);
 }
 
+bool looksLikeText(QStringView text) {
+    qsizetype controls = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == 0)
+            return false;
+        const bool breakOrTab = u == '\t' || u == '\n' || u == '\r' || u == '\f' || u == '\v';
+        if ((u < 0x20 && !breakOrTab) || (u >= 0x7F && u <= 0x9F))
+            ++controls;
+    }
+    return controls * 100 <= text.size();
+}
+
 } // namespace TextDecoding

@@ -1,6 +1,7 @@
 #include "import/DocumentReaders.h"
 
-#include <QFile>
+#include "base/FileRead.h"
+
 #include <QFileInfo>
 
 namespace DocumentReaders {
@@ -10,10 +11,10 @@ std::optional<QString> read(const QString &path, DocumentType type) {
     const QString file = type == DocumentType::rtfd && QFileInfo(path).isDir()
                              ? path + QStringLiteral("/TXT.rtf")
                              : path;
-    QFile f(file);
-    if (f.size() > maxSize || !f.open(QIODevice::ReadOnly))
+    const FileRead::Result read = FileRead::regular(file, maxSize);
+    if (!read.bytes)
         return std::nullopt;
-    const QByteArray bytes = f.readAll();
+    const QByteArray &bytes = *read.bytes;
     switch (type) {
     case DocumentType::rtf:
     case DocumentType::rtfd:

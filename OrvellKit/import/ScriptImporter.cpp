@@ -1,5 +1,6 @@
 #include "import/ScriptImporter.h"
 
+#include "base/FileRead.h"
 #include "base/TextDecoding.h"
 #include "import/MarkdownStripper.h"
 #include "library/Script.h"
@@ -24,6 +25,19 @@ QString ScriptImportError::errorDescription() const {
         return QStringLiteral("\u201C") + payload +
                QStringLiteral("\u201D took too long to convert and was left alone. It is "
                               "probably damaged \u2014 try re-saving it first.");
+    case Kind::notFound:
+        return QStringLiteral("\u201C") + payload + QStringLiteral("\u201D could not be found.");
+    case Kind::permissionDenied:
+        return QStringLiteral("\u201C") + payload +
+               QStringLiteral("\u201D could not be opened: permission denied.");
+    case Kind::notText:
+        return QStringLiteral("\u201C") + payload +
+               QStringLiteral("\u201D is not a text file. It may be a program, an image or "
+                              "another kind of document.");
+    case Kind::tooLong:
+        return QStringLiteral("\u201C") + payload +
+               QStringLiteral("\u201D is too long for a script: Orvell takes scripts of up to "
+                              "1,000,000 characters (about 170,000 words).");
     case Kind::emptyDocument:
         break;
     }
@@ -72,20 +86,54 @@ bool canImport(const QString &path) {
            attributedExtensions.contains(ext);
 }
 
+ScriptImportError::Kind errorFor(FileRead::Failure failure) {
+    switch (failure) {
+    case FileRead::Failure::notFound:
+        return ScriptImportError::Kind::notFound;
+    case FileRead::Failure::permissionDenied:
+        return ScriptImportError::Kind::permissionDenied;
+    case FileRead::Failure::tooLarge:
+        return ScriptImportError::Kind::tooLong;
+    default:
+        return ScriptImportError::Kind::unreadable;
+    }
+}
+
 static std::optional<QString> readPlainText(const QString &path, ScriptImportError *error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const FileRead::Result read = FileRead::regular(path, maxTextFileBytes);
+    const auto fail = [&](ScriptImportError::Kind kind) -> std::optional<QString> {
         if (error)
-            *error = {ScriptImportError::Kind::unreadable, QFileInfo(path).fileName()};
+            *error = {kind, QFileInfo(path).fileName()};
         return std::nullopt;
+    };
+    if (!read.bytes)
+        return fail(errorFor(read.failure));
+    QString text = TextDecoding::decodeWithFallbacks(*read.bytes);
+    if (!TextDecoding::looksLikeText(text))
+        return fail(ScriptImportError::Kind::notText);
+    return text;
+}
+
+QString titleFromFileName(const QString &baseName) {
+    QString title;
+    title.reserve(baseName.size());
+    bool space = false;
+    for (const QChar c : baseName) {
+        // Line breaks, tabs, escapes and unpaired surrogates from a name
+        // the file system took as bytes.
+        const bool blank = c.isSpace() || c.category() == QChar::Other_Control ||
+                           c.category() == QChar::Other_Format || c.isSurrogate() ||
+                           c == QChar::ReplacementCharacter;
+        if (blank) {
+            space = !title.isEmpty();
+            continue;
+        }
+        if (space)
+            title += QLatin1Char(' ');
+        space = false;
+        title += c;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = {ScriptImportError::Kind::unreadable, QFileInfo(path).fileName()};
-        return std::nullopt;
-    }
-    return TextDecoding::decodeWithFallbacks(bytes);
+    return title;
 }
 
 std::optional<ImportedScript> load(const QString &path, const Converter &convert,
@@ -99,6 +147,20 @@ std::optional<ImportedScript> load(const QString &path, const Converter &convert
     } else if (plainTextExtensions.contains(ext)) {
         text = readPlainText(path, error);
     } else if (const auto type = documentType(ext); type && convert) {
+        // The converter reads the document in a child process; what it is
+        // handed must be a document, not a pipe or a device.
+        const bool folder = *type == DocumentType::rtfd && QFileInfo(path).isDir();
+        if (const auto failure =
+                folder ? FileRead::Failure::none : FileRead::check(path, maxDocumentBytes);
+            failure != FileRead::Failure::none) {
+            // A document too large to read is no too-long script: it may be mostly pictures.
+            if (error)
+                *error = {failure == FileRead::Failure::tooLarge
+                              ? ScriptImportError::Kind::unreadable
+                              : errorFor(failure),
+                          QFileInfo(path).fileName()};
+            return std::nullopt;
+        }
         text = convert(path, *type, error);
     } else {
         if (error)
@@ -114,7 +176,12 @@ std::optional<ImportedScript> load(const QString &path, const Converter &convert
             *error = {ScriptImportError::Kind::emptyDocument, QString()};
         return std::nullopt;
     }
-    QString title = baseNameOf(path);
+    if (body.size() > Script::maxCharacters) {
+        if (error)
+            *error = {ScriptImportError::Kind::tooLong, QFileInfo(path).fileName()};
+        return std::nullopt;
+    }
+    QString title = titleFromFileName(baseNameOf(path));
     if (title.isEmpty())
         title = Script::derivedTitle(body, untitledScriptTitle);
     return ImportedScript{Script::sanitizedTitle(title, QString()), body, path};
@@ -133,7 +200,17 @@ LoadAllResult loadAll(const QStringList &paths, const Converter &convert) {
 }
 
 QString summary(const LoadAllResult &result) {
-    const auto n = result.scripts.size();
+    return summary(static_cast<qsizetype>(result.scripts.size()), result);
+}
+
+QString failureLine(const QString &path, const ScriptImportError &error) {
+    const QString suggestion = error.recoverySuggestion();
+    return path + QStringLiteral(": ") + error.errorDescription() +
+           (suggestion.isEmpty() ? QString() : QLatin1Char(' ') + suggestion);
+}
+
+QString summary(qsizetype imported, const LoadAllResult &result) {
+    const auto n = imported;
     if (n == 1)
         return QStringLiteral("Imported 1 script.");
     if (n > 1)

@@ -18,7 +18,16 @@ struct ImportedScript {
 
 // Why a file could not be imported, in the sentences the library shows.
 struct ScriptImportError {
-    enum class Kind { unsupportedFormat, unreadable, timedOut, emptyDocument };
+    enum class Kind {
+        unsupportedFormat,
+        unreadable,
+        timedOut,
+        emptyDocument,
+        notFound,
+        permissionDenied,
+        notText,
+        tooLong
+    };
     Kind kind = Kind::unreadable;
     QString payload; // the extension, or the file name
 
@@ -66,10 +75,22 @@ LoadAllResult loadAll(const QStringList &paths, const Converter &convert);
 // What the library says after an import: "Imported 2 scripts.", or the
 // first failure when nothing was imported; empty when nothing happened.
 QString summary(const LoadAllResult &result);
+// The same when only `imported` of the scripts read made it into the library.
+QString summary(qsizetype imported, const LoadAllResult &result);
+// One failed file: its path and the sentence the library shows.
+QString failureLine(const QString &path, const ScriptImportError &error);
 
 // Line endings, odd spaces and blank runs cleaned up; the script editor
 // applies it to pasted text too.
 QString normalize(const QString &text);
+
+// The largest file read as plain text or Markdown, and the largest rich
+// document handed to the converter.
+inline constexpr qint64 maxTextFileBytes = 16 * 1024 * 1024;
+inline constexpr qint64 maxDocumentBytes = 64 * 1024 * 1024;
+// A file's name as a title: control characters and line breaks become
+// spaces, runs of spaces one.
+QString titleFromFileName(const QString &baseName);
 
 // Adds an imported script to the library under the title it was imported with.
 Script add(ScriptStore &store, const ImportedScript &imported, bool select);

@@ -10,6 +10,9 @@
 // the Unix epoch.
 struct Script {
     static constexpr int maxTitleLength = 80;
+    // Far beyond any speech (three hours are some 30,000 words, 200,000
+    // characters), and still laid out in well under a second.
+    static constexpr qsizetype maxCharacters = 1'000'000;
 
     QUuid id;
     QString title;

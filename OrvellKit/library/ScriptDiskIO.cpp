@@ -1,6 +1,7 @@
 #include "library/ScriptDiskIO.h"
 
 #include "base/AtomicFile.h"
+#include "base/FileRead.h"
 #include "base/IsoDate.h"
 #include "base/TextDecoding.h"
 
@@ -20,17 +21,17 @@ const QString manifestName = QStringLiteral("library.json");
 const QString scriptsName = QStringLiteral("Scripts");
 
 BodyRead readBodyFile(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return {};
+    const FileRead::Result read = FileRead::regular(path, ScriptDiskIO::maxBodyBytes);
+    if (!read.bytes)
+        return {std::nullopt, false,
+                read.failure == FileRead::Failure::notFound ? QStringLiteral("missing")
+                                                            : read.reason};
+    const QByteArray &bytes = *read.bytes;
     if (auto exact = TextDecoding::decode(bytes, TextDecoding::Encoding::utf8))
-        return {std::move(exact), true};
+        return {std::move(exact), true, QString()};
     // An editor may have saved the file in another encoding: show its text
     // rather than an empty script whose first keystroke would erase it.
-    return {TextDecoding::decodeWithFallbacks(bytes), false};
+    return {TextDecoding::decodeWithFallbacks(bytes), false, QString()};
 }
 
 struct Rebuilt {
@@ -157,6 +158,24 @@ QString RecoveryReport::noticeText() const {
            QFileInfo(backupPath).fileName() + QLatin1Char('.');
 }
 
+QString LoadOutcome::bodyProblemsText() const {
+    if (bodyProblems.isEmpty())
+        return QString();
+    QStringList lines;
+    for (const ScriptEntry &e : manifest.entries) {
+        const auto it = bodyProblems.constFind(e.id);
+        if (it == bodyProblems.cend())
+            continue;
+        lines
+            << (it.value() == u"missing"
+                    ? QStringLiteral("The text of \u201C%1\u201D is missing: its file %2 is gone.")
+                          .arg(e.title, Script::idText(e.id) + QStringLiteral(".txt"))
+                    : QStringLiteral("The text of \u201C%1\u201D could not be read from %2: %3.")
+                          .arg(e.title, Script::idText(e.id) + QStringLiteral(".txt"), it.value()));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 std::vector<Script> LoadOutcome::scripts() const {
     std::vector<Script> result;
     for (const ScriptEntry &e : manifest.ordered())
@@ -219,23 +238,28 @@ bool ScriptDiskIO::deleteBody(const QUuid &id, const QString &root, QString *err
 
 bool ScriptDiskIO::keepCopyOfBody(const QUuid &id, const QString &root, double now,
                                   QString *keptPath, QString *error) {
-    QFile file(bodyPath(id, root));
-    if (!file.exists())
+    const QString path = bodyPath(id, root);
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
         return true; // nothing to keep
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
     const QString kept = firstFreeName(root + QLatin1Char('/') + Script::idText(id) +
                                        QStringLiteral(".txt.original-") + corruptionStamp(now));
-    if (!AtomicFile::write(kept, bytes, error))
+    const FileRead::Result read = FileRead::regular(path, maxBodyBytes);
+    if (!read.bytes) {
+        // A pipe, a device or an oversized file is moved aside whole, never read.
+        if ((read.failure == FileRead::Failure::notRegularFile && !info.isDir()) ||
+            read.failure == FileRead::Failure::tooLarge) {
+            if (QFile::rename(path, kept)) {
+                if (keptPath)
+                    *keptPath = kept;
+                return true;
+            }
+        }
+        if (error)
+            *error = read.reason;
+        return false;
+    }
+    if (!AtomicFile::write(kept, *read.bytes, error))
         return false;
     if (keptPath)
         *keptPath = kept;
@@ -254,30 +278,45 @@ LoadOutcome ScriptDiskIO::load(const QString &root, double now, LoadMode mode) {
         removeStaleTemporaries(scriptsDirectory(root), now);
     }
 
-    QFile file(manifestPath(root));
-    if (!file.exists())
+    const FileRead::Result index = FileRead::regular(manifestPath(root), maxManifestBytes);
+    if (index.failure == FileRead::Failure::notFound)
         return fromRebuild(rebuild(scriptsDirectory(root), now));
     // An index that exists but cannot be read is set aside like a damaged
     // one, rather than replaced by the next write.
-    if (!file.open(QIODevice::ReadOnly))
-        return recover(root, now, file.errorString(), mode);
-    const QByteArray json = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return recover(root, now, file.errorString(), mode);
-    file.close();
+    if (!index.bytes)
+        return recover(root, now, index.reason, mode);
+    const QByteArray &json = *index.bytes;
 
     QString reason;
     std::optional<ScriptManifest> manifest = ScriptManifest::fromJson(json, &reason);
     if (!manifest)
         return recover(root, now, reason, mode);
+    // A newer version's index is kept whole beside ours before we first write.
+    if (repair && manifest->version > ScriptManifest::currentVersion) {
+        const QString kept =
+            manifestPath(root) + QStringLiteral(".version-%1").arg(manifest->version);
+        if (!QFileInfo::exists(kept))
+            AtomicFile::write(kept, json, nullptr);
+    }
     manifest->normalize();
+    // A hand-edited index may list an id twice: the first entry counts.
+    QSet<QUuid> listed;
+    std::erase_if(manifest->entries, [&](const ScriptEntry &e) {
+        if (listed.contains(e.id))
+            return true;
+        listed.insert(e.id);
+        return false;
+    });
 
     LoadOutcome outcome;
     for (const ScriptEntry &e : manifest->entries) {
         const BodyRead read = readBody(e.id, root);
         outcome.bodies.insert(e.id, read.text.value_or(QString()));
-        if (!read.exact && QFileInfo::exists(bodyPath(e.id, root)))
+        if (!read.exact && read.problem != u"missing")
             outcome.unsafeBodies.insert(e.id);
+        // The entry stays, so the user sees what was lost.
+        if (!read.problem.isEmpty())
+            outcome.bodyProblems.insert(e.id, read.problem);
     }
 
     QSet<QUuid> known;

@@ -32,6 +32,11 @@ struct LoadOutcome {
     // with a fallback encoding, or not readable at all. They must be copied
     // aside before anything replaces them.
     QSet<QUuid> unsafeBodies;
+    // Entries whose body file is missing ("missing") or could not be read
+    // (the reason); they load with an empty text.
+    QHash<QUuid, QString> bodyProblems;
+    // One sentence a problem, naming the script and its file; empty when none.
+    QString bodyProblemsText() const;
 
     // The scripts in the index's order, bodies filled in.
     std::vector<Script> scripts() const;
@@ -50,6 +55,7 @@ struct DiskStamp {
 struct BodyRead {
     std::optional<QString> text; // nothing when the file could not be read
     bool exact = false;          // the bytes were valid UTF-8
+    QString problem;             // "missing", or why it could not be read
 };
 
 // Every file operation on the library folder:
@@ -67,6 +73,10 @@ public:
     QString manifestPath() const { return manifestPath(m_root); }
     QString scriptsDirectory() const { return scriptsDirectory(m_root); }
     SerialQueue &queue() { return m_queue; }
+
+    // Larger files are not read: a body is at most a script's length in UTF-8.
+    static constexpr qint64 maxBodyBytes = 16 * 1024 * 1024;
+    static constexpr qint64 maxManifestBytes = 64 * 1024 * 1024;
 
     static QString manifestPath(const QString &root);
     static QString scriptsDirectory(const QString &root);

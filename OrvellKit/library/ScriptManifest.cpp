@@ -83,15 +83,34 @@ void ScriptManifest::reorder(const QList<QUuid> &ids) {
     normalize();
 }
 
+namespace {
+
+const QSet<QString> &knownEntryKeys() {
+    static const QSet<QString> keys = {"id",        "title",      "createdAt",    "updatedAt",
+                                       "wordCount", "isFavorite", "targetSeconds"};
+    return keys;
+}
+
+const QSet<QString> &knownTopKeys() {
+    static const QSet<QString> keys = {"version", "order", "selectedID", "entries"};
+    return keys;
+}
+
+} // namespace
+
 QByteArray ScriptManifest::toJson() const {
     QJsonArray entryArray;
     for (const ScriptEntry &e : entries) {
-        QJsonObject o{{QStringLiteral("id"), Script::idText(e.id)},
-                      {QStringLiteral("title"), e.title},
-                      {QStringLiteral("createdAt"), IsoDate::toString(e.createdAt)},
-                      {QStringLiteral("updatedAt"), IsoDate::toString(e.updatedAt)},
-                      {QStringLiteral("wordCount"), e.wordCount},
-                      {QStringLiteral("isFavorite"), e.isFavorite}};
+        QJsonObject o = e.extra;
+        for (const auto &[key, value] :
+             {std::pair<QString, QJsonValue>{QStringLiteral("id"), Script::idText(e.id)},
+              {QStringLiteral("title"), e.title},
+              {QStringLiteral("createdAt"), IsoDate::toString(e.createdAt)},
+              {QStringLiteral("updatedAt"), IsoDate::toString(e.updatedAt)},
+              {QStringLiteral("wordCount"), e.wordCount},
+              {QStringLiteral("isFavorite"), e.isFavorite}})
+            o.insert(key, value);
+        o.remove(QStringLiteral("targetSeconds"));
         if (e.targetSeconds)
             o.insert(QStringLiteral("targetSeconds"), *e.targetSeconds);
         entryArray.append(o);
@@ -100,9 +119,11 @@ QByteArray ScriptManifest::toJson() const {
     for (const QUuid &id : order)
         orderArray.append(Script::idText(id));
     // QJsonObject keeps its keys sorted, which gives the stored key order.
-    QJsonObject root{{QStringLiteral("version"), version},
-                     {QStringLiteral("order"), orderArray},
-                     {QStringLiteral("entries"), entryArray}};
+    QJsonObject root = extra;
+    root.insert(QStringLiteral("version"), version);
+    root.insert(QStringLiteral("order"), orderArray);
+    root.insert(QStringLiteral("entries"), entryArray);
+    root.remove(QStringLiteral("selectedID"));
     if (selectedID)
         root.insert(QStringLiteral("selectedID"), Script::idText(*selectedID));
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
@@ -199,7 +220,13 @@ std::optional<ScriptManifest> ScriptManifest::fromJson(const QByteArray &json, Q
             e.targetSeconds = target.toDouble();
         else if (!target.isUndefined() && !target.isNull())
             return fail(QStringLiteral("\"targetSeconds\" is not a number"));
+        for (auto it = o.begin(); it != o.end(); ++it)
+            if (!knownEntryKeys().contains(it.key()))
+                e.extra.insert(it.key(), it.value());
         m.entries.push_back(std::move(e));
     }
+    for (auto it = root.begin(); it != root.end(); ++it)
+        if (!knownTopKeys().contains(it.key()))
+            m.extra.insert(it.key(), it.value());
     return m;
 }

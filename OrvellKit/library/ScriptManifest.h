@@ -19,6 +19,8 @@ struct ScriptManifest {
     QList<QUuid> order;
     std::optional<QUuid> selectedID;
     std::vector<ScriptEntry> entries; // in no particular order
+    // Top-level fields this version does not know, kept when written again.
+    QJsonObject extra;
 
     ScriptManifest() = default;
     // Selects the given id, or the first script when none is given. Word

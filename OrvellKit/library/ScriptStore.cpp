@@ -40,6 +40,13 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
     if (!m_selectedID && !m_scripts.empty())
         m_selectedID = m_scripts.front().id;
     m_recovery = outcome.recovery;
+    m_manifestExtra = outcome.manifest.extra;
+    for (const ScriptEntry &e : outcome.manifest.entries)
+        if (!e.extra.isEmpty())
+            m_entryExtras.insert(e.id, e.extra);
+    m_bodyProblems = outcome.bodyProblemsText();
+    if (!m_bodyProblems.isEmpty())
+        qCWarning(lcLibrary).noquote() << m_bodyProblems;
     if (m_recovery)
         qCWarning(lcLibrary).noquote() << "library index rebuilt:" << m_recovery->reason;
     refreshWordCount();
@@ -124,8 +131,13 @@ void ScriptStore::countWords(const Script &script) {
 }
 
 ScriptManifest ScriptStore::manifest() const {
-    return ScriptManifest(m_scripts, m_selectedID,
-                          [this](const Script &s) { return m_wordCounts.value(s.id); });
+    ScriptManifest manifest(m_scripts, m_selectedID,
+                            [this](const Script &s) { return m_wordCounts.value(s.id); });
+    manifest.extra = m_manifestExtra;
+    if (!m_entryExtras.isEmpty())
+        for (ScriptEntry &e : manifest.entries)
+            e.extra = m_entryExtras.value(e.id);
+    return manifest;
 }
 
 void ScriptStore::refreshWordCount() {
@@ -262,6 +274,47 @@ Script ScriptStore::create(const QString &title, const QString &body, bool selec
     }
     writeBodyNow(s);
     writeManifestNow();
+    return s;
+}
+
+std::optional<Script> ScriptStore::createNow(const QString &title, const QString &body,
+                                             bool selectIt, QString *error) {
+    const auto fail = [&](const QString &path, const QString &reason) -> std::optional<Script> {
+        if (error)
+            *error = QStringLiteral("could not write %1: %2")
+                         .arg(QDir::toNativeSeparators(path), reason);
+        return std::nullopt;
+    };
+    QString why;
+    if (!m_lock && !(m_lock = LibraryLock::tryAcquire(root(), &why)))
+        return fail(m_io.manifestPath(), why);
+    const double t = now();
+    const Script s{QUuid::createUuid(), Script::sanitizedTitle(title, body), body, t, t, false,
+                   std::nullopt};
+    const QString bodyPath = ScriptDiskIO::bodyPath(s.id, root());
+    if (!ScriptDiskIO::writeBody(s.body, s.id, root(), &why))
+        return fail(bodyPath, why);
+    const std::optional<QUuid> selectedBefore = m_selectedID;
+    m_scripts.push_back(s);
+    countWords(s);
+    if (selectIt)
+        m_selectedID = s.id;
+    if (!ScriptDiskIO::writeManifest(manifest(), root(), &why)) {
+        m_scripts.pop_back();
+        m_wordCounts.remove(s.id);
+        m_selectedID = selectedBefore;
+        QString ignored;
+        ScriptDiskIO::deleteBody(s.id, root(), &ignored);
+        return fail(m_io.manifestPath(), why);
+    }
+    noteStamp(s.id);
+    emit scriptsChanged();
+    if (selectIt && selectedBefore != s.id) {
+        emit selectedIDChanged();
+        refreshWordCount();
+        if (onSelectionChanged)
+            onSelectionChanged();
+    }
     return s;
 }
 

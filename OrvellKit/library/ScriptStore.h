@@ -61,6 +61,9 @@ public:
     // A sentence naming the file and the system's reason, or empty.
     QString saveProblem() const;
     const QString &root() const { return m_io.root(); }
+    // Scripts whose text was missing or unreadable at load, one sentence
+    // each; empty when none.
+    const QString &bodyProblems() const { return m_bodyProblems; }
     // Whether this store may write; it tries again before every write.
     bool holdsLock() const { return m_lock != nullptr; }
 
@@ -78,6 +81,11 @@ public:
 
     void select(const QUuid &id);
     Script create(const QString &title, const QString &body, bool select);
+    // For a writer that ends right after (orvell-cli): when it returns the
+    // body and then the index are on disk, or neither is, nothing changed
+    // here and `error` names the file and the system's reason.
+    std::optional<Script> createNow(const QString &title, const QString &body, bool select,
+                                    QString *error);
     void updateBody(const QString &body, const QUuid &id);
     void rename(const QUuid &id, const QString &title);
     void toggleFavorite(const QUuid &id);
@@ -159,4 +167,8 @@ private:
     QHash<QUuid, int> m_writesInFlight;
     // Deleted here: their files may still be on disk for a moment.
     QSet<QUuid> m_deleted;
+    // What a newer version wrote into the index that this one does not know.
+    QJsonObject m_manifestExtra;
+    QHash<QUuid, QJsonObject> m_entryExtras;
+    QString m_bodyProblems;
 };

@@ -120,8 +120,7 @@ TEST_F(ImportFixture, routesByExtensionAndNamesScriptsAfterTheirFiles) {
               "That file has no text in it.");
     EXPECT_EQ(failure(file("rule.md", "---\n")).kind, ScriptImportError::Kind::emptyDocument);
     EXPECT_EQ(failure(dir.filePath("missing.txt")).errorDescription(),
-              QString::fromUtf8("\u201Cmissing.txt\u201D could not be read. It may be damaged or "
-                                "in an unexpected format."));
+              QString::fromUtf8("\u201Cmissing.txt\u201D could not be found."));
     EXPECT_TRUE(ScriptImporter::canImport("a.DOCX"));
     EXPECT_FALSE(ScriptImporter::canImport("a.png"));
 
@@ -138,8 +137,10 @@ TEST_F(ImportFixture, plainTextEncodings) {
     EXPECT_EQ(imported(file("w.txt", "\x93quoted\x94 caf\xe9")).body,
               QString::fromUtf8("\u201Cquoted\u201D caf\u00e9"));
     EXPECT_EQ(imported(file("u16.txt", QByteArray("\xFF\xFEH\0i\0", 6))).body, "Hi");
-    // Without a byte-order mark UTF-16 is not tried: the bytes read as Latin-1.
-    EXPECT_NE(imported(file("raw16.txt", QByteArray("H\0i\0", 4))).body, "Hi");
+    // Without a byte-order mark UTF-16 is not tried: read as Latin-1 the bytes
+    // are full of NULs, which no text has.
+    EXPECT_EQ(failure(file("raw16.txt", QByteArray("H\0i\0", 4))).kind,
+              ScriptImportError::Kind::notText);
 }
 
 TEST(MarkdownStripper, keepsTheWordsAndDropsTheMarkup) {
