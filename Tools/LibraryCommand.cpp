@@ -19,7 +19,8 @@ QJsonValue jsonTarget(const std::optional<double> &seconds) {
 }
 
 int list(const QString &root, bool json, QTextStream &out) {
-    const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
+    const LoadOutcome outcome =
+        ScriptDiskIO::load(root, IsoDate::now(), ScriptDiskIO::LoadMode::readOnly);
     const std::vector<Script> scripts = outcome.scripts();
     const auto selected = outcome.manifest.selectedID;
     if (json) {
@@ -48,9 +49,20 @@ int list(const QString &root, bool json, QTextStream &out) {
 
 int show(const QString &root, const QString &idText, bool json, CliStreams io) {
     const auto id = Script::parseId(idText);
-    const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
+    const LoadOutcome outcome =
+        ScriptDiskIO::load(root, IsoDate::now(), ScriptDiskIO::LoadMode::readOnly);
     for (const Script &s : outcome.scripts()) {
         if (id && s.id == *id) {
+            if (const auto problem = outcome.bodyProblems.constFind(s.id);
+                problem != outcome.bodyProblems.cend()) {
+                io.err << "orvell-cli library: "
+                       << (problem.value() == u"missing"
+                               ? QStringLiteral("the text of this script is missing")
+                               : QStringLiteral("the text of this script could not be read: ") +
+                                     problem.value())
+                       << " (" << ScriptDiskIO::bodyPath(s.id, root) << ")\n";
+                return exitFailure;
+            }
             if (json)
                 io.out << compactJson({{QStringLiteral("id"), Script::idText(s.id)},
                                        {QStringLiteral("title"), s.title},
@@ -66,26 +78,40 @@ int show(const QString &root, const QString &idText, bool json, CliStreams io) {
 }
 
 int check(const QString &root, bool json, QTextStream &out) {
-    const LoadOutcome outcome = ScriptDiskIO::load(root, IsoDate::now());
+    const LoadOutcome outcome =
+        ScriptDiskIO::load(root, IsoDate::now(), ScriptDiskIO::LoadMode::readOnly);
     const auto &r = outcome.recovery;
     const auto holder = LibraryLock::holder(root);
     if (json) {
         const QJsonValue recovery =
-            r ? QJsonValue(QJsonObject{{QStringLiteral("backupFile"), r->backupPath},
+            r ? QJsonValue(QJsonObject{{QStringLiteral("backupFile"),
+                                        r->backupPath.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                                : QJsonValue(r->backupPath)},
                                        {QStringLiteral("recoveredCount"), r->recoveredCount},
                                        {QStringLiteral("notice"), r->noticeText()}})
               : QJsonValue(QJsonValue::Null);
-        out << compactJson({{QStringLiteral("recovery"), recovery},
-                            {QStringLiteral("lockHolder"),
-                             holder ? QJsonValue(*holder) : QJsonValue(QJsonValue::Null)}})
+        QJsonArray missing, unreadable;
+        for (auto it = outcome.bodyProblems.cbegin(); it != outcome.bodyProblems.cend(); ++it)
+            (it.value() == u"missing" ? missing : unreadable).append(Script::idText(it.key()));
+        out << compactJson(
+                   {{QStringLiteral("recovery"), recovery},
+                    {QStringLiteral("scripts"), static_cast<int>(outcome.manifest.entries.size())},
+                    {QStringLiteral("missingBodies"), missing},
+                    {QStringLiteral("unreadableBodies"), unreadable},
+                    {QStringLiteral("lockHolder"),
+                     holder ? QJsonValue(*holder) : QJsonValue(QJsonValue::Null)}})
             << "\n";
         return exitOk;
     }
+    const auto n = outcome.manifest.entries.size();
     if (r) {
-        out << r->noticeTitle() << "\n" << r->noticeText() << "\n";
-    } else {
-        const auto n = outcome.manifest.entries.size();
+        out << r->noticeText() << "\n";
+    } else if (outcome.bodyProblems.isEmpty()) {
         out << "The library loaded cleanly: " << n << (n == 1 ? " script.\n" : " scripts.\n");
+    } else {
+        out << "The library has " << n << (n == 1 ? " script" : " scripts") << "; "
+            << outcome.bodyProblems.size() << " of them cannot be shown:\n"
+            << outcome.bodyProblemsText() << "\n";
     }
     if (holder)
         out << "The library is being written by "
@@ -126,18 +152,20 @@ const Command &libraryCommand() {
     static const Command command{
         "library", "library [--root DIR] [--json] list|show ID|check",
         "Reads the script library (by default the user's own, in\n"
-        "~/.local/share/org.orvell.Orvell). Loading repairs the index as the app does:\n"
-        "body files missing from it are adopted, and a damaged index is set aside and\n"
-        "rebuilt.\n"
+        "~/.local/share/org.orvell.Orvell) without changing it: script files missing from\n"
+        "the index are listed as the app would adopt them, and a damaged index is\n"
+        "reported; Orvell itself repairs.\n"
         "  list   the scripts in order, the selected one marked with *.\n"
         "         --json: {\"selectedID\": \"ID\"|null, \"scripts\": [{\"id\", \"title\",\n"
         "         \"wordCount\", \"createdAt\", \"updatedAt\", \"isFavorite\",\n"
         "         \"targetSeconds\" (null when none)}]}; dates are ISO 8601 in UTC.\n"
         "  show   one script's text. --json: {\"id\", \"title\", \"body\"}.\n"
-        "  check  whether the index had to be rebuilt, and who is writing the library.\n"
-        "         --json: {\"recovery\": null} or {\"recovery\": {\"backupFile\": path,\n"
+        "  check  whether the index is damaged, script files missing or unreadable, and\n"
+        "         who is writing the library.\n"
+        "         --json: {\"recovery\": null} or {\"recovery\": {\"backupFile\": null,\n"
         "         \"recoveredCount\": n, \"notice\": \"the notice the app shows\"}},\n"
-        "         with \"lockHolder\": the writing process's id, or null.\n",
+        "         with \"scripts\": n, \"missingBodies\" and \"unreadableBodies\": [ids],\n"
+        "         \"lockHolder\": the writing process's id, or null.\n",
         run};
     return command;
 }

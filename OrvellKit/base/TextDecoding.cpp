@@ -96,7 +96,7 @@ bool looksLikeText(QStringView text) {
         if ((u < 0x20 && !breakOrTab) || (u >= 0x7F && u <= 0x9F))
             ++controls;
     }
-    return controls * 100 <= text.size();
+    return controls * 20 <= text.size();
 }
 
 } // namespace TextDecoding

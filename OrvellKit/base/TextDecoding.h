@@ -24,7 +24,7 @@ std::optional<QString> decodeTrustedUnicode(const QByteArray &bytes);
 // byte-order mark). Latin-1 takes any bytes, so this always gives a text.
 QString decodeWithFallbacks(const QByteArray &bytes);
 // False for what is no text a person wrote: a NUL, or more than one character
-// in a hundred a control character other than tab, line and page breaks (an
-// executable, random bytes, an image renamed .txt).
+// in twenty a control character other than tab, line and page breaks (an
+// executable, random bytes or an image renamed .txt have far more).
 bool looksLikeText(QStringView text);
 } // namespace TextDecoding

@@ -152,6 +152,13 @@ QString RecoveryReport::noticeText() const {
     const QString count = recoveredCount == 1
                               ? QStringLiteral("1 script file")
                               : QString::number(recoveredCount) + QStringLiteral(" script files");
+    // A reader that may not repair leaves the index where it is.
+    if (backupPath.isEmpty())
+        return QStringLiteral("library.json could not be read; the order and any custom names "
+                              "can be rebuilt from your ") +
+               count +
+               QStringLiteral(". Nothing was changed: Orvell rebuilds it when it opens "
+                              "the library.");
     return QStringLiteral("library.json could not be read, so the order and any custom names "
                           "were rebuilt from your ") +
            count + QStringLiteral(". Nothing was deleted \u2014 the old index was kept as ") +

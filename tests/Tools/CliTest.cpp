@@ -129,8 +129,12 @@ TEST_F(LibraryCli, listsShowsAndChecksTheLibrary) {
     index.close();
     const QJsonObject recovery = json({"check"})["recovery"].toObject();
     EXPECT_EQ(recovery["recoveredCount"].toInt(), 2);
-    EXPECT_TRUE(recovery["backupFile"].toString().contains("library.json.corrupt-"));
     EXPECT_TRUE(recovery["notice"].toString().startsWith("library.json could not be read"));
+    // Reading commands report; only a writer sets a damaged index aside.
+    EXPECT_TRUE(recovery["backupFile"].isNull());
+    EXPECT_EQ(readFile(ScriptDiskIO::manifestPath(root)), "{");
+    EXPECT_EQ(json({"list"})["scripts"].toArray().size(), 2);
+    EXPECT_FALSE(json({"check"})["recovery"].isNull());
 }
 
 TEST_F(LibraryCli, reportsMissingFoldersAndBadArguments) {
@@ -253,4 +257,63 @@ TEST_F(LibraryCli, aWriterThatCannotTakeTheLockWritesNothingAndSaysWhy) {
     lock.reset();
     EXPECT_EQ(cli({"import", "--root", held, talk}).code, 0);
     EXPECT_FALSE(cli({"library", "--root", held, "check"}).out.contains("being written"));
+}
+
+TEST_F(LibraryCli, importingIsAllOrNothingPerFileAndNamesEveryFailure) {
+    const QString ok = dir.filePath("ok.txt");
+    const QString empty = dir.filePath("empty.txt");
+    ASSERT_TRUE(writeFile(ok, "Opening remarks"));
+    ASSERT_TRUE(writeFile(empty, "  \n"));
+
+    // A failed import writes nothing, not even an empty library.
+    const QString fresh = dir.filePath("fresh");
+    EXPECT_EQ(cli({"import", "--root", fresh, empty}).code, 1);
+    EXPECT_FALSE(QFileInfo::exists(fresh));
+
+    // One good file and one bad: the good one is in, the bad one named, exit 1.
+    const CliRun mixed = cli({"import", "--root", root, "--json", ok, empty});
+    EXPECT_EQ(mixed.code, 1);
+    const QStringList lines = mixed.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 3) << mixed.out.toStdString();
+    const QJsonObject first = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+    EXPECT_EQ(first["file"].toString(), ok);
+    EXPECT_FALSE(first["id"].toString().isEmpty());
+    EXPECT_EQ(QJsonDocument::fromJson(lines[1].toUtf8()).object()["error"].toString(),
+              "That file has no text in it.");
+    const QJsonObject total = QJsonDocument::fromJson(lines[2].toUtf8()).object();
+    EXPECT_EQ(total["imported"].toInt(), 1);
+    EXPECT_EQ(total["failed"].toInt(), 1);
+    EXPECT_TRUE(mixed.err.contains(empty + ": That file has no text in it."))
+        << mixed.err.toStdString();
+
+    // A body that cannot be written leaves no entry behind, and says why.
+    const QString blocked = dir.filePath("blocked");
+    ASSERT_TRUE(writeFile(ScriptDiskIO::scriptsDirectory(blocked), "a file where the folder goes"));
+    const CliRun noBody = cli({"import", "--root", blocked, ok});
+    EXPECT_EQ(noBody.code, 1);
+    EXPECT_FALSE(noBody.out.contains("Imported")) << noBody.out.toStdString();
+    EXPECT_TRUE(noBody.err.contains(ok + ": not imported: could not write"))
+        << noBody.err.toStdString();
+    EXPECT_FALSE(noBody.err.contains("while Orvell is open"));
+    EXPECT_FALSE(QFileInfo::exists(ScriptDiskIO::manifestPath(blocked)));
+}
+
+TEST_F(LibraryCli, missingScriptFilesAreReportedAndTheirEntriesKept) {
+    const QString talk = dir.filePath("talk.txt");
+    ASSERT_TRUE(writeFile(talk, "A talk"));
+    ASSERT_EQ(cli({"import", "--root", root, talk}).code, 0);
+    const QJsonObject listed = json({"list"});
+    const QString id = listed["scripts"].toArray().at(0).toObject()["id"].toString();
+    ASSERT_TRUE(QFile::remove(ScriptDiskIO::scriptsDirectory(root) + "/" + id + ".txt"));
+
+    const QJsonObject check = json({"check"});
+    EXPECT_EQ(check["missingBodies"].toArray().at(0).toString(), id);
+    EXPECT_EQ(check["scripts"].toInt(), 1);
+    const CliRun plain = cli({"library", "--root", root, "check"});
+    EXPECT_TRUE(plain.out.contains(QString::fromUtf8("The text of \u201Ctalk\u201D is missing")))
+        << plain.out.toStdString();
+    const CliRun show = cli({"library", "--root", root, "show", id});
+    EXPECT_EQ(show.code, 1);
+    EXPECT_TRUE(show.err.contains("missing"));
+    EXPECT_EQ(json({"list"})["scripts"].toArray().size(), 1);
 }

@@ -138,3 +138,24 @@ TEST_F(WritersFixture, aNewFileInTheFolderIsAdoptedAndTheWatchNoticesChanges) {
     ASSERT_TRUE(changed.wait(5000));
     EXPECT_EQ(store->selectedBody(), "Changed while Orvell runs");
 }
+
+TEST_F(WritersFixture, aOneShotWriterLeavesTheBodyAndTheIndexOrNeither) {
+    auto store = open();
+    QString why;
+    const auto kept = store->createNow("Kept", "Written whole", true, &why);
+    ASSERT_TRUE(kept) << why.toStdString();
+    EXPECT_EQ(readFile(bodyPath(kept->id)), "Written whole");
+    EXPECT_TRUE(readFile(ScriptDiskIO::manifestPath(root)).contains("Kept"));
+
+    // The index cannot be replaced (a folder with something in it stands there).
+    ASSERT_TRUE(QFile::remove(ScriptDiskIO::manifestPath(root)));
+    ASSERT_TRUE(QDir().mkpath(ScriptDiskIO::manifestPath(root) + "/in-the-way"));
+    const auto lost = store->createNow("Lost", "Never listed", true, &why);
+    EXPECT_FALSE(lost);
+    EXPECT_TRUE(why.startsWith("could not write " + ScriptDiskIO::manifestPath(root)))
+        << why.toStdString();
+    EXPECT_EQ(filesIn(ScriptDiskIO::scriptsDirectory(root)),
+              QStringList{Script::idText(kept->id) + ".txt"});
+    EXPECT_EQ(store->scripts().size(), 1u);
+    EXPECT_EQ(store->selectedID(), kept->id);
+}
