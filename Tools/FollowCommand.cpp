@@ -30,12 +30,17 @@ int run(const QStringList &args, CliStreams io) {
     if (!text)
         return exitFailure;
     QString why;
-    const auto audio = WavFileSource::read(audioFile, &why);
-    if (!audio) {
+    if (!WavFileSource::open(audioFile, &why)) {
         io.err << "orvell-cli follow: cannot read " << audioFile << ": " << why << "\n";
         return exitFailure;
     }
-    const auto outcome = FollowReplay::run(*text, *audio, [&](const FollowReplay::Step &step) {
+    // Streamed from the file: a two-hour recording is never all in memory.
+    const auto open = [&audioFile] {
+        QString ignored;
+        auto source = WavFileSource::open(audioFile, &ignored);
+        return source ? std::move(source) : std::make_unique<WavFileSource>(std::vector<float>());
+    };
+    const auto outcome = FollowReplay::run(*text, open, [&](const FollowReplay::Step &step) {
         if (json)
             io.out << compactJson({{QStringLiteral("t"), std::round(step.seconds * 1000) / 1000},
                                    {QStringLiteral("cursor"), step.cursor}})

@@ -1,7 +1,9 @@
 #include "CliCommand.h"
 
+#include "base/FileRead.h"
 #include "base/TextDecoding.h"
 #include "import/ScriptImporter.h"
+#include "library/Script.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -54,12 +56,18 @@ QString compactJson(const QJsonObject &object) {
 }
 
 std::optional<QString> readScriptFile(const char *command, const QString &path, QTextStream &err) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        err << "orvell-cli " << command << ": cannot read " << path << "\n";
+    const FileRead::Result read = FileRead::regular(path, ScriptImporter::maxTextFileBytes);
+    if (!read.bytes) {
+        err << "orvell-cli " << command << ": cannot read " << path << ": " << read.reason << "\n";
         return std::nullopt;
     }
-    return ScriptImporter::normalize(TextDecoding::decodeWithFallbacks(f.readAll()));
+    const QString text = ScriptImporter::normalize(TextDecoding::decodeWithFallbacks(*read.bytes));
+    if (text.size() > Script::maxCharacters) {
+        err << "orvell-cli " << command << ": " << path
+            << " is too long for a script (more than 1,000,000 characters)\n";
+        return std::nullopt;
+    }
+    return text;
 }
 
 } // namespace Cli

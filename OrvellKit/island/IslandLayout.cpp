@@ -36,8 +36,16 @@ IslandLayout IslandLayout::make(const Config &config, const NotchGeometry &geome
     const double cw = geometry.cutoutRect.width();
     const double ch = geometry.cutoutRect.height();
     // std::max keeps the lower bound even when a stored number is NaN.
-    const double w = std::max(cw + 2 * Metrics::filletSize, config.bodyWidth);
-    const double c = std::max(ch + Metrics::notchCoverMargin, config.coverHeight);
+    double w = std::max(cw + 2 * Metrics::filletSize, config.bodyWidth);
+    double c = std::max(ch + Metrics::notchCoverMargin, config.coverHeight);
+    // Never wider or taller than the screen it hangs from, fillets included.
+    const QRectF screen = geometry.screenFrame;
+    if (screen.width() > 0)
+        w = std::min(
+            w, std::max(cw + 2 * Metrics::filletSize, screen.width() - 2 * Metrics::filletSize));
+    if (screen.height() > 0)
+        c = std::min(
+            c, std::max(ch + Metrics::notchCoverMargin, screen.height() - config.scriptHeight));
     const double h = c + config.scriptHeight;
     const QSizeF windowSize(w + 2 * Metrics::filletSize + 2 * Metrics::shadowBleed,
                             h + Metrics::shadowBleed);

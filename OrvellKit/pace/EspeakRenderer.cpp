@@ -27,7 +27,12 @@ int initialise() {
 }
 
 struct Collector {
+    explicit Collector(double rate)
+        : envelope(rate) {}
+    bool keepSamples = true;
     std::vector<float> samples;
+    SpeechRhythm::EnvelopeFollower envelope;
+    std::vector<float> chunk;
     std::vector<std::pair<int, int>> wordEvents; // (code point offset, milliseconds)
     std::vector<int> wordLengths;
     QElapsedTimer clock;
@@ -39,8 +44,14 @@ int onSynth(short *wav, int count, espeak_EVENT *events) {
     auto *c = static_cast<Collector *>(events ? events->user_data : nullptr);
     if (!c)
         return 0;
-    for (int i = 0; i < count && wav; ++i)
-        c->samples.push_back(wav[i] / 32768.0f);
+    if (wav && count > 0) {
+        c->chunk.resize(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i)
+            c->chunk[static_cast<std::size_t>(i)] = wav[i] / 32768.0f;
+        c->envelope.push(c->chunk.data(), c->chunk.size());
+        if (c->keepSamples)
+            c->samples.insert(c->samples.end(), c->chunk.begin(), c->chunk.end());
+    }
     for (espeak_EVENT *e = events; e && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
         if (e->type == espeakEVENT_WORD) {
             c->wordEvents.emplace_back(e->text_position - 1, e->audio_position);
@@ -62,7 +73,7 @@ bool isAvailable() {
 }
 
 std::optional<SpeechRhythm::Rendering> render(const QString &text, const QString &voice,
-                                              double timeoutSeconds) {
+                                              double timeoutSeconds, bool keepSamples) {
     std::lock_guard lock(engineMutex());
     const int rate = initialise();
     if (rate <= 0)
@@ -73,14 +84,15 @@ std::optional<SpeechRhythm::Rendering> render(const QString &text, const QString
     if (voice.isEmpty())
         espeak_SetVoiceByName("en");
 
-    Collector collector;
+    Collector collector(rate);
+    collector.keepSamples = keepSamples;
     collector.timeout = timeoutSeconds;
     collector.clock.start();
     const QByteArray utf8 = text.toUtf8();
     espeak_Synth(utf8.constData(), static_cast<size_t>(utf8.size()) + 1, 0, POS_CHARACTER, 0,
                  espeakCHARS_UTF8, nullptr, &collector);
     espeak_Synchronize();
-    if (collector.timedOut || collector.samples.empty())
+    if (collector.timedOut || !(collector.envelope.seconds() > 0))
         return std::nullopt;
 
     // espeak-ng counts characters in code points; the script counts UTF-16 units.
@@ -100,6 +112,8 @@ std::optional<SpeechRhythm::Rendering> render(const QString &text, const QString
     SpeechRhythm::Rendering r;
     r.samples = std::move(collector.samples);
     r.sampleRate = rate;
+    r.envelope = collector.envelope.finish();
+    r.duration = collector.envelope.seconds();
     for (size_t i = 0; i < collector.wordEvents.size(); ++i) {
         const auto [position, ms] = collector.wordEvents[i];
         const int from = toUtf16(position);
@@ -114,7 +128,7 @@ std::optional<std::vector<WordRhythm>> measure(const QString &text, const QStrin
     if (words.count() == 0)
         return std::vector<WordRhythm>();
     const double timeout = text.size() / 50.0 + 30;
-    const auto rendering = render(text, voice, timeout);
+    const auto rendering = render(text, voice, timeout, false);
     if (!rendering)
         return std::nullopt;
     return SpeechRhythm::fromRendering(words, *rendering);

@@ -5,18 +5,38 @@
 
 namespace SpeechRhythm {
 
-std::vector<float> envelope(const std::vector<float> &samples, double sampleRate) {
-    const size_t window = std::max<size_t>(1, static_cast<size_t>(sampleRate * frameSeconds));
-    std::vector<float> out;
-    out.reserve(samples.size() / window + 1);
-    for (size_t at = 0; at < samples.size(); at += window) {
-        const size_t n = std::min(window, samples.size() - at);
-        double sum = 0;
-        for (size_t i = 0; i < n; ++i)
-            sum += static_cast<double>(samples[at + i]) * samples[at + i];
-        out.push_back(static_cast<float>(std::sqrt(sum / static_cast<double>(n))));
+EnvelopeFollower::EnvelopeFollower(double sampleRate)
+    : m_window(std::max<size_t>(1, static_cast<size_t>(sampleRate * frameSeconds)))
+    , m_rate(sampleRate) {}
+
+void EnvelopeFollower::push(const float *samples, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        m_sum += static_cast<double>(samples[i]) * samples[i];
+        if (++m_inWindow == m_window) {
+            m_envelope.push_back(
+                static_cast<float>(std::sqrt(m_sum / static_cast<double>(m_window))));
+            m_sum = 0;
+            m_inWindow = 0;
+        }
     }
+    m_total += count;
+}
+
+std::vector<float> EnvelopeFollower::finish() {
+    std::vector<float> out = m_envelope;
+    if (m_inWindow > 0)
+        out.push_back(static_cast<float>(std::sqrt(m_sum / static_cast<double>(m_inWindow))));
     return out;
+}
+
+double EnvelopeFollower::seconds() const {
+    return m_rate > 0 ? static_cast<double>(m_total) / m_rate : 0;
+}
+
+std::vector<float> envelope(const std::vector<float> &samples, double sampleRate) {
+    EnvelopeFollower follower(sampleRate);
+    follower.push(samples.data(), samples.size());
+    return follower.finish();
 }
 
 std::vector<std::pair<double, double>> silentRuns(const std::vector<float> &env, float threshold) {
@@ -146,7 +166,11 @@ std::optional<std::vector<WordRhythm>> fromRendering(const ScriptWords &words,
                                                      const Rendering &rendering) {
     if (words.count() == 0)
         return std::vector<WordRhythm>();
-    if (rendering.markers.empty() || rendering.samples.empty() || !(rendering.sampleRate > 0))
+    if (rendering.markers.empty() || !(rendering.sampleRate > 0))
+        return std::nullopt;
+    if (!rendering.envelope.empty())
+        return rhythm(words, rendering.markers, rendering.envelope, rendering.duration);
+    if (rendering.samples.empty())
         return std::nullopt;
     const auto env = envelope(rendering.samples, rendering.sampleRate);
     return rhythm(words, rendering.markers, env,

@@ -25,9 +25,31 @@ struct Marker {
 };
 
 struct Rendering {
-    std::vector<float> samples; // the first channel
+    std::vector<float> samples; // the first channel; empty when only measured
     double sampleRate = 0;
     std::vector<Marker> markers;
+    // The envelope and length, kept as the audio streams by, so a long
+    // script is measured without holding its audio.
+    std::vector<float> envelope;
+    double duration = 0;
+};
+
+// Root mean square of every 10 ms of audio as it arrives.
+class EnvelopeFollower {
+public:
+    explicit EnvelopeFollower(double sampleRate);
+    void push(const float *samples, std::size_t count);
+    // The envelope so far, the last part-frame included.
+    std::vector<float> finish();
+    double seconds() const;
+
+private:
+    std::size_t m_window;
+    double m_rate;
+    double m_sum = 0;
+    std::size_t m_inWindow = 0;
+    std::size_t m_total = 0;
+    std::vector<float> m_envelope;
 };
 
 // Root mean square of every 10 ms of audio.

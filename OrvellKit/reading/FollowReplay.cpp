@@ -37,6 +37,13 @@ void settle(SpeechListener *listener) {
 
 Outcome run(const QString &script, const std::vector<float> &audio16k,
             const std::function<void(const Step &)> &onStep, double chunkSeconds) {
+    return run(
+        script, [&audio16k] { return std::make_unique<WavFileSource>(audio16k); }, onStep,
+        chunkSeconds);
+}
+
+Outcome run(const QString &script, const std::function<std::unique_ptr<WavFileSource>()> &openAudio,
+            const std::function<void(const Step &)> &onStep, double chunkSeconds) {
     Outcome out;
     auto settings = SettingsStore::inMemory();
     ReadingPreferences prefs(*settings);
@@ -47,15 +54,13 @@ Outcome run(const QString &script, const std::vector<float> &audio16k,
     scroll.attach(clock);
     FixedScript reading(script);
 
-    // With a second of silence after the reading, so its last utterance closes.
-    std::vector<float> audio = audio16k;
-    audio.resize(audio.size() + AudioSource::sampleRate, 0.0f);
-
     SpeechListener *listener = nullptr;
     WavFileSource *source = nullptr;
     VoiceFollow voice({[&](const ScriptWords &words) {
                            auto l = std::make_unique<SpeechListener>(words, [&] {
-                               auto s = std::make_unique<WavFileSource>(audio);
+                               auto s = openAudio();
+                               // A second of silence closes the last utterance.
+                               s->setTrailingSilence(1.0);
                                source = s.get();
                                return std::unique_ptr<AudioSource>(std::move(s));
                            });

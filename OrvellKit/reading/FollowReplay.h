@@ -2,7 +2,10 @@
 
 #include <QString>
 
+class WavFileSource;
+
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -30,6 +33,10 @@ struct Outcome {
 // Feeds the audio in stretches of `chunkSeconds`; `onStep` sees each cursor
 // move as it happens.
 Outcome run(const QString &script, const std::vector<float> &audio16k,
+            const std::function<void(const Step &)> &onStep = {}, double chunkSeconds = 0.1);
+// The same from a recording streamed as it is played: `openAudio` is asked
+// for it each time listening starts.
+Outcome run(const QString &script, const std::function<std::unique_ptr<WavFileSource>()> &openAudio,
             const std::function<void(const Step &)> &onStep = {}, double chunkSeconds = 0.1);
 
 } // namespace FollowReplay

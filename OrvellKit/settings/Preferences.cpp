@@ -41,8 +41,10 @@ Preferences::Preferences(SettingsStore &store, LoginItem &loginItem, QObject *pa
     m_store.relayChanges(this, signalForKey);
 }
 
+// Read back as the setters write: the file may have been edited by hand.
 double Preferences::notchCoverHeight() const {
-    return m_store.doubleValue(K::notchCoverHeight);
+    return SettingsStore::clamped(m_store.doubleValue(K::notchCoverHeight), notchCoverHeightMin,
+                                  notchCoverHeightMax);
 }
 void Preferences::setNotchCoverHeight(double value) {
     m_store.setValue(K::notchCoverHeight,
@@ -50,7 +52,8 @@ void Preferences::setNotchCoverHeight(double value) {
 }
 
 double Preferences::islandWidth() const {
-    return m_store.doubleValue(K::islandWidth);
+    return SettingsStore::clamped(m_store.doubleValue(K::islandWidth), islandWidthMin,
+                                  islandWidthMax);
 }
 void Preferences::setIslandWidth(double value) {
     m_store.setValue(K::islandWidth, SettingsStore::clamped(value, islandWidthMin, islandWidthMax));

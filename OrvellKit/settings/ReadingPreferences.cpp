@@ -37,22 +37,24 @@ ReadingPreferences::ReadingPreferences(SettingsStore &store, QObject *parent)
     m_store.relayChanges(this, signalForKey);
 }
 
+// Read back as the setters write: the file may have been edited by hand.
 double ReadingPreferences::speedT() const {
-    return m_store.doubleValue(K::speedT);
+    return SpeedCurve::clamp(m_store.doubleValue(K::speedT));
 }
 void ReadingPreferences::setSpeedT(double value) {
     m_store.setValue(K::speedT, SpeedCurve::clamp(value));
 }
 
 double ReadingPreferences::fontSize() const {
-    return m_store.doubleValue(K::fontSize);
+    return SettingsStore::clamped(m_store.doubleValue(K::fontSize), fontSizeMin, fontSizeMax);
 }
 void ReadingPreferences::setFontSize(double value) {
     m_store.setValue(K::fontSize, SettingsStore::clamped(value, fontSizeMin, fontSizeMax));
 }
 
 double ReadingPreferences::lineHeightMultiple() const {
-    return m_store.doubleValue(K::lineHeightMultiple);
+    return SettingsStore::clamped(m_store.doubleValue(K::lineHeightMultiple), lineHeightMin,
+                                  lineHeightMax);
 }
 void ReadingPreferences::setLineHeightMultiple(double value) {
     m_store.setValue(K::lineHeightMultiple,
@@ -85,7 +87,7 @@ void ReadingPreferences::setVoiceFollowLocale(const QString &value) {
 }
 
 qint64 ReadingPreferences::voiceFollowLookahead() const {
-    return m_store.integerValue(K::voiceFollowLookahead);
+    return std::clamp(m_store.integerValue(K::voiceFollowLookahead), lookaheadMin, lookaheadMax);
 }
 void ReadingPreferences::setVoiceFollowLookahead(qint64 value) {
     m_store.setValue(K::voiceFollowLookahead, std::clamp(value, lookaheadMin, lookaheadMax));

@@ -45,10 +45,19 @@ public:
     // Appends the converted samples of `frames` interleaved frames to `out`.
     void push(const float *interleaved, std::size_t frames, std::vector<float> &out);
 
+    // Rates a recording or a device may have; others are refused before
+    // they reach a resampler.
+    static constexpr int minRate = 1000;
+    static constexpr int maxRate = 384000;
+    static constexpr int maxChannels = 32;
+
 private:
     int m_channels;
     double m_step;   // input samples per output sample
     double m_cutoff; // of the input's Nyquist
     double m_position = 0;
     std::vector<float> m_history;
+    // The filter's taps at evenly spaced fractional positions, computed once
+    // (sines and cosines per sample cost more than the recogniser).
+    std::vector<float> m_table;
 };

@@ -1,8 +1,9 @@
-#include "support/ManualScheduler.h"
+#include "base/Metrics.h"
 #include "island/IslandLayout.h"
 #include "island/IslandLayoutModel.h"
 #include "island/IslandShapes.h"
 #include "island/NotchGeometry.h"
+#include "support/ManualScheduler.h"
 
 #include <QSignalSpy>
 
@@ -87,6 +88,17 @@ TEST(IslandLayout, absurdSettingsAreBoundedByTheCutout) {
     const auto n = IslandLayout::make(
         config(IslandPlacement::topCenter(), std::numeric_limits<double>::quiet_NaN()), g);
     EXPECT_EQ(n.bodyWidth, 230);
+}
+
+TEST(IslandLayout, theIslandNeverOutgrowsItsScreen) {
+    ScreenFacts small = laptop();
+    small.frame = QRectF(0, 0, 640, 480);
+    small.visibleFrame = QRectF(0, 24, 640, 456);
+    const auto g = NotchGeometry::measure(small, 180);
+    const auto l = IslandLayout::make(config(IslandPlacement::topCenter(), 900, 5000), g);
+    EXPECT_EQ(l.bodyWidth, 640 - 2 * Metrics::filletSize);
+    EXPECT_LE(l.bodyHeight, 480);
+    EXPECT_GE(l.windowFrame.left() + Metrics::shadowBleed, small.frame.left());
 }
 
 TEST(IslandLayout, placementsAndTheirClamps) {

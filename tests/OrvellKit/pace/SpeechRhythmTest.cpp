@@ -83,7 +83,7 @@ TEST(SpeechRhythm, pausesAreTheSilencesBetweenWords) {
     EXPECT_EQ(late[0].pauseAfter, 0);
 
     EXPECT_TRUE(SpeechRhythm::rhythm(ScriptWords(QString()), markers, env, 1.6).empty());
-    EXPECT_EQ(SpeechRhythm::fromRendering(words, {{0.1f}, 100, {}}), std::nullopt);
+    EXPECT_EQ(SpeechRhythm::fromRendering(words, {{0.1f}, 100, {}, {}, 0}), std::nullopt);
     EXPECT_EQ(SpeechRhythm::fromRendering(ScriptWords(QStringLiteral("...")), {}),
               std::vector<WordRhythm>());
 }

@@ -70,7 +70,7 @@ TEST_F(PreferencesFixture, emptyStoreReadsTheDefaults) {
     EXPECT_FALSE(store->hasStoredValue(K::fontSize));
 }
 
-TEST_F(PreferencesFixture, settersClampGettersReturnStoredValuesUnchanged) {
+TEST_F(PreferencesFixture, settersAndGettersBothClamp) {
     reading.setFontSize(100);
     EXPECT_EQ(reading.fontSize(), 48);
     reading.setFontSize(3);
@@ -90,13 +90,23 @@ TEST_F(PreferencesFixture, settersClampGettersReturnStoredValuesUnchanged) {
     reading.setFontSize(std::nan(""));
     EXPECT_EQ(reading.fontSize(), 14);
 
-    // Values placed by hand, as an older build or an edited file would.
+    // Values placed by hand, as an older build or an edited file would, are
+    // read within the same bounds: an island 1e308 points wide draws nothing.
     store->setValue(K::fontSize, 100);
     store->setValue(K::islandWidth, QStringLiteral("1500.5"));
     store->setValue(K::voiceFollowLookahead, QStringLiteral("42"));
-    EXPECT_EQ(reading.fontSize(), 100);
-    EXPECT_EQ(prefs.islandWidth(), 1500.5);
-    EXPECT_EQ(reading.voiceFollowLookahead(), 42);
+    EXPECT_EQ(reading.fontSize(), 48);
+    EXPECT_EQ(prefs.islandWidth(), 900);
+    EXPECT_EQ(reading.voiceFollowLookahead(), 10);
+    store->setValue(K::islandWidth, QStringLiteral("1e308"));
+    store->setValue(K::notchCoverHeight, 3000);
+    store->setValue(K::lineHeightMultiple, QStringLiteral("nan"));
+    store->setValue(K::speedT, 7);
+    EXPECT_EQ(prefs.islandWidth(), 900);
+    EXPECT_EQ(prefs.notchCoverHeight(), 120);
+    EXPECT_EQ(reading.lineHeightMultiple(), 1.0);
+    EXPECT_EQ(reading.speedT(), 1);
+    store->setValue(K::islandWidth, QStringLiteral("1500.5"));
     store->setValue(K::pacePauseStyle, QStringLiteral("loud"));
     EXPECT_EQ(reading.pacePauseStyle(), PauseStyle::natural);
     reading.setPacePauseStyle(PauseStyle::generous);
