@@ -42,17 +42,15 @@ struct Rebuilt {
 
 // Temporary files of an interrupted write older than this are leftovers of a
 // crash; younger ones may belong to a write in progress in another process.
-constexpr qint64 staleTemporaryAgeSeconds = 600;
-
-void removeStaleTemporaries(const QString &folder, double now) {
+// Called by the holder of the library lock only: no other writer can be
+// midway through a write, so every temporary is left over from a crash,
+// however new, and however large.
+void removeTemporaries(const QString &folder) {
     const QDir dir(folder);
     const auto hidden = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo &info : hidden) {
-        if (AtomicFile::isTemporaryName(info.fileName()) &&
-            now - static_cast<double>(info.lastModified().toSecsSinceEpoch()) >
-                staleTemporaryAgeSeconds)
+    for (const QFileInfo &info : hidden)
+        if (AtomicFile::isTemporaryName(info.fileName()))
             QFile::remove(info.absoluteFilePath());
-    }
 }
 
 QString firstFreeName(const QString &base) {
@@ -93,7 +91,12 @@ Rebuilt rebuild(const QString &scriptsFolder, double now, const QSet<QUuid> &ski
         const QDateTime modified = info.lastModified();
         s.createdAt = born.isValid() ? born.toMSecsSinceEpoch() / 1000.0 : now;
         s.updatedAt = modified.isValid() ? modified.toMSecsSinceEpoch() / 1000.0 : s.createdAt;
-        s.title = Script::derivedTitle(s.body, untitledScriptTitle);
+        // A writer killed between the body and the index left the title it
+        // meant to give beside the body.
+        const FileRead::Result title = FileRead::regular(
+            ScriptDiskIO::pendingTitlePath(*id, QFileInfo(scriptsFolder).path()), 4096);
+        s.title = title.bytes ? Script::sanitizedTitle(QString::fromUtf8(*title.bytes), s.body)
+                              : Script::derivedTitle(s.body, untitledScriptTitle);
         found.push_back({std::move(s), read.exact});
     }
     std::stable_sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
@@ -205,6 +208,11 @@ QString ScriptDiskIO::bodyPath(const QUuid &id, const QString &root) {
     return scriptsDirectory(root) + QLatin1Char('/') + Script::idText(id) + QStringLiteral(".txt");
 }
 
+QString ScriptDiskIO::pendingTitlePath(const QUuid &id, const QString &root) {
+    return scriptsDirectory(root) + QLatin1Char('/') + Script::idText(id) +
+           QStringLiteral(".title");
+}
+
 QString ScriptDiskIO::corruptionStamp(double seconds) {
     return IsoDate::stamp(seconds);
 }
@@ -281,8 +289,8 @@ LoadOutcome ScriptDiskIO::load(const QString &root, double now, LoadMode mode) {
     const bool repair = mode == LoadMode::repair;
     if (repair) {
         prepareDirectories(root, nullptr);
-        removeStaleTemporaries(root, now);
-        removeStaleTemporaries(scriptsDirectory(root), now);
+        removeTemporaries(root);
+        removeTemporaries(scriptsDirectory(root));
     }
 
     const FileRead::Result index = FileRead::regular(manifestPath(root), maxManifestBytes);
@@ -343,6 +351,16 @@ LoadOutcome ScriptDiskIO::load(const QString &root, double now, LoadMode mode) {
     }
     if (adopted && repair)
         writeManifest(*manifest, root, nullptr);
+    // A title left for adoption is done with once the index lists its script.
+    if (repair) {
+        const QDir scripts(scriptsDirectory(root));
+        for (const QString &name : scripts.entryList({QStringLiteral("*.title")}, QDir::Files)) {
+            const auto id = Script::parseId(QStringView(name).chopped(6));
+            if (id && std::any_of(manifest->entries.begin(), manifest->entries.end(),
+                                  [&](const ScriptEntry &e) { return e.id == *id; }))
+                QFile::remove(scripts.filePath(name));
+        }
+    }
     outcome.manifest = std::move(*manifest);
     return outcome;
 }

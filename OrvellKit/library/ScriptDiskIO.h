@@ -81,6 +81,9 @@ public:
     static QString manifestPath(const QString &root);
     static QString scriptsDirectory(const QString &root);
     static QString bodyPath(const QUuid &id, const QString &root);
+    // Scripts/<ID>.title: the title of a script whose body is written but
+    // whose index entry may not be yet; adoption takes it from there.
+    static QString pendingTitlePath(const QUuid &id, const QString &root);
 
     static bool prepareDirectories(const QString &root, QString *error);
     static bool writeManifest(const ScriptManifest &manifest, const QString &root, QString *error);

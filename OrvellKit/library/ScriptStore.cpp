@@ -1,6 +1,7 @@
 #include "library/ScriptStore.h"
 
 #include "base/AppPaths.h"
+#include "base/AtomicFile.h"
 #include "base/IsoDate.h"
 
 #include <QDir>
@@ -292,8 +293,16 @@ std::optional<Script> ScriptStore::createNow(const QString &title, const QString
     const Script s{QUuid::createUuid(), Script::sanitizedTitle(title, body), body, t, t, false,
                    std::nullopt};
     const QString bodyPath = ScriptDiskIO::bodyPath(s.id, root());
-    if (!ScriptDiskIO::writeBody(s.body, s.id, root(), &why))
+    const QString titlePath = ScriptDiskIO::pendingTitlePath(s.id, root());
+    // Killed after the body but before the index, the script is adopted at the
+    // next load under this title rather than its first line.
+    if (!ScriptDiskIO::prepareDirectories(root(), &why) ||
+        !AtomicFile::write(titlePath, s.title.toUtf8(), &why))
+        return fail(titlePath, why);
+    if (!ScriptDiskIO::writeBody(s.body, s.id, root(), &why)) {
+        QFile::remove(titlePath);
         return fail(bodyPath, why);
+    }
     const std::optional<QUuid> selectedBefore = m_selectedID;
     m_scripts.push_back(s);
     countWords(s);
@@ -305,8 +314,10 @@ std::optional<Script> ScriptStore::createNow(const QString &title, const QString
         m_selectedID = selectedBefore;
         QString ignored;
         ScriptDiskIO::deleteBody(s.id, root(), &ignored);
+        QFile::remove(titlePath);
         return fail(m_io.manifestPath(), why);
     }
+    QFile::remove(titlePath);
     noteStamp(s.id);
     emit scriptsChanged();
     if (selectIt && selectedBefore != s.id) {

@@ -1,3 +1,4 @@
+#include "base/AtomicFile.h"
 #include "library/LibraryLock.h"
 #include "library/ScriptStore.h"
 #include "support/LibraryTestSupport.h"
@@ -158,4 +159,25 @@ TEST_F(WritersFixture, aOneShotWriterLeavesTheBodyAndTheIndexOrNeither) {
               QStringList{Script::idText(kept->id) + ".txt"});
     EXPECT_EQ(store->scripts().size(), 1u);
     EXPECT_EQ(store->selectedID(), kept->id);
+}
+
+TEST_F(WritersFixture, aWriteKilledBetweenBodyAndIndexKeepsTheTitleAndLeavesNoTemporaries) {
+    // What a one-shot writer leaves when killed after the body: the body, its
+    // title beside it, and a large temporary of the index it was writing.
+    const QUuid id = QUuid::createUuid();
+    ASSERT_TRUE(ScriptDiskIO::writeBody("first line of the talk", id, root, nullptr));
+    ASSERT_TRUE(writeFile(ScriptDiskIO::pendingTitlePath(id, root), "Quarterly review"));
+    ASSERT_TRUE(writeFile(root + "/.library.json.orvell-tmp-AbC123", QByteArray(1 << 20, 'x')));
+    ASSERT_TRUE(AtomicFile::isTemporaryName(".library.json.orvell-tmp-AbC123"));
+
+    auto store = open();
+    ASSERT_EQ(store->scripts().size(), 1u);
+    EXPECT_EQ(store->scripts().front().title, "Quarterly review");
+    EXPECT_FALSE(QFile::exists(root + "/.library.json.orvell-tmp-AbC123"));
+    store->toggleFavorite(id);
+    EXPECT_TRUE(readFile(ScriptDiskIO::manifestPath(root)).contains("Quarterly review"));
+    // Once the index lists it, the title beside the body has done its work.
+    store.reset();
+    open();
+    EXPECT_FALSE(QFile::exists(ScriptDiskIO::pendingTitlePath(id, root)));
 }
