@@ -317,3 +317,19 @@ TEST_F(LibraryCli, missingScriptFilesAreReportedAndTheirEntriesKept) {
     EXPECT_TRUE(show.err.contains("missing"));
     EXPECT_EQ(json({"list"})["scripts"].toArray().size(), 1);
 }
+
+TEST_F(LibraryCli, aFileNameThatIsNotUtf8CanBeImported) {
+    // Made and named by the shell, byte for byte: "caf\xE9 notes.txt" in Latin-1.
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start("/bin/sh", {"-c",
+                            "printf 'Bytes in the name\\n' > \"$(printf 'caf\\351 notes.txt')\" && "
+                            "\"$0\" import --dry-run --json \"$(printf 'caf\\351 notes.txt')\"",
+                            QStringLiteral(ORVELL_CLI)});
+    ASSERT_TRUE(shell.waitForFinished(30000));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    const QJsonObject imported =
+        QJsonDocument::fromJson(shell.readAllStandardOutput().trimmed()).object();
+    EXPECT_EQ(imported["body"].toString(), "Bytes in the name");
+    EXPECT_EQ(imported["title"].toString(), "caf_ notes");
+}
