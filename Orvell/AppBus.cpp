@@ -3,7 +3,6 @@
 #include "AppEnvironment.h"
 #include "base/AppIdentity.h"
 #include "library/Script.h"
-#include "playback/ReadEstimate.h"
 
 #include <QDBusMessage>
 #include <QFileInfo>
@@ -48,10 +47,7 @@ QString AppBus::selectedScriptTitle() const {
 }
 
 double AppBus::wordsPerMinute() const {
-    const ScrollEngine &scroll = m_env.scroll();
-    return ReadEstimate{m_env.store().selectedWordCount(), scroll.contentHeight(),
-                        scroll.pointsPerSecond()}
-        .wordsPerMinute();
+    return m_env.scroll().estimate(m_env.store().selectedWordCount()).wordsPerMinute();
 }
 
 void AppBus::announce(const QStringList &names) {
