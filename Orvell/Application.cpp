@@ -78,9 +78,39 @@ void Application::comeForward() {
         m_island->setVisible(true);
 }
 
+void Application::installControls() {
+    AppEnvironment &env = m_env;
+    m_deck = std::make_unique<ControlDeckPanelController>(env, m_screens);
+    ControlDeckPanelController *deck = m_deck.get();
+    deck->onVisibilityChanged = [&env](bool visible) {
+        env.panels().setControlDeckVisible(visible);
+    };
+    env.panels().toggleControlDeck = [deck] { deck->toggle(); };
+
+    m_statusItem = std::make_unique<StatusItemController>(env);
+    StatusItemController *item = m_statusItem.get();
+    item->isControlDeckVisible = [deck] { return deck->isVisible(); };
+    item->isIslandVisible = [this] { return m_island && m_island->isVisible(); };
+    item->onToggleControlDeck = [&env] { env.panels().toggleControlDeck(); };
+    item->onToggleIsland = [&env] { env.panels().toggleIsland(); };
+    placeMenu();
+}
+
+void Application::placeMenu() {
+    const bool inTray = m_statusItem->showInTray();
+    if (m_inTray == inTray)
+        return;
+    m_inTray = inTray;
+    m_deck->setMenu(inTray ? nullptr : m_statusItem->menu());
+    // With no tray the deck is the only way to the menu: show it once.
+    if (!inTray && !m_deck->isVisible())
+        m_deck->setVisible(true);
+}
+
 void Application::launch() {
     m_screens.start();
     installIsland();
+    installControls();
 
     m_env.hotKeys().onAction = [this](HotKeyAction action, bool withShift) {
         m_env.commands().handle(action, withShift);
@@ -110,6 +140,9 @@ void Application::launch() {
 
 void Application::sweep() {
     CaptureShield::sweep(m_env.settings());
+    // A tray host may have started or gone away since.
+    if (m_statusItem)
+        placeMenu();
     // Full-screen windows may be raised over the island; put it back on top.
     if (m_island && m_env.prefs().aboveFullScreen())
         m_island->reposition(false);

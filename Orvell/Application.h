@@ -1,12 +1,15 @@
 #pragma once
 
+#include "ControlDeckPanelController.h"
 #include "IslandPanelController.h"
 #include "ScreenObserver.h"
+#include "StatusItemController.h"
 
 #include <QObject>
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class AppEnvironment;
 class DisplayLinkDriver;
@@ -27,14 +30,22 @@ public:
     // island shows (the library window once it exists).
     void comeForward();
     IslandPanelController *island() const { return m_island.get(); }
+    ControlDeckPanelController *deck() const { return m_deck.get(); }
+    StatusItemController *statusItem() const { return m_statusItem.get(); }
     ScreenObserver &screens() { return m_screens; }
 
 private:
     void installIsland();
+    void installControls();
+    // The menu lives in the tray where a tray host runs, on the deck otherwise.
+    void placeMenu();
     void sweep();
 
     AppEnvironment &m_env;
     ScreenObserver m_screens;
     std::unique_ptr<IslandPanelController> m_island;
+    std::unique_ptr<ControlDeckPanelController> m_deck;
+    std::unique_ptr<StatusItemController> m_statusItem;
+    std::optional<bool> m_inTray;
     QTimer m_sweepTimer;
 };

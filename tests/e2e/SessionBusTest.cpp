@@ -3,9 +3,8 @@
 #include "SingleInstance.h"
 #include "base/AppIdentity.h"
 #include "library/ScriptDiskIO.h"
-#include "settings/LoginItem.h"
-#include "support/FakeGlobalShortcuts.h"
 #include "support/LibraryTestSupport.h"
+#include "support/TestEnvironment.h"
 
 #include "support/QtPrinters.h"
 
@@ -24,11 +23,6 @@
 // owns org.orvell.Orvell here, and orvell-cli and a second orvell are real
 // processes talking to it.
 namespace {
-
-struct NoLoginItem : LoginItem {
-    bool isEnabled() const override { return false; }
-    bool setEnabled(bool, QString *) override { return true; }
-};
 
 struct Reply {
     int code = -1;
@@ -58,8 +52,8 @@ Reply cli(const QStringList &args) {
 
 struct BusFixture : ::testing::Test {
     QTemporaryDir home;
-    FakeGlobalShortcuts *shortcuts = nullptr;
-    std::unique_ptr<AppEnvironment> env;
+    std::unique_ptr<TestEnvironment> app;
+    AppEnvironment *env = nullptr;
     std::unique_ptr<AppBus> bus;
     SingleInstance instance;
     int shown = 0, decks = 0, voices = 0;
@@ -70,13 +64,8 @@ struct BusFixture : ::testing::Test {
         qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
         QStandardPaths::setTestModeEnabled(false);
         ASSERT_EQ(instance.claim(), SingleInstance::Claim::first);
-        AppEnvironment::Services services;
-        services.settings = SettingsStore::inMemory();
-        services.loginItem = std::make_unique<NoLoginItem>();
-        auto fake = std::make_unique<FakeGlobalShortcuts>();
-        shortcuts = fake.get();
-        services.shortcuts = std::move(fake);
-        env = std::make_unique<AppEnvironment>(std::move(services));
+        app = std::make_unique<TestEnvironment>(false);
+        env = app->env.get();
         env->panels().toggleControlDeck = [this] { ++decks; };
         env->commands().toggleVoiceFollow = [this] { ++voices; };
         bus = std::make_unique<AppBus>(*env);
@@ -189,7 +178,7 @@ TEST_F(BusFixture, anImportWhileOrvellRunsIsWrittenByOrvellAndSurvivesTheQuit) {
     // Quitting: Orvell writes its index, which now knows the script.
     bus.reset();
     env->store().flushPendingSynchronously();
-    env.reset();
+    app.reset();
     const LoadOutcome onDisk = ScriptDiskIO::load(root, 0, ScriptDiskIO::LoadMode::readOnly);
     EXPECT_EQ(onDisk.manifest.selectedID, id);
     bool titled = false;
@@ -236,7 +225,6 @@ TEST_F(BusFixture, theInterfaceIsTheOneDescribedInTheRepository) {
     };
     EXPECT_EQ(members(live), members(described));
 }
-
 
 TEST(SingleInstanceWithoutABus, aSecondStartSaysOrvellIsAlreadyRunning) {
     QTemporaryDir home;

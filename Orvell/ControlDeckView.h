@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QPoint>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class AppEnvironment;
+class GlassButton;
+class PlayButton;
+class QMenu;
+class QToolButton;
+class SessionReadouts;
+class SpeedSlider;
+class TypographySteppers;
+class VoiceFollowButton;
+
+// The floating deck: a dark glass card with the transport, the readouts,
+// the speed, the typography steppers and the panel toggles. It never takes
+// the focus and is dragged by its background.
+class ControlDeckView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int deckWidth = 400;
+    static constexpr int deckPadding = 18;
+    static constexpr int deckCardGap = 14;
+    static constexpr int deckCornerRadius = 24;
+    static constexpr int hideButtonInset = 10;
+    static constexpr int glassButtonDiameter = 40;
+    static constexpr int glassButtonSmall = 24;
+
+    explicit ControlDeckView(AppEnvironment &env, QWidget *parent = nullptr);
+
+    // Where there is no tray to hold the menu, the deck carries it.
+    void setMenu(QMenu *menu);
+    std::function<void()> onHide;
+    // The window's new top-left corner when a drag by the background ends.
+    std::function<void(QPoint)> onDragged;
+
+    PlayButton *playButton() const { return m_play; }
+    GlassButton *restartButton() const { return m_restart; }
+    GlassButton *hideButton() const { return m_hide; }
+    GlassButton *menuButton() const { return m_menuButton; }
+    VoiceFollowButton *voiceButton() const { return m_voice; }
+    SpeedSlider *speedSlider() const { return m_speed; }
+    TypographySteppers *steppers() const { return m_steppers; }
+    SessionReadouts *readouts() const { return m_readouts; }
+    QToolButton *islandToggle() const { return m_islandToggle; }
+    QToolButton *deckToggle() const { return m_deckToggle; }
+
+    // "Show / Hide Island (Ctrl+Alt+Super+T from any app)".
+    static QString toggleHelp(const QString &title, const QString &shortcut);
+    static QString hideHelp(const QString &shortcut);
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void refreshHelp();
+
+    AppEnvironment &m_env;
+    PlayButton *m_play = nullptr;
+    GlassButton *m_restart = nullptr;
+    GlassButton *m_hide = nullptr;
+    GlassButton *m_menuButton = nullptr;
+    VoiceFollowButton *m_voice = nullptr;
+    SpeedSlider *m_speed = nullptr;
+    TypographySteppers *m_steppers = nullptr;
+    SessionReadouts *m_readouts = nullptr;
+    QToolButton *m_islandToggle = nullptr;
+    QToolButton *m_deckToggle = nullptr;
+    QMenu *m_menu = nullptr;
+    std::optional<QPoint> m_dragFrom;
+    QPoint m_windowAtPress;
+    bool m_composited = true;
+};

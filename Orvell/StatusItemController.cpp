@@ -1,0 +1,119 @@
+#include "StatusItemController.h"
+
+#include "AppEnvironment.h"
+#include "AppIcon.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+Q_LOGGING_CATEGORY(lcStatusItem, "org.orvell.Orvell.StatusItem")
+
+StatusItemController::StatusItemController(AppEnvironment &env, QObject *parent)
+    : QObject(parent)
+    , m_env(env) {
+    m_menu = new QMenu;
+    m_menu->setAccessibleName(QStringLiteral("Orvell"));
+    m_play = m_menu->addAction(QStringLiteral("Play"), this, [this] { m_env.scroll().toggle(); });
+    m_restart =
+        m_menu->addAction(QStringLiteral("Restart"), this, [this] { m_env.scroll().restart(); });
+    m_menu->addSeparator();
+    m_deck = m_menu->addAction(QStringLiteral("Show Controls"), this, [this] {
+        if (onToggleControlDeck)
+            onToggleControlDeck();
+    });
+    m_island = m_menu->addAction(QStringLiteral("Show Island"), this, [this] {
+        if (onToggleIsland)
+            onToggleIsland();
+    });
+    m_menu->addSeparator();
+    m_scripts = m_menu->addMenu(QStringLiteral("Scripts"));
+    m_menu->addAction(QStringLiteral("Library\u2026"), this, [this] {
+        if (onOpenLibrary)
+            onOpenLibrary();
+        else
+            qCInfo(lcStatusItem) << "Library\u2026: there is no library window yet";
+    });
+    m_menu->addSeparator();
+    m_menu->addAction(QStringLiteral("Settings\u2026"), this, [this] {
+        if (onOpenSettings)
+            onOpenSettings();
+        else
+            qCInfo(lcStatusItem) << "Settings\u2026: there is no settings window yet";
+    });
+    m_menu->addSeparator();
+    // Through the normal way out, so pending saves are written.
+    m_menu->addAction(QStringLiteral("Quit Orvell"), qApp, &QCoreApplication::quit);
+    connect(m_menu, &QMenu::aboutToShow, this, &StatusItemController::refresh);
+    refresh();
+}
+
+StatusItemController::~StatusItemController() {
+    delete m_tray;
+    delete m_menu;
+}
+
+QString StatusItemController::withShortcut(const QString &title, std::optional<int> action) const {
+    if (!action)
+        return title;
+    const QString keys =
+        m_env.hotKeys().binding(static_cast<HotKeyAction>(*action)).displayString();
+    // A menu shows what follows a tab in its shortcut column.
+    return keys.isEmpty() ? title : title + QLatin1Char('\t') + keys;
+}
+
+void StatusItemController::refresh() {
+    const auto id = [](HotKeyAction a) { return std::optional<int>(static_cast<int>(a)); };
+    m_play->setText(
+        withShortcut(m_env.scroll().isPlaying() ? QStringLiteral("Pause") : QStringLiteral("Play"),
+                     id(HotKeyAction::playPause)));
+    m_restart->setText(withShortcut(QStringLiteral("Restart"), id(HotKeyAction::restart)));
+    const bool deck = isControlDeckVisible && isControlDeckVisible();
+    m_deck->setText(
+        withShortcut(deck ? QStringLiteral("Hide Controls") : QStringLiteral("Show Controls"),
+                     id(HotKeyAction::toggleControlDeck)));
+    const bool island = isIslandVisible && isIslandVisible();
+    m_island->setText(
+        withShortcut(island ? QStringLiteral("Hide Island") : QStringLiteral("Show Island"),
+                     id(HotKeyAction::toggleIsland)));
+
+    m_scripts->clear();
+    const auto &scripts = m_env.store().scripts();
+    if (scripts.empty()) {
+        m_scripts->addAction(QStringLiteral("No Scripts"))->setEnabled(false);
+        return;
+    }
+    const auto selected = m_env.store().selectedID();
+    for (const Script &s : scripts) {
+        QAction *item = m_scripts->addAction(s.title);
+        item->setCheckable(true);
+        item->setChecked(selected == s.id);
+        const QUuid scriptId = s.id;
+        connect(item, &QAction::triggered, this,
+                [this, scriptId] { m_env.store().select(scriptId); });
+    }
+}
+
+bool StatusItemController::showInTray() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return false;
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(AppIcon::icon());
+        m_tray->setToolTip(QStringLiteral("Orvell"));
+        m_tray->setContextMenu(m_menu);
+        // A left click opens the same menu.
+        connect(m_tray, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    if (reason == QSystemTrayIcon::Trigger)
+                        m_menu->popup(QCursor::pos());
+                });
+    }
+    m_tray->show();
+    return true;
+}
+
+void StatusItemController::hideFromTray() {
+    if (m_tray)
+        m_tray->hide();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QUuid>
+
+#include <functional>
+#include <optional>
+
+class AppEnvironment;
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+// The tray item and its menu: play and restart, the panel toggles, the
+// scripts, the library, the settings and quitting. Titles, shortcuts and the
+// scripts are read afresh each time the menu opens. Where the desktop has no
+// tray, the same menu rides on the control deck instead.
+class StatusItemController : public QObject {
+    Q_OBJECT
+
+public:
+    explicit StatusItemController(AppEnvironment &env, QObject *parent = nullptr);
+    ~StatusItemController() override;
+
+    QMenu *menu() const { return m_menu; }
+    QSystemTrayIcon *trayIcon() const { return m_tray; }
+
+    // Wired by the application; until the library window exists these two
+    // only say in the log that it does not.
+    std::function<void()> onOpenLibrary;
+    std::function<void()> onOpenSettings;
+    std::function<bool()> isControlDeckVisible;
+    std::function<bool()> isIslandVisible;
+    std::function<void()> onToggleControlDeck;
+    std::function<void()> onToggleIsland;
+
+    // Shows the tray item where a tray host is there; false where none is.
+    bool showInTray();
+    void hideFromTray();
+    // What opening the menu does; public for tests.
+    void refresh();
+
+private:
+    QString withShortcut(const QString &title, std::optional<int> action) const;
+
+    AppEnvironment &m_env;
+    QMenu *m_menu = nullptr;
+    QMenu *m_scripts = nullptr;
+    QSystemTrayIcon *m_tray = nullptr;
+    QAction *m_play = nullptr;
+    QAction *m_restart = nullptr;
+    QAction *m_deck = nullptr;
+    QAction *m_island = nullptr;
+};

@@ -1,0 +1,59 @@
+#include "SessionReadouts.h"
+
+#include "library/ScriptStore.h"
+#include "playback/ScrollEngine.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+
+SessionReadouts::SessionReadouts(ScrollEngine &scroll, ScriptStore &store, QWidget *parent)
+    : QWidget(parent)
+    , m_scroll(scroll)
+    , m_store(store) {
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_elapsed = new QLabel(this);
+    m_elapsed->setAccessibleName(QStringLiteral("Elapsed reading time"));
+    m_elapsed->setStyleSheet(QStringLiteral("color: white; font-weight: 600;"));
+    m_estimate = new QLabel(this);
+    m_estimate->setAccessibleName(QStringLiteral("Reading time and speaking rate"));
+    m_estimate->setStyleSheet(QStringLiteral("color: rgba(255,255,255,166);"));
+    row->addWidget(m_elapsed);
+    row->addStretch(1);
+    row->addWidget(m_estimate);
+    connect(&scroll.session(), &SessionTimer::elapsedChanged, this,
+            &SessionReadouts::refreshElapsed);
+    for (auto signal : {&ScrollEngine::tChanged, &ScrollEngine::contentHeightChanged,
+                        &ScrollEngine::viewportHeightChanged})
+        connect(&scroll, signal, this, &SessionReadouts::refreshEstimate);
+    connect(&store, &ScriptStore::selectedWordCountChanged, this,
+            &SessionReadouts::refreshEstimate);
+    refreshElapsed();
+    refreshEstimate();
+}
+
+QString SessionReadouts::elapsedText() const {
+    return m_elapsed->text();
+}
+
+QString SessionReadouts::estimateText() const {
+    return m_estimate->text();
+}
+
+QString SessionReadouts::line(const ScrollEngine &scroll, int wordCount) {
+    const ReadEstimate estimate = scroll.estimate(wordCount);
+    return estimate.sessionLine();
+}
+
+void SessionReadouts::refreshElapsed() {
+    // Set every frame while reading, drawn only when the seconds change.
+    const QString text = m_scroll.session().formatted();
+    if (text != m_elapsed->text())
+        m_elapsed->setText(text);
+}
+
+void SessionReadouts::refreshEstimate() {
+    const QString text = line(m_scroll, m_store.selectedWordCount());
+    if (text != m_estimate->text())
+        m_estimate->setText(text);
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class ScriptStore;
+class ScrollEngine;
+
+// How long the reading has lasted, and how long the script takes at the
+// current speed with the speaking rate that implies ("2:00  ·  150 wpm").
+// Text changes only when what it says changes: at most once a second while
+// reading, never while paused.
+class SessionReadouts : public QWidget {
+    Q_OBJECT
+
+public:
+    SessionReadouts(ScrollEngine &scroll, ScriptStore &store, QWidget *parent = nullptr);
+
+    QString elapsedText() const;
+    QString estimateText() const;
+    // "2:00  ·  150 wpm" for a word count at the engine's distance and speed.
+    static QString line(const ScrollEngine &scroll, int wordCount);
+
+private:
+    void refreshElapsed();
+    void refreshEstimate();
+
+    ScrollEngine &m_scroll;
+    ScriptStore &m_store;
+    QLabel *m_elapsed = nullptr;
+    QLabel *m_estimate = nullptr;
+};

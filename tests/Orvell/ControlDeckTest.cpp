@@ -1,0 +1,144 @@
+#include "ControlDeckPanelController.h"
+#include "ControlDeckView.h"
+#include "GlassButton.h"
+#include "PlayButton.h"
+#include "ScreenObserver.h"
+#include "SpeedSlider.h"
+#include "StatusItemController.h"
+
+#include "support/ManualScheduler.h"
+#include "support/QtPrinters.h"
+#include "support/TestEnvironment.h"
+
+#include <QAccessible>
+#include <QMenu>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList titles(QMenu *menu) {
+    QStringList out;
+    for (QAction *a : menu->actions())
+        out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+
+} // namespace
+
+TEST(StatusItem, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
+    TestEnvironment app;
+    AppEnvironment &env = *app.env;
+    for (const Script &s : std::vector<Script>(env.store().scripts()))
+        env.store().deleteScript(s.id); // the welcome script
+    StatusItemController item(env);
+    bool deck = false, island = true;
+    item.isControlDeckVisible = [&] { return deck; };
+    item.isIslandVisible = [&] { return island; };
+    item.refresh();
+    EXPECT_EQ(titles(item.menu()),
+              (QStringList{"Play\tCtrl+Alt+Super+Space", "Restart\tCtrl+Alt+Super+R", "-",
+                           "Show Controls\tCtrl+Alt+Super+K", "Hide Island\tCtrl+Alt+Super+T", "-",
+                           "Scripts", QString::fromUtf8("Library\u2026"), "-",
+                           QString::fromUtf8("Settings\u2026"), "-", "Quit Orvell"}))
+        << titles(item.menu()).join(" | ").toStdString();
+    QMenu *scripts = item.menu()->actions().at(6)->menu();
+    ASSERT_NE(scripts, nullptr);
+    EXPECT_EQ(titles(scripts), QStringList{"No Scripts"});
+    EXPECT_FALSE(scripts->actions().at(0)->isEnabled());
+
+    // Two scripts, playing, the deck shown, a new shortcut for Restart.
+    env.store().create("First", "one", false);
+    const Script second = env.store().create("Second", "two", true);
+    env.scroll().play();
+    deck = true;
+    island = false;
+    HotKeyBinding restart = env.hotKeys().binding(HotKeyAction::restart);
+    restart.keyCode = 17; // T's code in the stored key space
+    restart.modifierFlags = HotKeyBinding::control | HotKeyBinding::shift;
+    ASSERT_EQ(env.hotKeys().assign(restart, HotKeyAction::restart), std::nullopt);
+    emit item.menu()->aboutToShow();
+    EXPECT_TRUE(item.menu()->actions().at(0)->text().startsWith("Pause\t"));
+    EXPECT_EQ(item.menu()->actions().at(1)->text(), "Restart\tCtrl+Shift+T");
+    EXPECT_TRUE(item.menu()->actions().at(3)->text().startsWith("Hide Controls\t"));
+    EXPECT_TRUE(item.menu()->actions().at(4)->text().startsWith("Show Island\t"));
+    ASSERT_EQ(titles(scripts), (QStringList{"First", "Second"}));
+    EXPECT_FALSE(scripts->actions().at(0)->isChecked());
+    EXPECT_TRUE(scripts->actions().at(1)->isChecked());
+    // Choosing another script selects it, and stops and rewinds the reading.
+    scripts->actions().at(0)->trigger();
+    EXPECT_NE(env.store().selectedID(), second.id);
+    EXPECT_FALSE(env.scroll().isPlaying());
+    item.menu()->actions().at(0)->trigger();
+    EXPECT_TRUE(env.scroll().isPlaying());
+}
+
+TEST(ControlDeck, placedAboveTheBottomOrFlushWhenTheScreenIsShort) {
+    const QRectF visible(0, 24, 1512, 958);
+    EXPECT_EQ(ControlDeckPanelController::placement(visible, QSize(400, 200)),
+              QPoint(556, 24 + 958 - 200 - 32));
+    // A deck exactly as tall as the free area sits flush with its bottom.
+    EXPECT_EQ(ControlDeckPanelController::placement(visible, QSize(400, 958)), QPoint(556, 24));
+    // Taller than the room under the margin: the margin shrinks to what is left.
+    EXPECT_EQ(ControlDeckPanelController::placement(visible, QSize(400, 940)).y(), 24);
+    EXPECT_EQ(ControlDeckPanelController::placement(visible, QSize(400, 930)).y(),
+              24 + 958 - 930 - 28);
+}
+
+TEST(ControlDeck, itsControlsDriveThePrompterAndSayWhatTheyDo) {
+    TestEnvironment app;
+    AppEnvironment &env = *app.env;
+    ManualScheduler clock;
+    ScreenObserver screens(env.prefs(), clock);
+    ControlDeckPanelController deck(env, screens);
+    bool reported = false;
+    deck.onVisibilityChanged = [&](bool visible) { reported = visible; };
+    deck.setVisible(true);
+    ASSERT_NE(deck.view(), nullptr);
+    EXPECT_TRUE(reported);
+    ControlDeckView *view = deck.view();
+    EXPECT_EQ(view->width(), ControlDeckView::deckWidth);
+    EXPECT_TRUE(view->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(view->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+
+    view->playButton()->click();
+    EXPECT_TRUE(env.scroll().isPlaying());
+    EXPECT_EQ(view->playButton()->accessibleName(), "Pause");
+    env.scroll().setOffset(50);
+    view->restartButton()->click();
+    EXPECT_EQ(env.scroll().offset(), 0);
+    QTest::mousePress(view->speedSlider(), Qt::LeftButton, {},
+                      QPoint(view->speedSlider()->width() - 1, 5));
+    EXPECT_EQ(env.scroll().t(), 1);
+    EXPECT_EQ(env.prefs().reading().speedT(), 1);
+
+    EXPECT_EQ(view->islandToggle()->toolTip(),
+              "Show / Hide Island (Ctrl+Alt+Super+T from any app)");
+    EXPECT_EQ(view->hideButton()->toolTip(), "Hide Controls (Ctrl+Alt+Super+K brings them back)");
+    // Every control has a name for assistive technology.
+    for (QWidget *w : view->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(view) ||
+            !(qobject_cast<QAbstractButton *>(w) || qobject_cast<SpeedSlider *>(w)))
+            continue;
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << w->metaObject()->className();
+    }
+
+    // The menu rides on the deck only where there is no tray.
+    EXPECT_FALSE(view->menuButton()->isVisibleTo(view));
+    QMenu menu;
+    deck.setMenu(&menu);
+    EXPECT_TRUE(view->menuButton()->isVisibleTo(view));
+
+    // A position dragged to is remembered for the next launch.
+    view->onDragged(QPoint(120, 300));
+    deck.setVisible(false);
+    EXPECT_FALSE(deck.isVisible());
+    ControlDeckPanelController again(env, screens);
+    again.setVisible(true);
+    EXPECT_EQ(again.view()->pos(), QPoint(120, 300));
+    view->hideButton()->click();
+}
