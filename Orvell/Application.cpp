@@ -4,10 +4,13 @@
 #include "CaptureShield.h"
 #include "DisplayLinkDriver.h"
 #include "IslandPanel.h"
+#include "X11Window.h"
 #include "base/Metrics.h"
 
 #include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
+#include <QWindow>
 
 Application::Application(AppEnvironment &env, QObject *parent)
     : QObject(parent)
@@ -29,6 +32,7 @@ void Application::installIsland() {
                                     Metrics::panelHeight, prefs.islandPlacement()};
     };
     providers.aboveFullScreen = [&prefs] { return prefs.aboveFullScreen(); };
+    providers.mayRaise = [this](QWindow *window) { return mayRaise(window); };
     providers.makePanel = [&env] {
         return new IslandPanel(env.island(), env.scroll(), env.viewport());
     };
@@ -107,8 +111,34 @@ void Application::placeMenu() {
         m_deck->setVisible(true);
 }
 
+bool Application::mayRaise(QWindow *window) const {
+    if (!X11Window::isAvailable())
+        return true;
+    if (m_lock.isActive())
+        return false;
+    if (m_env.prefs().aboveFullScreen() || !window || !window->screen())
+        return true;
+    const QScreen *screen = window->screen();
+    const QRect area(screen->geometry().topLeft() * screen->devicePixelRatio(),
+                     screen->geometry().size() * screen->devicePixelRatio());
+    return !X11Window::fullScreenWindowOn(area);
+}
+
+void Application::installLevels() {
+    if (!X11Window::isAvailable())
+        return;
+    Preferences &prefs = m_env.prefs();
+    X11Window::setRaiseCondition([this](QWindow *window) { return mayRaise(window); });
+    connect(&m_lock, &ScreenLock::activeChanged, this, [](bool active) {
+        if (!active)
+            X11Window::raiseKept();
+    });
+    connect(&prefs, &Preferences::aboveFullScreenChanged, this, [] { X11Window::raiseKept(); });
+}
+
 void Application::launch() {
     m_screens.start();
+    installLevels();
     installIsland();
     installControls();
 

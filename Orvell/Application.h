@@ -2,6 +2,7 @@
 
 #include "ControlDeckPanelController.h"
 #include "IslandPanelController.h"
+#include "ScreenLock.h"
 #include "ScreenObserver.h"
 #include "StatusItemController.h"
 
@@ -37,6 +38,11 @@ public:
 private:
     void installIsland();
     void installControls();
+    // One rule for the island and the deck: above ordinary windows and the
+    // top panel, above full-screen ones only with the setting, never above
+    // an active screen locker.
+    void installLevels();
+    bool mayRaise(QWindow *window) const;
     // The menu lives in the tray where a tray host runs, on the deck otherwise.
     void placeMenu();
     void sweep();
@@ -47,5 +53,6 @@ private:
     std::unique_ptr<ControlDeckPanelController> m_deck;
     std::unique_ptr<StatusItemController> m_statusItem;
     std::optional<bool> m_inTray;
+    ScreenLock m_lock;
     QTimer m_sweepTimer;
 };

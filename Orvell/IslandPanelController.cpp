@@ -36,7 +36,8 @@ void IslandPanelController::raise() {
     if (!m_panel || !m_visible)
         return;
     m_panel->show();
-    m_panel->raise();
+    if (!m_providers.mayRaise || m_providers.mayRaise(m_panel->windowHandle()))
+        m_panel->raise();
 }
 
 void IslandPanelController::install() {
@@ -59,7 +60,7 @@ void IslandPanelController::install() {
     m_visible = true;
     m_panel->setWindowOpacity(1);
     m_panel->show();
-    m_panel->raise();
+    raise();
     if (onInstalled)
         onInstalled(layout, geometry);
 }
@@ -91,8 +92,7 @@ void IslandPanelController::setVisible(bool visible) {
     m_fade.stop();
     if (visible) {
         m_panel->setWindowOpacity(0);
-        m_panel->show();
-        m_panel->raise();
+        raise();
         m_fade.setDuration(180);
         m_fade.setEasingCurve(QEasingCurve::OutQuad);
         m_fade.setStartValue(0.0);

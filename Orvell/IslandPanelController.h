@@ -25,6 +25,9 @@ public:
         std::function<IslandLayout::Config()> config;
         // True when the island must stay above full-screen windows.
         std::function<bool()> aboveFullScreen;
+        // Whether the window may go on top now (not over a screen locker,
+        // nor over a full-screen window unless the setting asks for it).
+        std::function<bool(QWindow *)> mayRaise;
         std::function<IslandPanel *()> makePanel;
     };
 

@@ -5,10 +5,13 @@
 #include <QGuiApplication>
 #include <QPointer>
 
+#include <xcb/screensaver.h>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,14 +34,17 @@ std::vector<xcb_rectangle_t> rectangles(const QRegion &region, double scale) {
     return out;
 }
 
-// Raises the kept windows again when another top-level window is mapped or
-// restacked above them.
+// Raises the kept windows again when another top-level window is mapped,
+// restacked, unmapped or destroyed, or puts them under everything where they
+// must not cover what is on top.
 class KeepAbove : public QAbstractNativeEventFilter {
 public:
     static KeepAbove &instance() {
         static KeepAbove filter;
         return filter;
     }
+
+    std::function<bool(QWindow *)> mayRaise;
 
     void add(QWindow *window) {
         xcb_connection_t *c = connection();
@@ -74,6 +80,10 @@ public:
             changed = reinterpret_cast<xcb_reparent_notify_event_t *>(event)->window;
         else if (kind == XCB_CIRCULATE_NOTIFY)
             changed = reinterpret_cast<xcb_circulate_notify_event_t *>(event)->window;
+        else if (kind == XCB_UNMAP_NOTIFY) // a full-screen window or a locker went away
+            changed = reinterpret_cast<xcb_unmap_notify_event_t *>(event)->window;
+        else if (kind == XCB_DESTROY_NOTIFY)
+            changed = reinterpret_cast<xcb_destroy_notify_event_t *>(event)->window;
         else
             return false;
         for (const QPointer<QWindow> &w : m_windows) {
@@ -84,18 +94,24 @@ public:
         return false;
     }
 
-private:
+    // On top where the condition allows; where it does not (a full-screen
+    // window, a locker), at the bottom, so that window is never covered.
     void raiseAll() {
         xcb_connection_t *c = connection();
-        const uint32_t above = XCB_STACK_MODE_ABOVE;
+        if (!c)
+            return;
         for (const QPointer<QWindow> &w : m_windows) {
-            if (w && w->handle() && w->isVisible())
-                xcb_configure_window(c, static_cast<xcb_window_t>(w->winId()),
-                                     XCB_CONFIG_WINDOW_STACK_MODE, &above);
+            if (!w || !w->handle() || !w->isVisible())
+                continue;
+            const uint32_t mode =
+                !mayRaise || mayRaise(w) ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
+            xcb_configure_window(c, static_cast<xcb_window_t>(w->winId()),
+                                 XCB_CONFIG_WINDOW_STACK_MODE, &mode);
         }
         xcb_flush(c);
     }
 
+private:
     bool m_listening = false;
     std::vector<QPointer<QWindow>> m_windows;
 };
@@ -109,8 +125,84 @@ void keepAbove(QWindow *window) {
         KeepAbove::instance().add(window);
 }
 
+void setRaiseCondition(std::function<bool(QWindow *)> mayRaise) {
+    KeepAbove::instance().mayRaise = std::move(mayRaise);
+}
+
+void raiseKept() {
+    KeepAbove::instance().raiseAll();
+}
+
 bool isAvailable() {
     return connection() != nullptr;
+}
+
+namespace {
+
+xcb_atom_t atom(xcb_connection_t *c, const char *name) {
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t a = reply ? reply->atom : XCB_NONE;
+    std::free(reply);
+    return a;
+}
+
+// A window property's 32-bit values.
+std::vector<uint32_t> values(xcb_connection_t *c, xcb_window_t window, xcb_atom_t property,
+                             xcb_atom_t type) {
+    xcb_get_property_reply_t *reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, type, 0, 4096), nullptr);
+    std::vector<uint32_t> out;
+    if (reply && reply->format == 32) {
+        const auto *data = static_cast<const uint32_t *>(xcb_get_property_value(reply));
+        out.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return out;
+}
+
+} // namespace
+
+bool fullScreenWindowOn(const QRect &area) {
+    xcb_connection_t *c = connection();
+    if (!c)
+        return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_atom_t state = atom(c, "_NET_WM_STATE");
+    const xcb_atom_t fullScreen = atom(c, "_NET_WM_STATE_FULLSCREEN");
+    const xcb_atom_t hidden = atom(c, "_NET_WM_STATE_HIDDEN");
+    for (const uint32_t client : values(c, root, atom(c, "_NET_CLIENT_LIST"), XCB_ATOM_WINDOW)) {
+        const auto states = values(c, client, state, XCB_ATOM_ATOM);
+        const auto has = [&](xcb_atom_t a) {
+            return std::find(states.begin(), states.end(), a) != states.end();
+        };
+        if (!has(fullScreen) || has(hidden))
+            continue;
+        xcb_get_geometry_reply_t *geometry =
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, client), nullptr);
+        xcb_translate_coordinates_reply_t *at = xcb_translate_coordinates_reply(
+            c, xcb_translate_coordinates(c, client, root, 0, 0), nullptr);
+        const bool covers =
+            geometry && at &&
+            QRect(at->dst_x, at->dst_y, geometry->width, geometry->height).intersects(area);
+        std::free(geometry);
+        std::free(at);
+        if (covers)
+            return true;
+    }
+    return false;
+}
+
+bool screenSaverOn() {
+    xcb_connection_t *c = connection();
+    if (!c)
+        return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_screensaver_query_info_reply_t *info =
+        xcb_screensaver_query_info_reply(c, xcb_screensaver_query_info(c, root), nullptr);
+    const bool on = info && info->state == XCB_SCREENSAVER_STATE_ON;
+    std::free(info);
+    return on;
 }
 
 bool hasCompositor() {

@@ -3,6 +3,8 @@
 #include <QRegion>
 #include <QWindow>
 
+#include <functional>
+
 // What the island needs from X11 beyond Qt: the input shape, and whether a
 // compositor will blend translucent windows.
 namespace X11Window {
@@ -17,4 +19,14 @@ void setShapes(QWindow *window, const QRegion *bounding, const QRegion &input);
 // time another top-level window is mapped or restacked it is raised again.
 // Costs nothing while the desktop's windows stay put.
 void keepAbove(QWindow *window);
+// Asked before each window is raised again; false puts it under the other
+// windows instead (a full-screen window or a screen locker stays on top).
+void setRaiseCondition(std::function<bool(QWindow *)> mayRaise);
+// Restacks the kept windows now, by the condition.
+void raiseKept();
+// A managed window in the full-screen state covers part of `area` (device
+// pixels of the root window); false without a window manager to say so.
+bool fullScreenWindowOn(const QRect &area);
+// The X server's screen saver (MIT-SCREEN-SAVER) is on.
+bool screenSaverOn();
 } // namespace X11Window

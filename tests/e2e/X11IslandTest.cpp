@@ -1,10 +1,14 @@
 // The island on a real X server (run under Xvfb by CTest): where the window
 // sits, which clicks it takes, and whether the global shortcuts drive it.
+#include <QDBusConnection>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,9 +106,12 @@ TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts) 
     windowManager.start("openbox", {});
     ASSERT_TRUE(windowManager.waitForStarted()) << "openbox is needed for this test";
 
+    // As large as the screen but not in the full-screen state, which the
+    // island would never cover.
     Backdrop backdrop;
-    backdrop.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
-    backdrop.showFullScreen();
+    backdrop.setWindowFlag(Qt::FramelessWindowHint);
+    backdrop.setGeometry(QGuiApplication::primaryScreen()->geometry());
+    backdrop.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
 
     QTemporaryDir home;
@@ -183,3 +190,218 @@ TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts) 
         << log.toStdString();
     EXPECT_FALSE(log.contains("shortcut for Play / Pause"));
 }
+
+namespace {
+
+// The window of ours or of another client that is a direct child of the
+// root (a managed window's frame), and its place in the stacking order.
+int stackingIndex(xcb_connection_t *c, xcb_window_t window) {
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    for (;;) {
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+        if (!tree)
+            return -1;
+        const xcb_window_t parent = tree->parent;
+        std::free(tree);
+        if (parent == root || parent == XCB_NONE)
+            break;
+        window = parent;
+    }
+    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+    int index = -1;
+    const xcb_window_t *children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
+        if (children[i] == window)
+            index = i; // bottom to top
+    std::free(tree);
+    return index;
+}
+
+// A stand-in for the desktop's screen saver service on the test's session bus.
+class FakeScreenSaver : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+
+public:
+    bool active = false;
+
+public slots:
+    bool GetActive() { return active; }
+
+signals:
+    void ActiveChanged(bool active);
+};
+
+struct Orvell {
+    QTemporaryDir home;
+    QProcess process;
+
+    explicit Orvell(const QByteArray &settings = {}) {
+        QDir().mkpath(home.filePath("config"));
+        QFile conf(home.filePath("config/org.orvell.Orvell.conf"));
+        if (conf.open(QIODevice::WriteOnly))
+            conf.write("[General]\n" + settings);
+        conf.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("XDG_DATA_HOME", home.filePath("data"));
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(ORVELL_BINARY), {});
+    }
+    ~Orvell() {
+        process.terminate();
+        process.waitForFinished(5000);
+    }
+};
+
+} // namespace
+
+TEST(X11Levels, fullScreenWindowsAndLockersAreCoveredOnlyAsTheSettingSays) {
+    xcb_connection_t *c =
+        qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    QProcess windowManager;
+    windowManager.start("openbox", {});
+    ASSERT_TRUE(windowManager.waitForStarted());
+    QTest::qWait(300);
+
+    // A presentation in full screen, raised after the island appeared.
+    QWidget presentation;
+    presentation.showFullScreen();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&presentation));
+    const auto islandAbovePresentation = [&](const QString &island) {
+        return stackingIndex(c, island.toUInt()) > stackingIndex(c, presentation.winId());
+    };
+    {
+        Orvell orvell;
+        std::optional<IslandWindow> island;
+        ASSERT_TRUE(waitUntil([&] { return (island = findIsland()).has_value(); }));
+        run("xdotool", {"windowraise", QString::number(presentation.winId())});
+        presentation.raise();
+        QTest::qWait(500);
+        EXPECT_FALSE(islandAbovePresentation(island->id)) << "the presentation was covered";
+    }
+    {
+        Orvell orvell("AboveFullScreen=true\n");
+        std::optional<IslandWindow> island;
+        ASSERT_TRUE(waitUntil([&] { return (island = findIsland()).has_value(); }));
+        run("xdotool", {"windowraise", QString::number(presentation.winId())});
+        presentation.raise();
+        EXPECT_TRUE(waitUntil([&] { return islandAbovePresentation(island->id); }, 3000));
+
+        // A locker: the screen saver says it is active and an override-redirect
+        // window covers the screen, mapped last. Not even this setting covers it.
+        FakeScreenSaver saver;
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        ASSERT_TRUE(bus.registerObject("/org/freedesktop/ScreenSaver", &saver,
+                                       QDBusConnection::ExportAllSlots |
+                                           QDBusConnection::ExportAllSignals));
+        ASSERT_TRUE(bus.registerService("org.freedesktop.ScreenSaver"));
+        saver.active = true;
+        emit saver.ActiveChanged(true);
+        QWidget locker(nullptr, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+        locker.setGeometry(QGuiApplication::primaryScreen()->geometry());
+        locker.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&locker));
+        // Stacking changes that would make the island raise itself again.
+        run("xdotool", {"windowraise", QString::number(presentation.winId())});
+        QTest::qWait(600);
+        EXPECT_GT(stackingIndex(c, locker.winId()), stackingIndex(c, island->id.toUInt()))
+            << "the island went over the locker";
+        bus.unregisterService("org.freedesktop.ScreenSaver");
+        bus.unregisterObject("/org/freedesktop/ScreenSaver");
+    }
+    windowManager.terminate();
+    windowManager.waitForFinished(5000);
+}
+
+TEST(X11Tray, theTrayMenuDrivesThePrompter) {
+    QProcess windowManager, tray;
+    windowManager.start("openbox", {});
+    ASSERT_TRUE(windowManager.waitForStarted());
+    // An XEmbed tray host of the kind many desktops run.
+    tray.start("trayer",
+               {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "28"});
+    ASSERT_TRUE(tray.waitForStarted()) << "trayer is needed for this test";
+    QTest::qWait(300);
+    Orvell orvell;
+
+    // The icon docks into the tray: a small window of Orvell's inside the tray's panel.
+    static const QRegularExpression icon(
+        R"re("Orvell": \("orvell" "Orvell"\)\s+(\d+)x(\d+)\+\S+\s+\+(-?\d+)\+(-?\d+))re");
+    QRect at;
+    ASSERT_TRUE(waitUntil([&] {
+        auto matches = icon.globalMatch(run("xwininfo", {"-root", "-tree"}));
+        while (matches.hasNext()) {
+            const auto m = matches.next();
+            const QRect r(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
+                          m.captured(2).toInt());
+            if (r.width() < 64 && r.height() < 64 && r.x() > 0)
+                at = r;
+        }
+        return at.isValid();
+    })) << "no tray icon";
+
+    const auto playing = [] {
+        return run("dbus-send", {"--session", "--print-reply", "--dest=org.orvell.Orvell",
+                                 "/org/orvell/Orvell", "org.freedesktop.DBus.Properties.Get",
+                                 "string:org.orvell.Orvell", "string:Playing"})
+            .contains("boolean true");
+    };
+    ASSERT_FALSE(playing());
+    // A click opens the menu at the pointer; its first item is Play.
+    clickAt(at.center().x(), at.center().y());
+    QTest::qWait(300);
+    run("xdotool", {"key", "Down", "Return"});
+    EXPECT_TRUE(waitUntil(playing, 5000));
+    tray.terminate();
+    tray.waitForFinished(5000);
+    windowManager.terminate();
+    windowManager.waitForFinished(5000);
+}
+
+TEST(X11ControlDeck, thePresentationKeepsTheFocusWhileTheDeckIsUsed) {
+    QProcess windowManager;
+    windowManager.start("openbox", {});
+    ASSERT_TRUE(windowManager.waitForStarted());
+    QTest::qWait(300);
+    QWidget presentation;
+    presentation.setWindowTitle("Presentation");
+    presentation.setGeometry(100, 100, 600, 400);
+    presentation.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&presentation));
+    Orvell orvell;
+    ASSERT_TRUE(waitUntil([] { return findIsland().has_value(); }));
+    const auto callOrvell = [](const char *method) {
+        run("dbus-send", {"--session", "--print-reply", "--dest=org.orvell.Orvell",
+                          "/org/orvell/Orvell", QString("org.orvell.Orvell.") + method});
+    };
+    callOrvell("ToggleControlDeck");
+    QString deck;
+    ASSERT_TRUE(waitUntil([&] {
+        deck = run("xdotool", {"search", "--name", "Orvell Controls"}).trimmed();
+        return !deck.isEmpty();
+    }));
+    const QString info = run("xwininfo", {"-id", deck.section('\n', 0, 0)});
+    const auto number = [&](const char *label) {
+        const qsizetype at = info.indexOf(QLatin1StringView(label));
+        return info.mid(at + qstrlen(label)).section('\n', 0, 0).trimmed().toInt();
+    };
+    const QPoint corner(number("Absolute upper-left X:"), number("Absolute upper-left Y:"));
+    // A click on a button (play), then a drag by the card's background.
+    clickAt(corner.x() + 38, corner.y() + 38);
+    const QPoint grip = corner + QPoint(200, 112);
+    run("xdotool", {"mousemove", QString::number(grip.x()), QString::number(grip.y()), "mousedown",
+                    "1", "mousemove", QString::number(grip.x() - 80),
+                    QString::number(grip.y() - 60), "mouseup", "1"});
+    QTest::qWait(300);
+    EXPECT_TRUE(presentation.isActiveWindow());
+    EXPECT_EQ(QGuiApplication::focusWindow(), presentation.windowHandle());
+    EXPECT_EQ(run("xdotool", {"getactivewindow"}).trimmed().toULongLong(), presentation.winId());
+    const QString moved = run("xwininfo", {"-id", deck.section('\n', 0, 0)});
+    EXPECT_NE(moved, info) << "the deck did not move";
+    windowManager.terminate();
+    windowManager.waitForFinished(5000);
+}
+
+#include "X11IslandTest.moc"
