@@ -28,8 +28,10 @@ QString AppEnvironment::welcomeText() {
                           "can read it while looking straight down the lens. No more glancing "
                           "away mid-sentence.\n\n") +
            capture +
-           QStringLiteral("\n\nOpen the Library from the tray to write your own script, or "
-                          "drop a .txt, .md, .rtf or .docx file onto the list to import one."
+           QStringLiteral("\n\nOpen the Library from Orvell's icon in the tray \u2014 or, on a "
+                          "desktop without a tray, from the menu button on the floating controls "
+                          "\u2014 to write your own script, or drop a .txt, .md, .rtf or .docx "
+                          "file onto the list to import one."
                           "\n\nAdjust the speed until it matches how you actually talk, then "
                           "forget it is there.");
 }
