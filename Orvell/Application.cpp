@@ -15,7 +15,8 @@
 Application::Application(AppEnvironment &env, QObject *parent)
     : QObject(parent)
     , m_env(env)
-    , m_screens(env.prefs(), Scheduler::eventLoop()) {
+    , m_screens(env.prefs(), Scheduler::eventLoop())
+    , m_library(env) {
     // Closing windows never quits; quitting writes what is still pending.
     connect(qApp, &QCoreApplication::aboutToQuit, this,
             [this] { m_env.store().flushPendingSynchronously(); });
@@ -78,8 +79,7 @@ void Application::installIsland() {
 }
 
 void Application::comeForward() {
-    if (m_island && !m_island->isVisible())
-        m_island->setVisible(true);
+    m_library.show();
 }
 
 void Application::installControls() {
@@ -97,6 +97,11 @@ void Application::installControls() {
     item->isIslandVisible = [this] { return m_island && m_island->isVisible(); };
     item->onToggleControlDeck = [&env] { env.panels().toggleControlDeck(); };
     item->onToggleIsland = [&env] { env.panels().toggleIsland(); };
+    item->onOpenLibrary = [this] { m_library.show(); };
+    item->onOpenSettings = [this] {
+        m_library.show();
+        m_library.showSettings();
+    };
     placeMenu();
 }
 

@@ -2,6 +2,7 @@
 
 #include "ControlDeckPanelController.h"
 #include "IslandPanelController.h"
+#include "LibraryWindowController.h"
 #include "ScreenLock.h"
 #include "ScreenObserver.h"
 #include "StatusItemController.h"
@@ -28,11 +29,12 @@ public:
 
     void launch();
     // What a second start or the session bus's ShowLibrary asks for: the
-    // island shows (the library window once it exists).
+    // library window comes to the front.
     void comeForward();
     IslandPanelController *island() const { return m_island.get(); }
     ControlDeckPanelController *deck() const { return m_deck.get(); }
     StatusItemController *statusItem() const { return m_statusItem.get(); }
+    LibraryWindowController &library() { return m_library; }
     ScreenObserver &screens() { return m_screens; }
 
 private:
@@ -54,5 +56,6 @@ private:
     std::unique_ptr<StatusItemController> m_statusItem;
     std::optional<bool> m_inTray;
     ScreenLock m_lock;
+    LibraryWindowController m_library;
     QTimer m_sweepTimer;
 };

@@ -239,4 +239,24 @@ void setShapes(QWindow *window, const QRegion *bounding, const QRegion &input) {
     xcb_flush(c);
 }
 
+void setSkipTaskbar(QWindow *window, bool skip) {
+    xcb_connection_t *c = connection();
+    if (!c || !window || !window->handle())
+        return;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window->winId());
+    message.type = atom(c, "_NET_WM_STATE");
+    message.data.data32[0] = skip ? 1 : 0; // add or remove
+    message.data.data32[1] = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
+    message.data.data32[2] = atom(c, "_NET_WM_STATE_SKIP_PAGER");
+    message.data.data32[3] = 1; // from an application
+    xcb_send_event(c, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+    xcb_flush(c);
+}
+
 } // namespace X11Window

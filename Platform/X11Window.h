@@ -29,4 +29,7 @@ void raiseKept();
 bool fullScreenWindowOn(const QRect &area);
 // The X server's screen saver (MIT-SCREEN-SAVER) is on.
 bool screenSaverOn();
+// Leaves a shown window out of the taskbar and the window switcher, or puts
+// it back (the window manager's _NET_WM_STATE_SKIP_TASKBAR and _SKIP_PAGER).
+void setSkipTaskbar(QWindow *window, bool skip);
 } // namespace X11Window

@@ -299,6 +299,7 @@ TEST(X11Levels, fullScreenWindowsAndLockersAreCoveredOnlyAsTheSettingSays) {
         ASSERT_TRUE(bus.registerService("org.freedesktop.ScreenSaver"));
         saver.active = true;
         emit saver.ActiveChanged(true);
+        QTest::qWait(300); // the signal reaches Orvell before the locker maps
         QWidget locker(nullptr, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
         locker.setGeometry(QGuiApplication::primaryScreen()->geometry());
         locker.show();
@@ -349,11 +350,18 @@ TEST(X11Tray, theTrayMenuDrivesThePrompter) {
             .contains("boolean true");
     };
     ASSERT_FALSE(playing());
-    // A click opens the menu at the pointer; its first item is Play.
-    clickAt(at.center().x(), at.center().y());
-    QTest::qWait(300);
-    run("xdotool", {"key", "Down", "Return"});
-    EXPECT_TRUE(waitUntil(playing, 5000));
+    // A click opens the menu at the pointer; its first item is Play. A busy
+    // machine may not have the menu up in time for the keys: try again.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        clickAt(at.center().x(), at.center().y());
+        QTest::qWait(400);
+        run("xdotool", {"key", "Down", "Return"});
+        started = waitUntil(playing, 3000);
+        if (!started)
+            run("xdotool", {"key", "Escape"});
+    }
+    EXPECT_TRUE(started);
     tray.terminate();
     tray.waitForFinished(5000);
     windowManager.terminate();

@@ -20,15 +20,18 @@ struct TestEnvironment {
     FakeGlobalShortcuts *shortcuts = nullptr;
     std::unique_ptr<AppEnvironment> env;
 
-    // `libraryRoot` empty: the user's library (as XDG_DATA_HOME says).
-    explicit TestEnvironment(bool ownLibrary = true) {
+    // Without a library of its own: the user's (as XDG_DATA_HOME says); with
+    // `root`, that folder.
+    explicit TestEnvironment(bool ownLibrary = true, const QString &root = {}) {
         AppEnvironment::Services services;
         services.settings = SettingsStore::inMemory();
         services.loginItem = std::make_unique<NoLoginItem>();
         auto fake = std::make_unique<FakeGlobalShortcuts>();
         shortcuts = fake.get();
         services.shortcuts = std::move(fake);
-        if (ownLibrary)
+        if (!root.isEmpty())
+            services.libraryRoot = root;
+        else if (ownLibrary)
             services.libraryRoot = dir.filePath("library");
         env = std::make_unique<AppEnvironment>(std::move(services));
     }

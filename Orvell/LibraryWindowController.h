@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class AppEnvironment;
+class LibraryWindow;
+
+// The one library window: created on first show, kept when closed, its size
+// and place restored; in the taskbar and the window switcher as the
+// "ShowDockIcon" setting says.
+class LibraryWindowController : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char *geometryKey = "OrvellLibraryWindow3";
+
+    explicit LibraryWindowController(AppEnvironment &env, QObject *parent = nullptr);
+    ~LibraryWindowController() override;
+
+    void show();
+    // The settings destinations of the sidebar.
+    void showSettings();
+    LibraryWindow *window() const { return m_window.get(); }
+
+private:
+    void applyTaskbarPolicy();
+
+    AppEnvironment &m_env;
+    std::unique_ptr<LibraryWindow> m_window;
+};

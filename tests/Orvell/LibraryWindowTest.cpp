@@ -1,0 +1,203 @@
+#include "LibraryWindow.h"
+#include "LibraryListModel.h"
+#include "ScriptEditorView.h"
+#include "library/ScriptDiskIO.h"
+#include "support/LibraryTestSupport.h"
+
+#include "support/QtPrinters.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct WindowFixture : ::testing::Test {
+    TestEnvironment app;
+    AppEnvironment &env = *app.env;
+    ScriptStore &store = env.store();
+
+    QStringList titles(const LibraryListModel &list) {
+        QStringList out;
+        for (const auto &row : list.rows())
+            out << (row.isHeader ? "# " + row.text : row.text);
+        return out;
+    }
+
+    // Waits for the import the model started off the GUI thread.
+    static void waitForImport(LibraryListModel &list) {
+        QSignalSpy spy(&list, &LibraryListModel::importStatusChanged);
+        for (int i = 0;
+             i < 100 && list.importStatus().kind == LibraryListModel::ImportStatus::Kind::working;
+             ++i)
+            spy.wait(100);
+    }
+};
+
+} // namespace
+
+TEST_F(WindowFixture, filtersSortsAndSearchShapeTheListAndTheSortIsRemembered) {
+    LibraryWindow window(env);
+    LibraryListModel &list = window.list();
+    const Script b = store.create("Budget review", "numbers and more numbers", false);
+    store.create("All hands", "hello everyone", false);
+    store.toggleFavorite(b.id);
+    list.setSort(LibrarySort::title);
+    EXPECT_EQ(titles(list), (QStringList{"All hands", "Budget review", "Welcome"}));
+    EXPECT_EQ(env.settings().stringValue("LibrarySort"), "title");
+    EXPECT_EQ(LibraryListModel(env).sort(), LibrarySort::title); // as after a restart
+    list.setSearch("BUDGET");
+    EXPECT_EQ(titles(list), QStringList{"Budget review"});
+    list.setSearch({});
+    list.setFilter(LibraryFilter::favorites);
+    EXPECT_EQ(titles(list), QStringList{"Budget review"});
+    const auto row = list.rows().front();
+    EXPECT_TRUE(row.isFavorite);
+    EXPECT_TRUE(row.secondary.startsWith("4 words")) << row.secondary.toStdString();
+    EXPECT_EQ(list.countLine(), "3 scripts");
+
+    for (const Script &s : std::vector<Script>(store.scripts()))
+        store.deleteScript(s.id);
+    list.setFilter(LibraryFilter::onIsland);
+    EXPECT_TRUE(list.rows().empty());
+    EXPECT_EQ(window.emptyLabel()->text(), "Select a script to show it on the island.");
+    EXPECT_TRUE(window.emptyLabel()->isVisibleTo(&window));
+    EXPECT_EQ(list.countLine(), "0 scripts");
+    EXPECT_EQ(list.secondaryLine(Script{}), "Empty script");
+}
+
+TEST_F(WindowFixture, renamingAndDeletingGoThroughTheStoreAfterTheUserSaysSo) {
+    LibraryWindow window(env);
+    QStringList asked;
+    bool answer = false;
+    window.confirm = [&](const QString &title, const QString &text) {
+        asked << title << text;
+        return answer;
+    };
+    const QUuid id = window.list().newScript();
+    EXPECT_EQ(store.script(id)->title, "Untitled Script");
+    EXPECT_EQ(store.selectedID(), id);
+    for (int i = 0; i < window.scripts()->count(); ++i)
+        if (window.scripts()->item(i)->data(Qt::UserRole).toUuid() == id)
+            window.scripts()->item(i)->setText("Opening remarks");
+    EXPECT_EQ(store.script(id)->title, "Opening remarks");
+
+    window.askToDelete(id);
+    EXPECT_EQ(asked, (QStringList{QString::fromUtf8("Delete \u201COpening remarks\u201D?"),
+                                  "This removes the script and its file. It cannot be undone."}));
+    EXPECT_NE(store.script(id), nullptr); // cancelled
+    answer = true;
+    window.askToDelete(id);
+    EXPECT_EQ(store.script(id), nullptr);
+}
+
+TEST_F(WindowFixture, pasteAndReplaceUseTheImportersNormalisation) {
+    LibraryWindow window(env);
+    ScriptEditorView *editor = window.editor();
+    const QUuid id = window.list().newScript();
+    QApplication::clipboard()->setText("  \n\n \t\n");
+    editor->paste();
+    EXPECT_EQ(store.script(id)->body, ""); // blank clipboard: nothing
+    QApplication::clipboard()->setText("First\tline  here\r\n\r\n\r\nSecond\u00A0line");
+    editor->paste();
+    EXPECT_EQ(store.script(id)->body, "First line here\n\nSecond line");
+    QApplication::clipboard()->setText("More");
+    editor->paste();
+    EXPECT_EQ(store.script(id)->body, "First line here\n\nSecond line\n\nMore");
+    editor->replace();
+    EXPECT_EQ(store.script(id)->body, "More");
+    store.updateBody("Copied whole", id);
+    editor->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), "Copied whole");
+}
+
+TEST_F(WindowFixture, droppedFilesImportWithTheLibrarysSentences) {
+    LibraryWindow window(env);
+    LibraryListModel &list = window.list();
+    const QString a = app.dir.filePath("a.md"), b = app.dir.filePath("b.md");
+    const QString pages = app.dir.filePath("deck.pages");
+    ASSERT_TRUE(writeFile(a, "# Alpha\nText"));
+    ASSERT_TRUE(writeFile(b, "Beta text"));
+    ASSERT_TRUE(writeFile(pages, "x"));
+    EXPECT_TRUE(list.importFiles({a, b, pages}));
+    EXPECT_EQ(list.importStatus().line(), QString::fromUtf8("Importing a.md\u2026"));
+    waitForImport(list);
+    EXPECT_EQ(window.statusLine()->text(), "Imported 2 scripts.");
+    EXPECT_EQ(store.selected()->title, "b");
+
+    // Only what cannot be read: refused, with the reason.
+    EXPECT_FALSE(list.importFiles({pages}));
+    EXPECT_EQ(window.statusLine()->text(), "Orvell cannot read .pages files.");
+    EXPECT_FALSE(list.importFiles({app.dir.filePath("picture.png")}));
+    EXPECT_EQ(window.statusLine()->text(), "Orvell cannot read .png files.");
+    EXPECT_FALSE(list.importFiles({app.dir.path()}));
+    EXPECT_TRUE(window.statusLine()->text().endsWith("is a folder. Drop the files in it instead."));
+    const QString empty = app.dir.filePath("empty.txt");
+    ASSERT_TRUE(writeFile(empty, "   "));
+    EXPECT_TRUE(list.importFiles({empty}));
+    waitForImport(list);
+    EXPECT_EQ(window.statusLine()->text(), "That file has no text in it.");
+}
+
+TEST_F(WindowFixture, noticesStayInViewUntilResolvedOrDismissed) {
+    // A damaged index: rebuilt, and said so until dismissed.
+    QTemporaryDir folder;
+    const QString root = folder.filePath("library");
+    ASSERT_TRUE(ScriptDiskIO::writeBody("Kept text", QUuid::createUuid(), root, nullptr));
+    ASSERT_TRUE(writeFile(ScriptDiskIO::manifestPath(root), "{ not json"));
+    TestEnvironment reopened(true, root);
+    AppEnvironment &recovered = *reopened.env;
+    LibraryWindow window(recovered);
+    QString revealed;
+    window.reveal = [&](const QString &path) { revealed = path; };
+    ASSERT_TRUE(window.recoveryNotice()->isVisibleTo(&window));
+    window.recoveryNotice()->findChildren<QPushButton *>().at(0)->click();
+    EXPECT_TRUE(revealed.contains("library.json.corrupt-"));
+    window.recoveryNotice()->findChildren<QPushButton *>().at(1)->click();
+    EXPECT_FALSE(window.recoveryNotice()->isVisibleTo(&window));
+
+    // A save that fails is in view until the file is written again.
+    EXPECT_FALSE(window.saveProblemNotice()->isVisibleTo(&window));
+    QDir(ScriptDiskIO::scriptsDirectory(root)).removeRecursively();
+    ASSERT_TRUE(writeFile(ScriptDiskIO::scriptsDirectory(root), "a file where the folder goes"));
+    recovered.store().create("Blocked", "text", false);
+    EXPECT_TRUE(window.saveProblemNotice()->isVisibleTo(&window));
+    EXPECT_TRUE(
+        window.saveProblemNotice()->text().contains(QString::fromUtf8("\u201CBlocked\u201D")));
+}
+
+TEST_F(WindowFixture, closingTheWindowRightAfterTypingKeepsTheLastKeystroke) {
+    LibraryWindow window(env);
+    const QUuid id = window.list().newScript();
+    window.show();
+    QTest::keyClicks(window.editor()->editor(), "Last words");
+    EXPECT_NE(readFile(ScriptDiskIO::bodyPath(id, store.root())), "Last words"); // still debounced
+    window.close();
+    EXPECT_EQ(readFile(ScriptDiskIO::bodyPath(id, store.root())), "Last words");
+}
+
+TEST_F(WindowFixture, theAccountAddressIsCheckedAndKeptOnlyWhenItIsOne) {
+    EXPECT_EQ(LibraryWindow::emailProblemFor(""), "");
+    EXPECT_EQ(LibraryWindow::emailProblemFor(" ada@example.com "), "");
+    EXPECT_FALSE(LibraryWindow::emailProblemFor("ada@localhost").isEmpty());
+    EXPECT_FALSE(LibraryWindow::emailProblemFor("ada example.com").isEmpty());
+    LibraryWindow window(env);
+    window.emailField()->setText("not an address");
+    emit window.emailField()->editingFinished();
+    EXPECT_TRUE(window.emailProblem()->isVisibleTo(&window));
+    EXPECT_TRUE(env.settings().stringValue("AccountEmail").isEmpty());
+    window.emailField()->setText("ada@example.com");
+    emit window.emailField()->editingFinished();
+    EXPECT_FALSE(window.emailProblem()->isVisibleTo(&window));
+    EXPECT_EQ(env.settings().stringValue("AccountEmail"), "ada@example.com");
+}
