@@ -17,3 +17,8 @@ std::optional<double> LibrarySelection::targetSeconds() const {
     const Script *script = m_store.selected();
     return script ? script->targetSeconds : std::nullopt;
 }
+
+QString LibrarySelection::identity() const {
+    const auto id = m_store.selectedID();
+    return id ? Script::idText(*id) : QString();
+}

@@ -14,6 +14,7 @@ public:
 
     QString text() const override;
     std::optional<double> targetSeconds() const override;
+    QString identity() const override;
 
 private:
     ScriptStore &m_store;

@@ -102,8 +102,14 @@ void PaceGuide::cancelMeasurement() {
 }
 
 void PaceGuide::sync() {
+    const int current = m_schedule.wordSlots.empty() ? 0 : m_schedule.slotIndex(m_clock);
+    std::optional<int> keep;
     if (m_frame.readText()) {
-        m_clock = 0;
+        // An edit reads on from the same words; another script starts over.
+        if (m_frame.wasEdited() && m_clock > 0)
+            keep = m_frame.wordAfterEdit(current);
+        else
+            m_clock = 0;
         m_aimedWord = -1;
     }
     if (m_rhythm && static_cast<int>(m_rhythm->size()) != words().count())
@@ -122,6 +128,9 @@ void PaceGuide::sync() {
 
     resolveRhythm();
     rebuildSchedule();
+    if (keep && static_cast<size_t>(*keep) < m_schedule.wordSlots.size())
+        m_clock =
+            std::min(m_schedule.total, m_schedule.wordSlots[static_cast<size_t>(*keep)].start);
 
     if (m_frame.layOut())
         m_aimedWord = -1;

@@ -3,6 +3,10 @@
 #include "playback/ScrollEngine.h"
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 void ReadingFrame::attach(SelectedScript &script, ReadingPreferences &prefs, ScrollEngine &scroll) {
     m_script = &script;
     m_prefs = &prefs;
@@ -15,11 +19,66 @@ std::optional<double> ReadingFrame::targetSeconds() const {
 
 bool ReadingFrame::readText() {
     const QString text = m_script ? m_script->text() : QString();
-    if (text == m_words.text)
+    const QString identity = m_script ? m_script->identity() : QString();
+    if (text == m_words.text) {
+        m_identity = identity;
         return false;
+    }
+    m_edited = !m_words.text.isEmpty() && identity == m_identity && !identity.isEmpty();
+    m_identity = identity;
+    m_previousWords = std::move(m_words);
     m_words = ScriptWords(text);
     m_layout.reset();
     return true;
+}
+
+int ReadingFrame::wordAfterEdit(int oldWord) const {
+    const ScriptWords &before = m_previousWords;
+    if (m_words.count() == 0 || before.count() == 0)
+        return 0;
+    oldWord = std::clamp(oldWord, 0, before.count() - 1);
+    const QString &a = before.text;
+    const QString &b = m_words.text;
+    qsizetype prefix = 0;
+    const qsizetype shorter = std::min(a.size(), b.size());
+    while (prefix < shorter && a[prefix] == b[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
+        ++suffix;
+    const qsizetype at = before.words[static_cast<size_t>(oldWord)].location;
+    qsizetype mapped = prefix;
+    if (at < prefix)
+        mapped = at;
+    else if (at >= a.size() - suffix)
+        mapped = at + (b.size() - a.size());
+    // The first word that starts at or after the mapped position.
+    const auto &words = m_words.words;
+    const auto it = std::lower_bound(words.begin(), words.end(), mapped,
+                                     [](const auto &w, qsizetype p) { return w.location < p; });
+    return std::min(static_cast<int>(it - words.begin()), m_words.count() - 1);
+}
+
+int ReadingFrame::wordAtReadingLine(const ScriptLayout &layout, const ScriptWords &words,
+                                    double offset, double viewportHeight) {
+    if (words.count() == 0 || layout.lines().empty())
+        return 0;
+    // The inverse of ReadingLine::followTarget.
+    const double lineHeight = layout.key().lineHeightMultiple * layout.key().fontSize;
+    const double y = offset - 0.5 * viewportHeight + 0.5 * lineHeight +
+                     ReadingLine::topAnchoredFade * viewportHeight;
+    int best = 0;
+    double distance = std::numeric_limits<double>::infinity();
+    for (int w = 0; w < words.count(); ++w) {
+        const double d = std::abs(layout.midY(w) - y);
+        if (d < distance) {
+            distance = d;
+            best = w;
+        } else if (d > distance + lineHeight) {
+            break; // past the line: the lines only go down from here
+        }
+    }
+    return best;
 }
 
 bool ReadingFrame::setWidth(double width) {

@@ -35,6 +35,16 @@ public:
     // words are new and the layout is dropped.
     bool readText();
     const ScriptWords &words() const { return m_words; }
+    // Whether the last change of text was an edit of the same script (and
+    // not another script chosen).
+    bool wasEdited() const { return m_edited; }
+    // Where a word of the text before the edit stands in the new one, by
+    // character position: the words before and after the edited stretch keep
+    // their place; those inside it go to where the edit is.
+    int wordAfterEdit(int oldWord) const;
+    // The word whose line the reading line crosses at a scroll offset.
+    static int wordAtReadingLine(const ScriptLayout &layout, const ScriptWords &words,
+                                 double offset, double viewportHeight);
 
     // The width the text is laid out at: the island's script area.
     double width() const { return m_width; }
@@ -61,6 +71,9 @@ private:
     QPointer<ReadingPreferences> m_prefs;
     QPointer<ScrollEngine> m_scroll;
     ScriptWords m_words;
+    ScriptWords m_previousWords;
+    QString m_identity;
+    bool m_edited = false;
     std::shared_ptr<const ScriptLayout> m_layout;
     double m_width = 0;
     bool m_drivesScroll = false;

@@ -15,6 +15,9 @@ public:
     using QObject::QObject;
     virtual QString text() const = 0;
     virtual std::optional<double> targetSeconds() const = 0;
+    // Which script it is: a new text under the same identity is an edit,
+    // read on from the same words; another identity starts from the top.
+    virtual QString identity() const = 0;
 
 signals:
     // The text, the target or the selection may have changed.
@@ -34,6 +37,7 @@ public:
 
     QString text() const override { return m_text; }
     std::optional<double> targetSeconds() const override { return m_target; }
+    QString identity() const override { return QStringLiteral("fixed"); }
 
 private:
     QString m_text;

@@ -101,7 +101,18 @@ void VoiceFollow::setState(const VoiceFollowState &state) {
 void VoiceFollow::sync() {
     if (m_frame.readText()) {
         m_matcher = VoiceMatcher(words());
-        restarted();
+        if (m_frame.wasEdited() && m_cursor > 0) {
+            // An edit of the script being read: the reader is still on the same words.
+            m_cursor = m_frame.wordAfterEdit(m_cursor);
+            m_matcher.cursor = m_cursor;
+            m_front.reset();
+            m_front.position = spokenLength();
+            m_glowFront = m_front.position;
+            follow();
+            emit changed();
+        } else {
+            restarted();
+        }
     }
     // Frames ask this many times a second; availability means looking at
     // the installed model, so it is read here, where every change arrives.
