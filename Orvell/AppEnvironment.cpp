@@ -7,6 +7,7 @@
 #include "voice/SpeechListener.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -110,6 +111,8 @@ void AppEnvironment::importFiles(
     std::function<void(const QString &summary, int imported, const QStringList &problems)> done) {
     QPointer<AppEnvironment> self(this);
     const QString program = QCoreApplication::applicationFilePath();
+    if (!paths.isEmpty())
+        emit importStarted(QFileInfo(paths.first()).fileName());
     (void)QtConcurrent::run([self, paths, program, done = std::move(done)] {
         const DocumentConverter converter(program, {QStringLiteral("convert-document")});
         auto result = std::make_shared<ScriptImporter::LoadAllResult>(
@@ -124,9 +127,11 @@ void AppEnvironment::importFiles(
                 QStringList problems;
                 for (const auto &[path, error] : result->failures)
                     problems << ScriptImporter::failureLine(path, error);
+                const QString summary = ScriptImporter::summary(*result);
+                const int imported = static_cast<int>(result->scripts.size());
+                emit self->importFinished(summary, imported, problems);
                 if (done)
-                    done(ScriptImporter::summary(*result), static_cast<int>(result->scripts.size()),
-                         problems);
+                    done(summary, imported, problems);
             },
             Qt::QueuedConnection);
     });

@@ -66,6 +66,12 @@ public:
         std::function<void(const QString &summary, int imported, const QStringList &problems)>
             done);
 
+signals:
+    // Every import, from the window, the bus or the command line, so the
+    // library window's status line can say what happened.
+    void importStarted(const QString &firstFileName);
+    void importFinished(const QString &summary, int imported, const QStringList &problems);
+
 private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<LoginItem> m_loginItem;

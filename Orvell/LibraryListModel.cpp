@@ -7,7 +7,6 @@
 #include "settings/PreferenceKeys.h"
 
 #include <QFileInfo>
-#include <QPointer>
 
 QString LibraryListModel::ImportStatus::line() const {
     switch (kind) {
@@ -31,6 +30,18 @@ LibraryListModel::LibraryListModel(AppEnvironment &env, QObject *parent)
     connect(&env.scroll(), &ScrollEngine::tChanged, this, &LibraryListModel::rowsChanged);
     connect(&env.scroll(), &ScrollEngine::contentHeightChanged, this,
             &LibraryListModel::rowsChanged);
+    connect(&env, &AppEnvironment::importStarted, this, [this](const QString &name) {
+        setStatus({ImportStatus::Kind::working, name});
+    });
+    connect(&env, &AppEnvironment::importFinished, this,
+            [this](const QString &summary, int imported, const QStringList &problems) {
+                if (imported > 0)
+                    setStatus({ImportStatus::Kind::done, summary});
+                else if (!problems.isEmpty())
+                    setStatus({ImportStatus::Kind::failed, summary});
+                else
+                    setStatus({});
+            });
 }
 
 void LibraryListModel::setFilter(LibraryFilter filter) {
@@ -125,19 +136,7 @@ bool LibraryListModel::importFiles(const QStringList &paths) {
         }
         return false;
     }
-    setStatus({ImportStatus::Kind::working, QFileInfo(readable.first()).fileName()});
-    QPointer<LibraryListModel> self(this);
-    m_env.importFiles(readable,
-                      [self](const QString &summary, int imported, const QStringList &problems) {
-                          if (!self)
-                              return;
-                          if (imported > 0)
-                              self->setStatus({ImportStatus::Kind::done, summary});
-                          else if (!problems.isEmpty())
-                              self->setStatus({ImportStatus::Kind::failed, summary});
-                          else
-                              self->setStatus({});
-                      });
+    m_env.importFiles(readable, {}); // the status follows the environment's signals
     return true;
 }
 

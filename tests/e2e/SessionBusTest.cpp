@@ -1,5 +1,6 @@
 #include "AppBus.h"
 #include "AppEnvironment.h"
+#include "LibraryListModel.h"
 #include "SingleInstance.h"
 #include "base/AppIdentity.h"
 #include "library/ScriptDiskIO.h"
@@ -163,10 +164,12 @@ TEST_F(BusFixture, anImportWhileOrvellRunsIsWrittenByOrvellAndSurvivesTheQuit) {
     const QString talk = home.filePath("talk.txt");
     ASSERT_TRUE(writeFile(talk, "Quarterly review\nNumbers went up."));
     const QString root = env->store().root();
+    LibraryListModel list(*env); // what the library window's status line reads
 
     const Reply imported = cli({"import", talk});
     EXPECT_EQ(imported.code, 0) << imported.err.toStdString();
     EXPECT_EQ(imported.out.trimmed(), "Imported 1 script.");
+    EXPECT_EQ(list.importStatus().line(), "Imported 1 script.");
     const Reply failed = cli({"import", "--json", home.filePath("missing.pages")});
     EXPECT_EQ(failed.code, 1);
     EXPECT_TRUE(failed.out.contains(R"("imported":0)")) << failed.out.toStdString();
