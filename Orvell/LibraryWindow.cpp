@@ -218,8 +218,13 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     });
     connect(m_scripts, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
         if (!m_refreshing && !item->data(idRole).toUuid().isNull())
-            m_env.store().rename(item->data(idRole).toUuid(), item->text());
+            m_env.store().rename(item->data(idRole).toUuid(), item->text().section('\n', 0, 0));
     });
+    connect(m_scripts->model(), &QAbstractItemModel::rowsMoved, this,
+            [this](const QModelIndex &, int start, int, const QModelIndex &, int row) {
+                if (!m_refreshing && canReorder())
+                    m_env.store().move({start}, row);
+            });
     connect(m_scripts, &QListWidget::customContextMenuRequested, this,
             &LibraryWindow::showContextMenu);
     connect(m_sidebar, &QListWidget::currentItemChanged, this,
@@ -339,33 +344,36 @@ void LibraryWindow::refreshRows() {
             bold.setBold(true);
             item->setFont(bold);
         } else {
-            item->setText(row.text);
+            // The title, and under it the words and the reading time.
+            item->setText((row.isFavorite ? QStringLiteral("\u2605 ") : QString()) + row.text +
+                          QLatin1Char('\n') + row.secondary);
             item->setData(idRole, row.id);
             item->setToolTip(row.secondary);
+            item->setData(Qt::AccessibleTextRole, row.text);
             item->setData(Qt::AccessibleDescriptionRole,
                           (row.isFavorite ? QStringLiteral("Favorite, ") : QString()) +
                               row.secondary);
-            item->setData(Qt::UserRole + 2, row.secondary);
-            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
-            if (row.isFavorite)
-                item->setText(QStringLiteral("\u2605 ") + row.text);
+            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable |
+                           Qt::ItemIsDragEnabled);
         }
         m_scripts->addItem(item);
-        if (!row.isHeader) {
-            auto *line = new QListWidgetItem(QStringLiteral("    ") + row.secondary);
-            line->setFlags(Qt::NoItemFlags);
-            line->setData(idRole, QVariant());
-            m_scripts->addItem(line);
-            if (selected == row.id)
-                m_scripts->setCurrentItem(item);
-        }
+        if (!row.isHeader && selected == row.id)
+            m_scripts->setCurrentItem(item);
     }
     const bool none =
         std::none_of(rows.begin(), rows.end(), [](const auto &r) { return !r.isHeader; });
     m_empty->setText(m_list->emptyMessage());
     m_empty->setVisible(none);
     m_scripts->setVisible(!none);
+    // Rows are dragged into a new order only where the list shows that order.
+    m_scripts->setDragDropMode(canReorder() ? QAbstractItemView::InternalMove
+                                            : QAbstractItemView::DropOnly);
     m_refreshing = false;
+}
+
+bool LibraryWindow::canReorder() const {
+    return m_list->sort() == LibrarySort::custom && m_list->filter() == LibraryFilter::all &&
+           m_list->search().isEmpty();
 }
 
 void LibraryWindow::refreshNotices() {
@@ -444,7 +452,8 @@ bool LibraryWindow::eventFilter(QObject *watched, QEvent *event) {
             return true;
         }
     }
-    if (watched == m_scripts->viewport() && event->type() == QEvent::Drop) {
+    if (watched == m_scripts->viewport() && event->type() == QEvent::Drop &&
+        static_cast<QDropEvent *>(event)->mimeData()->hasUrls()) {
         auto *drop = static_cast<QDropEvent *>(event);
         QStringList paths;
         for (const QUrl &url : drop->mimeData()->urls())

@@ -63,6 +63,7 @@ private:
     void refreshNotices();
     void refreshSidebar();
     void showContextMenu(const QPoint &at);
+    bool canReorder() const;
 
     AppEnvironment &m_env;
     LibraryListModel *m_list = nullptr;

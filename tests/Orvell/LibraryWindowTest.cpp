@@ -201,3 +201,18 @@ TEST_F(WindowFixture, theAccountAddressIsCheckedAndKeptOnlyWhenItIsOne) {
     EXPECT_FALSE(window.emailProblem()->isVisibleTo(&window));
     EXPECT_EQ(env.settings().stringValue("AccountEmail"), "ada@example.com");
 }
+
+TEST_F(WindowFixture, rowsAreDraggedIntoANewOrderOnlyInTheCustomOrder) {
+    LibraryWindow window(env);
+    store.create("Second", "two", false);
+    store.create("Third", "three", false);
+    window.list().setSort(LibrarySort::custom);
+    EXPECT_EQ(window.scripts()->dragDropMode(), QAbstractItemView::InternalMove);
+    ASSERT_EQ(titles(window.list()), (QStringList{"Welcome", "Second", "Third"}));
+    // What a drag of the last row to the top does to the list's model.
+    ASSERT_TRUE(window.scripts()->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
+    EXPECT_EQ(titles(window.list()), (QStringList{"Third", "Welcome", "Second"}));
+    EXPECT_EQ(store.scripts().front().title, "Third");
+    window.list().setSort(LibrarySort::title);
+    EXPECT_EQ(window.scripts()->dragDropMode(), QAbstractItemView::DropOnly);
+}
