@@ -149,7 +149,16 @@ struct State {
     int unicodeSkip = 1;
     int font = -1;
     bool inFontTable = false;
+    bool listText = false; // a list item's label (\listtext, \pntext)
 };
+
+// In a list label, what a symbol font draws as a bullet reads as one.
+QString asListLabel(QString text) {
+    for (QChar &c : text)
+        if (c == QChar(0x00B7) || (c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF))
+            c = QChar(0x2022);
+    return text;
+}
 
 class Parser {
 public:
@@ -213,7 +222,8 @@ private:
     void flushBytes(const State &s) {
         if (m_bytes.isEmpty())
             return;
-        m_out += decodeCodePage(m_bytes, codePage(s));
+        const QString text = decodeCodePage(m_bytes, codePage(s));
+        m_out += s.listText ? asListLabel(text) : text;
         m_bytes.clear();
     }
 
@@ -303,6 +313,8 @@ private:
             if (word != "fldrslt" && word != "listtext" && word != "pntext")
                 s.skip = true;
         }
+        if (word == "listtext" || word == "pntext")
+            s.listText = true;
         if (isSkippedDestination(word)) {
             flushBytes(s);
             if (word == "fonttbl") {
@@ -316,9 +328,12 @@ private:
 
         if (word == "u" && hasParam) {
             const long code = (param < 0 ? param + 65536 : param) & 0xFFFF;
-            // Private-use characters are symbol-font glyphs (list bullets), not text.
+            // Private-use characters are symbol-font glyphs: a bullet in a list
+            // label, elsewhere no text.
             if (code < 0xE000 || code > 0xF8FF)
                 emitText(s, QString(QChar(static_cast<char16_t>(code))));
+            else if (s.listText)
+                emitText(s, QString(QChar(0x2022)));
             pendingSkip = s.unicodeSkip;
             return k;
         }

@@ -1,10 +1,18 @@
 #include "import/DocumentReaders.h"
 
+#include "import/ListLabels.h"
+
+#include <QRegularExpression>
+#include <QSet>
 #include <QXmlStreamReader>
 
 #include <zip.h>
 
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace DocumentReaders {
 
@@ -59,9 +67,110 @@ void endRow(QString &out) {
     out += QLatin1Char('\n');
 }
 
+QStringView attribute(const QXmlStreamReader &reader, QStringView localName) {
+    for (const QXmlStreamAttribute &a : reader.attributes())
+        if (a.name() == localName)
+            return a.value();
+    return {};
+}
+
+// Word's numbering definitions (numbering.xml of a .docx, or the w:lists of a
+// Word 2003 XML file) and the counts of the lists as the document goes.
+class WordNumbering {
+public:
+    void read(const QByteArray &xml) {
+        QXmlStreamReader reader(xml);
+        QString abstract, num;
+        int level = 0;
+        while (!reader.atEnd()) {
+            reader.readNext();
+            if (!reader.isStartElement())
+                continue;
+            const QStringView name = reader.name();
+            const QString value = attribute(reader, u"val").toString();
+            if (name == u"abstractNum") {
+                abstract = attribute(reader, u"abstractNumId").toString();
+                num.clear();
+            } else if (name == u"listDef") {
+                abstract = attribute(reader, u"listDefId").toString();
+                num.clear();
+            } else if (name == u"num") {
+                num = attribute(reader, u"numId").toString();
+                abstract.clear();
+            } else if (name == u"list") {
+                num = attribute(reader, u"ilfo").toString();
+                abstract.clear();
+            } else if (name == u"lvl" || name == u"lvlOverride") {
+                level = std::clamp(attribute(reader, u"ilvl").toInt(), 0, 8);
+            } else if (name == u"abstractNumId" || name == u"ilst") {
+                if (!num.isEmpty())
+                    m_abstractOf.insert(num, value);
+            } else if (name == u"startOverride" && !num.isEmpty()) {
+                m_overrides[num].insert(level, value.toInt());
+            } else if (!abstract.isEmpty()) {
+                Level &l = m_levels[abstract][static_cast<size_t>(level)];
+                if (name == u"start")
+                    l.start = value.toInt();
+                else if (name == u"numFmt")
+                    l.format = ListLabels::fromWordName(value);
+                else if (name == u"nfc")
+                    l.format = ListLabels::fromWordCode(value.toInt());
+                else if (name == u"lvlText")
+                    l.text = value;
+            }
+        }
+    }
+
+    // The label of the next item of list `num` at `level`; empty for none.
+    QString label(const QString &num, int level) {
+        const QString abstract = m_abstractOf.value(num);
+        if (num.isEmpty() || num == u"0" || !m_levels.contains(abstract))
+            return QString();
+        level = std::clamp(level, 0, 8);
+        ListLabels::Counter &counter = m_counters[abstract];
+        const auto overrides = m_overrides.value(num);
+        // A list that says where it starts starts over there.
+        if (!m_used.contains(num)) {
+            m_used.insert(num);
+            if (!overrides.isEmpty())
+                counter.reset();
+        }
+        const auto &levels = m_levels[abstract];
+        const Level &l = levels[static_cast<size_t>(level)];
+        if (l.format == ListLabels::Format::bullet)
+            return ListLabels::bullet;
+        if (l.format == ListLabels::Format::none)
+            return QString();
+        counter.next(level, overrides.value(level, l.start));
+        QString text = l.text.isNull() ? QStringLiteral("%%1.").arg(level + 1) : l.text;
+        for (int k = 0; k <= level; ++k) {
+            const int n =
+                counter.current(k) > 0 ? counter.current(k) : levels[static_cast<size_t>(k)].start;
+            text.replace(QLatin1Char('%') + QString::number(k + 1),
+                         ListLabels::number(n, levels[static_cast<size_t>(k)].format));
+        }
+        // A symbol-font bullet written as a level's text is a bullet to a reader.
+        text.remove(QRegularExpression(QStringLiteral("[\\x{F000}-\\x{F8FF}]")));
+        text = text.trimmed();
+        return text.isEmpty() ? QString() : text + QLatin1Char(' ');
+    }
+
+private:
+    struct Level {
+        ListLabels::Format format = ListLabels::Format::decimal;
+        QString text; // null: "%N."
+        int start = 1;
+    };
+    QHash<QString, std::array<Level, 9>> m_levels;
+    QHash<QString, QString> m_abstractOf;
+    QHash<QString, QHash<int, int>> m_overrides;
+    QHash<QString, ListLabels::Counter> m_counters;
+    QSet<QString> m_used;
+};
+
 // WordprocessingML, in a .docx part or a Word 2003 XML file: elements are
 // matched by local name, so both namespaces read alike.
-std::optional<QString> wordprocessingText(const QByteArray &xml) {
+std::optional<QString> wordprocessingText(const QByteArray &xml, WordNumbering numbering) {
     QXmlStreamReader reader(xml);
     QString out;
     bool inBody = false;
@@ -110,8 +219,26 @@ std::optional<QString> wordprocessingText(const QByteArray &xml) {
                 out += QLatin1Char('-');
             } else if (name == u"sym") {
                 // Symbol-font characters have no text of their own.
-            } else if (name == u"pPr" || name == u"rPr" || name == u"tblPr" || name == u"trPr" ||
-                       name == u"tcPr" || name == u"tblGrid") {
+            } else if (name == u"pPr") {
+                // A paragraph's properties come before its text: the list
+                // label, if it has one, goes first.
+                QString num;
+                int level = 0;
+                for (int depth = 1; depth > 0 && !reader.atEnd();) {
+                    reader.readNext();
+                    if (reader.isStartElement()) {
+                        ++depth;
+                        if (reader.name() == u"ilvl")
+                            level = attribute(reader, u"val").toInt();
+                        else if (reader.name() == u"numId" || reader.name() == u"ilfo")
+                            num = attribute(reader, u"val").toString();
+                    } else if (reader.isEndElement()) {
+                        --depth;
+                    }
+                }
+                out += numbering.label(num, level);
+            } else if (name == u"rPr" || name == u"tblPr" || name == u"trPr" || name == u"tcPr" ||
+                       name == u"tblGrid") {
                 ++skipDepth;
             }
         } else if (reader.isEndElement()) {
@@ -138,11 +265,120 @@ std::optional<QString> wordprocessingText(const QByteArray &xml) {
     return out;
 }
 
-std::optional<QString> openDocumentText(const QByteArray &xml) {
+// OpenDocument's list styles (automatic ones in content.xml, named ones in
+// styles.xml) and the lists of the text as it goes.
+class OdfLists {
+public:
+    void read(const QByteArray &xml) {
+        QXmlStreamReader reader(xml);
+        QString style;
+        while (!reader.atEnd()) {
+            reader.readNext();
+            if (!reader.isStartElement())
+                continue;
+            const QStringView name = reader.name();
+            if (name == u"list-style") {
+                style = attribute(reader, u"name").toString();
+                continue;
+            }
+            const bool bullet = name == u"list-level-style-bullet";
+            if (style.isEmpty() || !(bullet || name == u"list-level-style-number" ||
+                                     name == u"list-level-style-image"))
+                continue;
+            const int level = std::clamp(attribute(reader, u"level").toInt() - 1, 0, 9);
+            Level &l = m_styles[style][static_cast<size_t>(level)];
+            l.bullet = bullet || name == u"list-level-style-image";
+            l.format = ListLabels::fromOpenDocument(attribute(reader, u"num-format"));
+            l.prefix = attribute(reader, u"num-prefix").toString();
+            l.suffix = attribute(reader, u"num-suffix").toString();
+            l.display = std::clamp(attribute(reader, u"display-levels").toInt(), 1, 10);
+            const int start = attribute(reader, u"start-value").toInt();
+            l.start = start > 0 ? start : 1;
+        }
+    }
+
+    // A list begins: a new count, unless it continues the one before.
+    void beginList(const QXmlStreamReader &reader) {
+        const QString style = attribute(reader, u"style-name").toString();
+        Open open{style.isEmpty() && !m_open.empty() ? m_open.back().style : style,
+                  static_cast<int>(m_open.size())};
+        if (m_open.empty()) {
+            const bool continues = attribute(reader, u"continue-numbering") == u"true" ||
+                                   !attribute(reader, u"continue-list").isEmpty();
+            if (!continues)
+                m_counter.reset();
+        }
+        m_open.push_back(open);
+    }
+    void endList() {
+        if (!m_open.empty())
+            m_open.pop_back();
+    }
+    void beginItem(const QXmlStreamReader &reader) {
+        m_labelPending = !m_open.empty();
+        const int start = attribute(reader, u"start-value").toInt();
+        m_startAt = start > 0 ? std::optional<int>(start) : std::nullopt;
+    }
+    // The label of the item's first paragraph; empty after it.
+    QString paragraphLabel() {
+        if (!m_labelPending || m_open.empty())
+            return QString();
+        m_labelPending = false;
+        const Open &open = m_open.back();
+        const auto &levels = m_styles[open.style];
+        const Level &l = levels[static_cast<size_t>(std::min(open.level, 9))];
+        if (l.bullet)
+            return ListLabels::bullet;
+        if (l.format == ListLabels::Format::none)
+            return QString();
+        if (m_startAt) // the item says where the count goes on from
+            m_counter = restarted(open.level, *m_startAt);
+        else
+            m_counter.next(open.level, l.start);
+        QStringList parts;
+        for (int k = std::max(0, open.level - l.display + 1); k <= open.level; ++k)
+            parts << ListLabels::number(std::max(1, m_counter.current(k)),
+                                        levels[static_cast<size_t>(std::min(k, 9))].format);
+        return l.prefix + parts.join(QLatin1Char('.')) + l.suffix + QLatin1Char(' ');
+    }
+
+private:
+    struct Level {
+        bool bullet = false;
+        ListLabels::Format format = ListLabels::Format::decimal;
+        QString prefix, suffix;
+        int display = 1;
+        int start = 1;
+    };
+    struct Open {
+        QString style;
+        int level = 0;
+    };
+    // The count with `level` set to `value`, the levels above kept.
+    ListLabels::Counter restarted(int level, int value) const {
+        ListLabels::Counter c = m_counter;
+        ListLabels::Counter out;
+        for (int k = 0; k < level; ++k)
+            if (c.current(k) > 0)
+                out.next(k, c.current(k));
+        out.next(level, value);
+        return out;
+    }
+
+    QHash<QString, std::array<Level, 10>> m_styles;
+    std::vector<Open> m_open;
+    ListLabels::Counter m_counter;
+    bool m_labelPending = false;
+    std::optional<int> m_startAt;
+};
+
+std::optional<QString> openDocumentText(const QByteArray &xml, OdfLists lists) {
+    lists.read(xml); // the automatic list styles
     QXmlStreamReader reader(xml);
     QString out;
     bool inText = false;
     int skipDepth = 0;
+    int paragraphs = 0; // open text:p and text:h
     while (!reader.atEnd()) {
         reader.readNext();
         const QStringView name = reader.name();
@@ -161,7 +397,14 @@ std::optional<QString> openDocumentText(const QByteArray &xml) {
                 ++skipDepth;
                 continue;
             }
-            if (name == u"s" && prefix == u"text") {
+            if (name == u"list" && prefix == u"text") {
+                lists.beginList(reader);
+            } else if (name == u"list-item" && prefix == u"text") {
+                lists.beginItem(reader);
+            } else if ((name == u"p" || name == u"h") && prefix == u"text") {
+                ++paragraphs;
+                out += lists.paragraphLabel();
+            } else if (name == u"s" && prefix == u"text") {
                 const int count = reader.attributes().value(QStringLiteral("text:c")).toInt();
                 out += QString(std::clamp(count, 1, 1000), QLatin1Char(' '));
             } else if (name == u"tab" && prefix == u"text") {
@@ -178,13 +421,17 @@ std::optional<QString> openDocumentText(const QByteArray &xml) {
             }
             if (name == u"text" && prefix == u"office")
                 inText = false;
-            else if ((name == u"p" || name == u"h") && prefix == u"text")
+            else if (name == u"list" && prefix == u"text")
+                lists.endList();
+            else if ((name == u"p" || name == u"h") && prefix == u"text") {
+                paragraphs = std::max(0, paragraphs - 1);
                 out += QLatin1Char('\n');
-            else if (name == u"table-cell")
+            } else if (name == u"table-cell")
                 endCell(out);
             else if (name == u"table-row")
                 endRow(out);
-        } else if (reader.isCharacters() && inText && skipDepth == 0) {
+        } else if (reader.isCharacters() && inText && skipDepth == 0 && paragraphs > 0) {
+            // Text lives in paragraphs; what stands between elements is layout.
             out += reader.text();
         }
         if (out.size() > maxSize)
@@ -199,20 +446,32 @@ std::optional<QString> openDocumentText(const QByteArray &xml) {
 
 std::optional<QString> docx(const QByteArray &zipBytes) {
     const auto document = zipMember(zipBytes, "word/document.xml");
-    return document ? wordprocessingText(*document) : std::nullopt;
+    if (!document)
+        return std::nullopt;
+    WordNumbering numbering;
+    if (const auto definitions = zipMember(zipBytes, "word/numbering.xml"))
+        numbering.read(*definitions);
+    return wordprocessingText(*document, std::move(numbering));
 }
 
 std::optional<QString> wordML(const QByteArray &xml) {
-    return wordprocessingText(xml);
+    WordNumbering numbering;
+    numbering.read(xml); // Word 2003 keeps its lists in the document
+    return wordprocessingText(xml, std::move(numbering));
 }
 
 std::optional<QString> odt(const QByteArray &zipBytes) {
     const auto content = zipMember(zipBytes, "content.xml");
-    return content ? openDocumentText(*content) : std::nullopt;
+    if (!content)
+        return std::nullopt;
+    OdfLists lists;
+    if (const auto styles = zipMember(zipBytes, "styles.xml"))
+        lists.read(*styles); // the named list styles
+    return openDocumentText(*content, std::move(lists));
 }
 
 std::optional<QString> odtContent(const QByteArray &xml) {
-    return openDocumentText(xml);
+    return openDocumentText(xml, OdfLists());
 }
 
 } // namespace DocumentReaders
