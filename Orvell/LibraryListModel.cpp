@@ -2,6 +2,7 @@
 
 #include "AppEnvironment.h"
 #include "base/IsoDate.h"
+#include "base/TextFold.h"
 #include "import/ScriptImporter.h"
 #include "playback/ReadEstimate.h"
 #include "settings/PreferenceKeys.h"
@@ -75,7 +76,7 @@ QString LibraryListModel::countLine() const {
 }
 
 QString LibraryListModel::secondaryLine(const Script &script) const {
-    const int words = script.wordCount();
+    const int words = script.id.isNull() ? script.wordCount() : m_env.store().wordCount(script.id);
     if (words == 0)
         return QStringLiteral("Empty script");
     const QString count =
@@ -92,7 +93,9 @@ QString LibraryListModel::secondaryLine(const Script &script) const {
 std::vector<LibraryListModel::Row> LibraryListModel::rows() const {
     std::vector<Row> out;
     const auto sections = ScriptSection::build(m_env.store().scripts(), m_filter, sort(), m_search,
-                                               m_env.store().selectedID(), IsoDate::now());
+                                               m_env.store().selectedID(), IsoDate::now(),
+                                               QTimeZone::systemTimeZone(),
+                                               [this](const Script &s) { return foldedBody(s); });
     for (const ScriptSection &section : sections) {
         if (section.title)
             out.push_back({true, *section.title, {}, {}, false});
@@ -100,6 +103,14 @@ std::vector<LibraryListModel::Row> LibraryListModel::rows() const {
             out.push_back({false, s.title, s.id, secondaryLine(s), s.isFavorite});
     }
     return out;
+}
+
+QString LibraryListModel::foldedBody(const Script &script) const {
+    auto it = m_folded.find(script.id);
+    // The same text (usually the very same shared string) folds the same.
+    if (it == m_folded.end() || it->first != script.body)
+        it = m_folded.insert(script.id, {script.body, TextFold::fold(script.body)});
+    return it->second;
 }
 
 QString LibraryListModel::emptyMessage() const {

@@ -2,6 +2,7 @@
 
 #include "library/LibraryFilter.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QUuid>
@@ -67,7 +68,11 @@ signals:
 private:
     void setStatus(ImportStatus status);
 
+    // Each body folded for the search, kept between keystrokes.
+    QString foldedBody(const Script &script) const;
+
     AppEnvironment &m_env;
+    mutable QHash<QUuid, std::pair<QString, QString>> m_folded;
     LibraryFilter m_filter = LibraryFilter::all;
     QString m_search;
     ImportStatus m_status;

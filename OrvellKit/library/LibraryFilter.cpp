@@ -112,18 +112,18 @@ LibrarySort fromRawValue(const QString &name) {
 
 } // namespace LibrarySorts
 
-std::vector<ScriptSection> ScriptSection::build(const std::vector<Script> &scripts,
-                                                LibraryFilter filter, LibrarySort sort,
-                                                const QString &search,
-                                                const std::optional<QUuid> &selectedID, double now,
-                                                const QTimeZone &zone) {
+std::vector<ScriptSection>
+ScriptSection::build(const std::vector<Script> &scripts, LibraryFilter filter, LibrarySort sort,
+                     const QString &search, const std::optional<QUuid> &selectedID, double now,
+                     const QTimeZone &zone,
+                     const std::function<QString(const Script &)> &foldedBody) {
     const QString query = TextFold::fold(search.trimmed());
     std::vector<Script> kept;
     for (const Script &s : scripts) {
         if (!LibraryFilters::includes(filter, s, selectedID, now))
             continue;
         if (!query.isEmpty() && !TextFold::fold(s.title).contains(query) &&
-            !TextFold::fold(s.body).contains(query))
+            !(foldedBody ? foldedBody(s) : TextFold::fold(s.body)).contains(query))
             continue;
         kept.push_back(s);
     }

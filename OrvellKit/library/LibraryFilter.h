@@ -7,6 +7,7 @@
 #include <QTimeZone>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -45,9 +46,11 @@ struct ScriptSection {
     // Filters, searches (ignoring case and accents) and sorts the scripts,
     // given in custom order, into the sections the list shows. Months are
     // taken in `zone`; month titles use the user's locale.
-    static std::vector<ScriptSection> build(const std::vector<Script> &scripts,
-                                            LibraryFilter filter, LibrarySort sort,
-                                            const QString &search,
-                                            const std::optional<QUuid> &selectedID, double now,
-                                            const QTimeZone &zone = QTimeZone::systemTimeZone());
+    // `foldedBody`, when given, answers a script's body folded (a holder that
+    // keeps them folded between keystrokes).
+    static std::vector<ScriptSection>
+    build(const std::vector<Script> &scripts, LibraryFilter filter, LibrarySort sort,
+          const QString &search, const std::optional<QUuid> &selectedID, double now,
+          const QTimeZone &zone = QTimeZone::systemTimeZone(),
+          const std::function<QString(const Script &)> &foldedBody = {});
 };

@@ -73,6 +73,8 @@ public:
     ScriptManifest manifest() const;
     std::optional<qsizetype> index(const QUuid &id) const;
     const Script *script(const QUuid &id) const;
+    // A script's word count, kept as its text changes (0 for an unknown id).
+    int wordCount(const QUuid &id) const { return m_wordCounts.value(id); }
 
     // Called after the selection changes through select, create with
     // selection, or a deletion that moves it.
