@@ -4,6 +4,7 @@
 #include "voice/WavFileSource.h"
 
 #include "support/QtPrinters.h"
+#include "support/WavBytes.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -292,30 +293,12 @@ TEST(AudioResampler, keepsSpeechAndDropsWhatCannotBeRepresented) {
 TEST(WavFileSource, readsPcmRecordingsAndRefusesOtherFiles) {
     QTemporaryDir dir;
     // 8 kHz stereo 16-bit: a constant level in each channel.
-    QByteArray wav("RIFF\0\0\0\0WAVEfmt ", 16);
-    const auto put16 = [&](quint16 v) {
-        char b[2];
-        qToLittleEndian(v, b);
-        wav.append(b, 2);
-    };
-    const auto put32 = [&](quint32 v) {
-        char b[4];
-        qToLittleEndian(v, b);
-        wav.append(b, 4);
-    };
-    put32(16);
-    put16(1);
-    put16(2);
-    put32(8000);
-    put32(8000 * 4);
-    put16(4);
-    put16(16);
-    wav.append("data", 4);
-    put32(8000 * 4);
-    for (int i = 0; i < 8000; ++i) {
-        put16(static_cast<quint16>(16384));
-        put16(static_cast<quint16>(0));
-    }
+    WavHeader header;
+    header.channels = 2;
+    header.rate = 8000;
+    header.blockAlign = 4;
+    const QByteArray wav =
+        wavBytes(header, 8000, [](int, int channel) { return qint16(channel == 0 ? 16384 : 0); });
     QFile f(dir.filePath("a.wav"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(wav);

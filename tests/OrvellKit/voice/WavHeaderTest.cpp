@@ -2,6 +2,7 @@
 #include "voice/WavFileSource.h"
 
 #include "support/QtPrinters.h"
+#include "support/WavBytes.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,43 +14,13 @@
 
 namespace {
 
-struct Header {
-    quint16 format = 1;
-    quint16 channels = 1;
-    quint32 rate = 16000;
-    quint16 blockAlign = 2;
-    quint16 bits = 16;
-    quint32 claimedData = 0; // 0: what follows
-};
+using Header = WavHeader;
 
-// A WAV file whose header says what `h` says, followed by `frames` of a
-// 440 Hz tone (as 16-bit samples, whatever the header claims).
+// `frames` of a 440 Hz tone (16-bit, whatever the header claims).
 QByteArray wav(const Header &h, int frames) {
-    QByteArray out("RIFF\0\0\0\0WAVEfmt ", 16);
-    const auto put16 = [&](quint16 v) {
-        char b[2];
-        qToLittleEndian(v, b);
-        out.append(b, 2);
-    };
-    const auto put32 = [&](quint32 v) {
-        char b[4];
-        qToLittleEndian(v, b);
-        out.append(b, 4);
-    };
-    put32(16);
-    put16(h.format);
-    put16(h.channels);
-    put32(h.rate);
-    put32(h.rate * h.blockAlign);
-    put16(h.blockAlign);
-    put16(h.bits);
-    out.append("data", 4);
-    const int samples = frames * std::max<int>(1, h.channels);
-    put32(h.claimedData ? h.claimedData : static_cast<quint32>(samples * 2));
-    for (int i = 0; i < samples; ++i)
-        put16(
-            static_cast<quint16>(static_cast<qint16>(8000 * std::sin(i * 2 * M_PI * 440 / 16000))));
-    return out;
+    return wavBytes(h, frames, [](int f, int) {
+        return static_cast<qint16>(8000 * std::sin(f * 2 * M_PI * 440 / 16000));
+    });
 }
 
 QString save(QTemporaryDir &dir, const QString &name, const QByteArray &bytes) {
