@@ -1,9 +1,15 @@
 #include "import/DocumentReaders.h"
 
 #include "base/TextDecoding.h"
+#include "import/ListLabels.h"
 
 #include <QStringDecoder>
 
+#include <QHash>
+
+#include <algorithm>
+#include <array>
+#include <tuple>
 #include <vector>
 
 namespace DocumentReaders {
@@ -286,6 +292,178 @@ std::vector<std::pair<quint32, quint32>> deletedRanges(const QByteArray &documen
     return ranges;
 }
 
+// The list a paragraph belongs to: the list format override (1-based; 0 for
+// none) and the level, from sprmPIlfo and sprmPIlvl.
+struct ListProps {
+    int lfo = 0;
+    int level = 0;
+};
+
+// Stream offsets of paragraphs that are list items, from the paragraph
+// property pages.
+std::vector<std::tuple<quint32, quint32, ListProps>> listRanges(const QByteArray &document,
+                                                                const QByteArray &table) {
+    std::vector<std::tuple<quint32, quint32, ListProps>> ranges;
+    const quint32 fc = u32(document, 258);
+    const quint32 lcb = u32(document, 262);
+    if (lcb < 8 || fc >= static_cast<quint32>(table.size()) ||
+        lcb > static_cast<quint32>(table.size()) - fc || (lcb - 4) % 8 != 0)
+        return ranges;
+    const QByteArray plc = table.mid(fc, lcb);
+    const qsizetype entries = (plc.size() - 4) / 8;
+    for (qsizetype e = 0; e < entries; ++e) {
+        const quint32 page = u32(plc, 4 * (entries + 1) + 4 * e) & 0x3FFFFF;
+        const qsizetype base = static_cast<qsizetype>(page) * 512;
+        if (base + 512 > document.size())
+            continue;
+        const QByteArray fkp = document.mid(base, 512);
+        const int runs = static_cast<unsigned char>(fkp.at(511));
+        // The offsets, then one 13-byte BX a paragraph.
+        if (runs == 0 || 4 * (runs + 1) + 13 * runs > 511)
+            continue;
+        for (int r = 0; r < runs; ++r) {
+            const int offset = 2 * static_cast<unsigned char>(fkp.at(4 * (runs + 1) + 13 * r));
+            if (offset == 0 || offset >= 510)
+                continue;
+            int cb = static_cast<unsigned char>(fkp.at(offset));
+            int at = offset + 1;
+            int size = 2 * cb - 1;
+            if (cb == 0) {
+                size = 2 * static_cast<unsigned char>(fkp.at(offset + 1));
+                at = offset + 2;
+            }
+            const int end = std::min(at + size, 511);
+            at += 2; // the style
+            ListProps props;
+            while (at + 2 <= end) {
+                const quint16 sprm = u16(fkp, at);
+                int operand = 0;
+                switch (sprm >> 13) {
+                case 0:
+                case 1:
+                    operand = 1;
+                    break;
+                case 2:
+                case 4:
+                case 5:
+                    operand = 2;
+                    break;
+                case 3:
+                    operand = 4;
+                    break;
+                case 7:
+                    operand = 3;
+                    break;
+                default:
+                    operand = 1 + static_cast<unsigned char>(fkp.at(std::min(at + 2, 510)));
+                }
+                if (sprm == 0x260A && at + 2 < end)
+                    props.level = std::clamp(static_cast<int>(fkp.at(at + 2)), 0, 8);
+                else if (sprm == 0x460B && at + 4 <= end)
+                    props.lfo = static_cast<qint16>(u16(fkp, at + 2));
+                at += 2 + operand;
+            }
+            if (props.lfo > 0)
+                ranges.emplace_back(u32(fkp, 4 * r), u32(fkp, 4 * (r + 1)), props);
+        }
+    }
+    return ranges;
+}
+
+// Word 97's list definitions (PlfLst) and which list each list format
+// override stands for (PlfLfo), and the counts as the document goes.
+class Word97Lists {
+public:
+    Word97Lists(const QByteArray &document, const QByteArray &table) {
+        const auto part = [&](int fcAt) -> QByteArray {
+            const quint32 fc = u32(document, fcAt);
+            const quint32 lcb = u32(document, fcAt + 4);
+            if (fc >= static_cast<quint32>(table.size()) ||
+                lcb > static_cast<quint32>(table.size()) - fc)
+                return {};
+            return table.mid(fc, lcb);
+        };
+        // The levels of the lists follow the list table itself, outside the
+        // size the FIB gives it: read on to the end of the table stream.
+        const quint32 fcLst = u32(document, 738);
+        const QByteArray lst = fcLst < static_cast<quint32>(table.size()) && u32(document, 742) > 0
+                                   ? table.mid(fcLst)
+                                   : QByteArray();
+        const QByteArray lfo = part(746);
+        if (lst.size() < 2 || lfo.size() < 4)
+            return;
+        const int lists = u16(lst, 0);
+        qsizetype at = 2 + 28 * static_cast<qsizetype>(lists); // the LVLs follow the LSTFs
+        for (int l = 0; l < lists && at <= lst.size(); ++l) {
+            const qsizetype lstf = 2 + 28 * l;
+            if (lstf + 28 > lst.size())
+                return;
+            const quint32 id = u32(lst, lstf);
+            const bool simple = lst.at(lstf + 26) & 0x01;
+            std::array<Level, 9> levels;
+            for (int v = 0; v < (simple ? 1 : 9); ++v) {
+                if (at + 28 > lst.size())
+                    return;
+                Level &level = levels[static_cast<size_t>(v)];
+                level.start = static_cast<qint32>(u32(lst, at));
+                level.format = ListLabels::fromWordCode(static_cast<unsigned char>(lst.at(at + 4)));
+                const int papx = static_cast<unsigned char>(lst.at(at + 25));
+                const int chpx = static_cast<unsigned char>(lst.at(at + 24));
+                at += 28 + papx + chpx;
+                if (at + 2 > lst.size())
+                    return;
+                const int cch = u16(lst, at);
+                if (at + 2 + 2 * cch > lst.size())
+                    return;
+                level.text = littleEndianText(lst.mid(at + 2, 2 * cch));
+                at += 2 + 2 * cch;
+            }
+            m_lists.insert(id, levels);
+        }
+        const quint32 count = std::min<quint32>(u32(lfo, 0), static_cast<quint32>(lfo.size() / 16));
+        for (quint32 i = 0; i < count && 4 + 16 * static_cast<qsizetype>(i) + 4 <= lfo.size(); ++i)
+            m_listOf.push_back(u32(lfo, 4 + 16 * static_cast<qsizetype>(i)));
+    }
+
+    QString label(const ListProps &props) {
+        if (props.lfo < 1 || props.lfo > static_cast<int>(m_listOf.size()))
+            return QString();
+        const auto list = m_lists.constFind(m_listOf[static_cast<size_t>(props.lfo - 1)]);
+        if (list == m_lists.cend())
+            return QString();
+        const auto &levels = *list;
+        const Level &level = levels[static_cast<size_t>(props.level)];
+        if (level.format == ListLabels::Format::bullet)
+            return ListLabels::bullet;
+        if (level.format == ListLabels::Format::none)
+            return QString();
+        ListLabels::Counter &counter = m_counters[props.lfo];
+        counter.next(props.level, level.start);
+        // The number text holds the levels' numbers as the characters 0 to 8.
+        QString text;
+        for (const QChar c : level.text) {
+            const int k = c.unicode();
+            if (k < 9)
+                text += ListLabels::number(std::max(1, counter.current(k)),
+                                           levels[static_cast<size_t>(k)].format);
+            else
+                text += c;
+        }
+        text = text.trimmed();
+        return text.isEmpty() ? QString() : text + QLatin1Char(' ');
+    }
+
+private:
+    struct Level {
+        int start = 1;
+        ListLabels::Format format = ListLabels::Format::decimal;
+        QString text;
+    };
+    QHash<quint32, std::array<Level, 9>> m_lists;
+    std::vector<quint32> m_listOf;
+    QHash<int, ListLabels::Counter> m_counters;
+};
+
 bool isDeleted(const std::vector<std::pair<quint32, quint32>> &ranges, quint32 fc) {
     for (const auto &[begin, end] : ranges)
         if (fc >= begin && fc < end)
@@ -317,6 +495,9 @@ std::optional<QString> word97(const QByteArray &bytes) {
         return std::nullopt;
     const QByteArray clx = table->mid(fcClx, lcbClx);
     const auto deleted = deletedRanges(*document, *table);
+    const auto listed = listRanges(*document, *table);
+    Word97Lists lists(*document, *table);
+    bool paragraphStart = true;
 
     // Skip the property runs to reach the piece table.
     qsizetype at = 0;
@@ -351,8 +532,18 @@ std::optional<QString> word97(const QByteArray &bytes) {
             const quint32 position = static_cast<quint32>(offset) + (compressed ? k : 2 * k);
             if (!deleted.empty() && isDeleted(deleted, position))
                 continue;
-            raw += compressed ? compressedChar(static_cast<unsigned char>(document->at(offset + k)))
-                              : piece.at(k);
+            const QChar c =
+                compressed ? compressedChar(static_cast<unsigned char>(document->at(offset + k)))
+                           : piece.at(k);
+            if (paragraphStart && !listed.empty())
+                for (const auto &[begin, end, props] : listed)
+                    if (position >= begin && position < end) {
+                        raw += lists.label(props);
+                        break;
+                    }
+            // A paragraph or a table cell ends here.
+            paragraphStart = c == QLatin1Char('\r') || c == QChar(0x07);
+            raw += c;
         }
     }
     return cleanText(raw);

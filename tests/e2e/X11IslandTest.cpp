@@ -175,12 +175,11 @@ TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts) 
     windowManager.terminate();
     windowManager.waitForFinished(5000);
     run("xdotool", {"windowraise", QString::number(backdrop.winId())});
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            run("xdotool", {"mousemove", "756", "150"});
-            return run("xdotool", {"getmouselocation"}).contains("window:" + islandId);
-        },
-        3000));
+    // A busy machine may take a while to deliver the restacking to Orvell.
+    EXPECT_TRUE(waitUntil([&] {
+        run("xdotool", {"mousemove", "756", "150"});
+        return run("xdotool", {"getmouselocation"}).contains("window:" + islandId);
+    }));
 
     orvell.terminate();
     ASSERT_TRUE(orvell.waitForFinished(5000));
