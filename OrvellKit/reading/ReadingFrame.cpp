@@ -17,28 +17,41 @@ std::optional<double> ReadingFrame::targetSeconds() const {
     return m_script ? m_script->targetSeconds() : std::nullopt;
 }
 
+std::shared_ptr<const ScriptWords> ReadingFrame::sharedWords(const QString &text) {
+    // The few word lists still held; the readers of one script ask for one text.
+    static std::vector<std::weak_ptr<const ScriptWords>> recent;
+    std::erase_if(recent, [](const auto &weak) { return weak.expired(); });
+    for (const auto &weak : recent)
+        if (auto words = weak.lock(); words && words->text == text)
+            return words;
+    auto words = std::make_shared<const ScriptWords>(text);
+    recent.push_back(words);
+    return words;
+}
+
 bool ReadingFrame::readText() {
     const QString text = m_script ? m_script->text() : QString();
     const QString identity = m_script ? m_script->identity() : QString();
-    if (text == m_words.text) {
+    if (text == m_words->text) {
         m_identity = identity;
         return false;
     }
-    m_edited = !m_words.text.isEmpty() && identity == m_identity && !identity.isEmpty();
+    m_edited = !m_words->text.isEmpty() && identity == m_identity && !identity.isEmpty();
     m_identity = identity;
     m_previousWords = std::move(m_words);
-    m_words = ScriptWords(text);
+    m_words = sharedWords(text);
     m_layout.reset();
     return true;
 }
 
 int ReadingFrame::wordAfterEdit(int oldWord) const {
-    const ScriptWords &before = m_previousWords;
-    if (m_words.count() == 0 || before.count() == 0)
+    const ScriptWords &before = *m_previousWords;
+    const ScriptWords &now = *m_words;
+    if (now.count() == 0 || before.count() == 0)
         return 0;
     oldWord = std::clamp(oldWord, 0, before.count() - 1);
     const QString &a = before.text;
-    const QString &b = m_words.text;
+    const QString &b = now.text;
     qsizetype prefix = 0;
     const qsizetype shorter = std::min(a.size(), b.size());
     while (prefix < shorter && a[prefix] == b[prefix])
@@ -53,10 +66,10 @@ int ReadingFrame::wordAfterEdit(int oldWord) const {
     else if (at >= a.size() - suffix)
         mapped = at + (b.size() - a.size());
     // The first word that starts at or after the mapped position.
-    const auto &words = m_words.words;
+    const auto &words = now.words;
     const auto it = std::lower_bound(words.begin(), words.end(), mapped,
                                      [](const auto &w, qsizetype p) { return w.location < p; });
-    return std::min(static_cast<int>(it - words.begin()), m_words.count() - 1);
+    return std::min(static_cast<int>(it - words.begin()), now.count() - 1);
 }
 
 int ReadingFrame::wordAtReadingLine(const ScriptLayout &layout, const ScriptWords &words,
@@ -91,10 +104,10 @@ bool ReadingFrame::setWidth(double width) {
 bool ReadingFrame::layOut() {
     if (!m_prefs)
         return false;
-    const ScriptLayout::Key key = keyFor(m_words.text, m_width, *m_prefs);
+    const ScriptLayout::Key key = keyFor(m_words->text, m_width, *m_prefs);
     if (m_layout && m_layout->key() == key)
         return false;
-    m_layout = ScriptLayout::shared(key, m_words);
+    m_layout = ScriptLayout::shared(key, *m_words);
     return true;
 }
 

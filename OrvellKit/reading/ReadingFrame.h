@@ -34,7 +34,7 @@ public:
     // Takes the script's current text; true when it changed, and then the
     // words are new and the layout is dropped.
     bool readText();
-    const ScriptWords &words() const { return m_words; }
+    const ScriptWords &words() const { return *m_words; }
     // Whether the last change of text was an edit of the same script (and
     // not another script chosen).
     bool wasEdited() const { return m_edited; }
@@ -67,11 +67,16 @@ public:
                                     const ReadingPreferences &prefs);
 
 private:
+    // GUI thread only.
+    static std::shared_ptr<const ScriptWords> sharedWords(const QString &text);
+
     QPointer<SelectedScript> m_script;
     QPointer<ReadingPreferences> m_prefs;
     QPointer<ScrollEngine> m_scroll;
-    ScriptWords m_words;
-    ScriptWords m_previousWords;
+    // Shared by every frame that reads the same text: an edit segments the
+    // script once, not once per reader.
+    std::shared_ptr<const ScriptWords> m_words = std::make_shared<const ScriptWords>();
+    std::shared_ptr<const ScriptWords> m_previousWords = m_words;
     QString m_identity;
     bool m_edited = false;
     std::shared_ptr<const ScriptLayout> m_layout;

@@ -3,6 +3,7 @@
 #include "text/Typography.h"
 
 #include <QGlyphRun>
+#include <QMultiHash>
 #include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
@@ -174,7 +175,7 @@ constexpr int parallelThreshold = 20000;
 
 } // namespace
 
-ScriptLayout::ScriptLayout(Key key, const ScriptWords &words)
+ScriptLayout::ScriptLayout(Key key, const ScriptWords &words, const ScriptLayout *previous)
     : m_key(std::move(key)) {
     const QString &text = m_key.text;
     const int n = static_cast<int>(text.size());
@@ -192,11 +193,48 @@ ScriptLayout::ScriptLayout(Key key, const ScriptWords &words)
 
     std::vector<Paragraph> paragraphs = splitParagraphs(text);
     double *caretX = m_caretX.data();
-    const auto layOut = [&](Paragraph &p) { layOutParagraph(text, metrics, p, caretX); };
-    if (n >= parallelThreshold && paragraphs.size() > 1)
-        QtConcurrent::blockingMap(paragraphs, layOut);
+    // Paragraphs the previous layout of this script had are taken as they were.
+    QMultiHash<QStringView, const LaidParagraph *> known;
+    if (previous && previous->m_key.width == m_key.width &&
+        previous->m_key.fontSize == m_key.fontSize &&
+        previous->m_key.lineHeightMultiple == m_key.lineHeightMultiple)
+        for (const LaidParagraph &laid : previous->m_laid)
+            known.insert(QStringView(laid.content), &laid);
+    std::vector<Paragraph *> fresh;
+    for (Paragraph &p : paragraphs) {
+        const QStringView content = QStringView(text).mid(p.start, p.contentEnd - p.start);
+        const LaidParagraph *reuse = nullptr;
+        for (auto it = known.constFind(content); it != known.cend() && it.key() == content; ++it)
+            if ((*it)->breakLength == p.breakEnd - p.contentEnd)
+                reuse = *it;
+        if (!reuse) {
+            fresh.push_back(&p);
+            continue;
+        }
+        p.text = reuse->text;
+        for (ScriptLayout::Line line : reuse->lines) {
+            line.firstCharacter += p.start;
+            line.endCharacter += p.start;
+            p.lines.push_back(line);
+        }
+        std::copy(reuse->caretX.begin(), reuse->caretX.end(), caretX + p.start);
+    }
+    const auto layOut = [&](Paragraph *p) { layOutParagraph(text, metrics, *p, caretX); };
+    if (n >= parallelThreshold && fresh.size() > 1)
+        QtConcurrent::blockingMap(fresh, layOut);
     else
-        std::for_each(paragraphs.begin(), paragraphs.end(), layOut);
+        std::for_each(fresh.begin(), fresh.end(), layOut);
+    m_laid.reserve(paragraphs.size());
+    for (const Paragraph &p : paragraphs) {
+        LaidParagraph laid{text.mid(p.start, p.contentEnd - p.start), p.breakEnd - p.contentEnd,
+                           p.lines, std::vector<double>(caretX + p.start, caretX + p.breakEnd),
+                           p.text};
+        for (ScriptLayout::Line &line : laid.lines) {
+            line.firstCharacter -= p.start;
+            line.endCharacter -= p.start;
+        }
+        m_laid.push_back(std::move(laid));
+    }
 
     size_t lineCount = 0;
     for (const Paragraph &p : paragraphs)
@@ -245,11 +283,17 @@ std::shared_ptr<const ScriptLayout> ScriptLayout::shared(const Key &key, const S
     // The few layouts still held by someone; a handful of holders ask for at most two keys.
     static std::vector<std::weak_ptr<const ScriptLayout>> recent;
     std::erase_if(recent, [](const auto &weak) { return weak.expired(); });
+    std::shared_ptr<const ScriptLayout> previous;
     for (const auto &weak : recent) {
-        if (auto layout = weak.lock(); layout && layout->key() == key)
+        auto layout = weak.lock();
+        if (layout && layout->key() == key)
             return layout;
+        // The same script before an edit, most likely: its paragraphs are reused.
+        if (layout && layout->key().width == key.width && layout->key().fontSize == key.fontSize &&
+            layout->key().lineHeightMultiple == key.lineHeightMultiple)
+            previous = layout;
     }
-    auto layout = std::make_shared<const ScriptLayout>(key, words);
+    auto layout = std::make_shared<const ScriptLayout>(key, words, previous.get());
     recent.push_back(layout);
     return layout;
 }

@@ -41,7 +41,9 @@ public:
     };
 
     // `words` must be the words of key.text. Needs a QGuiApplication (fonts).
-    ScriptLayout(Key key, const ScriptWords &words);
+    // Paragraphs that `previous` (same width and type) laid out already are
+    // taken from it: an edit lays out only the paragraphs it touched.
+    ScriptLayout(Key key, const ScriptWords &words, const ScriptLayout *previous = nullptr);
 
     // The layout for a key, shared: the island's drawing and the guide that
     // steers it ask for the same key, and only the first one builds it.
@@ -81,6 +83,16 @@ private:
     };
     std::vector<std::shared_ptr<QTextLayout>> m_paragraphLayouts;
     std::vector<DrawnLine> m_drawn;
+
+    // Each paragraph as laid out, its positions its own, for the next layout.
+    struct LaidParagraph {
+        QString content;
+        int breakLength = 0;
+        std::vector<Line> lines; // characters counted from the paragraph's start
+        std::vector<double> caretX;
+        std::shared_ptr<QTextLayout> text;
+    };
+    std::vector<LaidParagraph> m_laid;
 };
 
 namespace ReadingLine {

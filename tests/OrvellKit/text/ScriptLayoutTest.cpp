@@ -224,3 +224,33 @@ TEST(ScriptLayout, equalKeysShareOneLayoutWhileItIsHeld) {
     wider.width = 400;
     EXPECT_NE(ScriptLayout::shared(wider, ScriptWords(text)), first);
 }
+
+TEST(ScriptLayout, anEditLaysOutLikeAFreshLayoutWhileReusingTheUntouchedParagraphs) {
+    QString before;
+    for (int p = 0; p < 12; ++p)
+        before += QStringLiteral("Paragraph %1 with enough words to wrap over a few lines of the "
+                                 "island, and then some more words.\n\n")
+                      .arg(p);
+    const ScriptLayout::Key key{before, 364, 24, 5.0 / 3.0};
+    const ScriptLayout old(key, ScriptWords(before));
+    for (const QString &after :
+         {QString(before).insert(300, QStringLiteral(" inserted words here")),
+          QString(before).remove(0, 40), before + QStringLiteral("A new last paragraph."),
+          QString(before).replace(QStringLiteral("\n\n"), QStringLiteral("\n"))}) {
+        const ScriptLayout::Key edited{after, 364, 24, 5.0 / 3.0};
+        const ScriptWords words(after);
+        const ScriptLayout reused(edited, words, &old);
+        const ScriptLayout fresh(edited, words);
+        EXPECT_EQ(reused.height(), fresh.height());
+        ASSERT_EQ(reused.lines().size(), fresh.lines().size());
+        for (size_t i = 0; i < fresh.lines().size(); ++i) {
+            EXPECT_EQ(reused.lines()[i].firstCharacter, fresh.lines()[i].firstCharacter) << i;
+            EXPECT_EQ(reused.lines()[i].endCharacter, fresh.lines()[i].endCharacter) << i;
+            EXPECT_EQ(reused.lines()[i].top, fresh.lines()[i].top) << i;
+            EXPECT_EQ(reused.lines()[i].minX, fresh.lines()[i].minX) << i;
+        }
+        EXPECT_EQ(reused.caretX(), fresh.caretX());
+        EXPECT_EQ(reused.characterLine(), fresh.characterLine());
+        EXPECT_EQ(reused.wordLine(), fresh.wordLine());
+    }
+}
