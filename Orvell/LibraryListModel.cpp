@@ -76,13 +76,20 @@ QString LibraryListModel::countLine() const {
 }
 
 QString LibraryListModel::secondaryLine(const Script &script) const {
+    return secondaryLine(script, speakingRate());
+}
+
+double LibraryListModel::speakingRate() const {
+    // Every script at the speaking rate the current speed gives the one on the island.
+    return m_env.scroll().estimate(m_env.store().selectedWordCount()).wordsPerMinute();
+}
+
+QString LibraryListModel::secondaryLine(const Script &script, double wpm) const {
     const int words = script.id.isNull() ? script.wordCount() : m_env.store().wordCount(script.id);
     if (words == 0)
         return QStringLiteral("Empty script");
     const QString count =
         words == 1 ? QStringLiteral("1 word") : QString::number(words) + QStringLiteral(" words");
-    // Every script at the speaking rate the current speed gives the one on the island.
-    const double wpm = m_env.scroll().estimate(m_env.store().selectedWordCount()).wordsPerMinute();
     if (!(wpm > 0))
         return count;
     return count + QStringLiteral(" \u00B7 ") +
@@ -96,11 +103,12 @@ std::vector<LibraryListModel::Row> LibraryListModel::rows() const {
                                                m_env.store().selectedID(), IsoDate::now(),
                                                QTimeZone::systemTimeZone(),
                                                [this](const Script &s) { return foldedBody(s); });
+    const double wpm = speakingRate();
     for (const ScriptSection &section : sections) {
         if (section.title)
             out.push_back({true, *section.title, {}, {}, false});
         for (const Script &s : section.scripts)
-            out.push_back({false, s.title, s.id, secondaryLine(s), s.isFavorite});
+            out.push_back({false, s.title, s.id, secondaryLine(s, wpm), s.isFavorite});
     }
     return out;
 }

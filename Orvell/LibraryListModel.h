@@ -68,6 +68,8 @@ signals:
 private:
     void setStatus(ImportStatus status);
 
+    double speakingRate() const;
+    QString secondaryLine(const Script &script, double wordsPerMinute) const;
     // Each body folded for the search, kept between keystrokes.
     QString foldedBody(const Script &script) const;
 

@@ -173,6 +173,9 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     listColumn->addLayout(buttons);
     m_scripts = new QListWidget(listColumnWidget);
     m_scripts->setAccessibleName(QStringLiteral("Scripts"));
+    // Rows are laid out as they come into view, not all at every change.
+    m_scripts->setLayoutMode(QListView::Batched);
+    m_scripts->setBatchSize(100);
     m_scripts->setAcceptDrops(true);
     m_scripts->viewport()->setAcceptDrops(true);
     m_scripts->viewport()->installEventFilter(this);
@@ -332,6 +335,8 @@ void LibraryWindow::refreshSidebar() {
 
 void LibraryWindow::refreshRows() {
     m_refreshing = true;
+    // One repaint for the whole list, not one per row.
+    m_scripts->setUpdatesEnabled(false);
     m_scripts->clear();
     const auto rows = m_list->rows();
     const auto selected = m_env.store().selectedID();
@@ -368,6 +373,7 @@ void LibraryWindow::refreshRows() {
     // Rows are dragged into a new order only where the list shows that order.
     m_scripts->setDragDropMode(canReorder() ? QAbstractItemView::InternalMove
                                             : QAbstractItemView::DropOnly);
+    m_scripts->setUpdatesEnabled(true);
     m_refreshing = false;
 }
 
