@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -77,7 +79,15 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
                                     QMessageBox::Cancel) == QMessageBox::Ok;
     };
     reveal = [](const QString &path) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+        // The file manager shows the file selected where it can; else its folder opens.
+        QDBusMessage show = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.FileManager1"),
+            QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+        show << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(show, QDBus::Block, 2000);
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
     };
 
     auto *splitter = new QSplitter(this);
@@ -175,6 +185,7 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     m_scripts->setAccessibleName(QStringLiteral("Scripts"));
     // Rows are laid out as they come into view, not all at every change.
     m_scripts->setLayoutMode(QListView::Batched);
+    m_scripts->setSpacing(3);
     m_scripts->setBatchSize(100);
     m_scripts->setAcceptDrops(true);
     m_scripts->viewport()->setAcceptDrops(true);
