@@ -232,6 +232,26 @@ QString cleanText(const QString &raw) {
     return out;
 }
 
+// The size of the operand of the property (sprm) at `at` in a property page:
+// fixed by the sprm's size code, or given in its first byte.
+int operandSize(const QByteArray &fkp, int at) {
+    switch (u16(fkp, at) >> 13) {
+    case 0:
+    case 1:
+        return 1;
+    case 2:
+    case 4:
+    case 5:
+        return 2;
+    case 3:
+        return 4;
+    case 7:
+        return 3;
+    default:
+        return 1 + static_cast<unsigned char>(fkp.at(std::min(at + 2, 510)));
+    }
+}
+
 // Stream offsets of text marked as a deleted revision, from the character
 // property pages (sprmCFRMarkDel set).
 std::vector<std::pair<quint32, quint32>> deletedRanges(const QByteArray &document,
@@ -261,26 +281,7 @@ std::vector<std::pair<quint32, quint32>> deletedRanges(const QByteArray &documen
             bool deleted = false;
             for (int at = offset + 1; at + 2 <= offset + 1 + size && at + 2 <= 511;) {
                 const quint16 sprm = u16(fkp, at);
-                int operand = 0;
-                switch (sprm >> 13) {
-                case 0:
-                case 1:
-                    operand = 1;
-                    break;
-                case 2:
-                case 4:
-                case 5:
-                    operand = 2;
-                    break;
-                case 3:
-                    operand = 4;
-                    break;
-                case 7:
-                    operand = 3;
-                    break;
-                default:
-                    operand = 1 + static_cast<unsigned char>(fkp.at(std::min(at + 2, 510)));
-                }
+                const int operand = operandSize(fkp, at);
                 if (sprm == 0x0800 && at + 2 < 512 && fkp.at(at + 2) != 0)
                     deleted = true;
                 at += 2 + operand;
@@ -337,26 +338,7 @@ std::vector<std::tuple<quint32, quint32, ListProps>> listRanges(const QByteArray
             ListProps props;
             while (at + 2 <= end) {
                 const quint16 sprm = u16(fkp, at);
-                int operand = 0;
-                switch (sprm >> 13) {
-                case 0:
-                case 1:
-                    operand = 1;
-                    break;
-                case 2:
-                case 4:
-                case 5:
-                    operand = 2;
-                    break;
-                case 3:
-                    operand = 4;
-                    break;
-                case 7:
-                    operand = 3;
-                    break;
-                default:
-                    operand = 1 + static_cast<unsigned char>(fkp.at(std::min(at + 2, 510)));
-                }
+                const int operand = operandSize(fkp, at);
                 if (sprm == 0x260A && at + 2 < end)
                     props.level = std::clamp(static_cast<int>(fkp.at(at + 2)), 0, 8);
                 else if (sprm == 0x460B && at + 4 <= end)
