@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <tuple>
 #include <vector>
 
@@ -252,16 +253,18 @@ int operandSize(const QByteArray &fkp, int at) {
     }
 }
 
-// Stream offsets of text marked as a deleted revision, from the character
-// property pages (sprmCFRMarkDel set).
-std::vector<std::pair<quint32, quint32>> deletedRanges(const QByteArray &document,
-                                                       const QByteArray &table) {
-    std::vector<std::pair<quint32, quint32>> ranges;
-    const quint32 fc = u32(document, 250);
-    const quint32 lcb = u32(document, 254);
+// Walks the formatted-disk pages a bin table in the table stream points to
+// (at `fibOffset` in the FIB), calling `run(fkp, first, end, offset)` for each
+// run whose properties stand at `offset` in its page. Character pages have a
+// one-byte entry a run, paragraph pages a 13-byte one.
+void forEachPropertyRun(const QByteArray &document, const QByteArray &table, int fibOffset,
+                        int entryBytes,
+                        const std::function<void(const QByteArray &, quint32, quint32, int)> &run) {
+    const quint32 fc = u32(document, fibOffset);
+    const quint32 lcb = u32(document, fibOffset + 4);
     if (lcb < 8 || fc >= static_cast<quint32>(table.size()) ||
         lcb > static_cast<quint32>(table.size()) - fc || (lcb - 4) % 8 != 0)
-        return ranges;
+        return;
     const QByteArray plc = table.mid(fc, lcb);
     const qsizetype entries = (plc.size() - 4) / 8;
     for (qsizetype e = 0; e < entries; ++e) {
@@ -271,25 +274,36 @@ std::vector<std::pair<quint32, quint32>> deletedRanges(const QByteArray &documen
             continue;
         const QByteArray fkp = document.mid(base, 512);
         const int runs = static_cast<unsigned char>(fkp.at(511));
-        if (runs == 0 || 4 * (runs + 1) + runs > 511)
+        if (runs == 0 || 4 * (runs + 1) + entryBytes * runs > 511)
             continue;
         for (int r = 0; r < runs; ++r) {
-            const int offset = 2 * static_cast<unsigned char>(fkp.at(4 * (runs + 1) + r));
-            if (offset == 0 || offset >= 511)
+            const int offset =
+                2 * static_cast<unsigned char>(fkp.at(4 * (runs + 1) + entryBytes * r));
+            if (offset == 0 || offset >= 510)
                 continue; // no properties for this run
-            const int size = static_cast<unsigned char>(fkp.at(offset));
-            bool deleted = false;
-            for (int at = offset + 1; at + 2 <= offset + 1 + size && at + 2 <= 511;) {
-                const quint16 sprm = u16(fkp, at);
-                const int operand = operandSize(fkp, at);
-                if (sprm == 0x0800 && at + 2 < 512 && fkp.at(at + 2) != 0)
-                    deleted = true;
-                at += 2 + operand;
-            }
-            if (deleted)
-                ranges.emplace_back(u32(fkp, 4 * r), u32(fkp, 4 * (r + 1)));
+            run(fkp, u32(fkp, 4 * r), u32(fkp, 4 * (r + 1)), offset);
         }
     }
+}
+
+// Stream offsets of text marked as a deleted revision, from the character
+// property pages (sprmCFRMarkDel set).
+std::vector<std::pair<quint32, quint32>> deletedRanges(const QByteArray &document,
+                                                       const QByteArray &table) {
+    std::vector<std::pair<quint32, quint32>> ranges;
+    forEachPropertyRun(document, table, 250, 1,
+                       [&](const QByteArray &fkp, quint32 first, quint32 end, int offset) {
+                           const int size = static_cast<unsigned char>(fkp.at(offset));
+                           bool deleted = false;
+                           for (int at = offset + 1;
+                                at + 2 <= offset + 1 + size && at + 2 <= 511;) {
+                               if (u16(fkp, at) == 0x0800 && fkp.at(at + 2) != 0)
+                                   deleted = true;
+                               at += 2 + operandSize(fkp, at);
+                           }
+                           if (deleted)
+                               ranges.emplace_back(first, end);
+                       });
     return ranges;
 }
 
@@ -305,50 +319,29 @@ struct ListProps {
 std::vector<std::tuple<quint32, quint32, ListProps>> listRanges(const QByteArray &document,
                                                                 const QByteArray &table) {
     std::vector<std::tuple<quint32, quint32, ListProps>> ranges;
-    const quint32 fc = u32(document, 258);
-    const quint32 lcb = u32(document, 262);
-    if (lcb < 8 || fc >= static_cast<quint32>(table.size()) ||
-        lcb > static_cast<quint32>(table.size()) - fc || (lcb - 4) % 8 != 0)
-        return ranges;
-    const QByteArray plc = table.mid(fc, lcb);
-    const qsizetype entries = (plc.size() - 4) / 8;
-    for (qsizetype e = 0; e < entries; ++e) {
-        const quint32 page = u32(plc, 4 * (entries + 1) + 4 * e) & 0x3FFFFF;
-        const qsizetype base = static_cast<qsizetype>(page) * 512;
-        if (base + 512 > document.size())
-            continue;
-        const QByteArray fkp = document.mid(base, 512);
-        const int runs = static_cast<unsigned char>(fkp.at(511));
-        // The offsets, then one 13-byte BX a paragraph.
-        if (runs == 0 || 4 * (runs + 1) + 13 * runs > 511)
-            continue;
-        for (int r = 0; r < runs; ++r) {
-            const int offset = 2 * static_cast<unsigned char>(fkp.at(4 * (runs + 1) + 13 * r));
-            if (offset == 0 || offset >= 510)
-                continue;
-            int cb = static_cast<unsigned char>(fkp.at(offset));
-            int at = offset + 1;
-            int size = 2 * cb - 1;
-            if (cb == 0) {
-                size = 2 * static_cast<unsigned char>(fkp.at(offset + 1));
-                at = offset + 2;
-            }
-            const int end = std::min(at + size, 511);
-            at += 2; // the style
-            ListProps props;
-            while (at + 2 <= end) {
-                const quint16 sprm = u16(fkp, at);
-                const int operand = operandSize(fkp, at);
-                if (sprm == 0x260A && at + 2 < end)
-                    props.level = std::clamp(static_cast<int>(fkp.at(at + 2)), 0, 8);
-                else if (sprm == 0x460B && at + 4 <= end)
-                    props.lfo = static_cast<qint16>(u16(fkp, at + 2));
-                at += 2 + operand;
-            }
-            if (props.lfo > 0)
-                ranges.emplace_back(u32(fkp, 4 * r), u32(fkp, 4 * (r + 1)), props);
-        }
-    }
+    forEachPropertyRun(document, table, 258, 13,
+                       [&](const QByteArray &fkp, quint32 first, quint32 last, int offset) {
+                           const int cb = static_cast<unsigned char>(fkp.at(offset));
+                           int at = offset + 1;
+                           int size = 2 * cb - 1;
+                           if (cb == 0) {
+                               size = 2 * static_cast<unsigned char>(fkp.at(offset + 1));
+                               at = offset + 2;
+                           }
+                           const int end = std::min(at + size, 511);
+                           at += 2; // the style
+                           ListProps props;
+                           while (at + 2 <= end) {
+                               const quint16 sprm = u16(fkp, at);
+                               if (sprm == 0x260A && at + 2 < end)
+                                   props.level = std::clamp(static_cast<int>(fkp.at(at + 2)), 0, 8);
+                               else if (sprm == 0x460B && at + 4 <= end)
+                                   props.lfo = static_cast<qint16>(u16(fkp, at + 2));
+                               at += 2 + operandSize(fkp, at);
+                           }
+                           if (props.lfo > 0)
+                               ranges.emplace_back(first, last, props);
+                       });
     return ranges;
 }
 
