@@ -53,9 +53,17 @@ double AppBus::wordsPerMinute() const {
 void AppBus::announce(const QStringList &names) {
     if (!m_connection.isConnected())
         return;
+    // Only what really changed: an edit of the text fires the store's
+    // signals at every keystroke, the rate rarely moves.
     QVariantMap changed;
-    for (const QString &name : names)
-        changed.insert(name, property(name.toLatin1().constData()));
+    for (const QString &name : names) {
+        const QVariant value = property(name.toLatin1().constData());
+        if (m_announced.value(name) != value)
+            changed.insert(name, value);
+        m_announced.insert(name, value);
+    }
+    if (changed.isEmpty())
+        return;
     QDBusMessage signal = QDBusMessage::createSignal(
         AppIdentity::busPath, QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("PropertiesChanged"));

@@ -49,5 +49,6 @@ private:
     void announce(const QStringList &names);
 
     AppEnvironment &m_env;
+    QVariantMap m_announced; // each property as last announced
     QDBusConnection m_connection{QString()};
 };

@@ -6,6 +6,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+#include <cmath>
+
 SessionReadouts::SessionReadouts(ScrollEngine &scroll, ScriptStore &store, QWidget *parent)
     : QWidget(parent)
     , m_scroll(scroll)
@@ -46,10 +48,16 @@ QString SessionReadouts::line(const ScrollEngine &scroll, int wordCount) {
 }
 
 void SessionReadouts::refreshElapsed() {
-    // Set every frame while reading, drawn only when the seconds change.
-    const QString text = m_scroll.session().formatted();
-    if (text != m_elapsed->text())
-        m_elapsed->setText(text);
+    // Called every frame while reading: only a new whole second is worth a
+    // string and a repaint.
+    const double elapsed = m_scroll.session().elapsed();
+    // Rounded as the text rounds, so the text changes exactly when it would.
+    const qint64 second =
+        std::isfinite(elapsed) && std::abs(elapsed) < 1e15 ? std::llround(elapsed) : -1;
+    if (second == m_shownSecond && !m_elapsed->text().isEmpty())
+        return;
+    m_shownSecond = second;
+    m_elapsed->setText(m_scroll.session().formatted());
 }
 
 void SessionReadouts::refreshEstimate() {

@@ -29,4 +29,5 @@ private:
     ScriptStore &m_store;
     QLabel *m_elapsed = nullptr;
     QLabel *m_estimate = nullptr;
+    qint64 m_shownSecond = -1;
 };
