@@ -54,29 +54,25 @@ StatusItemController::~StatusItemController() {
     delete m_menu;
 }
 
-QString StatusItemController::withShortcut(const QString &title, std::optional<int> action) const {
-    if (!action)
-        return title;
-    const QString keys =
-        m_env.hotKeys().binding(static_cast<HotKeyAction>(*action)).displayString();
+QString StatusItemController::withShortcut(const QString &title, HotKeyAction action) const {
+    const QString keys = m_env.hotKeys().binding(action).displayString();
     // A menu shows what follows a tab in its shortcut column.
     return keys.isEmpty() ? title : title + QLatin1Char('\t') + keys;
 }
 
 void StatusItemController::refresh() {
-    const auto id = [](HotKeyAction a) { return std::optional<int>(static_cast<int>(a)); };
     m_play->setText(
         withShortcut(m_env.scroll().isPlaying() ? QStringLiteral("Pause") : QStringLiteral("Play"),
-                     id(HotKeyAction::playPause)));
-    m_restart->setText(withShortcut(QStringLiteral("Restart"), id(HotKeyAction::restart)));
+                     HotKeyAction::playPause));
+    m_restart->setText(withShortcut(QStringLiteral("Restart"), HotKeyAction::restart));
     const bool deck = isControlDeckVisible && isControlDeckVisible();
     m_deck->setText(
         withShortcut(deck ? QStringLiteral("Hide Controls") : QStringLiteral("Show Controls"),
-                     id(HotKeyAction::toggleControlDeck)));
+                     HotKeyAction::toggleControlDeck));
     const bool island = isIslandVisible && isIslandVisible();
     m_island->setText(
         withShortcut(island ? QStringLiteral("Hide Island") : QStringLiteral("Show Island"),
-                     id(HotKeyAction::toggleIsland)));
+                     HotKeyAction::toggleIsland));
 
     m_scripts->clear();
     const auto &scripts = m_env.store().scripts();

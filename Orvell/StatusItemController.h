@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/HotKeyAction.h"
+
 #include <QObject>
 #include <QUuid>
 
@@ -41,7 +43,7 @@ public:
     void refresh();
 
 private:
-    QString withShortcut(const QString &title, std::optional<int> action) const;
+    QString withShortcut(const QString &title, HotKeyAction action) const;
 
     AppEnvironment &m_env;
     QMenu *m_menu = nullptr;
