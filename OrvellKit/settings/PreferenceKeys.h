@@ -10,6 +10,7 @@ inline constexpr QLatin1StringView lineHeightMultiple{"LineHeightMultiple"};
 inline constexpr QLatin1StringView voiceFollowEnabled{"VoiceFollowEnabled"};
 inline constexpr QLatin1StringView voiceFollowLocale{"VoiceFollowLocale"};
 inline constexpr QLatin1StringView voiceFollowLookahead{"VoiceFollowLookahead"};
+inline constexpr QLatin1StringView voiceFollowMicrophone{"VoiceFollowMicrophone"};
 inline constexpr QLatin1StringView paceGuideEnabled{"PaceGuideEnabled"};
 inline constexpr QLatin1StringView pacePauseStyle{"PacePauseStyle"};
 inline constexpr QLatin1StringView paceRhythmVoice{"PaceRhythmVoice"};

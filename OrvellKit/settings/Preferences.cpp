@@ -31,6 +31,7 @@ Preferences::Preferences(SettingsStore &store, LoginItem &loginItem, QObject *pa
         {K::notchCoverHeight, &Preferences::notchCoverHeightChanged},
         {K::islandWidth, &Preferences::islandWidthChanged},
         {K::targetDisplay, &Preferences::targetDisplayChanged},
+        {K::voiceFollowMicrophone, &Preferences::microphoneChanged},
         {K::aboveFullScreen, &Preferences::aboveFullScreenChanged},
         {K::showDockIcon, &Preferences::showDockIconChanged},
         {K::islandPlacement, &Preferences::islandPlacementChanged},
@@ -57,6 +58,14 @@ double Preferences::islandWidth() const {
 }
 void Preferences::setIslandWidth(double value) {
     m_store.setValue(K::islandWidth, SettingsStore::clamped(value, islandWidthMin, islandWidthMax));
+}
+
+QString Preferences::microphone() const {
+    return m_store.stringValue(K::voiceFollowMicrophone);
+}
+
+void Preferences::setMicrophone(const QString &deviceId) {
+    m_store.setValue(K::voiceFollowMicrophone, deviceId);
 }
 
 QString Preferences::targetDisplay() const {
@@ -138,7 +147,14 @@ void Preferences::setLaunchAtLogin(bool enabled) {
         qCWarning(lcPreferences).noquote()
             << QStringLiteral("launchAtLogin %1 failed: %2")
                    .arg(enabled ? QStringLiteral("true") : QStringLiteral("false"), error);
+        m_launchAtLoginProblem =
+            (enabled ? QStringLiteral("Orvell could not be set to start at login: ")
+                     : QStringLiteral("Orvell could not stop starting at login: ")) +
+            error;
+        // The toggle goes back to what is true.
+        emit launchAtLoginChanged();
         return;
     }
+    m_launchAtLoginProblem.clear();
     emit launchAtLoginChanged();
 }

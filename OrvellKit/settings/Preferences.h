@@ -64,8 +64,14 @@ public:
     void setHotKeyBindings(const QByteArray &json);
 
     bool launchAtLogin() const;
-    // A failure is logged and the state stays as it was.
+    // A failure is logged, the state stays as it was and the problem says why.
     void setLaunchAtLogin(bool enabled);
+    QString launchAtLoginProblem() const { return m_launchAtLoginProblem; }
+
+    // The sound server's id of the microphone voice follow listens to;
+    // empty for the system default.
+    QString microphone() const;
+    void setMicrophone(const QString &deviceId);
 
 signals:
     void notchCoverHeightChanged();
@@ -76,9 +82,11 @@ signals:
     void islandPlacementChanged();
     void hotKeyBindingsChanged();
     void launchAtLoginChanged();
+    void microphoneChanged();
 
 private:
     SettingsStore &m_store;
     LoginItem &m_loginItem;
     ReadingPreferences m_reading;
+    QString m_launchAtLoginProblem;
 };

@@ -3,9 +3,12 @@
 #include "base/AppIdentity.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLoggingCategory>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -27,6 +30,8 @@ std::unique_ptr<SettingsStore> SettingsStore::openFile(const QString &path) {
     // and everything else falls back to its default.
     if (store->m_settings->status() != QSettings::NoError)
         qCWarning(lcSettings).noquote() << "could not read" << path << "; using defaults";
+    store->m_seen = store->readAll();
+    store->watch();
     return store;
 }
 
@@ -104,18 +109,87 @@ QByteArray SettingsStore::dataValue(const QString &key) const {
     return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : QByteArray();
 }
 
-void SettingsStore::setValue(const QString &key, const QVariant &value) {
+namespace {
+
+// The file holds text: a value compares by what it reads back as.
+QString comparable(const QVariant &v) {
+    if (v.typeId() == QMetaType::QByteArray)
+        return QString::fromLatin1(v.toByteArray().toBase64());
+    return v.toString();
+}
+
+} // namespace
+
+QVariantMap SettingsStore::readAll() const {
+    QVariantMap all;
     if (m_settings)
+        for (const QString &key : m_settings->allKeys())
+            if (!key.isEmpty())
+                all.insert(key, m_settings->value(key));
+    return all;
+}
+
+void SettingsStore::watch() {
+    m_watcher = new QFileSystemWatcher(this);
+    m_debounce = new QTimer(this);
+    m_debounce->setSingleShot(true);
+    m_debounce->setInterval(200);
+    connect(m_debounce, &QTimer::timeout, this, &SettingsStore::checkDisk);
+    const auto rewatch = [this] {
+        // Editors and QSettings itself replace the file by renaming a new
+        // one over it, which ends a watch on the file: the folder sees that.
+        const QFileInfo file(m_settings->fileName());
+        if (file.exists() && !m_watcher->files().contains(file.absoluteFilePath()))
+            m_watcher->addPath(file.absoluteFilePath());
+        if (file.absoluteDir().exists() && m_watcher->directories().isEmpty())
+            m_watcher->addPath(file.absolutePath());
+    };
+    rewatch();
+    const auto changed = [this, rewatch] {
+        rewatch();
+        m_debounce->start();
+    };
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, changed);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, changed);
+}
+
+void SettingsStore::checkDisk() {
+    if (!m_settings)
+        return;
+    // Pending writes of ours go out first; sync() then reads what others wrote.
+    m_settings->sync();
+    const QVariantMap now = readAll();
+    QStringList changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        const auto was = m_seen.constFind(it.key());
+        if (was == m_seen.cend() || comparable(*was) != comparable(*it))
+            changed << it.key();
+    }
+    for (auto it = m_seen.cbegin(); it != m_seen.cend(); ++it)
+        if (!now.contains(it.key()))
+            changed << it.key();
+    m_seen = now;
+    if (!changed.isEmpty())
+        qCInfo(lcSettings).noquote()
+            << "settings changed by another program:" << changed.join(", ");
+    for (const QString &key : std::as_const(changed))
+        emit valueChanged(key);
+}
+
+void SettingsStore::setValue(const QString &key, const QVariant &value) {
+    if (m_settings) {
         m_settings->setValue(key, value);
-    else
+        m_seen.insert(key, value);
+    } else
         m_memory.insert(key, value);
     emit valueChanged(key);
 }
 
 void SettingsStore::remove(const QString &key) {
-    if (m_settings)
+    if (m_settings) {
         m_settings->remove(key);
-    else
+        m_seen.remove(key);
+    } else
         m_memory.remove(key);
     emit valueChanged(key);
 }

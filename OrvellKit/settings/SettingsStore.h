@@ -9,7 +9,9 @@
 #include <memory>
 #include <utility>
 
+class QFileSystemWatcher;
 class QSettings;
+class QTimer;
 
 // The per-user key–value store: stored values over registered defaults, with
 // typed getters that read a value of another type the lenient way, and a
@@ -70,13 +72,23 @@ public:
     // Where the values live; empty for an in-memory store.
     QString fileName() const;
 
+    // Reads the file again and announces every key another program changed.
+    // The store also does this on its own shortly after the file changes.
+    void checkDisk();
+
 signals:
     void valueChanged(const QString &key);
 
 private:
     SettingsStore();
+    void watch();
+    QVariantMap readAll() const;
 
     std::unique_ptr<QSettings> m_settings; // null for an in-memory store
+    // What the file held when last read or written, to tell others' changes.
+    QVariantMap m_seen;
+    QFileSystemWatcher *m_watcher = nullptr;
+    QTimer *m_debounce = nullptr;
     QVariantMap m_memory;
     QVariantMap m_defaults;
 };

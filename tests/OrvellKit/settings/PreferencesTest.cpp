@@ -4,6 +4,7 @@
 #include "settings/SettingsStore.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -201,6 +202,12 @@ TEST_F(PreferencesFixture, loginItemFailureIsLoggedAndStateStays) {
     EXPECT_TRUE(prefs.launchAtLogin());
     ASSERT_EQ(capturedWarnings.size(), 1);
     EXPECT_EQ(capturedWarnings.first(), "launchAtLogin false failed: Permission denied");
+    // Where the toggle is, the user reads why it did not move.
+    EXPECT_EQ(prefs.launchAtLoginProblem(),
+              "Orvell could not stop starting at login: Permission denied");
+    login.failure.clear();
+    prefs.setLaunchAtLogin(false);
+    EXPECT_TRUE(prefs.launchAtLoginProblem().isEmpty());
 }
 
 TEST_F(PreferencesFixture, hotKeyBindingsAreStoredRaw) {
@@ -230,6 +237,48 @@ TEST(SettingsStore, fileStoreSurvivesAReopenAndReadsTextAsNumbers) {
     EXPECT_EQ(prefs.islandPlacement(), IslandPlacement::free(12.5, 40));
     EXPECT_EQ(prefs.hotKeyBindings(), R"({"a":1})");
     EXPECT_EQ(prefs.reading().speedT(), 0.45);
+}
+
+TEST(SettingsStore, changesWrittenByAnotherProgramAreAnnouncedOwnWritesAreNot) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("org.orvell.Orvell.conf");
+    auto store = SettingsStore::openFile(path);
+    FakeLoginItem login;
+    Preferences prefs(*store, login);
+    prefs.reading().setFontSize(30);
+    prefs.setHotKeyBindings(R"({"a":1})");
+    store->sync();
+
+    QSignalSpy changed(store.get(), &SettingsStore::valueChanged);
+    QSignalSpy fontSize(&prefs.reading(), &ReadingPreferences::fontSizeChanged);
+    store->checkDisk();
+    EXPECT_EQ(changed.count(), 0) << "the store's own values read back as they were written";
+
+    {
+        // An editor or a second copy of the app writes the file.
+        QSettings other(path, QSettings::IniFormat);
+        other.setValue(K::fontSize, 36);
+        other.remove(K::hotKeyBindings);
+        other.setValue(K::islandWidth, 500);
+    }
+    store->checkDisk();
+    EXPECT_EQ(prefs.reading().fontSize(), 36);
+    EXPECT_EQ(fontSize.count(), 1);
+    EXPECT_TRUE(prefs.hotKeyBindings().isEmpty());
+    QStringList keys;
+    for (const auto &args : changed)
+        keys << args.at(0).toString();
+    keys.sort();
+    EXPECT_EQ(keys, QStringList({K::fontSize, K::hotKeyBindings, K::islandWidth}));
+
+    // Without being asked: the watch sees the file replaced and reads it.
+    changed.clear();
+    {
+        QSettings other(path, QSettings::IniFormat);
+        other.setValue(K::islandWidth, 600);
+    }
+    EXPECT_TRUE(changed.wait(5000));
+    EXPECT_EQ(prefs.islandWidth(), 600);
 }
 
 TEST(SettingsStore, damagedFileFallsBackToDefaults) {
