@@ -8,21 +8,72 @@
 #include <QPointer>
 #include <QScreen>
 
+#include <algorithm>
+
+namespace {
+constexpr QLatin1StringView displayPrefix{"display:"};
+}
+
 ScreenObserver::Target ScreenObserver::Target::fromStored(const QString &text) {
     if (text == QLatin1StringView("menuBar"))
-        return {Kind::withMenuBar, 0};
+        return {Kind::withMenuBar, {}, 0};
     if (text == QLatin1StringView("pointer"))
-        return {Kind::withPointer, 0};
+        return {Kind::withPointer, {}, 0};
     if (text == QLatin1StringView("builtIn"))
-        return {Kind::builtIn, 0};
+        return {Kind::builtIn, {}, 0};
+    if (text.startsWith(displayPrefix) && text.size() > displayPrefix.size())
+        return {Kind::specific, text.mid(displayPrefix.size()), 0};
     QString digits = text;
     if (digits.startsWith(QLatin1Char('+')))
         digits.remove(0, 1);
     bool ok = false;
     const uint number = digits.toUInt(&ok);
     if (ok && !digits.isEmpty() && digits.at(0).isDigit())
-        return {Kind::specific, number};
-    return {Kind::builtIn, 0};
+        return {Kind::specific, {}, number};
+    return {Kind::builtIn, {}, 0};
+}
+
+QString ScreenObserver::Target::storedFor(const ScreenFacts &display) {
+    return displayPrefix + display.identity();
+}
+
+std::optional<ScreenFacts> ScreenObserver::find(const std::vector<ScreenFacts> &displays,
+                                                const QString &identity) {
+    for (const ScreenFacts &d : displays)
+        if (d.identity() == identity)
+            return d;
+    const QStringList parts = identity.split(QLatin1Char('|'));
+    if (parts.size() != 4)
+        return std::nullopt;
+    // The same monitor plugged into another port; only a device that tells
+    // itself apart (a serial, or a model no other connected display has).
+    const auto sameDevice = [&](const ScreenFacts &d) {
+        return !parts[2].isEmpty() && d.manufacturer == parts[1] && d.model == parts[2] &&
+               d.serial == parts[3];
+    };
+    const auto devices = std::count_if(displays.begin(), displays.end(), sameDevice);
+    if (devices == 1 || (devices > 1 && !parts[3].isEmpty()))
+        for (const ScreenFacts &d : displays)
+            if (sameDevice(d))
+                return d;
+    // Another monitor on the chosen output.
+    for (const ScreenFacts &d : displays)
+        if (!parts[0].isEmpty() && d.name == parts[0])
+            return d;
+    return std::nullopt;
+}
+
+std::vector<ScreenFacts> ScreenObserver::connectedDisplays() {
+    std::vector<ScreenFacts> facts;
+    // Qt lists the primary screen, the one with the desktop's panel, first.
+    QList<QScreen *> screens = QGuiApplication::screens();
+    if (QScreen *primary = QGuiApplication::primaryScreen()) {
+        screens.removeAll(primary);
+        screens.prepend(primary);
+    }
+    for (const QScreen *s : std::as_const(screens))
+        facts.push_back(QtScreens::facts(s));
+    return facts;
 }
 
 ScreenObserver::ScreenObserver(Preferences &prefs, Scheduler &scheduler, Displays displays,
@@ -32,20 +83,8 @@ ScreenObserver::ScreenObserver(Preferences &prefs, Scheduler &scheduler, Display
     , m_scheduler(scheduler)
     , m_displays(std::move(displays))
     , m_target(Target::fromStored(prefs.targetDisplay())) {
-    if (!m_displays.list) {
-        m_displays.list = [] {
-            std::vector<ScreenFacts> facts;
-            // Qt lists the primary screen, the one with the desktop's panel, first.
-            QList<QScreen *> screens = QGuiApplication::screens();
-            if (QScreen *primary = QGuiApplication::primaryScreen()) {
-                screens.removeAll(primary);
-                screens.prepend(primary);
-            }
-            for (const QScreen *s : std::as_const(screens))
-                facts.push_back(QtScreens::facts(s));
-            return facts;
-        };
-    }
+    if (!m_displays.list)
+        m_displays.list = &ScreenObserver::connectedDisplays;
     if (!m_displays.pointer)
         m_displays.pointer = [] { return QPointF(QCursor::pos()); };
 }
@@ -56,7 +95,13 @@ std::optional<ScreenFacts> ScreenObserver::resolve() const {
         return std::nullopt;
     switch (m_target.kind) {
     case Target::Kind::specific:
-        // Displays are numbered in the order the platform lists them, from 1.
+        if (!m_target.identity.isEmpty()) {
+            if (auto found = find(displays, m_target.identity))
+                return found;
+            break;
+        }
+        // Earlier versions numbered displays in the order the platform lists
+        // them, from 1; such a setting is read until a display is chosen again.
         if (m_target.display >= 1 && m_target.display <= displays.size())
             return displays[m_target.display - 1];
         break;

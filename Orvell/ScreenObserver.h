@@ -21,12 +21,25 @@ public:
     struct Target {
         enum class Kind { specific, builtIn, withMenuBar, withPointer };
         Kind kind = Kind::builtIn;
-        quint32 display = 0; // for specific: the display's number
+        // For specific: the display's identity (ScreenFacts::identity), or,
+        // as earlier versions stored it, its number in the platform's list.
+        QString identity;
+        quint32 display = 0;
 
-        // "builtIn", "menuBar", "pointer" or a display number in decimal.
+        // "builtIn", "menuBar", "pointer", "display:" and an identity, or a
+        // display number in decimal.
         static Target fromStored(const QString &text);
+        static QString storedFor(const ScreenFacts &display);
         bool operator==(const Target &) const = default;
     };
+
+    // The display a stored identity means among those connected: the same
+    // output and device, else the same device on another output, else the
+    // same output; none when the display is gone.
+    static std::optional<ScreenFacts> find(const std::vector<ScreenFacts> &displays,
+                                           const QString &identity);
+    // The connected displays, the one carrying the top panel first.
+    static std::vector<ScreenFacts> connectedDisplays();
 
     // The displays as the platform lists them (the first carries the top
     // panel) and where the pointer is; replaceable in tests.

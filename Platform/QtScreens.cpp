@@ -21,6 +21,9 @@ ScreenFacts facts(const QScreen *screen) {
     // No Linux desktop reports a camera housing yet: the auxiliary areas stay
     // empty and every display gets the synthesized pill.
     f.isBuiltIn = isBuiltInOutput(f.name);
+    f.manufacturer = screen->manufacturer().trimmed();
+    f.model = screen->model().trimmed();
+    f.serial = screen->serialNumber().trimmed();
     return f;
 }
 

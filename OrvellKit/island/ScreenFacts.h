@@ -17,4 +17,18 @@ struct ScreenFacts {
     QRectF auxiliaryTopRightArea;
     double safeAreaTopInset = 0;
     bool isBuiltIn = false;
+    // What the display says it is (from its EDID), where the platform reports it.
+    QString manufacturer, model, serial;
+
+    // The output's name, manufacturer, model and serial: stable across
+    // plugging and changes of the primary display, unlike a list position.
+    QString identity() const {
+        return name + QLatin1Char('|') + manufacturer + QLatin1Char('|') + model +
+               QLatin1Char('|') + serial;
+    }
+    // How the settings name it: the model where known, with the output.
+    QString title() const {
+        const QString product = (manufacturer + QLatin1Char(' ') + model).trimmed();
+        return product.isEmpty() ? name : product + QStringLiteral(" (") + name + QLatin1Char(')');
+    }
 };

@@ -27,9 +27,9 @@ public:
     bool setEnabled(bool, QString *) override { return true; }
 };
 
-ScreenFacts display(const char *name, QRectF frame, bool builtIn) {
+ScreenFacts display(const QString &name, QRectF frame, bool builtIn) {
     ScreenFacts f;
-    f.name = QString::fromLatin1(name);
+    f.name = name;
     f.frame = frame;
     f.visibleFrame = frame.adjusted(0, 24, 0, 0);
     f.isBuiltIn = builtIn;
@@ -64,7 +64,7 @@ TEST(ScreenObserver, targetsResolveWithFallbacks) {
     using Target = ScreenObserver::Target;
     EXPECT_EQ(Target::fromStored("menuBar").kind, Target::Kind::withMenuBar);
     EXPECT_EQ(Target::fromStored("pointer").kind, Target::Kind::withPointer);
-    EXPECT_EQ(Target::fromStored("+2"), (Target{Target::Kind::specific, 2}));
+    EXPECT_EQ(Target::fromStored("+2"), (Target{Target::Kind::specific, {}, 2}));
     EXPECT_EQ(Target::fromStored("-3").kind, Target::Kind::builtIn);
     EXPECT_EQ(Target::fromStored("middle").kind, Target::Kind::builtIn);
 
@@ -90,6 +90,49 @@ TEST(ScreenObserver, targetsResolveWithFallbacks) {
     EXPECT_EQ(observer.resolve()->name, "HDMI-1");
     displays.clear();
     EXPECT_FALSE(observer.resolve());
+}
+
+TEST(ScreenObserver, aChosenDisplayStaysChosenWhenScreensAreReorderedOrReplugged) {
+    auto settings = SettingsStore::inMemory();
+    NoLoginItem login;
+    Preferences prefs(*settings, login);
+    ManualScheduler clock;
+    const auto monitor = [](QString output, QString model, QString serial, double x) {
+        ScreenFacts d = display(output, QRectF(x, 0, 1920, 1080), false);
+        d.manufacturer = "DEL";
+        d.model = model;
+        d.serial = serial;
+        return d;
+    };
+    ScreenFacts laptop = display("eDP-1", QRectF(0, 0, 1512, 982), true);
+    ScreenFacts left = monitor("DP-1", "U2720Q", "A1", 1512);
+    ScreenFacts right = monitor("DP-2", "U2720Q", "B2", 3432);
+    std::vector<ScreenFacts> displays = {laptop, left, right};
+    ScreenObserver observer(prefs, clock, {[&] { return displays; }, {}});
+    observer.start();
+    prefs.setTargetDisplay(ScreenObserver::Target::storedFor(right));
+    EXPECT_EQ(observer.resolve()->serial, "B2");
+
+    // Another primary display: Qt lists the screens in a new order.
+    displays = {right, laptop, left};
+    EXPECT_EQ(observer.resolve()->serial, "B2");
+    // The same monitor, plugged into the other port.
+    ScreenFacts moved = right;
+    moved.name = "HDMI-1";
+    displays = {laptop, moved};
+    EXPECT_EQ(observer.resolve()->name, "HDMI-1");
+    // Gone: the usual fallback, the display that carries the panel.
+    displays = {laptop, left};
+    EXPECT_EQ(observer.resolve()->name, "eDP-1");
+    // A display without EDID facts is known by its output.
+    ScreenFacts plain = display("VGA-1", QRectF(1512, 0, 1024, 768), false);
+    prefs.setTargetDisplay(ScreenObserver::Target::storedFor(plain));
+    displays = {laptop, plain};
+    EXPECT_EQ(observer.resolve()->name, "VGA-1");
+
+    // Numbers written by earlier versions still mean a list position.
+    prefs.setTargetDisplay("2");
+    EXPECT_EQ(observer.resolve()->name, "VGA-1");
 }
 
 TEST(ScreenObserver, aBurstOfChangesPlacesAtMostThreeTimesAfterItsLastEvent) {
