@@ -80,6 +80,7 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
                 std::make_unique<SpeechListener>(words, microphone));
         };
         recognition.hasModel = &SpeechDecoder::hasModelFor;
+        recognition.installedLocales = &SpeechDecoder::installedLocales;
     }
     m_voice = std::make_unique<VoiceFollow>(std::move(recognition));
     m_voice->attach(m_prefs->reading(), *m_scroll, *m_selection);

@@ -38,20 +38,9 @@ QString VoiceFollowButton::help(const VoiceFollowState &state, bool enabled) {
                    : QStringLiteral("Voice follow: the script follows your voice");
 }
 
-QString VoiceFollowButton::unavailableHelp(const QString &languageName) {
-    return QStringLiteral("Voice follow is not available: no speech model for %1 is installed on "
-                          "this computer.")
-        .arg(languageName);
-}
-
 QString VoiceFollowButton::currentHelp() const {
-    if (!m_voice.isAvailable()) {
-        const QLocale locale(m_voice.locale());
-        const QString name = locale.language() == QLocale::C
-                                 ? m_voice.locale()
-                                 : QLocale::languageToString(locale.language());
-        return unavailableHelp(name);
-    }
+    if (!m_voice.isAvailable())
+        return m_voice.unavailableReason();
     return help(m_voice.state(), m_prefs.voiceFollowEnabled());
 }
 

@@ -18,7 +18,6 @@ public:
 
     static QString help(const VoiceFollowState &state, bool enabled);
     // Why it cannot be switched on here, for a language.
-    static QString unavailableHelp(const QString &languageName);
     QString currentHelp() const;
 
 private:

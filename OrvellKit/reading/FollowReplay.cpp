@@ -67,7 +67,7 @@ Outcome run(const QString &script, const std::function<std::unique_ptr<WavFileSo
                            listener = l.get();
                            return std::unique_ptr<VoiceListener>(std::move(l));
                        },
-                       &SpeechDecoder::hasModelFor});
+                       &SpeechDecoder::hasModelFor, &SpeechDecoder::installedLocales});
     voice.setViewportWidth(364);
     voice.attach(prefs, scroll, reading);
     out.words = ScriptWords(script).count();

@@ -35,7 +35,40 @@ void VoiceFollow::attach(ReadingPreferences &prefs, ScrollEngine &scroll, Select
 
 QString VoiceFollow::locale() const {
     const QString chosen = m_frame.prefs() ? m_frame.prefs()->voiceFollowLocale() : QString();
-    return chosen.isEmpty() ? QLocale().name() : chosen;
+    if (!chosen.isEmpty())
+        return chosen;
+    const QString system = QLocale().name();
+    // A German desktop or LANG=C would otherwise leave the shortcut doing
+    // nothing while a model for another language sits installed.
+    if (m_recognition.hasModel && !m_recognition.hasModel(system)) {
+        const QStringList installed = installedLocales();
+        if (!installed.isEmpty())
+            return installed.first();
+    }
+    return system;
+}
+
+QStringList VoiceFollow::installedLocales() const {
+    return m_recognition.installedLocales ? m_recognition.installedLocales() : QStringList();
+}
+
+QString VoiceFollow::noModelReason(const QString &locale) {
+    const QLocale l(locale);
+    const QString name = l.language() == QLocale::C || l.language() == QLocale::AnyLanguage
+                             ? locale
+                             : QLocale::languageToString(l.language());
+    return QStringLiteral("Voice follow is not available: no speech model for %1 is installed on "
+                          "this computer.")
+        .arg(name);
+}
+
+QString VoiceFollow::unavailableReason() const {
+    if (!m_recognition.makeListener)
+        return QStringLiteral("Voice follow is not available: Orvell found no microphone input "
+                              "and no speech recogniser to listen with.");
+    if (!m_recognition.hasModel || !m_recognition.hasModel(locale()))
+        return noModelReason(locale());
+    return QString();
 }
 
 bool VoiceFollow::isAvailable() const {

@@ -25,6 +25,8 @@ public:
         std::function<std::unique_ptr<VoiceListener>(const ScriptWords &words)> makeListener;
         // Whether a speech model for the locale is installed.
         std::function<bool(const QString &locale)> hasModel;
+        // The languages with an installed model, as locale names ("en_US").
+        std::function<QStringList()> installedLocales;
     };
 
     explicit VoiceFollow(Recognition recognition = {}, QObject *parent = nullptr);
@@ -35,7 +37,13 @@ public:
     bool isAvailable() const;
     bool isActive() const;
     void toggle();
+    // The chosen language; without a choice the system's, or, when no model
+    // understands the system's, the first installed one.
     QString locale() const;
+    QStringList installedLocales() const;
+    // Why voice follow cannot be used here; empty when it can.
+    QString unavailableReason() const;
+    static QString noModelReason(const QString &locale);
 
     const VoiceFollowState &state() const { return m_state; }
     int cursor() const { return m_cursor; }

@@ -38,6 +38,10 @@ bool SpeechDecoder::hasModelFor(const QString &locale) {
     return isModelInstalled() && supportsLocale(locale);
 }
 
+QStringList SpeechDecoder::installedLocales() {
+    return isModelInstalled() ? QStringList{QStringLiteral("en_US")} : QStringList();
+}
+
 std::unique_ptr<SpeechDecoder> SpeechDecoder::create(const SpeechVocabulary &vocabulary,
                                                      QString *error) {
     const auto fail = [error](const QString &why) {

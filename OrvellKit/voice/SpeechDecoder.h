@@ -3,6 +3,7 @@
 #include "voice/UtteranceGate.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -39,6 +40,8 @@ public:
     static bool supportsLocale(const QString &locale);
     // Both: voice follow can listen in this language here.
     static bool hasModelFor(const QString &locale);
+    // The languages the installed models understand, as locale names.
+    static QStringList installedLocales();
 
     // Loads the acoustic model with the vocabulary's dictionary and
     // language model; nothing and an error sentence when that fails.

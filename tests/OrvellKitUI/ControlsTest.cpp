@@ -123,7 +123,8 @@ TEST(VoiceFollowButton, helpSaysWhatVoiceFollowIsDoing) {
     ScriptStore store(dir.filePath("lib"), {true, "Hallo", &clock, {}});
     LibrarySelection selection(store);
     VoiceFollow voice({[](const ScriptWords &) { return std::unique_ptr<VoiceListener>(); },
-                       [](const QString &locale) { return locale.startsWith("en"); }});
+                       [](const QString &locale) { return locale.startsWith("en"); },
+                       [] { return QStringList{"en_US"}; }});
     voice.attach(prefs, scroll, selection);
     VoiceFollowButton button(voice, prefs, 40);
     EXPECT_EQ(button.toolTip(), "Voice follow is not available: no speech model for German is "

@@ -113,7 +113,8 @@ TEST(MicrophoneListener, hearsAVirtualMicrophoneAndMovesTheCursor) {
              return std::unique_ptr<VoiceListener>(std::make_unique<SpeechListener>(
                  words, [] { return std::unique_ptr<AudioSource>(new MicrophoneSource); }));
          },
-         [](const QString &) { return true; }});
+         [](const QString &) { return true; },
+         {}});
     voice.setViewportWidth(364);
     LibrarySelection selection(store);
     voice.attach(prefs, scroll, selection);

@@ -43,7 +43,8 @@ TEST_F(FrameFixture, theIslandAndBothGuidesShareOneLayoutOfTheSelectedScript) {
     guide.setViewportWidth(364);
     guide.attach(prefs, scroll, selection, cache);
     VoiceFollow voice({[](const ScriptWords &) { return std::unique_ptr<VoiceListener>(); },
-                       [](const QString &) { return true; }});
+                       [](const QString &) { return true; },
+                       {}});
     voice.setViewportWidth(364);
     voice.attach(prefs, scroll, selection);
 

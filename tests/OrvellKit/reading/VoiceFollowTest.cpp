@@ -10,6 +10,7 @@
 #include "support/QtPrinters.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -56,7 +57,8 @@ struct FollowFixture : ::testing::Test {
                            return std::unique_ptr<VoiceListener>(
                                std::make_unique<FakeListener>(listeners.back()));
                        },
-                       [](const QString &) { return true; }}};
+                       [](const QString &) { return true; },
+                       {}}};
 
     void SetUp() override {
         scroll.attach(ticks);
@@ -169,6 +171,53 @@ TEST(VoiceFollow, vocabularyListsLongWordsOnceAndUnavailableMeansOff) {
     VoiceFollow none;
     none.attach(prefs, scroll, selection);
     EXPECT_FALSE(none.isAvailable());
+    EXPECT_FALSE(none.unavailableReason().isEmpty());
     none.toggle();
     EXPECT_FALSE(prefs.voiceFollowEnabled());
+}
+
+TEST(VoiceFollow, withoutAModelForTheSystemLanguageTheInstalledOneIsTheDefault) {
+    QTemporaryDir dir;
+    ManualScheduler clock;
+    auto settings = SettingsStore::inMemory();
+    ReadingPreferences prefs(*settings);
+    ScrollEngine scroll(150);
+    ScriptStore store(dir.filePath("lib"), {true, "Hello", &clock, {}});
+    LibrarySelection selection{store};
+    QStringList installed{"en_US"};
+    VoiceFollow::Recognition recognition;
+    recognition.makeListener = [](const ScriptWords &) { return nullptr; };
+    recognition.hasModel = [&](const QString &l) {
+        return QLocale(l).language() == QLocale::English;
+    };
+    recognition.installedLocales = [&] { return installed; };
+    VoiceFollow voice(recognition);
+    voice.attach(prefs, scroll, selection);
+
+    const QLocale before;
+    for (const char *system : {"C", "de_DE"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(system)));
+        EXPECT_EQ(voice.locale(), "en_US") << system;
+        EXPECT_TRUE(voice.isAvailable()) << system;
+        voice.toggle();
+        EXPECT_TRUE(prefs.voiceFollowEnabled())
+            << "the shortcut works on a " << system << " desktop";
+        voice.toggle();
+    }
+    QLocale::setDefault(QLocale("en_GB"));
+    EXPECT_EQ(voice.locale(), "en_GB");
+
+    // A language chosen in the settings stands, and when it has no model
+    // the reason names it.
+    prefs.setVoiceFollowLocale("de_DE");
+    EXPECT_FALSE(voice.isAvailable());
+    EXPECT_EQ(voice.unavailableReason(),
+              "Voice follow is not available: no speech model for German is installed on this "
+              "computer.");
+    // No model at all: the system language is named.
+    prefs.setVoiceFollowLocale("");
+    installed.clear();
+    QLocale::setDefault(QLocale("de_DE"));
+    EXPECT_EQ(voice.locale(), "de_DE");
+    QLocale::setDefault(before);
 }
