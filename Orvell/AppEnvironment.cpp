@@ -58,6 +58,8 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     m_scroll->setT(m_prefs->reading().speedT());
     m_hotKeys->loadBindings = [this] { return m_prefs->hotKeyBindings(); };
     m_hotKeys->saveBindings = [this](const QByteArray &json) { m_prefs->setHotKeyBindings(json); };
+    connect(m_prefs.get(), &Preferences::hotKeyBindingsChanged, m_hotKeys.get(),
+            &HotKeyCenter::reloadBindings);
     // Choosing another script stops playback and rewinds.
     m_store->onSelectionChanged = [this] {
         m_scroll->pause();

@@ -51,6 +51,7 @@ public:
     ScrollEngine &scroll() { return *m_scroll; }
     ScriptStore &store() { return *m_store; }
     HotKeyCenter &hotKeys() { return *m_hotKeys; }
+    GlobalShortcuts &shortcuts() { return *m_shortcuts; }
     PanelToggles &panels() { return *m_panels; }
     PrompterCommands &commands() { return *m_commands; }
     ScriptViewportModel &viewport() { return *m_viewport; }

@@ -43,7 +43,8 @@ void HotKeyCenter::start() {
             m_bindings[action] = b;
         emit bindingsChanged();
     }
-    registerAll();
+    if (!m_suspended)
+        registerAll();
 }
 
 void HotKeyCenter::pressed(quint32 id) {
@@ -120,6 +121,38 @@ void HotKeyCenter::unregisterAll() {
     m_slots.clear();
 }
 
+void HotKeyCenter::suspend() {
+    unregisterAll();
+    m_suspended = true;
+}
+
+void HotKeyCenter::resume() {
+    if (!m_suspended)
+        return;
+    m_suspended = false;
+    if (m_running)
+        registerAll();
+}
+
+void HotKeyCenter::reloadBindings() {
+    if (!loadBindings)
+        return;
+    std::map<HotKeyAction, HotKeyBinding> stored;
+    for (HotKeyAction action : HotKeyActions::allCases())
+        stored[action] = HotKeyBinding::defaultFor(action);
+    for (const auto &[action, b] : HotKeyBinding::decode(loadBindings()))
+        stored[action] = b;
+    if (stored == m_bindings)
+        return;
+    const bool grabbed = m_running && !m_suspended;
+    if (grabbed)
+        unregisterAll();
+    m_bindings = stored;
+    emit bindingsChanged();
+    if (grabbed)
+        registerAll();
+}
+
 std::optional<RegistrationError> HotKeyCenter::assign(const HotKeyBinding &b, HotKeyAction action) {
     if ((b.modifierFlags & HotKeyBinding::commandKeys) == 0)
         return RegistrationError{RegistrationError::Kind::needsModifier, action, 0};
@@ -136,9 +169,13 @@ std::optional<RegistrationError> HotKeyCenter::assign(const HotKeyBinding &b, Ho
     }
     unregisterAction(action);
     if (auto error = registerAction(action, b)) {
-        registerAction(action, binding(action));
+        if (!m_suspended)
+            registerAction(action, binding(action));
         return error;
     }
+    // Only a trial while recording: the grab comes back with the others.
+    if (m_suspended)
+        unregisterAction(action);
     m_bindings[action] = b;
     emit bindingsChanged();
     setFailure(action, std::nullopt);
@@ -157,7 +194,8 @@ void HotKeyCenter::restoreAllDefaults() {
         m_bindings[action] = HotKeyBinding::defaultFor(action);
     emit bindingsChanged();
     save();
-    registerAll();
+    if (!m_suspended)
+        registerAll();
 }
 
 void HotKeyCenter::save() {

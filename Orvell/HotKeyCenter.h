@@ -41,6 +41,14 @@ public:
     void start();
     void registerAll();
     void unregisterAll();
+    // While a shortcut is being recorded no grab may fire: suspend releases
+    // them all, assign only checks, and resume grabs the bindings again.
+    void suspend();
+    void resume();
+    bool isSuspended() const { return m_suspended; }
+    // The stored bindings changed on disk (another program, a second copy):
+    // take them over when they differ from these.
+    void reloadBindings();
     // Validates and installs a recorded shortcut; nothing changes on failure.
     std::optional<RegistrationError> assign(const HotKeyBinding &binding, HotKeyAction action);
     void restoreDefault(HotKeyAction action);
@@ -71,4 +79,5 @@ private:
     std::map<quint32, Slot> m_slots;
     quint32 m_nextID = 1;
     bool m_running = false;
+    bool m_suspended = false;
 };

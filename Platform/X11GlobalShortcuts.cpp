@@ -132,6 +132,22 @@ X11GlobalShortcuts::X11GlobalShortcuts(xcb_connection_t *connection, QObject *pa
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
+bool X11GlobalShortcuts::keyboardHeldElsewhere() const {
+    // The only way X tells: try to take the keyboard and let go at once.
+    xcb_grab_keyboard_cookie_t cookie = xcb_grab_keyboard(m_connection, 0, m_root, XCB_CURRENT_TIME,
+                                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(m_connection, cookie, nullptr);
+    if (!reply)
+        return false;
+    const quint8 status = reply->status;
+    free(reply);
+    if (status == XCB_GRAB_STATUS_SUCCESS) {
+        xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+        xcb_flush(m_connection);
+    }
+    return status == XCB_GRAB_STATUS_ALREADY_GRABBED || status == XCB_GRAB_STATUS_FROZEN;
+}
+
 X11GlobalShortcuts::~X11GlobalShortcuts() {
     QCoreApplication::instance()->removeNativeEventFilter(this);
     for (const auto &[id, grabs] : m_grabs)

@@ -23,6 +23,8 @@ public:
 
     Failure grab(quint32 id, const HotKeyBinding &binding, int *status) override;
     void release(quint32 id) override;
+    QString mechanism() const override { return QStringLiteral("X11 key grabs"); }
+    bool keyboardHeldElsewhere() const override;
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 

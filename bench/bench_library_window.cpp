@@ -27,6 +27,7 @@ struct NoLoginItem : LoginItem {
 struct NoShortcuts : GlobalShortcuts {
     Failure grab(quint32, const HotKeyBinding &, int *) override { return Failure::none; }
     void release(quint32) override {}
+    QString mechanism() const override { return QStringLiteral("none"); }
 };
 
 // An app graph over a library of `scripts` scripts of 500 words, the last

@@ -71,6 +71,67 @@ bool HotKeyBinding::sameCombination(const HotKeyBinding &other) const {
            (modifierFlags & relevantModifiers) == (other.modifierFlags & relevantModifiers);
 }
 
+namespace {
+
+struct QtKey {
+    int key;
+    quint16 code;
+};
+
+constexpr QtKey qtKeys[] = {
+    {Qt::Key_Space, 49},       {Qt::Key_Return, 36},    {Qt::Key_Enter, 76},
+    {Qt::Key_Tab, 48},         {Qt::Key_Backtab, 48},   {Qt::Key_Backspace, 51},
+    {Qt::Key_Delete, 117},     {Qt::Key_Escape, 53},    {Qt::Key_Left, 123},
+    {Qt::Key_Right, 124},      {Qt::Key_Up, 126},       {Qt::Key_Down, 125},
+    {Qt::Key_Home, 115},       {Qt::Key_End, 119},      {Qt::Key_PageUp, 116},
+    {Qt::Key_PageDown, 121},   {Qt::Key_Help, 114},     {Qt::Key_Minus, 27},
+    {Qt::Key_Underscore, 27},  {Qt::Key_Equal, 24},     {Qt::Key_Plus, 24},
+    {Qt::Key_BracketLeft, 33}, {Qt::Key_BraceLeft, 33}, {Qt::Key_BracketRight, 30},
+    {Qt::Key_BraceRight, 30},  {Qt::Key_Backslash, 42}, {Qt::Key_Bar, 42},
+    {Qt::Key_Semicolon, 41},   {Qt::Key_Colon, 41},     {Qt::Key_Apostrophe, 39},
+    {Qt::Key_QuoteDbl, 39},    {Qt::Key_Comma, 43},     {Qt::Key_Less, 43},
+    {Qt::Key_Period, 47},      {Qt::Key_Greater, 47},   {Qt::Key_Slash, 44},
+    {Qt::Key_Question, 44},    {Qt::Key_QuoteLeft, 50}, {Qt::Key_AsciiTilde, 50},
+    {Qt::Key_Exclam, 18},      {Qt::Key_At, 19},        {Qt::Key_NumberSign, 20},
+    {Qt::Key_Dollar, 21},      {Qt::Key_Percent, 23},   {Qt::Key_AsciiCircum, 22},
+    {Qt::Key_Ampersand, 26},   {Qt::Key_Asterisk, 28},  {Qt::Key_ParenLeft, 25},
+    {Qt::Key_ParenRight, 29},
+};
+
+constexpr quint16 letterCodes[] = {0,  11, 8,  2,  14, 3, 5,  4,  34, 38, 40, 37, 46,
+                                   45, 31, 35, 12, 15, 1, 17, 32, 9,  13, 7,  16, 6};
+constexpr quint16 digitCodes[] = {29, 18, 19, 20, 21, 23, 22, 26, 28, 25};
+constexpr quint16 functionCodes[] = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                                     103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
+
+} // namespace
+
+std::optional<HotKeyBinding> HotKeyBinding::fromQt(int qtKey, Qt::KeyboardModifiers modifiers) {
+    std::optional<quint16> code;
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
+        code = letterCodes[qtKey - Qt::Key_A];
+    else if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
+        code = digitCodes[qtKey - Qt::Key_0];
+    else if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F20)
+        code = functionCodes[qtKey - Qt::Key_F1];
+    else
+        for (const QtKey &k : qtKeys)
+            if (k.key == qtKey)
+                code = k.code;
+    if (!code)
+        return std::nullopt;
+    quint64 flags = 0;
+    if (modifiers & Qt::ShiftModifier)
+        flags |= shift;
+    if (modifiers & Qt::ControlModifier)
+        flags |= control;
+    if (modifiers & Qt::AltModifier)
+        flags |= option;
+    if (modifiers & Qt::MetaModifier)
+        flags |= command;
+    return HotKeyBinding{*code, flags};
+}
+
 QString HotKeyBinding::keyName(quint16 code) {
     for (const KeyName &k : keyNames) {
         if (k.code == code)

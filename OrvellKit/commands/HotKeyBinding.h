@@ -4,8 +4,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <Qt>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 // A shortcut: a key and modifiers in the portable code space the stored
@@ -40,6 +42,11 @@ struct HotKeyBinding {
     // Unknown commands are dropped; data that does not decode gives nothing.
     static QByteArray encode(const std::map<HotKeyAction, HotKeyBinding> &bindings);
     static std::map<HotKeyAction, HotKeyBinding> decode(const QByteArray &json);
+
+    // A key press as Qt reports it: the key (shifted symbols read as the key
+    // that carries them on a US layout) and the modifiers; nothing for a key
+    // no binding can name, or a modifier pressed alone.
+    static std::optional<HotKeyBinding> fromQt(int qtKey, Qt::KeyboardModifiers modifiers);
 
     bool operator==(const HotKeyBinding &) const = default;
 };

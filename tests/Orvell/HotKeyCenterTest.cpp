@@ -113,3 +113,55 @@ TEST(HotKeyCenter, withoutAShortcutServiceEveryCommandSaysSo) {
     EXPECT_EQ(center.failures().at(HotKeyAction::playPause),
               "Global shortcuts are not available on this desktop.");
 }
+
+TEST_F(CenterFixture, whileRecordingNothingIsGrabbedAndAssignOnlyChecks) {
+    center.start();
+    center.suspend();
+    EXPECT_TRUE(shortcuts.grabs.empty());
+    shortcuts.taken.push_back({12, cmd});
+    auto error = center.assign({12, cmd}, HotKeyAction::restart);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "That shortcut is in use by another app.");
+    EXPECT_TRUE(shortcuts.grabs.empty()) << "a failed trial must not bring the old grab back";
+    EXPECT_FALSE(center.assign({7, cmd}, HotKeyAction::restart));
+    EXPECT_TRUE(shortcuts.grabs.empty()) << "the new binding waits for the end of recording";
+    center.restoreAllDefaults();
+    EXPECT_TRUE(shortcuts.grabs.empty());
+    EXPECT_FALSE(center.assign({7, cmd}, HotKeyAction::restart));
+    center.resume();
+    EXPECT_EQ(shortcuts.grabs.size(), 9u);
+    shortcuts.press({7, cmd});
+    ASSERT_EQ(actions.size(), 1u);
+    EXPECT_EQ(actions[0].first, HotKeyAction::restart);
+}
+
+TEST_F(CenterFixture, bindingsChangedOnDiskAreGrabbedAnewOnlyWhenTheyDiffer) {
+    QByteArray stored;
+    center.loadBindings = [&] { return stored; };
+    center.start();
+    int changes = 0;
+    QObject::connect(&center, &HotKeyCenter::bindingsChanged, [&] { ++changes; });
+    center.reloadBindings();
+    EXPECT_EQ(changes, 0);
+    stored = HotKeyBinding::encode({{HotKeyAction::playPause, {35, cmd}}});
+    center.reloadBindings();
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(center.binding(HotKeyAction::playPause), (HotKeyBinding{35, cmd}));
+    EXPECT_EQ(shortcuts.grabs.size(), 9u);
+    shortcuts.press({35, cmd});
+    ASSERT_EQ(actions.size(), 1u);
+    EXPECT_EQ(actions[0].first, HotKeyAction::playPause);
+}
+
+TEST(HotKeyBinding, keyPressesFromQtReadAsTheKeysTheyCameFrom) {
+    const Qt::KeyboardModifiers all = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    EXPECT_EQ(HotKeyBinding::fromQt(Qt::Key_P, all), (HotKeyBinding{35, cmd}));
+    EXPECT_EQ(HotKeyBinding::fromQt(Qt::Key_Space, all)->displayString(), "Ctrl+Alt+Super+Space");
+    // Shift turns 2 into @ on the keyboard, not in the binding.
+    EXPECT_EQ(HotKeyBinding::fromQt(Qt::Key_At, Qt::ShiftModifier | Qt::ControlModifier),
+              (HotKeyBinding{19, HotKeyBinding::shift | HotKeyBinding::control}));
+    EXPECT_EQ(HotKeyBinding::fromQt(Qt::Key_F12, Qt::AltModifier)->displayString(), "Alt+F12");
+    EXPECT_EQ(HotKeyBinding::fromQt(Qt::Key_Z, Qt::NoModifier), (HotKeyBinding{6, 0}));
+    EXPECT_FALSE(HotKeyBinding::fromQt(Qt::Key_Control, Qt::ControlModifier));
+    EXPECT_FALSE(HotKeyBinding::fromQt(Qt::Key_VolumeUp, all));
+}

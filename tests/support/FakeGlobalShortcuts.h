@@ -19,6 +19,8 @@ public:
         return Failure::none;
     }
     void release(quint32 id) override { grabs.erase(id); }
+    QString mechanism() const override { return QStringLiteral("test grabs"); }
+    bool keyboardHeldElsewhere() const override { return keyboardHeld; }
 
     void press(const HotKeyBinding &binding) {
         for (const auto &[id, b] : grabs) {
@@ -31,4 +33,5 @@ public:
 
     std::map<quint32, HotKeyBinding> grabs;
     std::vector<HotKeyBinding> taken;
+    bool keyboardHeld = false;
 };
