@@ -76,6 +76,7 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     // Voice follow hears the speaker through the packaged speech model; where
     // it or a microphone is missing, it is simply not available.
     VoiceFollow::Recognition recognition;
+    m_microphone = services.microphone;
     if (services.microphone) {
         recognition.makeListener = [microphone = services.microphone](const ScriptWords &words) {
             return std::unique_ptr<VoiceListener>(

@@ -57,6 +57,10 @@ public:
     ScriptViewportModel &viewport() { return *m_viewport; }
     PaceGuide &pace() { return *m_pace; }
     VoiceFollow &voice() { return *m_voice; }
+    // A microphone as voice follow would open it; null where there is none.
+    std::unique_ptr<AudioSource> openMicrophone() const {
+        return m_microphone ? m_microphone() : nullptr;
+    }
 
     // Imports files into the library: read and converted off the GUI thread
     // (rich documents by this program in a child process), added here;
@@ -89,4 +93,5 @@ private:
     std::unique_ptr<RhythmCache> m_rhythmCache;
     std::unique_ptr<PaceGuide> m_pace;
     std::unique_ptr<VoiceFollow> m_voice;
+    std::function<std::unique_ptr<AudioSource>()> m_microphone;
 };

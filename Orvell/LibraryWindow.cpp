@@ -3,6 +3,7 @@
 #include "AppEnvironment.h"
 #include "LibraryListModel.h"
 #include "ScriptEditorView.h"
+#include "SettingsPaneView.h"
 #include "settings/PreferenceKeys.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -203,12 +205,9 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
 
     // The editor, or the settings destination's page.
     auto *right = new QStackedWidget(splitter);
+    m_right = right;
     m_editor = new ScriptEditorView(env, right);
-    m_settingsPage = new QLabel(right);
-    m_settingsPage->setAlignment(Qt::AlignCenter);
-    m_settingsPage->setWordWrap(true);
     right->addWidget(m_editor);
-    right->addWidget(m_settingsPage);
     side->setMinimumWidth(190);
     listColumnWidget->setMinimumWidth(300);
     right->setMinimumWidth(420);
@@ -241,21 +240,10 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
             });
     connect(m_scripts, &QListWidget::customContextMenuRequested, this,
             &LibraryWindow::showContextMenu);
-    connect(m_sidebar, &QListWidget::currentItemChanged, this,
-            [this, right](QListWidgetItem *item) {
-                if (m_refreshing || !item)
-                    return;
-                if (item->data(kindRole).toInt() == 0) {
-                    m_list->setFilter(static_cast<LibraryFilter>(item->data(idRole).toInt()));
-                    right->setCurrentWidget(m_editor);
-                } else {
-                    m_settingsPage->setText(
-                        item->text() +
-                        QStringLiteral(" settings are not in this window yet. Until they are, "
-                                       "they are kept in ~/.config/org.orvell.Orvell.conf."));
-                    right->setCurrentWidget(m_settingsPage);
-                }
-            });
+    connect(m_sidebar, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
+        if (!m_refreshing && item)
+            showDestination(item);
+    });
     connect(&env.store(), &ScriptStore::recoveryChanged, this, &LibraryWindow::refreshNotices);
     connect(&env.store(), &ScriptStore::saveProblemChanged, this, &LibraryWindow::refreshNotices);
     connect(&env.store(), &ScriptStore::scriptsChanged, this, &LibraryWindow::refreshSidebar);
@@ -298,7 +286,7 @@ void LibraryWindow::buildMenus() {
     m_scripts->addAction(remove);
     edit->addSeparator();
     edit->addAction(QStringLiteral("Settings\u2026"), QKeySequence(QStringLiteral("Ctrl+,")), this,
-                    &LibraryWindow::showSettings);
+                    [this] { showSettings(); });
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     for (LibraryFilter filter : LibraryFilters::allCases())
         view->addAction(LibraryFilters::title(filter), this, [this, filter] {
@@ -335,9 +323,11 @@ void LibraryWindow::refreshSidebar() {
     settings->setFlags(Qt::NoItemFlags);
     settings->setData(kindRole, -1);
     m_sidebar->addItem(settings);
-    for (const char *pane : {"General", "Appearance", "Shortcuts"}) {
-        auto *item = new QListWidgetItem(QString::fromLatin1(pane));
+    for (SettingsPane pane : SettingsPanes::allCases()) {
+        auto *item = new QListWidgetItem(QIcon::fromTheme(SettingsPanes::iconName(pane)),
+                                         SettingsPanes::title(pane));
         item->setData(kindRole, 1);
+        item->setData(idRole, static_cast<int>(pane));
         m_sidebar->addItem(item);
     }
     m_sidebar->setCurrentRow(row > 0 ? row : 1);
@@ -443,12 +433,32 @@ void LibraryWindow::startRename(const QUuid &id) {
     }
 }
 
-void LibraryWindow::showSettings() {
+void LibraryWindow::showSettings(SettingsPane pane) {
     for (int i = 0; i < m_sidebar->count(); ++i)
-        if (m_sidebar->item(i)->data(kindRole).toInt() == 1) {
+        if (m_sidebar->item(i)->data(kindRole).toInt() == 1 &&
+            m_sidebar->item(i)->data(idRole).toInt() == static_cast<int>(pane)) {
             m_sidebar->setCurrentRow(i);
             return;
         }
+}
+
+void LibraryWindow::showDestination(QListWidgetItem *item) {
+    // A pane lives only while its row is chosen; what it changed is stored.
+    if (m_pane) {
+        m_right->removeWidget(m_pane);
+        m_pane->deleteLater();
+        m_pane->hide();
+        m_pane = nullptr;
+    }
+    if (item->data(kindRole).toInt() == 0) {
+        m_list->setFilter(static_cast<LibraryFilter>(item->data(idRole).toInt()));
+        m_right->setCurrentWidget(m_editor);
+        return;
+    }
+    m_pane =
+        new SettingsPaneView(static_cast<SettingsPane>(item->data(idRole).toInt()), m_env, m_right);
+    m_right->addWidget(m_pane);
+    m_right->setCurrentWidget(m_pane);
 }
 
 void LibraryWindow::openImportDialog() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SettingsPane.h"
+
 #include <QMainWindow>
 #include <QUuid>
 
@@ -10,10 +12,13 @@ class LibraryListModel;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class QToolButton;
 class QWidget;
+class QStackedWidget;
 class ScriptEditorView;
+class SettingsPaneView;
 
 // The library: the sidebar of filters and settings, the list of scripts with
 // search, sort, import and new, and the editor of the selected script; the
@@ -36,6 +41,8 @@ public:
     QLineEdit *emailField() const { return m_email; }
     QLabel *emailProblem() const { return m_emailProblem; }
     ScriptEditorView *editor() const { return m_editor; }
+    // The settings pane on show; null while a script list is.
+    SettingsPaneView *settingsPane() const { return m_pane; }
 
     // Asks before deleting; replaced in tests. True deletes.
     std::function<bool(const QString &title, const QString &text)> confirm;
@@ -51,7 +58,7 @@ public:
     void askToDelete(const QUuid &id);
     void startRename(const QUuid &id);
     void openImportDialog();
-    void showSettings();
+    void showSettings(SettingsPane pane = SettingsPane::general);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -63,6 +70,7 @@ private:
     void refreshNotices();
     void refreshSidebar();
     void showContextMenu(const QPoint &at);
+    void showDestination(QListWidgetItem *item);
     bool canReorder() const;
 
     AppEnvironment &m_env;
@@ -78,7 +86,8 @@ private:
     QLabel *m_saveProblem = nullptr;
     QLineEdit *m_email = nullptr;
     QLabel *m_emailProblem = nullptr;
-    QLabel *m_settingsPage = nullptr;
+    QStackedWidget *m_right = nullptr;
+    SettingsPaneView *m_pane = nullptr;
     ScriptEditorView *m_editor = nullptr;
     bool m_refreshing = false;
 };

@@ -7,6 +7,7 @@
 #include "XdgAutostartLoginItem.h"
 #include "base/AppIdentity.h"
 #include "import/DocumentConverter.h"
+#include "settings/PreferenceKeys.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -78,7 +79,11 @@ int main(int argc, char *argv[]) {
     services.settings = SettingsStore::openUserStore();
     services.loginItem = std::make_unique<XdgAutostartLoginItem>();
     services.shortcuts = GlobalShortcuts::create();
-    services.microphone = [] { return std::unique_ptr<AudioSource>(new MicrophoneSource); };
+    // The microphone chosen in the settings, read each time listening starts.
+    services.microphone = [settings = services.settings.get()] {
+        return std::unique_ptr<AudioSource>(
+            new MicrophoneSource(settings->stringValue(PreferenceKeys::voiceFollowMicrophone)));
+    };
     AppEnvironment env(std::move(services));
     Application orvell(env);
     orvell.launch();

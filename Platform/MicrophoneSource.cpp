@@ -6,13 +6,42 @@
 
 Q_LOGGING_CATEGORY(lcMicrophone, "org.orvell.Orvell.VoiceFollow.Microphone")
 
+std::vector<MicrophoneSource::Input> MicrophoneSource::inputs() {
+    std::vector<Input> list;
+    const QAudioDevice fallback = QMediaDevices::defaultAudioInput();
+    for (const QAudioDevice &d : QMediaDevices::audioInputs()) {
+        Input input{QString::fromUtf8(d.id()), d.description()};
+        if (d.id() == fallback.id())
+            list.insert(list.begin(), input);
+        else
+            list.push_back(input);
+    }
+    return list;
+}
+
+MicrophoneSource::MicrophoneSource(QString deviceId, QObject *parent)
+    : QObject(parent)
+    , m_deviceId(std::move(deviceId)) {}
+
 MicrophoneSource::~MicrophoneSource() {
     stop();
 }
 
 bool MicrophoneSource::start(Sink sink, QString *error) {
     stop();
-    const QAudioDevice device = QMediaDevices::defaultAudioInput();
+    QAudioDevice device = QMediaDevices::defaultAudioInput();
+    if (!m_deviceId.isEmpty()) {
+        const QByteArray wanted = m_deviceId.toUtf8();
+        bool found = false;
+        for (const QAudioDevice &d : QMediaDevices::audioInputs())
+            if (d.id() == wanted) {
+                device = d;
+                found = true;
+            }
+        if (!found)
+            qCWarning(lcMicrophone).noquote()
+                << "the chosen microphone" << m_deviceId << "is not connected; using the default";
+    }
     if (device.isNull()) {
         if (error)
             *error = noInputMessage();

@@ -7,15 +7,24 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
-// The default microphone through Qt Multimedia (PulseAudio or PipeWire),
-// converted to 16 kHz mono. Open only between start() and stop(); the audio
-// goes to the sink and nowhere else.
+// A microphone through Qt Multimedia (PulseAudio or PipeWire), converted to
+// 16 kHz mono. Open only between start() and stop(); the audio goes to the
+// sink and nowhere else.
 class MicrophoneSource : public QObject, public AudioSource {
     Q_OBJECT
 
 public:
-    using QObject::QObject;
+    struct Input {
+        QString id;   // the sound server's id, what the setting stores
+        QString name; // as the sound settings show it
+    };
+    // The sound server's inputs, the default first.
+    static std::vector<Input> inputs();
+
+    // `deviceId` empty, or not connected when listening starts: the default input.
+    explicit MicrophoneSource(QString deviceId = {}, QObject *parent = nullptr);
     ~MicrophoneSource() override;
 
     bool start(Sink sink, QString *error) override;
@@ -24,6 +33,7 @@ public:
 private:
     void read();
 
+    QString m_deviceId;
     std::unique_ptr<QAudioSource> m_audio;
     QIODevice *m_io = nullptr;
     QAudioFormat m_format;
