@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/X11TestSupport.h"
+
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -24,25 +26,6 @@
 #include <functional>
 
 namespace {
-
-// Waits, handling events, until `done` holds or the deadline passes.
-bool waitUntil(const std::function<bool()> &done, int ms = 10000) {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        if (done())
-            return true;
-        QTest::qWait(20);
-    }
-    return done();
-}
-
-QString run(const QString &program, const QStringList &args) {
-    QProcess p;
-    p.start(program, args);
-    while (!p.waitForFinished(20))
-        QCoreApplication::processEvents();
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
-}
 
 // A plain window under the island that counts the clicks reaching it.
 class Backdrop : public QWidget {

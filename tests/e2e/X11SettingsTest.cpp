@@ -1,0 +1,92 @@
+// The shortcuts pane on a real X server: a shortcut recorded by clicking its
+// row and pressing the keys, then fired from the keyboard while another
+// window has the focus.
+#include "AppEnvironment.h"
+#include "HotKeySettingsView.h"
+#include "settings/LoginItem.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include "support/QtPrinters.h"
+#include "support/X11TestSupport.h"
+
+namespace {
+
+struct NoLoginItem : LoginItem {
+    bool isEnabled() const override { return false; }
+    bool setEnabled(bool, QString *) override { return true; }
+};
+
+} // namespace
+
+TEST(X11ShortcutsPane, aRecordedShortcutFiresFromAnotherWindow) {
+    QProcess windowManager;
+    windowManager.start("openbox", {});
+    ASSERT_TRUE(windowManager.waitForStarted()) << "openbox is needed for this test";
+    QTest::qWait(300);
+
+    QTemporaryDir dir;
+    AppEnvironment::Services services;
+    services.settings = SettingsStore::inMemory();
+    services.loginItem = std::make_unique<NoLoginItem>();
+    services.shortcuts = GlobalShortcuts::create();
+    services.libraryRoot = dir.filePath("library");
+    AppEnvironment env(std::move(services));
+    ASSERT_EQ(env.shortcuts().mechanism(), "X11 key grabs");
+    std::vector<HotKeyAction> fired;
+    env.hotKeys().onAction = [&](HotKeyAction a, bool) { fired.push_back(a); };
+    env.hotKeys().start();
+
+    HotKeySettingsView pane(env);
+    pane.setWindowTitle("Orvell Shortcuts Test");
+    pane.resize(640, 600);
+    pane.show();
+    ASSERT_TRUE(waitUntil([&] {
+        return !run("xdotool", {"search", "--onlyvisible", "--name", "Orvell Shortcuts Test"})
+                    .trimmed()
+                    .isEmpty();
+    }));
+    pane.activateWindow();
+
+    // Click the Play / Pause row as a user would, then press the new keys.
+    QPushButton *button = pane.bindingButton(HotKeyAction::playPause);
+    ASSERT_TRUE(waitUntil([&] { return button->isVisible() && pane.isActiveWindow(); }));
+    const QPoint centre = button->mapToGlobal(button->rect().center());
+    run("xdotool",
+        {"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "1"});
+    ASSERT_TRUE(waitUntil([&] { return pane.recording() == HotKeyAction::playPause; }));
+    // Another command's keys: explained, and not fired, since nothing is grabbed now.
+    run("xdotool", {"key", "ctrl+alt+super+r"});
+    ASSERT_TRUE(waitUntil([&] { return !pane.message()->isHidden(); }));
+    EXPECT_EQ(pane.message()->text(), "That shortcut is already used by Restart Script.");
+    EXPECT_TRUE(fired.empty()) << "while recording, no shortcut may fire";
+    run("xdotool", {"key", "ctrl+alt+super+p"});
+    ASSERT_TRUE(waitUntil([&] { return !pane.recording().has_value(); }));
+    EXPECT_EQ(button->text(), "Ctrl+Alt+Super+P");
+    EXPECT_TRUE(fired.empty());
+
+    // Another window in front: the new keys reach Orvell through the grab.
+    QWidget presentation;
+    presentation.setWindowTitle("Presentation");
+    presentation.resize(800, 500);
+    presentation.show();
+    presentation.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return presentation.isActiveWindow(); }));
+    run("xdotool", {"key", "ctrl+alt+super+p"});
+    ASSERT_TRUE(waitUntil([&] { return !fired.empty(); }));
+    EXPECT_EQ(fired.front(), HotKeyAction::playPause);
+    // And the old keys are free again.
+    fired.clear();
+    run("xdotool", {"key", "ctrl+alt+super+space"});
+    QTest::qWait(300);
+    EXPECT_TRUE(fired.empty());
+
+    windowManager.terminate();
+    windowManager.waitForFinished(2000);
+}
