@@ -3,11 +3,14 @@
 #include "AppEnvironment.h"
 #include "CaptureShield.h"
 #include "DisplayLinkDriver.h"
+#include "GnomeKeybindings.h"
 #include "IslandPanel.h"
 #include "X11Window.h"
 #include "base/Metrics.h"
 
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QScreen>
 #include <QWindow>
@@ -151,6 +154,7 @@ void Application::launch() {
         m_env.commands().handle(action, withShift);
     };
     m_env.hotKeys().start();
+    offerGnomeShortcuts();
 
     // Any change of the island's settings lays it out again.
     Preferences &prefs = m_env.prefs();
@@ -171,6 +175,40 @@ void Application::launch() {
         if (s == Qt::ApplicationActive)
             sweep();
     });
+}
+
+void Application::offerGnomeShortcuts() {
+    // GNOME on Wayland gives apps no global shortcuts; GNOME's own keyboard
+    // settings can run orvell-cli instead. Asked once, changed only on a yes.
+    auto *gnome = qobject_cast<GnomeKeybindings *>(&m_env.shortcuts());
+    constexpr QLatin1StringView offered{"GnomeShortcutsOffered"};
+    if (!gnome || gnome->isInstalled() || m_env.settings().boolValue(offered))
+        return;
+    m_env.settings().setValue(offered, true);
+    auto *ask = new QMessageBox(
+        QMessageBox::Question, QStringLiteral("Orvell's shortcuts on GNOME"),
+        QStringLiteral("GNOME does not let apps have global shortcuts, so Orvell's keys (such as "
+                       "Ctrl+Alt+Super+Space for Play / Pause) would only work while an Orvell "
+                       "window has the focus.\n\nOrvell can add them to GNOME's keyboard "
+                       "settings, where they run orvell-cli and work from any app. You can remove "
+                       "them again in Orvell's Shortcuts settings."),
+        QMessageBox::NoButton);
+    QPushButton *add = ask->addButton(QStringLiteral("Add Shortcuts"), QMessageBox::AcceptRole);
+    ask->addButton(QStringLiteral("Not Now"), QMessageBox::RejectRole);
+    ask->setAttribute(Qt::WA_DeleteOnClose);
+    connect(ask, &QMessageBox::finished, this, [this, ask, add, gnome] {
+        if (ask->clickedButton() != add)
+            return;
+        QString error;
+        if (!gnome->install(&error))
+            QMessageBox::warning(nullptr, QStringLiteral("Orvell's shortcuts on GNOME"),
+                                 QStringLiteral("GNOME's keyboard settings could not be "
+                                                "changed: ") +
+                                     error);
+        m_env.hotKeys().unregisterAll();
+        m_env.hotKeys().registerAll();
+    });
+    ask->open();
 }
 
 void Application::sweep() {

@@ -48,6 +48,7 @@ private:
     // The menu lives in the tray where a tray host runs, on the deck otherwise.
     void placeMenu();
     void sweep();
+    void offerGnomeShortcuts();
 
     AppEnvironment &m_env;
     ScreenObserver m_screens;

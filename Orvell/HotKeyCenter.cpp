@@ -61,7 +61,9 @@ HotKeyCenter::registerCombination(const HotKeyBinding &b, HotKeyAction action, b
         qFatal("HotKeyCenter: shortcut ids ran out");
     const quint32 id = m_nextID++;
     int status = 0;
-    switch (m_shortcuts.grab(id, b, &status)) {
+    const GlobalShortcuts::Shortcut shortcut{HotKeyActions::rawValue(action),
+                                             HotKeyActions::title(action), b, withShift};
+    switch (m_shortcuts.grab(id, shortcut, &status)) {
     case GlobalShortcuts::Failure::none:
         m_slots[id] = {action, withShift};
         return std::nullopt;

@@ -1,6 +1,7 @@
 #include "HotKeySettingsView.h"
 
 #include "AppEnvironment.h"
+#include "GnomeKeybindings.h"
 #include "SettingsPaneView.h"
 
 #include <QApplication>
@@ -55,11 +56,12 @@ bool KeyCapture::eventFilter(QObject *, QEvent *event) {
     return true;
 }
 
-QString HotKeySettingsView::commandLines() {
-    QStringList lines;
+QString HotKeySettingsView::bindLines() const {
+    std::vector<GlobalShortcuts::Shortcut> shortcuts;
     for (HotKeyAction action : HotKeyActions::allCases())
-        lines << QStringLiteral("orvell-cli send ") + HotKeyActions::rawValue(action);
-    return lines.join(QLatin1Char('\n'));
+        shortcuts.push_back({HotKeyActions::rawValue(action), HotKeyActions::title(action),
+                             m_env.hotKeys().binding(action), false});
+    return GlobalShortcuts::bindLines(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), shortcuts);
 }
 
 HotKeySettingsView::HotKeySettingsView(AppEnvironment &env, QWidget *parent)
@@ -164,24 +166,47 @@ HotKeySettingsView::HotKeySettingsView(AppEnvironment &env, QWidget *parent)
     m_mechanism->setWordWrap(true);
     m_mechanism->setAccessibleName(QStringLiteral("How shortcuts reach Orvell"));
     howColumn->addWidget(m_mechanism);
-    const QString mechanism = env.shortcuts().mechanism();
-    if (!mechanism.isEmpty()) {
-        m_mechanism->setText(QStringLiteral("Active: ") + mechanism + QLatin1Char('.'));
-    } else {
-        m_mechanism->setText(
-            QStringLiteral("This desktop gives Orvell no global shortcuts. Bind these commands to "
-                           "keys in the desktop's own keyboard settings:"));
-        auto *lines = new QPlainTextEdit(commandLines(), how);
-        lines->setReadOnly(true);
-        lines->setAccessibleName(QStringLiteral("Commands to bind"));
-        lines->setMaximumHeight(lines->fontMetrics().lineSpacing() * 8 + 12);
-        howColumn->addWidget(lines);
+    m_notice = new QLabel(how);
+    m_notice->setWordWrap(true);
+    m_notice->setAccessibleName(QStringLiteral("What the desktop says"));
+    howColumn->addWidget(m_notice);
+    GlobalShortcuts &service = env.shortcuts();
+    const GlobalShortcuts::Kind kind = service.kind();
+    if (kind == GlobalShortcuts::Kind::gnomeKeybindings) {
+        m_gnome = new QPushButton(how);
+        howColumn->addWidget(m_gnome, 0, Qt::AlignLeft);
+        m_gnomeProblem = SettingsPaneView::problem(how);
+        howColumn->addWidget(m_gnomeProblem);
+        connect(m_gnome, &QPushButton::clicked, this, [this] {
+            auto *gnome = qobject_cast<GnomeKeybindings *>(&m_env.shortcuts());
+            if (!gnome)
+                return;
+            QString error;
+            const bool done = gnome->isInstalled() ? gnome->remove(&error) : gnome->install(&error);
+            SettingsPaneView::setProblem(m_gnomeProblem,
+                                         done ? QString()
+                                              : QStringLiteral("GNOME's keyboard settings could "
+                                                               "not be changed: ") +
+                                                    error);
+            // What GNOME now runs for Orvell is what the rows say.
+            m_env.hotKeys().unregisterAll();
+            m_env.hotKeys().registerAll();
+            refreshDesktop();
+        });
+    }
+    if (kind == GlobalShortcuts::Kind::bindLines || kind == GlobalShortcuts::Kind::none) {
+        m_lines = new QPlainTextEdit(how);
+        m_lines->setReadOnly(true);
+        m_lines->setAccessibleName(QStringLiteral("Lines to bind"));
+        m_lines->setMaximumHeight(m_lines->fontMetrics().lineSpacing() * 8 + 12);
+        howColumn->addWidget(m_lines);
         auto *copy = new QPushButton(QStringLiteral("Copy"), how);
-        copy->setAccessibleName(QStringLiteral("Copy the commands"));
+        copy->setAccessibleName(QStringLiteral("Copy the lines"));
         connect(copy, &QPushButton::clicked, this,
-                [] { QGuiApplication::clipboard()->setText(commandLines()); });
+                [this] { QGuiApplication::clipboard()->setText(bindLines()); });
         howColumn->addWidget(copy, 0, Qt::AlignLeft);
     }
+    connect(&service, &GlobalShortcuts::noticeChanged, this, &HotKeySettingsView::refreshDesktop);
     column->addWidget(how);
     column->addStretch(1);
 
@@ -197,7 +222,34 @@ HotKeySettingsView::~HotKeySettingsView() {
     stopRecording();
 }
 
+void HotKeySettingsView::refreshDesktop() {
+    const GlobalShortcuts &service = m_env.shortcuts();
+    switch (service.kind()) {
+    case GlobalShortcuts::Kind::bindLines:
+    case GlobalShortcuts::Kind::none:
+        m_mechanism->setText(
+            QStringLiteral("This desktop gives Orvell no global shortcuts. Bind these in its own "
+                           "keyboard settings or configuration file:"));
+        break;
+    default:
+        m_mechanism->setText(QStringLiteral("Active: ") + service.mechanism() + QLatin1Char('.'));
+        break;
+    }
+    const QString notice = service.notice();
+    m_notice->setText(notice);
+    m_notice->setVisible(!notice.isEmpty());
+    if (m_gnome) {
+        const auto *gnome = qobject_cast<const GnomeKeybindings *>(&service);
+        m_gnome->setText(gnome && gnome->isInstalled()
+                             ? QStringLiteral("Remove from GNOME's keyboard shortcuts")
+                             : QStringLiteral("Add to GNOME's keyboard shortcuts"));
+    }
+    if (m_lines)
+        m_lines->setPlainText(bindLines());
+}
+
 void HotKeySettingsView::refresh() {
+    refreshDesktop();
     const HotKeyCenter &center = m_env.hotKeys();
     for (auto &[action, row] : m_rows) {
         const bool recordingThis = m_recording == action;

@@ -43,8 +43,8 @@ public:
     explicit HotKeySettingsView(AppEnvironment &env, QWidget *parent = nullptr);
     ~HotKeySettingsView() override;
 
-    // The lines to bind in a desktop's keyboard settings when Orvell cannot.
-    static QString commandLines();
+    // The lines to bind in this desktop's configuration when Orvell cannot grab keys.
+    QString bindLines() const;
 
     QPushButton *bindingButton(HotKeyAction action) const { return m_rows.at(action).binding; }
     QToolButton *restoreButton(HotKeyAction action) const { return m_rows.at(action).restore; }
@@ -53,6 +53,8 @@ public:
     QLabel *message() const { return m_message; }
     QWidget *secureInputWarning() const { return m_secureInput; }
     QLabel *mechanism() const { return m_mechanism; }
+    QLabel *notice() const { return m_notice; }
+    QPushButton *gnomeButton() const { return m_gnome; }
     std::optional<HotKeyAction> recording() const { return m_recording; }
 
     void startRecording(HotKeyAction action);
@@ -72,6 +74,7 @@ private:
     };
 
     void refresh();
+    void refreshDesktop();
     void recorded(const HotKeyBinding &binding);
 
     AppEnvironment &m_env;
@@ -80,6 +83,10 @@ private:
     QLabel *m_message = nullptr;
     QWidget *m_secureInput = nullptr;
     QLabel *m_mechanism = nullptr;
+    QLabel *m_notice = nullptr;
+    QPushButton *m_gnome = nullptr;
+    QLabel *m_gnomeProblem = nullptr;
+    class QPlainTextEdit *m_lines = nullptr;
     QTimer *m_securePoll = nullptr;
     std::optional<HotKeyAction> m_recording;
     KeyCapture *m_capture = nullptr;

@@ -42,6 +42,9 @@ StatusItemController::StatusItemController(AppEnvironment &env, QObject *parent)
         else
             qCInfo(lcStatusItem) << "Settings\u2026: there is no settings window yet";
     });
+    // Says how the shortcuts shown above reach Orvell on this desktop.
+    m_shortcuts = m_menu->addAction(QString());
+    m_shortcuts->setEnabled(false);
     m_menu->addSeparator();
     // Through the normal way out, so pending saves are written.
     m_menu->addAction(QStringLiteral("Quit Orvell"), qApp, &QCoreApplication::quit);
@@ -61,6 +64,9 @@ QString StatusItemController::withShortcut(const QString &title, HotKeyAction ac
 }
 
 void StatusItemController::refresh() {
+    const QString mechanism = m_env.shortcuts().mechanism();
+    m_shortcuts->setText(QStringLiteral("Shortcuts: ") +
+                         (mechanism.isEmpty() ? QStringLiteral("none on this desktop") : mechanism));
     m_play->setText(
         withShortcut(m_env.scroll().isPlaying() ? QStringLiteral("Pause") : QStringLiteral("Play"),
                      HotKeyAction::playPause));

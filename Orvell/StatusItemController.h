@@ -53,4 +53,5 @@ private:
     QAction *m_restart = nullptr;
     QAction *m_deck = nullptr;
     QAction *m_island = nullptr;
+    QAction *m_shortcuts = nullptr;
 };

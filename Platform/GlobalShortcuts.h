@@ -5,42 +5,81 @@
 #include <QObject>
 #include <QString>
 
+#include <map>
 #include <memory>
+#include <vector>
 
 // System-wide shortcuts that fire while another application has focus.
-// Presses arrive on the GUI thread as activated(id).
+// Presses arrive on the GUI thread as activated(id). Which service does it
+// depends on the session: X11 key grabs, the desktop portal, the desktop's
+// own keyboard settings running `orvell-cli send`, or nothing.
 class GlobalShortcuts : public QObject {
     Q_OBJECT
 
 public:
     enum class Failure { none, inUseByAnotherApp, unavailable };
+    enum class Kind { x11Grabs, portal, gnomeKeybindings, bindLines, none };
+
+    // One combination to grab: the command it is for (its stored name and
+    // title) and whether it is that command's Shift variant.
+    struct Shortcut {
+        QString name;
+        QString title;
+        HotKeyBinding binding;
+        bool shiftVariant = false;
+    };
+
+    // What the factory looks at.
+    struct Session {
+        bool wayland = false; // WAYLAND_DISPLAY is set
+        bool x11 = false;     // Qt runs on xcb (X11 or XWayland)
+        bool portal = false;  // the desktop portal offers GlobalShortcuts
+        QString desktop;      // XDG_CURRENT_DESKTOP
+    };
 
     using QObject::QObject;
 
     // Grabs the combination exclusively under `id`.
-    virtual Failure grab(quint32 id, const HotKeyBinding &binding, int *status) = 0;
+    virtual Failure grab(quint32 id, const Shortcut &shortcut, int *status) = 0;
     virtual void release(quint32 id) = 0;
 
-    // How the shortcuts reach Orvell on this session, for the settings and
-    // the tray ("X11 key grabs"); empty when nothing does.
-    virtual QString mechanism() const = 0;
+    virtual Kind kind() const = 0;
+    // How the shortcuts reach Orvell, for the settings and the tray.
+    QString mechanism() const { return mechanismName(kind()); }
+    static QString mechanismName(Kind kind);
+    // What the desktop made of the shortcuts, or what the user can do; empty
+    // when there is nothing to say.
+    virtual QString notice() const { return QString(); }
     // Whether another program holds the whole keyboard (a password prompt, a
     // locked screen), so that no shortcut can fire until it lets go.
     virtual bool keyboardHeldElsewhere() const { return false; }
 
-    // The service for this session: X11 key grabs where the app runs on X11
-    // (or XWayland), else one that honestly reports it is not available.
+    // The lines to put in a desktop's own configuration so its keys run
+    // `orvell-cli send …`: sway's bindsym, Hyprland's bind, else the commands.
+    static QString bindLines(const QString &desktop, const std::vector<Shortcut> &shortcuts,
+                             const QString &cli = QStringLiteral("orvell-cli"));
+
+    static Session currentSession();
+    static Kind choose(const Session &session);
+    // The service for this session, chosen at run time.
     static std::unique_ptr<GlobalShortcuts> create();
 
 signals:
     void activated(quint32 id);
+    void noticeChanged();
 };
 
-// For desktops where no global shortcut service could be reached.
+// For sessions where no service grabs keys for Orvell: on a desktop that binds
+// keys to commands (sway, Hyprland, others) the user binds `orvell-cli send`.
 class UnavailableGlobalShortcuts : public GlobalShortcuts {
 public:
-    using GlobalShortcuts::GlobalShortcuts;
-    Failure grab(quint32, const HotKeyBinding &, int *) override { return Failure::unavailable; }
+    explicit UnavailableGlobalShortcuts(Kind kind = Kind::none, QObject *parent = nullptr)
+        : GlobalShortcuts(parent)
+        , m_kind(kind) {}
+    Failure grab(quint32, const Shortcut &, int *) override { return Failure::unavailable; }
     void release(quint32) override {}
-    QString mechanism() const override { return QString(); }
+    Kind kind() const override { return m_kind; }
+
+private:
+    Kind m_kind;
 };

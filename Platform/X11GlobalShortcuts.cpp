@@ -114,15 +114,6 @@ constexpr quint16 lockVariants[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
 
 } // namespace
 
-std::unique_ptr<GlobalShortcuts> GlobalShortcuts::create() {
-    if (auto *x11 =
-            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
-        if (xcb_connection_t *connection = x11->connection())
-            return std::make_unique<X11GlobalShortcuts>(connection);
-    }
-    return std::make_unique<UnavailableGlobalShortcuts>();
-}
-
 X11GlobalShortcuts::X11GlobalShortcuts(xcb_connection_t *connection, QObject *parent)
     : GlobalShortcuts(parent)
     , m_connection(connection)
@@ -194,8 +185,9 @@ void X11GlobalShortcuts::ungrabOne(const Grab &g) {
     xcb_ungrab_key(m_connection, g.keycode, m_root, g.modifiers);
 }
 
-GlobalShortcuts::Failure X11GlobalShortcuts::grab(quint32 id, const HotKeyBinding &binding,
+GlobalShortcuts::Failure X11GlobalShortcuts::grab(quint32 id, const Shortcut &shortcut,
                                                   int *status) {
+    const HotKeyBinding &binding = shortcut.binding;
     const quint32 keysym = keysymFor(binding.keyCode);
     xcb_keycode_t *codes = keysym ? xcb_key_symbols_get_keycode(m_symbols, keysym) : nullptr;
     if (!codes || codes[0] == XCB_NO_SYMBOL) {

@@ -21,9 +21,9 @@ public:
     explicit X11GlobalShortcuts(xcb_connection_t *connection, QObject *parent = nullptr);
     ~X11GlobalShortcuts() override;
 
-    Failure grab(quint32 id, const HotKeyBinding &binding, int *status) override;
+    Failure grab(quint32 id, const Shortcut &shortcut, int *status) override;
     void release(quint32 id) override;
-    QString mechanism() const override { return QStringLiteral("X11 key grabs"); }
+    Kind kind() const override { return Kind::x11Grabs; }
     bool keyboardHeldElsewhere() const override;
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;

@@ -25,9 +25,9 @@ struct NoLoginItem : LoginItem {
 };
 
 struct NoShortcuts : GlobalShortcuts {
-    Failure grab(quint32, const HotKeyBinding &, int *) override { return Failure::none; }
+    Failure grab(quint32, const Shortcut &, int *) override { return Failure::none; }
     void release(quint32) override {}
-    QString mechanism() const override { return QStringLiteral("none"); }
+    Kind kind() const override { return Kind::none; }
 };
 
 // An app graph over a library of `scripts` scripts of 500 words, the last

@@ -15,6 +15,7 @@ packages=(
   qt6-qpa-plugins
   xvfb xauth xdotool openbox x11-utils
   dbus-daemon dbus-bin trayer
+  libglib2.0-bin gnome-settings-daemon-common python3-dbus python3-gi
 )
 
 # `install-deps.sh fuzz` adds what the libFuzzer build needs.

@@ -42,7 +42,8 @@ TEST(StatusItem, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
               (QStringList{"Play\tCtrl+Alt+Super+Space", "Restart\tCtrl+Alt+Super+R", "-",
                            "Show Controls\tCtrl+Alt+Super+K", "Hide Island\tCtrl+Alt+Super+T", "-",
                            "Scripts", QString::fromUtf8("Library\u2026"), "-",
-                           QString::fromUtf8("Settings\u2026"), "-", "Quit Orvell"}))
+                           QString::fromUtf8("Settings\u2026"), "Shortcuts: X11 key grabs", "-",
+                           "Quit Orvell"}))
         << titles(item.menu()).join(" | ").toStdString();
     QMenu *scripts = item.menu()->actions().at(6)->menu();
     ASSERT_NE(scripts, nullptr);

@@ -308,9 +308,7 @@ TEST(ShortcutsPane, warnsWhileAnotherProgramHoldsTheKeyboardAndNamesTheMechanism
     app.shortcuts->keyboardHeld = false;
     pane.pollSecureInput();
     EXPECT_TRUE(pane.secureInputWarning()->isHidden());
-    EXPECT_EQ(pane.mechanism()->text(), "Active: test grabs.");
-    EXPECT_TRUE(HotKeySettingsView::commandLines().startsWith("orvell-cli send playPause\n"));
-    EXPECT_EQ(HotKeySettingsView::commandLines().count('\n'), 6);
+    EXPECT_EQ(pane.mechanism()->text(), "Active: X11 key grabs.");
 }
 
 TEST(SettingsPanes, areSidebarDestinationsMadeWhenChosenAndDroppedWhenLeft) {

@@ -8,7 +8,8 @@
 // Grabs recorded in memory; combinations listed in `taken` belong to another app.
 class FakeGlobalShortcuts : public GlobalShortcuts {
 public:
-    Failure grab(quint32 id, const HotKeyBinding &binding, int *status) override {
+    Failure grab(quint32 id, const Shortcut &shortcut, int *status) override {
+        const HotKeyBinding &binding = shortcut.binding;
         for (const HotKeyBinding &t : taken) {
             if (t.sameCombination(binding)) {
                 *status = 10;
@@ -19,7 +20,7 @@ public:
         return Failure::none;
     }
     void release(quint32 id) override { grabs.erase(id); }
-    QString mechanism() const override { return QStringLiteral("test grabs"); }
+    Kind kind() const override { return Kind::x11Grabs; }
     bool keyboardHeldElsewhere() const override { return keyboardHeld; }
 
     void press(const HotKeyBinding &binding) {

@@ -1,0 +1,118 @@
+#include "GlobalShortcuts.h"
+#include "GnomeKeybindings.h"
+#include "KeyNames.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "support/QtPrinters.h"
+
+namespace {
+
+constexpr quint64 all = HotKeyBinding::commandKeys;
+
+using Kind = GlobalShortcuts::Kind;
+using Session = GlobalShortcuts::Session;
+
+std::vector<GlobalShortcuts::Shortcut> someShortcuts() {
+    return {{"playPause", "Play / Pause", {49, all}, false},
+            {"speedUp", "Speed Up", {126, all}, false},
+            {"speedUp", "Speed Up", {126, all | HotKeyBinding::shift}, true}};
+}
+
+} // namespace
+
+TEST(ShortcutServices, theFactoryPicksWhatTheSessionOffers) {
+    EXPECT_EQ(GlobalShortcuts::choose(Session{false, true, false, "openbox"}), Kind::x11Grabs);
+    // On Wayland X11 grabs miss native windows: the portal where it exists...
+    EXPECT_EQ(GlobalShortcuts::choose(Session{true, true, true, "KDE"}), Kind::portal);
+    EXPECT_EQ(GlobalShortcuts::choose(Session{true, true, true, "GNOME"}), Kind::portal);
+    // ...GNOME's own keyboard settings where it does not...
+    EXPECT_EQ(GlobalShortcuts::choose(Session{true, true, false, "ubuntu:GNOME"}),
+              Kind::gnomeKeybindings);
+    // ...and lines to bind anywhere else.
+    EXPECT_EQ(GlobalShortcuts::choose(Session{true, true, false, "sway"}), Kind::bindLines);
+    EXPECT_EQ(GlobalShortcuts::choose(Session{true, false, false, "Hyprland"}), Kind::bindLines);
+    EXPECT_EQ(GlobalShortcuts::choose(Session{false, false, false, ""}), Kind::none);
+}
+
+TEST(ShortcutServices, bindingsAreWrittenTheWayEachDesktopReadsThem) {
+    const HotKeyBinding play{49, all};
+    EXPECT_EQ(KeyNames::portalTrigger(play), "CTRL+ALT+LOGO+space");
+    EXPECT_EQ(KeyNames::gnomeAccelerator(play), "<Control><Alt><Super>space");
+    EXPECT_EQ(KeyNames::swayKeys({126, all | HotKeyBinding::shift}), "Ctrl+Mod1+Shift+Mod4+Up");
+    EXPECT_EQ(KeyNames::hyprlandKeys({15, all}), "CTRL ALT SUPER, r");
+    EXPECT_EQ(KeyNames::portalTrigger({101, HotKeyBinding::control}), "CTRL+F9");
+    EXPECT_EQ(KeyNames::portalTrigger({116, HotKeyBinding::option}), "ALT+Page_Up");
+    EXPECT_EQ(KeyNames::xkb(999), "");
+
+    const auto shortcuts = someShortcuts();
+    EXPECT_EQ(GlobalShortcuts::bindLines("sway", shortcuts),
+              "bindsym Ctrl+Mod1+Mod4+space exec orvell-cli send playPause\n"
+              "bindsym Ctrl+Mod1+Mod4+Up exec orvell-cli send speedUp");
+    EXPECT_EQ(GlobalShortcuts::bindLines("Hyprland", shortcuts).section('\n', 0, 0),
+              "bind = CTRL ALT SUPER, space, exec, orvell-cli send playPause");
+    EXPECT_TRUE(
+        GlobalShortcuts::bindLines("LXQt", shortcuts)
+            .startsWith("orvell-cli send playPause    # Play / Pause, Ctrl+Alt+Super+Space"));
+}
+
+TEST(GnomeKeybindings, addsRunnableShortcutsOnlyWhenAskedAndRemovesOnlyItsOwn) {
+    QTemporaryDir config;
+    qputenv("GSETTINGS_BACKEND", "keyfile");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const auto gsettings = [](QStringList args) {
+        QProcess p;
+        p.start("gsettings", args);
+        p.waitForFinished(10000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    };
+    const QString schema = GnomeKeybindings::schema;
+    const QString entry =
+        QString(GnomeKeybindings::entrySchema) + ':' + GnomeKeybindings::pathPrefix;
+    // The user has a shortcut of their own.
+    gsettings({"set", schema, "custom-keybindings", "['/org/gnome/custom0/']"});
+
+    GnomeKeybindings gnome("/opt/orvell/bin/orvell-cli");
+    EXPECT_EQ(gnome.kind(), Kind::gnomeKeybindings);
+    int status = 0;
+    const auto shortcuts = someShortcuts();
+    for (quint32 id = 1; id <= shortcuts.size(); ++id)
+        EXPECT_EQ(gnome.grab(id, shortcuts[id - 1], &status), GlobalShortcuts::Failure::unavailable)
+            << "nothing is written before the user asks";
+    EXPECT_FALSE(gnome.isInstalled());
+    EXPECT_EQ(gsettings({"get", schema, "custom-keybindings"}), "['/org/gnome/custom0/']");
+
+    QString error;
+    ASSERT_TRUE(gnome.install(&error)) << error.toStdString();
+    EXPECT_TRUE(gnome.isInstalled());
+    EXPECT_EQ(
+        GnomeKeybindings::parseList(gsettings({"get", schema, "custom-keybindings"})),
+        (QStringList{"/org/gnome/custom0/", QString(GnomeKeybindings::pathPrefix) + "playPause/",
+                     QString(GnomeKeybindings::pathPrefix) + "speedUp/"}));
+    EXPECT_EQ(gsettings({"get", entry + "playPause/", "command"}),
+              "'/opt/orvell/bin/orvell-cli send playPause'");
+    EXPECT_EQ(gsettings({"get", entry + "playPause/", "binding"}), "'<Control><Alt><Super>space'");
+    EXPECT_EQ(gsettings({"get", entry + "speedUp/", "name"}), "'Orvell: Speed Up'");
+
+    // A binding changed in Orvell is changed in GNOME too.
+    EXPECT_EQ(gnome.grab(9, {"playPause", "Play / Pause", {35, all}, false}, &status),
+              GlobalShortcuts::Failure::none);
+    EXPECT_EQ(gsettings({"get", entry + "playPause/", "binding"}), "'<Control><Alt><Super>p'");
+
+    ASSERT_TRUE(gnome.remove(&error)) << error.toStdString();
+    EXPECT_FALSE(gnome.isInstalled());
+    EXPECT_EQ(gsettings({"get", schema, "custom-keybindings"}), "['/org/gnome/custom0/']");
+    EXPECT_EQ(gsettings({"get", entry + "playPause/", "command"}), "''");
+    qunsetenv("GSETTINGS_BACKEND");
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(GnomeKeybindings, readsAndWritesGsettingsLists) {
+    EXPECT_EQ(GnomeKeybindings::parseList("@as []"), QStringList());
+    EXPECT_EQ(GnomeKeybindings::parseList("['/a/', '/b\\'c/']"), (QStringList{"/a/", "/b'c/"}));
+    EXPECT_EQ(GnomeKeybindings::formatList({}), "@as []");
+    EXPECT_EQ(GnomeKeybindings::formatList({"/a/", "/b'c/"}), "['/a/', '/b\\'c/']");
+}
