@@ -87,6 +87,37 @@ IslandSilhouette IslandPanel::currentSilhouette() const {
     return s;
 }
 
+QRect IslandPanel::drawnRect() const {
+    const IslandLayout &l = m_model.layout();
+    QRectF drawn = currentSilhouette().path().boundingRect();
+    drawn |= l.hitTestPath(m_scroll.isLive()).boundingRect();
+    if (l.placement.kind != IslandPlacement::Kind::topCenter)
+        drawn |= l.controlRect(0) | l.controlRect(1);
+    // A pixel more on each side for the antialiased edge.
+    QRect whole = drawn.toAlignedRect().adjusted(-1, -1, 1, 1);
+    if (!m_frame.isNull())
+        whole &= QRect(QPoint(), m_frame.size());
+    return whole.isEmpty() ? QRect(0, 0, 1, 1) : whole;
+}
+
+void IslandPanel::setFrame(const QRect &frame) {
+    m_frame = frame;
+    applyFrame();
+}
+
+void IslandPanel::applyFrame() {
+    if (m_frame.isNull())
+        return;
+    const QRect drawn = drawnRect();
+    const QRect window(m_frame.topLeft() + drawn.topLeft(), drawn.size());
+    if (drawn.topLeft() == m_offset && geometry() == window)
+        return;
+    m_offset = drawn.topLeft();
+    setGeometry(window);
+    updateShapes();
+    update();
+}
+
 void IslandPanel::syncTargets() {
     const IslandSilhouette s =
         IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(), m_model.isDragging());
@@ -112,6 +143,7 @@ void IslandPanel::finishAnimations() {
     m_topRadius.reset(m_topRadius.target());
     m_scriptOpacity = m_scriptOpacityTarget;
     m_animationTimer.stop();
+    applyFrame();
     updateShapes();
     update();
 }
@@ -129,6 +161,8 @@ void IslandPanel::animate() {
     // The animation timer only runs while something moves.
     if (settled)
         m_animationTimer.stop();
+    // The window grows and shrinks with the silhouette, overshoot included.
+    applyFrame();
     updateShapes();
     update();
 }
@@ -146,7 +180,7 @@ void IslandPanel::updateShapes() {
     if (!windowHandle() || !X11Window::isAvailable())
         return;
     const IslandLayout &l = m_model.layout();
-    const QRegion input = regionOf(l.hitTestPath(m_scroll.isLive()));
+    const QRegion input = regionOf(l.hitTestPath(m_scroll.isLive())).translated(-m_offset);
     if (m_composited) {
         X11Window::setShapes(windowHandle(), nullptr, input);
         return;
@@ -156,7 +190,7 @@ void IslandPanel::updateShapes() {
         drawn.addRect(l.controlRect(0));
         drawn.addRect(l.controlRect(1));
     }
-    const QRegion bounding = regionOf(drawn);
+    const QRegion bounding = regionOf(drawn).translated(-m_offset);
     X11Window::setShapes(windowHandle(), &bounding, input);
 }
 
@@ -183,6 +217,7 @@ void IslandPanel::paintEvent(QPaintEvent *) {
         p.fillRect(rect(), Qt::transparent);
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
+    p.translate(-m_offset);
     const IslandLayout &l = m_model.layout();
     const QPainterPath silhouette = currentSilhouette().path();
     p.fillPath(silhouette, Tokens::panelFill());
@@ -254,29 +289,42 @@ void IslandPanel::mousePressEvent(QMouseEvent *event) {
 void IslandPanel::mouseMoveEvent(QMouseEvent *event) {
     if (!m_pressAt || !(event->buttons() & Qt::LeftButton)) {
         // Over a panel that never becomes active the pointer is ours to set.
-        setCursor(controlAt(event->position()) ? Qt::PointingHandCursor : Qt::OpenHandCursor);
+        setCursor(controlAt(event->position() + m_offset) ? Qt::PointingHandCursor
+                                                          : Qt::OpenHandCursor);
         return;
     }
     const QPointF global = event->globalPosition();
     if (!m_grab) {
         if (QLineF(*m_pressAt, global).length() < dragMinimumDistance)
             return;
-        m_grab = *m_pressAt - QPointF(pos());
+        // Measured from the frame's corner, which is what a drag moves.
+        m_grab = *m_pressAt - QPointF(frameOrigin());
         setCursor(Qt::ClosedHandCursor);
         m_model.beginDrag();
     }
     QPointF origin = global - *m_grab;
+    const QSize size = m_frame.isNull() ? this->size() : m_frame.size();
     if (dragBounds) {
         if (const auto bounds = dragBounds()) {
             origin.setX(
                 std::clamp<double>(origin.x(), bounds->left(),
-                                   std::max(bounds->left(), bounds->right() + 1 - width())));
+                                   std::max(bounds->left(), bounds->right() + 1 - size.width())));
             origin.setY(
                 std::clamp<double>(origin.y(), bounds->top(),
-                                   std::max(bounds->top(), bounds->bottom() + 1 - height())));
+                                   std::max(bounds->top(), bounds->bottom() + 1 - size.height())));
         }
     }
-    move(origin.toPoint());
+    if (m_frame.isNull()) {
+        move(origin.toPoint());
+    } else {
+        m_frame.moveTopLeft(origin.toPoint());
+        applyFrame();
+        move(m_frame.topLeft() + m_offset);
+    }
+}
+
+QPoint IslandPanel::frameOrigin() const {
+    return m_frame.isNull() ? pos() : m_frame.topLeft();
 }
 
 void IslandPanel::mouseReleaseEvent(QMouseEvent *event) {
@@ -289,10 +337,10 @@ void IslandPanel::mouseReleaseEvent(QMouseEvent *event) {
         setCursor(Qt::OpenHandCursor);
         m_model.endDrag();
         if (onDragCommitted)
-            onDragCommitted(pos());
+            onDragCommitted(frameOrigin());
         return;
     }
-    if (const auto control = controlAt(event->position())) {
+    if (const auto control = controlAt(event->position() + m_offset)) {
         const auto &action = *control == 0 ? m_model.onHideIsland : m_model.onResetPosition;
         if (action)
             action();

@@ -33,6 +33,14 @@ public:
 
     // The silhouette as currently drawn (mid-animation included).
     IslandSilhouette currentSilhouette() const;
+
+    // Where the layout's whole frame lies on the desktop. The window itself
+    // covers only the part of it that is drawn, so that nothing beside the
+    // island takes clicks, on desktops without input shapes too (XWayland).
+    void setFrame(const QRect &frame);
+    QRect frame() const { return m_frame; }
+    // The drawn part, in the frame's coordinates.
+    QRect drawnRect() const;
     // Moves every animation to its end at once (for tests and screenshots).
     void finishAnimations();
 
@@ -50,6 +58,8 @@ private:
     void updateShapes();
     void updateScriptArea();
     std::optional<int> controlAt(QPointF p) const;
+    void applyFrame();
+    QPoint frameOrigin() const;
 
     IslandLayoutModel &m_model;
     ScrollEngine &m_scroll;
@@ -63,6 +73,11 @@ private:
     QElapsedTimer m_animationClock;
     bool m_composited = false;
     bool m_keptAbove = false;
+
+    // The layout's frame on the desktop (null until placed), and where the
+    // window starts within it: painting and events are in frame coordinates.
+    QRect m_frame;
+    QPoint m_offset;
 
     std::optional<QPointF> m_pressAt;
     std::optional<QPointF> m_grab;

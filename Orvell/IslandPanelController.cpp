@@ -54,7 +54,7 @@ void IslandPanelController::install() {
     if (onLayoutChanged)
         onLayoutChanged(layout, geometry);
     m_panel = m_providers.makePanel();
-    m_panel->setGeometry(layout.windowFrame.toAlignedRect());
+    m_panel->setFrame(layout.windowFrame.toAlignedRect());
     if (onPanelCreated)
         onPanelCreated(m_panel);
     m_visible = true;
@@ -74,8 +74,8 @@ void IslandPanelController::reposition(bool force) {
         raise();
         return;
     }
-    if (!isUserDragging && m_panel->geometry() != layout.windowFrame.toAlignedRect())
-        m_panel->setGeometry(layout.windowFrame.toAlignedRect());
+    if (!isUserDragging && m_panel->frame() != layout.windowFrame.toAlignedRect())
+        m_panel->setFrame(layout.windowFrame.toAlignedRect());
     m_layout = layout;
     m_geometry = geometry;
     if (onLayoutChanged)

@@ -193,7 +193,7 @@ struct PanelFixture : ::testing::Test {
 TEST_F(PanelFixture, installsAtTopCentreOfTheChosenDisplayAndFollowsIt) {
     controller->install();
     ASSERT_NE(controller->panel(), nullptr);
-    EXPECT_EQ(controller->panel()->geometry(), QRect(756 - 200 - 73, 0, 546, 264));
+    EXPECT_EQ(controller->panel()->frame(), QRect(756 - 200 - 73, 0, 546, 264));
     EXPECT_EQ(viewport.viewportSize(), QSizeF(364, 150));
     EXPECT_EQ(scroll.viewportHeight(), 150);
     ASSERT_TRUE(viewport.layout());
@@ -201,12 +201,42 @@ TEST_F(PanelFixture, installsAtTopCentreOfTheChosenDisplayAndFollowsIt) {
 
     displays = {display("eDP-1", QRectF(100, 50, 1000, 700), true)};
     controller->reposition(false);
-    EXPECT_EQ(controller->panel()->geometry().topLeft(), QPoint(100 + 500 - 200 - 73, 50));
+    EXPECT_EQ(controller->panel()->frame().topLeft(), QPoint(100 + 500 - 200 - 73, 50));
 
     prefs.setIslandWidth(600);
     controller->reposition(true);
-    EXPECT_EQ(controller->panel()->width(), 600 + 146);
+    EXPECT_EQ(controller->panel()->frame().width(), 600 + 146);
     EXPECT_EQ(model.layout().bodyWidth, 600);
+}
+
+TEST_F(PanelFixture, theWindowCoversOnlyWhatIsDrawn) {
+    controller->install();
+    IslandPanel *panel = controller->panel();
+    ASSERT_NE(panel, nullptr);
+    const auto expectDrawnOnly = [&](const char *state) {
+        panel->finishAnimations();
+        const QRect drawn = panel->drawnRect();
+        EXPECT_EQ(panel->geometry(), drawn.translated(panel->frame().topLeft())) << state;
+        // Everything drawn is inside the window.
+        EXPECT_TRUE(drawn.contains(panel->currentSilhouette().path().boundingRect().toRect()))
+            << state;
+        return drawn;
+    };
+    // Idle: the pill at the top centre and nothing around it.
+    const QRect pill = expectDrawnOnly("idle");
+    EXPECT_LT(pill.width(), 260);
+    EXPECT_LT(pill.height(), 60);
+    EXPECT_NEAR(panel->geometry().center().x(), 756, 1);
+    EXPECT_EQ(panel->geometry().top(), 0);
+    // Reading: the island grows, the window with it.
+    scroll.setContentHeight(5000);
+    scroll.play();
+    const QRect live = expectDrawnOnly("live");
+    EXPECT_GE(live.width(), 400);
+    EXPECT_GT(live.height(), 150);
+    scroll.pause();
+    scroll.goIdle();
+    EXPECT_EQ(expectDrawnOnly("idle again"), pill);
 }
 
 TEST_F(PanelFixture, dragPositionsAndVisibility) {
