@@ -22,6 +22,12 @@ xcb_connection_t *connection() {
     return x11 ? x11->connection() : nullptr;
 }
 
+// Whether the server offers an extension; a request to one it lacks is fatal.
+bool hasExtension(xcb_connection_t *c, xcb_extension_t *extension) {
+    const xcb_query_extension_reply_t *data = xcb_get_extension_data(c, extension);
+    return data && data->present;
+}
+
 std::vector<xcb_rectangle_t> rectangles(const QRegion &region, double scale) {
     std::vector<xcb_rectangle_t> out;
     for (const QRect &r : region) {
@@ -195,7 +201,9 @@ bool fullScreenWindowOn(const QRect &area) {
 
 bool screenSaverOn() {
     xcb_connection_t *c = connection();
-    if (!c)
+    // XWayland has no MIT-SCREEN-SAVER: a request to a missing extension
+    // ends the whole connection, and with it the app.
+    if (!c || !hasExtension(c, &xcb_screensaver_id))
         return false;
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     xcb_screensaver_query_info_reply_t *info =
@@ -224,7 +232,7 @@ bool hasCompositor() {
 
 void setShapes(QWindow *window, const QRegion *bounding, const QRegion &input) {
     xcb_connection_t *c = connection();
-    if (!c || !window || !window->handle())
+    if (!c || !window || !window->handle() || !hasExtension(c, &xcb_shape_id))
         return;
     const auto id = static_cast<xcb_window_t>(window->winId());
     const double scale = window->devicePixelRatio();

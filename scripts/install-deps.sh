@@ -16,6 +16,7 @@ packages=(
   xvfb xauth xdotool openbox x11-utils
   dbus-daemon dbus-bin trayer
   libglib2.0-bin gnome-settings-daemon-common python3-dbus python3-gi
+  sway wev xwayland libwayland-dev libwayland-bin
 )
 
 # `install-deps.sh fuzz` adds what the libFuzzer build needs.

@@ -52,11 +52,10 @@ TEST(X11ShortcutsPane, aRecordedShortcutFiresFromAnotherWindow) {
                     .trimmed()
                     .isEmpty();
     }));
-    pane.activateWindow();
+    ASSERT_TRUE(activate(pane));
 
     // Click the Play / Pause row as a user would, then press the new keys.
     QPushButton *button = pane.bindingButton(HotKeyAction::playPause);
-    ASSERT_TRUE(waitUntil([&] { return button->isVisible() && pane.isActiveWindow(); }));
     const QPoint centre = button->mapToGlobal(button->rect().center());
     run("xdotool",
         {"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "1"});
@@ -76,8 +75,7 @@ TEST(X11ShortcutsPane, aRecordedShortcutFiresFromAnotherWindow) {
     presentation.setWindowTitle("Presentation");
     presentation.resize(800, 500);
     presentation.show();
-    presentation.activateWindow();
-    ASSERT_TRUE(waitUntil([&] { return presentation.isActiveWindow(); }));
+    ASSERT_TRUE(activate(presentation));
     run("xdotool", {"key", "ctrl+alt+super+p"});
     ASSERT_TRUE(waitUntil([&] { return !fired.empty(); }));
     EXPECT_EQ(fired.front(), HotKeyAction::playPause);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <QWidget>
 
 #include <functional>
 
@@ -27,4 +28,19 @@ inline QString run(const QString &program, const QStringList &args) {
     while (!p.waitForFinished(20))
         QCoreApplication::processEvents();
     return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+// Gives a window the focus, asking again while a window manager that has
+// only just started is not yet managing it.
+inline bool activate(QWidget &window, int ms = 10000) {
+    return waitUntil(
+        [&] {
+            if (window.isActiveWindow())
+                return true;
+            window.raise();
+            window.activateWindow();
+            QTest::qWait(100);
+            return window.isActiveWindow();
+        },
+        ms);
 }
