@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 PRESET    ?= default
 JOBS      ?= $(shell nproc)
 
-.PHONY: deps configure build run test stress bench sanitize fuzz format clean
+.PHONY: deps configure build run test stress bench sanitize fuzz package install format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -14,8 +14,11 @@ configure: deps
 build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
 
-run: build
-	@./$(BUILD_DIR)/Orvell/orvell
+# The optimised build: what a user judges Orvell's speed by.
+run: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS) --target orvell orvell-cli
+	@./build-release/Orvell/orvell
 
 test: build
 	@ctest --preset $(PRESET) -j $(JOBS) -LE stress
@@ -33,6 +36,22 @@ bench: deps
 	  [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; \
 	  $$b --benchmark_min_time=0.3 --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
 	@bash bench/paused_cpu.sh build-release/Orvell/orvell 20
+
+# A .deb of the optimised build, checked by lintian; see README, "Install".
+package: deps
+	@bash scripts/install-deps.sh package
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+	@cd build-release && cpack -G DEB >/dev/null && ls -l orvell_*.deb
+	@dpkg-deb --info build-release/orvell_*.deb
+	@lintian --no-tag-display-limit build-release/orvell_*.deb || true
+
+# Installs the optimised build under PREFIX (default /usr/local), DESTDIR honoured.
+PREFIX ?= /usr/local
+install: deps
+	@cmake --preset release -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+	@DESTDIR=$(DESTDIR) cmake --install build-release
 
 sanitize:
 	@$(MAKE) --no-print-directory test PRESET=sanitize BUILD_DIR=build-sanitize

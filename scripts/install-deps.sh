@@ -17,11 +17,16 @@ packages=(
   dbus-daemon dbus-bin trayer
   libglib2.0-bin gnome-settings-daemon-common python3-dbus python3-gi
   sway wev xwayland libwayland-dev libwayland-bin
+  desktop-file-utils appstream
 )
 
-# `install-deps.sh fuzz` adds what the libFuzzer build needs.
+# `install-deps.sh fuzz` adds what the libFuzzer build needs, `package`
+# what checks the .deb.
 if [ "${1:-}" = "fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
+fi
+if [ "${1:-}" = "package" ]; then
+  packages+=(lintian)
 fi
 
 missing=()
