@@ -44,7 +44,7 @@ package: deps
 	@cmake --build --preset release -j $(JOBS)
 	@cd build-release && cpack -G DEB >/dev/null && ls -l orvell_*.deb
 	@dpkg-deb --info build-release/orvell_*.deb
-	@lintian --no-tag-display-limit build-release/orvell_*.deb || true
+	@lintian --tag-display-limit 0 build-release/orvell_*.deb || true
 
 # Installs the optimised build under PREFIX (default /usr/local), DESTDIR honoured.
 PREFIX ?= /usr/local

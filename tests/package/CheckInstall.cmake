@@ -16,7 +16,8 @@ foreach(f
     ${share}/icons/hicolor/scalable/apps/org.orvell.Orvell.svg
     ${share}/icons/hicolor/16x16/apps/org.orvell.Orvell.png
     ${share}/icons/hicolor/256x256/apps/org.orvell.Orvell.png
-    ${share}/man/man1/orvell.1 ${share}/man/man1/orvell-cli.1
+    ${share}/man/man1/orvell.1.gz ${share}/man/man1/orvell-cli.1.gz
+    ${share}/doc/orvell/copyright ${share}/doc/orvell/changelog.gz
     ${share}/bash-completion/completions/orvell-cli)
   if(NOT EXISTS ${f})
     message(FATAL_ERROR "not installed: ${f}")
@@ -38,7 +39,7 @@ check("appstreamcli validate" appstreamcli validate --no-net --explain
 # The installed program runs, and its man page documents every command it has.
 check("orvell-cli --help" ${WORK}/usr/bin/orvell-cli --help)
 string(REGEX MATCHALL "\n  ([a-z]+)" commands "${output}")
-file(READ ${share}/man/man1/orvell-cli.1 man)
+execute_process(COMMAND gzip -dc ${share}/man/man1/orvell-cli.1.gz OUTPUT_VARIABLE man)
 file(READ ${share}/bash-completion/completions/orvell-cli completion)
 foreach(c IN LISTS commands)
   string(STRIP "${c}" c)
