@@ -58,6 +58,13 @@ TEST(DisplayLinkDriver, deliversBoundedStepsAndNothingAcrossAPause) {
     driver.frame(20.25);
     ASSERT_EQ(steps.size(), 3u);
     EXPECT_EQ(steps[2], 0.1);
+    driver.stop();
+
+    // Without frame callbacks (X11, offscreen) a timer at the display's
+    // refresh rate drives the frames, never the platform's 5 ms updates.
+    EXPECT_TRUE(driver.isTimerPaced());
+    EXPECT_GE(driver.period(), 1.0 / 500);
+    EXPECT_LE(driver.period(), 1.0 / 20);
 }
 
 TEST(ScreenObserver, targetsResolveWithFallbacks) {
