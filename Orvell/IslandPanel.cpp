@@ -63,7 +63,13 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
     });
     connect(&m_model, &IslandLayoutModel::isDraggingChanged, this, &IslandPanel::syncTargets);
     connect(&m_scroll, &ScrollEngine::isLiveChanged, this, &IslandPanel::syncTargets);
-    connect(&m_scroll, &ScrollEngine::offsetChanged, this, qOverload<>(&QWidget::update));
+    // Scrolling changes the script area alone: only it is painted again.
+    connect(&m_scroll, &ScrollEngine::offsetChanged, this, [this] {
+        if (m_animationTimer.isActive())
+            update();
+        else
+            update(scriptArea().translated(-QPointF(m_offset)).toAlignedRect());
+    });
     connect(&m_script, &ScriptViewportModel::layoutChanged, this, qOverload<>(&QWidget::update));
     connect(&m_script, &ScriptViewportModel::glowSourceChanged, this,
             qOverload<>(&QWidget::update));
@@ -167,6 +173,14 @@ void IslandPanel::animate() {
     update();
 }
 
+QRectF IslandPanel::scriptArea() const {
+    const IslandLayout &l = m_model.layout();
+    return QRectF(l.bodyOrigin.x() + Metrics::scriptHorizontalPadding,
+                  l.bodyOrigin.y() + l.contentTopInset,
+                  l.bodyWidth - 2 * Metrics::scriptHorizontalPadding,
+                  l.bodyHeight - l.contentTopInset - Metrics::scriptBottomPadding);
+}
+
 void IslandPanel::updateScriptArea() {
     const IslandLayout &l = m_model.layout();
     const QSizeF size(l.bodyWidth - 2 * Metrics::scriptHorizontalPadding,
@@ -224,10 +238,7 @@ void IslandPanel::paintEvent(QPaintEvent *) {
 
     const double opacity = easeOut(m_scriptOpacity);
     if (opacity > 0) {
-        const QRectF area(l.bodyOrigin.x() + Metrics::scriptHorizontalPadding,
-                          l.bodyOrigin.y() + l.contentTopInset,
-                          l.bodyWidth - 2 * Metrics::scriptHorizontalPadding,
-                          l.bodyHeight - l.contentTopInset - Metrics::scriptBottomPadding);
+        const QRectF area = scriptArea();
         std::optional<ScriptRenderer::Glow> glow;
         if (const GlowSource *source = m_script.glowSource()) {
             // The lookahead breathes between 0.25 and 0.95, 0.9 s each way, on

@@ -57,6 +57,8 @@ private:
     void animate();
     void updateShapes();
     void updateScriptArea();
+    // Where the script is drawn, in the frame's coordinates.
+    QRectF scriptArea() const;
     std::optional<int> controlAt(QPointF p) const;
     void applyFrame();
     QPoint frameOrigin() const;

@@ -51,8 +51,8 @@ void paintMaskPieces(QPainter &p, const std::vector<GlowMask::Piece> &pieces, QP
 
 } // namespace
 
-const ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout &layout, int index,
-                                                             double dpr) {
+ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout &layout, int index,
+                                                       double dpr) {
     auto it = m_lines.find(index);
     if (it != m_lines.end())
         return it->second;
@@ -64,10 +64,37 @@ const ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout 
         p.setPen(Tokens::scriptGlow());
         layout.drawLine(p, index, QPointF(margin, margin - line.top));
     }
-    LineImages images{crisp, blurredWhite(crisp, haloRadius), blurredWhite(crisp, pulseRadius)};
+    return m_lines.emplace(index, LineImages{crisp, QImage(), QImage()}).first->second;
+}
+
+void ScriptRenderer::addGlows(LineImages &images, double dpr) {
+    // Blurring is the costliest step; a plain scroll never needs it.
+    if (!images.halo.isNull())
+        return;
+    images.halo = blurredWhite(images.crisp, haloRadius);
+    images.pulse = blurredWhite(images.crisp, pulseRadius);
     images.halo.setDevicePixelRatio(dpr);
     images.pulse.setDevicePixelRatio(dpr);
-    return m_lines.emplace(index, std::move(images)).first->second;
+}
+
+const QImage &ScriptRenderer::fadeMask(QSize size, double dpr, bool anchoredTop) {
+    if (m_fade.size() == size && m_fade.devicePixelRatio() == dpr &&
+        m_fadeAnchoredTop == anchoredTop)
+        return m_fade;
+    m_fade = transparentImage(size, dpr);
+    m_fadeAnchoredTop = anchoredTop;
+    // Text fades in and out towards the top and bottom edges.
+    const double height = size.height() / dpr;
+    const double a = anchoredTop ? 0.12 : 0.4;
+    const double b = anchoredTop ? 0.75 : 0.6;
+    QLinearGradient fade(0, 0, 0, height);
+    fade.setColorAt(0, Qt::transparent);
+    fade.setColorAt(a, Qt::black);
+    fade.setColorAt(b, Qt::black);
+    fade.setColorAt(1, Qt::transparent);
+    QPainter p(&m_fade);
+    p.fillRect(QRectF(0, 0, size.width() / dpr, height), fade);
+    return m_fade;
 }
 
 void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
@@ -112,12 +139,13 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         if (firstShown < 0)
             firstShown = index;
         lastShown = index;
-        const LineImages &images = lineImages(*layout, index, dpr);
+        LineImages &images = lineImages(*layout, index, dpr);
         const QPointF at(-margin, textTop + it->top - margin);
         if (!glow) {
             frame.drawImage(at, images.crisp);
             continue;
         }
+        addGlows(images, dpr);
         frame.setOpacity(baseOpacity);
         frame.drawImage(at, images.crisp);
 
@@ -153,17 +181,10 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         frame.setOpacity(1);
     }
 
-    // Text fades in and out towards the top and bottom edges.
-    const double a = anchoredTop ? 0.12 : 0.4;
-    const double b = anchoredTop ? 0.75 : 0.6;
-    QLinearGradient fade(0, 0, 0, viewport.height());
-    fade.setColorAt(0, Qt::transparent);
-    fade.setColorAt(a, Qt::black);
-    fade.setColorAt(b, Qt::black);
-    fade.setColorAt(1, Qt::transparent);
+    // The fade is the same every frame: masked with an image made once.
     frame.setOpacity(1);
     frame.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-    frame.fillRect(QRectF(QPointF(0, 0), viewport.size()), fade);
+    frame.drawImage(QPointF(0, 0), fadeMask(frameSize, dpr, anchoredTop));
     frame.end();
 
     painter.drawImage(viewport.topLeft(), m_frame);

@@ -42,9 +42,12 @@ public:
 
 private:
     struct LineImages {
-        QImage crisp, halo, pulse;
+        QImage crisp, halo, pulse; // the glows only once a guide lights the line
     };
-    const LineImages &lineImages(const ScriptLayout &layout, int line, double dpr);
+    LineImages &lineImages(const ScriptLayout &layout, int line, double dpr);
+    void addGlows(LineImages &images, double dpr);
+    // The fade towards the top and bottom edges, for this size and anchoring.
+    const QImage &fadeMask(QSize size, double dpr, bool anchoredTop);
 
     std::weak_ptr<const ScriptLayout> m_layout;
     double m_dpr = 1;
@@ -52,4 +55,6 @@ private:
     QImage m_frame;
     QImage m_scratch;
     QImage m_mask;
+    QImage m_fade;
+    bool m_fadeAnchoredTop = true;
 };
