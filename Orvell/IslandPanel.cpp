@@ -223,7 +223,7 @@ void IslandPanel::resizeEvent(QResizeEvent *event) {
     updateShapes();
 }
 
-void IslandPanel::paintEvent(QPaintEvent *) {
+void IslandPanel::paintEvent(QPaintEvent *event) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     if (m_composited) {
@@ -234,7 +234,19 @@ void IslandPanel::paintEvent(QPaintEvent *) {
     p.translate(-m_offset);
     const IslandLayout &l = m_model.layout();
     const QPainterPath silhouette = currentSilhouette().path();
-    p.fillPath(silhouette, Tokens::panelFill());
+    // A scrolling frame repaints only the script area, well inside the body:
+    // there a rectangle is the silhouette, without the cost of filling and
+    // clipping to the curved outline.
+    const QRectF dirty = QRectF(event->rect()).translated(m_offset);
+    const bool insideBody =
+        silhouette.contains(dirty.topLeft()) && silhouette.contains(dirty.topRight()) &&
+        silhouette.contains(dirty.bottomLeft()) && silhouette.contains(dirty.bottomRight()) &&
+        (l.placement.kind == IslandPlacement::Kind::topCenter ||
+         !(dirty.intersects(l.controlRect(0)) || dirty.intersects(l.controlRect(1))));
+    if (insideBody)
+        p.fillRect(dirty, Tokens::panelFill());
+    else
+        p.fillPath(silhouette, Tokens::panelFill());
 
     const double opacity = easeOut(m_scriptOpacity);
     if (opacity > 0) {
@@ -249,7 +261,10 @@ void IslandPanel::paintEvent(QPaintEvent *) {
                                         0.25 + 0.7 * phase};
         }
         p.save();
-        p.setClipPath(silhouette);
+        if (insideBody)
+            p.setClipRect(dirty);
+        else
+            p.setClipPath(silhouette);
         p.setOpacity(opacity);
         m_renderer.paint(p, area, m_script.layout(), m_scroll.offset(), glow);
         p.restore();

@@ -156,3 +156,27 @@ TEST(ScriptRenderer, aFrameReusesTheLinesItRendered) {
     renderer.paint(p, QRectF(0, 0, 364, 150), other, 500, std::nullopt);
     EXPECT_LE(renderer.cachedLineCount(), lines + 2);
 }
+
+TEST_F(RenderFixture, aScrollFramePaintsTheScriptAreaAsAFullPaintWould) {
+    scroll.play();
+    scroll.pause();
+    scroll.setOffset(37.3);
+    const QImage full = renderIsland();
+    // Only the script area again, as a scrolling frame repaints it.
+    ScreenFacts screen;
+    screen.frame = QRectF(0, 0, 1512, 982);
+    screen.visibleFrame = QRectF(0, 24, 1512, 958);
+    const IslandLayout layout = IslandLayout::make({400, 56, 160, IslandPlacement::topCenter()},
+                                                   NotchGeometry::measure(screen, 180));
+    IslandPanel panel(model, scroll, viewport);
+    panel.resize(layout.windowFrame.size().toSize());
+    panel.finishAnimations();
+    const QRect area(QPointF(layout.bodyOrigin.x() + Metrics::scriptHorizontalPadding,
+                             layout.bodyOrigin.y() + layout.contentTopInset)
+                         .toPoint(),
+                     QSize(364, 150));
+    QImage partial = full.copy();
+    partial.fill(QColor(91, 122, 153));
+    panel.render(&partial, area.topLeft(), QRegion(area), QWidget::DrawChildren);
+    EXPECT_EQ(partial.copy(area), full.copy(area));
+}
