@@ -50,6 +50,16 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 $screen -nolisten tcp" bash -c "
   measure 'playing, fixed speed'
   $cli send playPause >/dev/null; sleep 1
   measure 'paused'
+  # The pace guide, switched on in the settings file as another program would.
+  conf=$home/config/org.orvell.Orvell.conf
+  if grep -q '^\[General\]' \$conf 2>/dev/null; then
+    sed -i 's/^\[General\]/[General]\nPaceGuideEnabled=true/' \$conf
+  else
+    printf '[General]\nPaceGuideEnabled=true\n' >> \$conf
+  fi
+  sleep 2
+  $cli send restart >/dev/null; $cli send playPause >/dev/null; sleep 3
+  measure 'playing, pace guide'
   kill \$pid; wait \$pid 2>/dev/null || true
 "
 grep -h "frames" "$home/orvell.log" | tail -3 || true
