@@ -64,7 +64,9 @@ ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout &layou
         p.setPen(Tokens::scriptGlow());
         layout.drawLine(p, index, QPointF(margin, margin - line.top));
     }
-    return m_lines.emplace(index, LineImages{crisp, QImage(), QImage()}).first->second;
+    LineImages images;
+    images.crisp = std::move(crisp);
+    return m_lines.emplace(index, std::move(images)).first->second;
 }
 
 void ScriptRenderer::addGlows(LineImages &images, double dpr) {
@@ -146,14 +148,23 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
             continue;
         }
         addGlows(images, dpr);
-        frame.setOpacity(baseOpacity);
-        frame.drawImage(at, images.crisp);
 
         // Each lit layer is masked by its band, in the line image's own coordinates.
         const QPointF shift(margin, margin - it->top);
         const QRectF lineRect(QPointF(0, 0), images.crisp.deviceIndependentSize());
-        const auto layer = [&](const QImage &image, const std::vector<GlowMask::Piece> &pieces,
-                               double opacity) {
+        const auto here = [&](const std::vector<GlowMask::Piece> &pieces) {
+            std::vector<GlowMask::Piece> out;
+            for (const GlowMask::Piece &piece : pieces)
+                if (piece.rect.translated(shift).intersects(lineRect))
+                    out.push_back(piece);
+            return out;
+        };
+        const std::vector<GlowMask::Piece> spokenHere = here(spoken);
+        const std::vector<GlowMask::Piece> lookaheadHere = here(lookahead);
+        const std::vector<GlowMask::Piece> bothHere = here(both);
+        const auto layer = [&](QPainter &onto, const QImage &image,
+                               const std::vector<GlowMask::Piece> &pieces, double opacity,
+                               QPointF where) {
             if (pieces.empty() || opacity <= 0)
                 return;
             if (m_scratch.size() != image.size())
@@ -172,13 +183,33 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                 scratch.setCompositionMode(QPainter::CompositionMode_DestinationIn);
                 scratch.drawImage(0, 0, m_mask);
             }
-            frame.setOpacity(opacity);
-            frame.drawImage(at, m_scratch);
+            onto.setOpacity(opacity);
+            onto.drawImage(where, m_scratch);
         };
-        layer(images.halo, spoken, haloOpacity);
-        layer(images.pulse, lookahead, glow->pulseOpacity);
-        layer(images.crisp, both, 1.0);
+        if (!lookaheadHere.empty()) {
+            // The breathing lookahead changes every frame: drawn afresh.
+            frame.setOpacity(baseOpacity);
+            frame.drawImage(at, images.crisp);
+            layer(frame, images.halo, spokenHere, haloOpacity, at);
+            layer(frame, images.pulse, lookaheadHere, glow->pulseOpacity, at);
+            layer(frame, images.crisp, bothHere, 1.0, at);
+            frame.setOpacity(1);
+            continue;
+        }
+        // Lines behind the front or ahead of the light look the same from
+        // frame to frame: composed once and reused while their light stays.
+        if (images.lit.isNull() || images.litSpoken != spokenHere || images.litBoth != bothHere) {
+            images.lit = transparentImage(images.crisp.size(), dpr);
+            QPainter lit(&images.lit);
+            lit.setOpacity(baseOpacity);
+            lit.drawImage(QPointF(0, 0), images.crisp);
+            layer(lit, images.halo, spokenHere, haloOpacity, QPointF(0, 0));
+            layer(lit, images.crisp, bothHere, 1.0, QPointF(0, 0));
+            images.litSpoken = spokenHere;
+            images.litBoth = bothHere;
+        }
         frame.setOpacity(1);
+        frame.drawImage(at, images.lit);
     }
 
     // The fade is the same every frame: masked with an image made once.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "text/GlowMask.h"
 #include "text/ScriptLayout.h"
 
 #include <QImage>
@@ -43,6 +44,10 @@ public:
 private:
     struct LineImages {
         QImage crisp, halo, pulse; // the glows only once a guide lights the line
+        // The line as last lit, and the light it was lit with: a line the
+        // front has passed looks the same frame after frame.
+        QImage lit;
+        std::vector<GlowMask::Piece> litSpoken, litBoth;
     };
     LineImages &lineImages(const ScriptLayout &layout, int line, double dpr);
     void addGlows(LineImages &images, double dpr);

@@ -180,3 +180,24 @@ TEST_F(RenderFixture, aScrollFramePaintsTheScriptAreaAsAFullPaintWould) {
     panel.render(&partial, area.topLeft(), QRegion(area), QWidget::DrawChildren);
     EXPECT_EQ(partial.copy(area), full.copy(area));
 }
+
+TEST(ScriptRenderer, aLitLineIsReusedOnlyWhileItsLightStaysTheSame) {
+    const ScriptLayout::Key key{script, 364, 24, 5.0 / 3.0};
+    auto layout = std::make_shared<const ScriptLayout>(key, ScriptWords(script));
+    const auto paint = [&](ScriptRenderer &renderer, double front, double end) {
+        QImage canvas(364, 150, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::black);
+        QPainter p(&canvas);
+        renderer.paint(p, QRectF(0, 0, 364, 150), layout, 45,
+                       ScriptRenderer::Glow{front, end, 0.5});
+        return canvas;
+    };
+    // One renderer follows the front through the text; each frame must look
+    // as a renderer that never saw the earlier frames draws it.
+    ScriptRenderer following;
+    for (double front : {0.0, 30.0, 200.0, 201.0, 60.0, 0.0}) {
+        ScriptRenderer fresh;
+        EXPECT_EQ(paint(following, front, front + 12), paint(fresh, front, front + 12))
+            << "front at " << front;
+    }
+}
