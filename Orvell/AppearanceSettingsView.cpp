@@ -36,15 +36,6 @@ QLabel *valueColumn(int width, QWidget *parent) {
     return label;
 }
 
-QWidget *row(QSlider *s, QLabel *value, QWidget *parent) {
-    auto *w = new QWidget(parent);
-    auto *h = new QHBoxLayout(w);
-    h->setContentsMargins(0, 0, 0, 0);
-    h->addWidget(s, 1);
-    h->addWidget(value);
-    return w;
-}
-
 const char *const placements[][2] = {{"Top left", "topLeading"},
                                      {"Top centre", "topCenter"},
                                      {"Top right", "topTrailing"},
@@ -74,31 +65,30 @@ AppearanceSettingsView::AppearanceSettingsView(AppEnvironment &env, QWidget *par
     auto *scriptForm = new QFormLayout(script);
     m_fontSize = slider(14, 48, 1, QStringLiteral("Text size"), script);
     m_fontSizeValue = valueColumn(46, script);
-    scriptForm->addRow(QStringLiteral("Text size"), row(m_fontSize, m_fontSizeValue, script));
+    scriptForm->addRow(QStringLiteral("Text size"),
+                       SettingsPaneView::row(m_fontSize, m_fontSizeValue, script));
     m_lineHeight = slider(20, 50, 1, QStringLiteral("Line height"), script);
     m_lineHeightValue = valueColumn(110, script);
     QFont small = m_lineHeightValue->font();
     small.setPointSizeF(small.pointSizeF() * 0.9);
     m_lineHeightValue->setFont(small);
-    scriptForm->addRow(QStringLiteral("Line height"), row(m_lineHeight, m_lineHeightValue, script));
+    scriptForm->addRow(QStringLiteral("Line height"),
+                       SettingsPaneView::row(m_lineHeight, m_lineHeightValue, script));
     column->addWidget(script);
 
     QGroupBox *island = SettingsPaneView::section(QStringLiteral("Island"), this);
     auto *islandForm = new QFormLayout(island);
     m_width = slider(28, 90, 1, QStringLiteral("Width"), island);
     m_widthValue = valueColumn(46, island);
-    islandForm->addRow(QStringLiteral("Width"), row(m_width, m_widthValue, island));
+    islandForm->addRow(QStringLiteral("Width"),
+                       SettingsPaneView::row(m_width, m_widthValue, island));
     m_position = new QComboBox(island);
     m_position->setAccessibleName(QStringLiteral("Position"));
     for (const auto &p : placements)
         m_position->addItem(QString::fromUtf8(p[0]), QString::fromLatin1(p[1]));
     m_resetPosition = new QPushButton(QStringLiteral("Reset position to top centre"), island);
-    auto *positionRow = new QWidget(island);
-    auto *positionLine = new QHBoxLayout(positionRow);
-    positionLine->setContentsMargins(0, 0, 0, 0);
-    positionLine->addWidget(m_position, 1);
-    positionLine->addWidget(m_resetPosition);
-    islandForm->addRow(QStringLiteral("Position"), positionRow);
+    islandForm->addRow(QStringLiteral("Position"),
+                       SettingsPaneView::row(m_position, m_resetPosition, island));
     islandForm->addRow(SettingsPaneView::caption(
         QStringLiteral("Drag the island anywhere to move it; it stays where you put it. Top centre "
                        "is the only position that hides the notch, and the only one without close "
@@ -106,7 +96,8 @@ AppearanceSettingsView::AppearanceSettingsView(AppEnvironment &env, QWidget *par
         island));
     m_cover = slider(16, 60, 1, QStringLiteral("Notch cover"), island);
     m_coverValue = valueColumn(46, island);
-    islandForm->addRow(QStringLiteral("Notch cover"), row(m_cover, m_coverValue, island));
+    islandForm->addRow(QStringLiteral("Notch cover"),
+                       SettingsPaneView::row(m_cover, m_coverValue, island));
     islandForm->addRow(SettingsPaneView::caption(
         QStringLiteral("The black strip at the top that hides the notch. Nothing is drawn there "
                        "\u2014 content would be cut in half by the cutout. Raise it if any text "

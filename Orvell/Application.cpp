@@ -10,8 +10,8 @@
 
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 

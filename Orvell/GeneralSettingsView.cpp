@@ -11,7 +11,6 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
@@ -62,12 +61,8 @@ QString languageName(const QString &locale) {
 QString displayTitleOf(const QString &stored) {
     const ScreenObserver::Target t = ScreenObserver::Target::fromStored(stored);
     if (!t.identity.isEmpty()) {
-        const QStringList parts = t.identity.split(QLatin1Char('|'));
-        ScreenFacts gone;
-        gone.name = parts.value(0);
-        gone.manufacturer = parts.value(1);
-        gone.model = parts.value(2);
-        return gone.title() + QStringLiteral(" \u2014 not connected");
+        const auto gone = ScreenFacts::fromIdentity(t.identity);
+        return (gone ? gone->title() : t.identity) + QStringLiteral(" \u2014 not connected");
     }
     return QStringLiteral("Display %1").arg(t.display);
 }
@@ -76,10 +71,6 @@ QString displayTitleOf(const QString &stored) {
 std::atomic<int> meterPeak{0};
 
 } // namespace
-
-QString GeneralSettingsView::wordsText(int count) {
-    return count == 1 ? QStringLiteral("1 word") : QStringLiteral("%1 words").arg(count);
-}
 
 int GeneralSettingsView::meterLevel(const float *samples, std::size_t count) {
     if (count == 0)
@@ -203,12 +194,7 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     paceForm->addRow(m_targetLabel, m_target);
     m_natural = new QLabel(pace);
     m_useNatural = new QPushButton(QStringLiteral("Use natural time"), pace);
-    auto *naturalRow = new QWidget(pace);
-    auto *naturalLine = new QHBoxLayout(naturalRow);
-    naturalLine->setContentsMargins(0, 0, 0, 0);
-    naturalLine->addWidget(m_natural, 1);
-    naturalLine->addWidget(m_useNatural);
-    paceForm->addRow(naturalRow);
+    paceForm->addRow(SettingsPaneView::row(m_natural, m_useNatural, pace));
     m_noScript = SettingsPaneView::caption(
         QStringLiteral("Select a script in the Library to set its target time."), pace);
     paceForm->addRow(m_noScript);

@@ -38,8 +38,6 @@ public:
                                  Sources sources = {});
     ~GeneralSettingsView() override;
 
-    // "1 word", "3 words".
-    static QString wordsText(int count);
     // The level meter's reading of a block of samples: 0 at -60 dBFS or below, 100 at full scale.
     static int meterLevel(const float *samples, std::size_t count);
 

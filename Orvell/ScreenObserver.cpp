@@ -42,23 +42,23 @@ std::optional<ScreenFacts> ScreenObserver::find(const std::vector<ScreenFacts> &
     for (const ScreenFacts &d : displays)
         if (d.identity() == identity)
             return d;
-    const QStringList parts = identity.split(QLatin1Char('|'));
-    if (parts.size() != 4)
+    const std::optional<ScreenFacts> wanted = ScreenFacts::fromIdentity(identity);
+    if (!wanted)
         return std::nullopt;
     // The same monitor plugged into another port; only a device that tells
     // itself apart (a serial, or a model no other connected display has).
     const auto sameDevice = [&](const ScreenFacts &d) {
-        return !parts[2].isEmpty() && d.manufacturer == parts[1] && d.model == parts[2] &&
-               d.serial == parts[3];
+        return !wanted->model.isEmpty() && d.manufacturer == wanted->manufacturer &&
+               d.model == wanted->model && d.serial == wanted->serial;
     };
     const auto devices = std::count_if(displays.begin(), displays.end(), sameDevice);
-    if (devices == 1 || (devices > 1 && !parts[3].isEmpty()))
+    if (devices == 1 || (devices > 1 && !wanted->serial.isEmpty()))
         for (const ScreenFacts &d : displays)
             if (sameDevice(d))
                 return d;
     // Another monitor on the chosen output.
     for (const ScreenFacts &d : displays)
-        if (!parts[0].isEmpty() && d.name == parts[0])
+        if (!wanted->name.isEmpty() && d.name == wanted->name)
             return d;
     return std::nullopt;
 }

@@ -92,3 +92,12 @@ void SettingsPaneView::setProblem(QLabel *label, const QString &text) {
     label->setText(text);
     label->setVisible(!text.isEmpty());
 }
+
+QWidget *SettingsPaneView::row(QWidget *wide, QWidget *beside, QWidget *parent) {
+    auto *w = new QWidget(parent);
+    auto *h = new QHBoxLayout(w);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->addWidget(wide, 1);
+    h->addWidget(beside);
+    return w;
+}

@@ -31,6 +31,8 @@ public:
     // A label in the warning colour, hidden while it has no text.
     static QLabel *problem(QWidget *parent);
     static void setProblem(QLabel *label, const QString &text);
+    // A control that takes the width, with another beside it on the right.
+    static QWidget *row(QWidget *wide, QWidget *beside, QWidget *parent);
 
 private:
     SettingsPane m_pane;

@@ -65,8 +65,9 @@ QString StatusItemController::withShortcut(const QString &title, HotKeyAction ac
 
 void StatusItemController::refresh() {
     const QString mechanism = m_env.shortcuts().mechanism();
-    m_shortcuts->setText(QStringLiteral("Shortcuts: ") +
-                         (mechanism.isEmpty() ? QStringLiteral("none on this desktop") : mechanism));
+    m_shortcuts->setText(
+        QStringLiteral("Shortcuts: ") +
+        (mechanism.isEmpty() ? QStringLiteral("none on this desktop") : mechanism));
     m_play->setText(
         withShortcut(m_env.scroll().isPlaying() ? QStringLiteral("Pause") : QStringLiteral("Play"),
                      HotKeyAction::playPause));

@@ -8,8 +8,8 @@
 #include <QDBusConnection>
 #include <QGuiApplication>
 
-QString GlobalShortcuts::mechanismName(Kind kind) {
-    switch (kind) {
+QString GlobalShortcuts::mechanism() const {
+    switch (kind()) {
     case Kind::x11Grabs:
         return QStringLiteral("X11 key grabs");
     case Kind::portal:

@@ -45,8 +45,7 @@ public:
 
     virtual Kind kind() const = 0;
     // How the shortcuts reach Orvell, for the settings and the tray.
-    QString mechanism() const { return mechanismName(kind()); }
-    static QString mechanismName(Kind kind);
+    QString mechanism() const;
     // What the desktop made of the shortcuts, or what the user can do; empty
     // when there is nothing to say.
     virtual QString notice() const { return QString(); }

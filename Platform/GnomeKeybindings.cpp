@@ -180,6 +180,18 @@ GlobalShortcuts::Failure GnomeKeybindings::grab(quint32 id, const Shortcut &shor
     const auto written = m_written.find(shortcut.name);
     if (written != m_written.end() && written->second == shortcut.binding)
         return Failure::none;
+    // At start-up the entries usually hold these keys already: one read
+    // instead of three writes each.
+    QString current;
+    if (written == m_written.end() &&
+        gsettings({QStringLiteral("get"),
+                   QLatin1StringView(entrySchema) + QLatin1Char(':') + entryPath(shortcut.name),
+                   QStringLiteral("binding")},
+                  &current, nullptr) &&
+        current == quoted(KeyNames::gnomeAccelerator(shortcut.binding))) {
+        m_written[shortcut.name] = shortcut.binding;
+        return Failure::none;
+    }
     QString error;
     if (writeEntry(shortcut, &error)) {
         m_written[shortcut.name] = shortcut.binding;

@@ -53,7 +53,6 @@ public:
     Kind kind() const override { return Kind::portal; }
     QString notice() const override { return m_notice; }
 
-    bool hasSession() const { return !m_session.isEmpty(); }
     // The keys the desktop reports for each command, by stored name.
     const std::map<QString, QString> &assigned() const { return m_assigned; }
 

@@ -2,6 +2,9 @@
 
 #include <QRectF>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 // What the island needs to know about one display, in global desktop
 // coordinates (logical pixels, y growing downwards). The platform layer fills
@@ -25,6 +28,19 @@ struct ScreenFacts {
     QString identity() const {
         return name + QLatin1Char('|') + manufacturer + QLatin1Char('|') + model +
                QLatin1Char('|') + serial;
+    }
+    // A display as an identity describes it (name, maker, model, serial);
+    // nothing when the text is not one.
+    static std::optional<ScreenFacts> fromIdentity(const QString &identity) {
+        const QStringList parts = identity.split(QLatin1Char('|'));
+        if (parts.size() != 4)
+            return std::nullopt;
+        ScreenFacts f;
+        f.name = parts[0];
+        f.manufacturer = parts[1];
+        f.model = parts[2];
+        f.serial = parts[3];
+        return f;
     }
     // How the settings name it: the model where known, with the output.
     QString title() const {

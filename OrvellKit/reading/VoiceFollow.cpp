@@ -52,7 +52,9 @@ QStringList VoiceFollow::installedLocales() const {
     return m_recognition.installedLocales ? m_recognition.installedLocales() : QStringList();
 }
 
-QString VoiceFollow::noModelReason(const QString &locale) {
+namespace {
+
+QString noModelReason(const QString &locale) {
     const QLocale l(locale);
     const QString name = l.language() == QLocale::C || l.language() == QLocale::AnyLanguage
                              ? locale
@@ -61,6 +63,8 @@ QString VoiceFollow::noModelReason(const QString &locale) {
                           "this computer.")
         .arg(name);
 }
+
+} // namespace
 
 QString VoiceFollow::unavailableReason() const {
     if (!m_recognition.makeListener)

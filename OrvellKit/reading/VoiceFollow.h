@@ -43,7 +43,6 @@ public:
     QStringList installedLocales() const;
     // Why voice follow cannot be used here; empty when it can.
     QString unavailableReason() const;
-    static QString noModelReason(const QString &locale);
 
     const VoiceFollowState &state() const { return m_state; }
     int cursor() const { return m_cursor; }

@@ -10,6 +10,7 @@
 #include "settings/LoginItem.h"
 #include "settings/Preferences.h"
 #include "settings/SettingsStore.h"
+#include "support/TestEnvironment.h"
 
 #include "support/ManualScheduler.h"
 #include "support/QtPrinters.h"
@@ -21,11 +22,7 @@
 
 namespace {
 
-class NoLoginItem : public LoginItem {
-public:
-    bool isEnabled() const override { return false; }
-    bool setEnabled(bool, QString *) override { return true; }
-};
+using NoLoginItem = TestEnvironment::NoLoginItem;
 
 ScreenFacts display(const QString &name, QRectF frame, bool builtIn) {
     ScreenFacts f;

@@ -102,6 +102,15 @@ TEST(GnomeKeybindings, addsRunnableShortcutsOnlyWhenAskedAndRemovesOnlyItsOwn) {
               GlobalShortcuts::Failure::none);
     EXPECT_EQ(gsettings({"get", entry + "playPause/", "binding"}), "'<Control><Alt><Super>p'");
 
+    // The next start finds them installed and takes them as they are.
+    GnomeKeybindings nextStart("/opt/orvell/bin/orvell-cli");
+    EXPECT_EQ(nextStart.grab(1, {"playPause", "Play / Pause", {35, all}, false}, &status),
+              GlobalShortcuts::Failure::none);
+    EXPECT_EQ(nextStart.grab(2, {"speedUp", "Speed Up", {125, all}, false}, &status),
+              GlobalShortcuts::Failure::none);
+    EXPECT_EQ(gsettings({"get", entry + "speedUp/", "binding"}), "'<Control><Alt><Super>Down'")
+        << "a binding changed while Orvell was not running is brought up to date";
+
     ASSERT_TRUE(gnome.remove(&error)) << error.toStdString();
     EXPECT_FALSE(gnome.isInstalled());
     EXPECT_EQ(gsettings({"get", schema, "custom-keybindings"}), "['/org/gnome/custom0/']");

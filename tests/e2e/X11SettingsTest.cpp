@@ -3,7 +3,7 @@
 // window has the focus.
 #include "AppEnvironment.h"
 #include "HotKeySettingsView.h"
-#include "settings/LoginItem.h"
+#include "support/TestEnvironment.h"
 
 #include <QLabel>
 #include <QProcess>
@@ -16,15 +16,6 @@
 #include "support/QtPrinters.h"
 #include "support/X11TestSupport.h"
 
-namespace {
-
-struct NoLoginItem : LoginItem {
-    bool isEnabled() const override { return false; }
-    bool setEnabled(bool, QString *) override { return true; }
-};
-
-} // namespace
-
 TEST(X11ShortcutsPane, aRecordedShortcutFiresFromAnotherWindow) {
     QProcess windowManager;
     windowManager.start("openbox", {});
@@ -34,7 +25,7 @@ TEST(X11ShortcutsPane, aRecordedShortcutFiresFromAnotherWindow) {
     QTemporaryDir dir;
     AppEnvironment::Services services;
     services.settings = SettingsStore::inMemory();
-    services.loginItem = std::make_unique<NoLoginItem>();
+    services.loginItem = std::make_unique<TestEnvironment::NoLoginItem>();
     services.shortcuts = GlobalShortcuts::create();
     services.libraryRoot = dir.filePath("library");
     AppEnvironment env(std::move(services));

@@ -74,6 +74,18 @@ struct FollowFixture : ::testing::Test {
     }
 };
 
+// Preferences, a stopped scroll and a one-script library, for a voice
+// follow that is never played.
+struct BareWorld {
+    QTemporaryDir dir;
+    ManualScheduler clock;
+    std::unique_ptr<SettingsStore> settings = SettingsStore::inMemory();
+    ReadingPreferences prefs{*settings};
+    ScrollEngine scroll{150};
+    ScriptStore store{dir.filePath("lib"), {true, "Hello", &clock, {}}};
+    LibrarySelection selection{store};
+};
+
 } // namespace
 
 TEST_F(FollowFixture, onWhilePausedItAimsButDoesNotListenUntilPlay) {
@@ -161,15 +173,10 @@ TEST(VoiceFollow, vocabularyListsLongWordsOnceAndUnavailableMeansOff) {
     EXPECT_EQ(VoiceFollow::vocabulary(words, 1), QStringList{"Orvell"});
 
     // Without a recogniser voice follow is not available, and cannot be switched on.
-    QTemporaryDir dir;
-    ManualScheduler clock;
-    auto settings = SettingsStore::inMemory();
-    ReadingPreferences prefs(*settings);
-    ScrollEngine scroll(150);
-    ScriptStore store(dir.filePath("lib"), {true, "Hello", &clock, {}});
-    LibrarySelection selection{store};
+    BareWorld world;
+    ReadingPreferences &prefs = world.prefs;
     VoiceFollow none;
-    none.attach(prefs, scroll, selection);
+    none.attach(prefs, world.scroll, world.selection);
     EXPECT_FALSE(none.isAvailable());
     EXPECT_FALSE(none.unavailableReason().isEmpty());
     none.toggle();
@@ -177,13 +184,8 @@ TEST(VoiceFollow, vocabularyListsLongWordsOnceAndUnavailableMeansOff) {
 }
 
 TEST(VoiceFollow, withoutAModelForTheSystemLanguageTheInstalledOneIsTheDefault) {
-    QTemporaryDir dir;
-    ManualScheduler clock;
-    auto settings = SettingsStore::inMemory();
-    ReadingPreferences prefs(*settings);
-    ScrollEngine scroll(150);
-    ScriptStore store(dir.filePath("lib"), {true, "Hello", &clock, {}});
-    LibrarySelection selection{store};
+    BareWorld world;
+    ReadingPreferences &prefs = world.prefs;
     QStringList installed{"en_US"};
     VoiceFollow::Recognition recognition;
     recognition.makeListener = [](const ScriptWords &) { return nullptr; };
@@ -192,7 +194,7 @@ TEST(VoiceFollow, withoutAModelForTheSystemLanguageTheInstalledOneIsTheDefault) 
     };
     recognition.installedLocales = [&] { return installed; };
     VoiceFollow voice(recognition);
-    voice.attach(prefs, scroll, selection);
+    voice.attach(prefs, world.scroll, world.selection);
 
     const QLocale before;
     for (const char *system : {"C", "de_DE"}) {
