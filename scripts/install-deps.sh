@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools
   libicu-dev libzip-dev libespeak-ng-dev espeak-ng libexttextcat-dev libexttextcat-data
-  libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
+  libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us flite1-dev
   qt6-multimedia-dev pulseaudio pulseaudio-utils
   fonts-inter
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -73,7 +73,8 @@ bool isAvailable() {
 }
 
 std::optional<SpeechRhythm::Rendering> render(const QString &text, const QString &voice,
-                                              double timeoutSeconds, bool keepSamples) {
+                                              double timeoutSeconds, bool keepSamples,
+                                              int wordsPerMinute) {
     std::lock_guard lock(engineMutex());
     const int rate = initialise();
     if (rate <= 0)
@@ -83,6 +84,8 @@ std::optional<SpeechRhythm::Rendering> render(const QString &text, const QString
         return std::nullopt;
     if (voice.isEmpty())
         espeak_SetVoiceByName("en");
+    // The rate is global to the library: set on every rendering.
+    espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
 
     Collector collector(rate);
     collector.keepSamples = keepSamples;
