@@ -5,10 +5,30 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace {
+
+QString runKey(const QStringList &words, qsizetype from, qsizetype length) {
+    QString key;
+    for (qsizetype i = from; i < from + length; ++i) {
+        if (i > from)
+            key += QChar(0x1f);
+        key += words[i];
+    }
+    return key;
+}
+
+} // namespace
+
 VoiceMatcher::VoiceMatcher(const ScriptWords &words) {
     keys.reserve(words.count());
     for (const auto &w : words.words)
         keys << w.key;
+    m_runs.reserve(keys.size());
+    for (qsizetype i = 0; i + distinctiveRun <= keys.size(); ++i) {
+        const QString key = runKey(keys, i, distinctiveRun);
+        const auto at = m_runs.constFind(key);
+        m_runs.insert(key, at == m_runs.cend() ? static_cast<int>(i) : -1);
+    }
 }
 
 QStringList VoiceMatcher::characters(const QString &word) {
@@ -99,6 +119,58 @@ VoiceMatcher::Alignment VoiceMatcher::align(const QStringList &tail, int e) cons
     }
 }
 
+std::optional<int> VoiceMatcher::newWordsAtCursor(const QStringList &tail) const {
+    // The cursor may already be a guessed word or two past the reader.
+    const int from = std::max(0, cursor - lookBehind);
+    const int to = std::min(cursor, static_cast<int>(keys.size())) - 1;
+    for (int fresh = 1; fresh <= 2; ++fresh) {
+        const QStringList said = tail.mid(0, tail.size() - fresh);
+        if (said.size() < 2)
+            break;
+        for (int e = to; e >= from; --e)
+            if (similar(said.last(), keys[e]) && align(said, e).score >= 2)
+                return fresh;
+    }
+    return std::nullopt;
+}
+
+bool VoiceMatcher::fitsElsewhere(const QStringList &tail, const Alignment &best) const {
+    const int from = std::max(0, cursor - ambiguityBehind);
+    const int to = std::min(cursor + lookAhead, static_cast<int>(keys.size()) - 1);
+    for (int e = from; e <= to; ++e) {
+        if (std::abs(e - best.end) <= 1 || !similar(tail.last(), keys[e]))
+            continue;
+        const Alignment other = align(tail, e);
+        if (other.score >= 2 && other.score >= best.score - 1)
+            return true;
+    }
+    return false;
+}
+
+std::optional<int> VoiceMatcher::distinctivePlace(const QStringList &heard) const {
+    // The last word of a growing hypothesis is the recogniser's guess at
+    // what comes next, often the script's likeliest word, so the run ends
+    // before it.
+    QStringList run;
+    bool guess = true;
+    for (auto it = heard.crbegin(); it != heard.crend() && run.size() < distinctiveRun; ++it) {
+        if (it->isEmpty())
+            continue;
+        if (guess)
+            guess = false;
+        else
+            run.prepend(*it);
+    }
+    if (run.size() < distinctiveRun)
+        return std::nullopt;
+    if (std::count_if(run.cbegin(), run.cend(), &VoiceMatcher::isStrong) < 2)
+        return std::nullopt;
+    const int at = m_runs.value(runKey(run, 0, distinctiveRun), -1);
+    if (at < cursor)
+        return std::nullopt;
+    return at + distinctiveRun;
+}
+
 bool VoiceMatcher::ingest(const QStringList &heard) {
     QStringList tail;
     for (auto it = heard.crbegin(); it != heard.crend() && tail.size() < tailLength; ++it)
@@ -108,29 +180,52 @@ bool VoiceMatcher::ingest(const QStringList &heard) {
         return false;
     const int from = std::max(0, cursor - lookBehind);
     const int to = std::min(cursor + lookAhead, static_cast<int>(keys.size()) - 1);
-    if (from > to)
-        return false;
-    std::optional<Alignment> best;
-    for (int e = from; e <= to; ++e) {
-        if (!similar(tail.last(), keys[e]))
-            continue;
-        const Alignment candidate = align(tail, e);
-        if (!best || candidate.isBetter(*best, cursor))
-            best = candidate;
-    }
-    if (!best)
-        return false;
-    const int advance = best->end + 1 - cursor;
+    std::vector<Alignment> candidates;
+    for (int e = from; e <= to; ++e)
+        if (similar(tail.last(), keys[e]))
+            candidates.push_back(align(tail, e));
+
+    // Words a reader at the cursor has only just said can move it a step
+    // or two, never a line.
+    int reach = lookAhead + 1;
+    if (const auto fresh = newWordsAtCursor(tail))
+        reach = shortMove + *fresh - 1;
+    const auto pick = [&](int limit) {
+        std::optional<Alignment> best;
+        for (const Alignment &c : candidates)
+            if (c.end + 1 - cursor <= limit && (!best || c.isBetter(*best, cursor)))
+                best = c;
+        return best;
+    };
+    std::optional<Alignment> best = pick(reach);
+    if (best && best->end + 1 - cursor > shortMove && fitsElsewhere(tail, *best))
+        best = pick(shortMove); // the nearest consistent place, or none: wait
+
     bool accept = false;
-    if (advance <= 0)
-        accept = false;
-    else if (advance == 1)
-        accept = true;
-    else if (advance <= 3)
-        accept = best->score >= 2 || best->strong >= 1;
-    else
-        accept = best->score >= 2 && best->strong >= 1;
-    if (accept)
+    if (best) {
+        const int advance = best->end + 1 - cursor;
+        if (advance <= 0)
+            accept = false;
+        else if (advance == 1)
+            accept = true;
+        else if (advance <= shortMove)
+            accept = best->score >= 2 || best->strong >= 1;
+        else if (advance <= longMove)
+            accept = best->score >= 2 && best->strong >= 1;
+        else
+            accept = best->score >= 3 && best->strong >= 1;
+    }
+    if (accept) {
         cursor = best->end + 1;
-    return accept;
+        return true;
+    }
+    // A run that begins with words the cursor already explains is the
+    // recogniser guessing the next word, not the reader elsewhere.
+    if (reach <= shortMove + 1)
+        return false;
+    if (const auto place = distinctivePlace(heard)) {
+        cursor = *place;
+        return true;
+    }
+    return false;
 }

@@ -37,10 +37,17 @@ TEST(VoiceMatcher, shortWordsCannotJumpFarStrongOnesCan) {
     EXPECT_TRUE(strong.ingest({"brown"})); // advance 3 on a strong word
     EXPECT_EQ(strong.cursor, 3);
 
-    // A long jump needs two aligned words, one of them strong.
-    VoiceMatcher far = matcher("one two six ten red blue green orange yellow purple");
+    // A jump of four or five needs two aligned words, one of them strong; a
+    // longer one three.
+    const QString colours = "one two six ten yellow blue green orange red purple";
+    VoiceMatcher jump = matcher(colours);
+    EXPECT_FALSE(jump.ingest({"yellow"}));
+    EXPECT_TRUE(jump.ingest({"ten", "yellow"}));
+    EXPECT_EQ(jump.cursor, 5);
+    VoiceMatcher far = matcher(colours);
     EXPECT_FALSE(far.ingest({"green"}));
-    EXPECT_TRUE(far.ingest({"blue", "green"}));
+    EXPECT_FALSE(far.ingest({"blue", "green"}));
+    EXPECT_TRUE(far.ingest({"yellow", "blue", "green"}));
     EXPECT_EQ(far.cursor, 7);
 }
 
@@ -82,6 +89,127 @@ TEST(VoiceMatcher, staysInsideItsWindowAndPrefersTheEarlierOfEqualPlaces) {
     twice.cursor = 4;
     EXPECT_FALSE(twice.ingest({"story"})); // at 2 and 5, equally near: the earlier stays
     EXPECT_EQ(twice.cursor, 4);
+}
+
+namespace {
+
+// Distinct made-up short words ("qaa", "qab", ...), so only the phrases a
+// test plants repeat or look alike.
+QStringList fillerWords(int count) {
+    QStringList words;
+    for (int i = 0; i < count; ++i)
+        words << QStringLiteral("q") + QChar(u'a' + i / 26) + QChar(u'a' + i % 26);
+    return words;
+}
+
+} // namespace
+
+TEST(VoiceMatcher, aWordNewToTheCurrentPlaceNeverCarriesALeap) {
+    const QString text = "at ten we stop for water at noon we stop for lunch under the big oak "
+                         "at three we stop for the day";
+    // Read through "at noon we stop for"; the recogniser's next word, "the",
+    // also ends "we stop for the" eleven words on.
+    VoiceMatcher m = matcher(text);
+    m.cursor = 11;
+    EXPECT_FALSE(m.ingest({"noon", "we", "stop", "for", "the"}));
+    EXPECT_EQ(m.cursor, 11);
+    // The reader goes on and the cursor with them.
+    EXPECT_TRUE(m.ingest({"we", "stop", "for", "lunch"}));
+    EXPECT_EQ(m.cursor, 12);
+
+    // A misheard word that fits far ahead: "and tell" after "the hoses and".
+    VoiceMatcher hoses = matcher("check the rakes check the hoses and check the barrows if a "
+                                 "tool is broken put it by the gate and tell me");
+    hoses.cursor = 7;
+    EXPECT_FALSE(hoses.ingest({"the", "hoses", "and", "tell"}));
+    EXPECT_EQ(hoses.cursor, 7);
+}
+
+TEST(VoiceMatcher, aPhraseThatFitsTwiceLetsTheCursorWait) {
+    QStringList words = fillerWords(30);
+    words[8] = "red", words[9] = "barn", words[10] = "door";
+    words[14] = "red", words[15] = "barn", words[16] = "door";
+    VoiceMatcher twice = matcher(words.join(' '));
+    twice.cursor = 5;
+    EXPECT_FALSE(twice.ingest({"red", "barn", "door"}));
+    EXPECT_EQ(twice.cursor, 5);
+    // Once the phrase is followed by words only one place has, it moves there.
+    words[17] = "yard";
+    VoiceMatcher resolved = matcher(words.join(' '));
+    resolved.cursor = 5;
+    EXPECT_FALSE(resolved.ingest({"red", "barn", "door"}));
+    EXPECT_TRUE(resolved.ingest({"red", "barn", "door", "yard"}));
+    EXPECT_EQ(resolved.cursor, 18);
+
+    // The same phrase once in the window is a place worth moving to.
+    words[14] = "blue", words[15] = "pond", words[16] = "gate";
+    VoiceMatcher once = matcher(words.join(' '));
+    once.cursor = 5;
+    EXPECT_TRUE(once.ingest({"red", "barn", "door"}));
+    EXPECT_EQ(once.cursor, 11);
+}
+
+TEST(VoiceMatcher, aSentenceSaidAgainNeverPullsTheCursorAhead) {
+    const QString text = "at ten we stop for water and then we check the hoses near the gate "
+                         "at three we stop for the day";
+    VoiceMatcher m = matcher(text);
+    m.cursor = 15; // "... near the gate"
+    // The reader goes back to "at ten we stop for": it also fits "at three
+    // we stop for" five words on, but it is the sentence already read.
+    EXPECT_FALSE(m.ingest({"at", "ten", "we", "stop", "for"}));
+    EXPECT_EQ(m.cursor, 15);
+    EXPECT_FALSE(m.ingest({"we", "stop", "for", "water"}));
+    EXPECT_EQ(m.cursor, 15);
+    // Back where they were, they are followed on.
+    EXPECT_TRUE(m.ingest({"near", "the", "gate", "at", "three"}));
+    EXPECT_EQ(m.cursor, 17);
+}
+
+TEST(VoiceMatcher, aReaderWhoSkipsFarIsFoundByARunOnlyTheScriptHasOnce) {
+    QStringList words = fillerWords(80);
+    words[50] = "lantern", words[51] = "harbour", words[52] = "the", words[53] = "channel";
+    VoiceMatcher m = matcher(words.join(' '));
+    m.cursor = 5;
+    // Three words are not enough, nor four when the last is the recogniser's
+    // guess in a hypothesis still growing; four followed by another are.
+    EXPECT_FALSE(m.ingest({"lantern", "harbour", "the"}));
+    EXPECT_FALSE(m.ingest({"lantern", "harbour", "the", "channel"}));
+    EXPECT_TRUE(m.ingest({"lantern", "harbour", "the", "channel", "qbc"}));
+    EXPECT_EQ(m.cursor, 54);
+    // Never back, however distinctive.
+    words[10] = "morning", words[11] = "storm", words[12] = "came", words[13] = "early";
+    VoiceMatcher back = matcher(words.join(' '));
+    back.cursor = 54;
+    EXPECT_FALSE(back.ingest({"morning", "storm", "came", "early", "qao"}));
+    EXPECT_EQ(back.cursor, 54);
+
+    // A run of short words, or one the script has twice, moves nothing.
+    QStringList common = fillerWords(80);
+    common[40] = "and", common[41] = "the", common[42] = "of", common[43] = "it";
+    common[60] = "lantern", common[61] = "harbour", common[62] = "the", common[63] = "channel";
+    common[70] = "lantern", common[71] = "harbour", common[72] = "the", common[73] = "channel";
+    VoiceMatcher c = matcher(common.join(' '));
+    c.cursor = 5;
+    EXPECT_FALSE(c.ingest({"and", "the", "of", "it", "qbr"}));
+    EXPECT_FALSE(c.ingest({"lantern", "harbour", "the", "channel", "qci"}));
+    EXPECT_EQ(c.cursor, 5);
+
+    // The recogniser guessing the next word after words just read: "team
+    // four will" is where the reader is; "team four will then" is further on.
+    QStringList teams = fillerWords(80);
+    const QStringList first = {"team", "four", "will", "plant"};
+    const QStringList later = {"team", "four", "will", "then"};
+    for (int i = 0; i < 4; ++i)
+        teams[10 + i] = first[i], teams[60 + i] = later[i];
+    teams[64] = "label";
+    VoiceMatcher t = matcher(teams.join(' '));
+    t.cursor = 13;
+    EXPECT_FALSE(t.ingest({"team", "four", "will", "then", "label"}));
+    EXPECT_EQ(t.cursor, 13);
+    // Nor when the cursor ran a guessed word ahead of the reader.
+    t.cursor = 14;
+    EXPECT_FALSE(t.ingest({"team", "four", "will", "then", "label"}));
+    EXPECT_EQ(t.cursor, 14);
 }
 
 TEST(GlowFront, catchesUpFastButNeverPastWhatWasConfirmed) {
