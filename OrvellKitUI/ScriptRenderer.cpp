@@ -79,6 +79,16 @@ void ScriptRenderer::addGlows(LineImages &images, double dpr) {
     images.pulse.setDevicePixelRatio(dpr);
 }
 
+namespace {
+
+// Where the fade ramps, as shares of the area's height: text fades in from
+// the top edge until `rampIn` and out again from `rampOut` to the bottom.
+std::pair<double, double> fadeRamps(bool anchoredTop) {
+    return anchoredTop ? std::pair{0.12, 0.75} : std::pair{0.4, 0.6};
+}
+
+} // namespace
+
 const QImage &ScriptRenderer::fadeMask(QSize size, double dpr, bool anchoredTop) {
     if (m_fade.size() == size && m_fade.devicePixelRatio() == dpr &&
         m_fadeAnchoredTop == anchoredTop)
@@ -87,8 +97,7 @@ const QImage &ScriptRenderer::fadeMask(QSize size, double dpr, bool anchoredTop)
     m_fadeAnchoredTop = anchoredTop;
     // Text fades in and out towards the top and bottom edges.
     const double height = size.height() / dpr;
-    const double a = anchoredTop ? 0.12 : 0.4;
-    const double b = anchoredTop ? 0.75 : 0.6;
+    const auto [a, b] = fadeRamps(anchoredTop);
     QLinearGradient fade(0, 0, 0, height);
     fade.setColorAt(0, Qt::transparent);
     fade.setColorAt(a, Qt::black);
@@ -212,10 +221,20 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         frame.drawImage(at, images.lit);
     }
 
-    // The fade is the same every frame: masked with an image made once.
+    // The fade is the same every frame: masked with an image made once, and
+    // only where it ramps; between the ramps it would multiply by one.
     frame.setOpacity(1);
     frame.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-    frame.drawImage(QPointF(0, 0), fadeMask(frameSize, dpr, anchoredTop));
+    const QImage &fade = fadeMask(frameSize, dpr, anchoredTop);
+    const auto [rampIn, rampOut] = fadeRamps(anchoredTop);
+    const int inRows =
+        std::min(frameSize.height(), static_cast<int>(std::ceil(rampIn * frameSize.height())) + 1);
+    const int outFrom = std::max(0, static_cast<int>(std::floor(rampOut * frameSize.height())) - 1);
+    for (const QRect band : {QRect(0, 0, frameSize.width(), inRows),
+                             QRect(0, outFrom, frameSize.width(), frameSize.height() - outFrom)})
+        if (band.isValid())
+            frame.drawImage(QRectF(QPointF(band.topLeft()) / dpr, QSizeF(band.size()) / dpr), fade,
+                            QRectF(band));
     frame.end();
 
     painter.drawImage(viewport.topLeft(), m_frame);
