@@ -176,24 +176,38 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                                QPointF where) {
             if (pieces.empty() || opacity <= 0)
                 return;
+            // Outside its pieces a layer is masked away: only their bounds,
+            // a few words of a line, are masked and drawn.
+            QRectF lit;
+            for (const GlowMask::Piece &piece : pieces)
+                lit |= piece.rect.translated(shift);
+            const QRect bounds =
+                QRectF(lit.topLeft() * dpr, lit.size() * dpr).toAlignedRect() & image.rect();
+            if (bounds.isEmpty())
+                return;
             if (m_scratch.size() != image.size())
                 m_scratch = transparentImage(image.size(), dpr);
             if (m_mask.size() != image.size())
                 m_mask = transparentImage(image.size(), dpr);
-            m_mask.fill(Qt::transparent);
+            const QRectF logical(QPointF(bounds.topLeft()) / dpr, QSizeF(bounds.size()) / dpr);
             {
                 QPainter mask(&m_mask);
+                mask.setCompositionMode(QPainter::CompositionMode_Source);
+                mask.fillRect(logical, Qt::transparent);
+                mask.setCompositionMode(QPainter::CompositionMode_SourceOver);
+                mask.setClipRect(logical);
                 paintMaskPieces(mask, pieces, shift, lineRect);
             }
-            m_scratch.fill(Qt::transparent);
             {
                 QPainter scratch(&m_scratch);
-                scratch.drawImage(0, 0, image);
+                scratch.setCompositionMode(QPainter::CompositionMode_Source);
+                scratch.drawImage(logical, image, QRectF(bounds));
                 scratch.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-                scratch.drawImage(0, 0, m_mask);
+                scratch.drawImage(logical, m_mask, QRectF(bounds));
             }
             onto.setOpacity(opacity);
-            onto.drawImage(where, m_scratch);
+            onto.drawImage(QRectF(where + logical.topLeft(), logical.size()), m_scratch,
+                           QRectF(bounds));
         };
         if (!lookaheadHere.empty()) {
             // The breathing lookahead changes every frame: drawn afresh.
