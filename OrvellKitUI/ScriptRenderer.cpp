@@ -176,10 +176,29 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                                QPointF where) {
             if (pieces.empty() || opacity <= 0)
                 return;
-            // Outside its pieces a layer is masked away: only their bounds,
-            // a few words of a line, are masked and drawn.
+            onto.setOpacity(opacity);
+            // A solid piece reveals the layer unchanged: a plain copy of its
+            // rectangle. Only the soft edges, a feather wide, need a mask.
+            std::vector<GlowMask::Piece> soft;
+            std::vector<QRect> copied;
+            for (const GlowMask::Piece &piece : pieces) {
+                if (piece.fill != GlowMask::Piece::Fill::solid) {
+                    soft.push_back(piece);
+                    continue;
+                }
+                const QRectF r = piece.rect.translated(shift);
+                const QRect px =
+                    QRect(QPoint(qRound(r.left() * dpr), qRound(r.top() * dpr)),
+                          QPoint(qRound(r.right() * dpr) - 1, qRound(r.bottom() * dpr) - 1)) &
+                    image.rect();
+                if (px.isEmpty())
+                    continue;
+                onto.drawImage(QRectF(where + QPointF(px.topLeft()) / dpr, QSizeF(px.size()) / dpr),
+                               image, QRectF(px));
+                copied.push_back(px);
+            }
             QRectF lit;
-            for (const GlowMask::Piece &piece : pieces)
+            for (const GlowMask::Piece &piece : soft)
                 lit |= piece.rect.translated(shift);
             const QRect bounds =
                 QRectF(lit.topLeft() * dpr, lit.size() * dpr).toAlignedRect() & image.rect();
@@ -196,7 +215,12 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                 mask.fillRect(logical, Qt::transparent);
                 mask.setCompositionMode(QPainter::CompositionMode_SourceOver);
                 mask.setClipRect(logical);
-                paintMaskPieces(mask, pieces, shift, lineRect);
+                paintMaskPieces(mask, soft, shift, lineRect);
+                // Pixels a solid piece already copied are not revealed twice.
+                mask.setCompositionMode(QPainter::CompositionMode_Source);
+                for (const QRect &px : copied)
+                    mask.fillRect(QRectF(QPointF(px.topLeft()) / dpr, QSizeF(px.size()) / dpr),
+                                  Qt::transparent);
             }
             {
                 QPainter scratch(&m_scratch);
@@ -205,7 +229,6 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                 scratch.setCompositionMode(QPainter::CompositionMode_DestinationIn);
                 scratch.drawImage(logical, m_mask, QRectF(bounds));
             }
-            onto.setOpacity(opacity);
             onto.drawImage(QRectF(where + logical.topLeft(), logical.size()), m_scratch,
                            QRectF(bounds));
         };
