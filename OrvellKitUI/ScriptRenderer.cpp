@@ -89,20 +89,22 @@ std::pair<double, double> fadeRamps(bool anchoredTop) {
 
 } // namespace
 
-const QImage &ScriptRenderer::fadeMask(QSize size, double dpr, bool anchoredTop) {
+const QImage &ScriptRenderer::fadeOverlay(QSize size, double dpr, bool anchoredTop) {
     if (m_fade.size() == size && m_fade.devicePixelRatio() == dpr &&
         m_fadeAnchoredTop == anchoredTop)
         return m_fade;
     m_fade = transparentImage(size, dpr);
     m_fadeAnchoredTop = anchoredTop;
-    // Text fades in and out towards the top and bottom edges.
     const double height = size.height() / dpr;
     const auto [a, b] = fadeRamps(anchoredTop);
+    const QColor fill = Tokens::panelFill();
+    QColor clear = fill;
+    clear.setAlpha(0);
     QLinearGradient fade(0, 0, 0, height);
-    fade.setColorAt(0, Qt::transparent);
-    fade.setColorAt(a, Qt::black);
-    fade.setColorAt(b, Qt::black);
-    fade.setColorAt(1, Qt::transparent);
+    fade.setColorAt(0, fill);
+    fade.setColorAt(a, clear);
+    fade.setColorAt(b, clear);
+    fade.setColorAt(1, fill);
     QPainter p(&m_fade);
     p.fillRect(QRectF(0, 0, size.width() / dpr, height), fade);
     return m_fade;
@@ -120,10 +122,6 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         m_dpr = dpr;
     }
     const QSize frameSize = (viewport.size() * dpr).toSize();
-    if (m_frame.size() != frameSize || m_frame.devicePixelRatio() != dpr)
-        m_frame = transparentImage(frameSize, dpr);
-    else
-        m_frame.fill(Qt::transparent);
 
     const double textTop = 0.5 * viewport.height() - offset;
     const double width = layout->key().width;
@@ -137,7 +135,12 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                                 glow->lookaheadEnd, width, layout->height());
     }
 
-    QPainter frame(&m_frame);
+    // Straight onto the island: no frame of its own to clear, mask and copy.
+    QPainter &frame = painter;
+    const double group = painter.opacity();
+    painter.save();
+    painter.setClipRect(viewport, Qt::IntersectClip);
+    painter.translate(viewport.topLeft());
     const auto &lines = layout->lines();
     int firstShown = -1, lastShown = -1;
     // The first line that can show: binary search on the lines' bottoms.
@@ -176,7 +179,7 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                                QPointF where) {
             if (pieces.empty() || opacity <= 0)
                 return;
-            onto.setOpacity(opacity);
+            onto.setOpacity((&onto == &frame ? group : 1.0) * opacity);
             // A solid piece reveals the layer unchanged: a plain copy of its
             // rectangle. Only the soft edges, a feather wide, need a mask.
             std::vector<GlowMask::Piece> soft;
@@ -234,12 +237,12 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         };
         if (!lookaheadHere.empty()) {
             // The breathing lookahead changes every frame: drawn afresh.
-            frame.setOpacity(baseOpacity);
+            frame.setOpacity(group * baseOpacity);
             frame.drawImage(at, images.crisp);
             layer(frame, images.halo, spokenHere, haloOpacity, at);
             layer(frame, images.pulse, lookaheadHere, glow->pulseOpacity, at);
             layer(frame, images.crisp, bothHere, 1.0, at);
-            frame.setOpacity(1);
+            frame.setOpacity(group);
             continue;
         }
         // Lines behind the front or ahead of the light look the same from
@@ -254,15 +257,15 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
             images.litSpoken = spokenHere;
             images.litBoth = bothHere;
         }
-        frame.setOpacity(1);
+        frame.setOpacity(group);
         frame.drawImage(at, images.lit);
     }
 
-    // The fade is the same every frame: masked with an image made once, and
-    // only where it ramps; between the ramps it would multiply by one.
+    // The text fades into the island towards the top and bottom edges: the
+    // island's fill laid over it where the fade ramps, from an image made
+    // once, and at full strength whatever the text's opacity.
     frame.setOpacity(1);
-    frame.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-    const QImage &fade = fadeMask(frameSize, dpr, anchoredTop);
+    const QImage &fade = fadeOverlay(frameSize, dpr, anchoredTop);
     const auto [rampIn, rampOut] = fadeRamps(anchoredTop);
     const int inRows =
         std::min(frameSize.height(), static_cast<int>(std::ceil(rampIn * frameSize.height())) + 1);
@@ -272,9 +275,7 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         if (band.isValid())
             frame.drawImage(QRectF(QPointF(band.topLeft()) / dpr, QSizeF(band.size()) / dpr), fade,
                             QRectF(band));
-    frame.end();
-
-    painter.drawImage(viewport.topLeft(), m_frame);
+    painter.restore();
 
     // Keep the lines around the visible ones; the rest would only cost memory.
     constexpr int keep = 12;

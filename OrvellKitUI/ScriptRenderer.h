@@ -17,7 +17,7 @@ class QPainter;
 // (dim base, soft halo behind what was said, a breathing pulse over what
 // comes next, crisp text over both). Each line's text and its two blurred
 // copies are rendered once per layout and reused; a frame only composes
-// and masks them.
+// and masks them, straight onto the island's opaque fill.
 class ScriptRenderer {
 public:
     static constexpr double haloRadius = 6;
@@ -32,8 +32,9 @@ public:
         double pulseOpacity = 0.95;
     };
 
-    // `viewport` is the script area; the text's top stands half a viewport
-    // below its top, moved up by `offset`.
+    // `viewport` is the script area, already filled with the island's
+    // colour; the text's top stands half a viewport below its top, moved up
+    // by `offset`.
     void paint(QPainter &painter, const QRectF &viewport,
                const std::shared_ptr<const ScriptLayout> &layout, double offset,
                const std::optional<Glow> &glow, bool anchoredTop = true);
@@ -51,13 +52,13 @@ private:
     };
     LineImages &lineImages(const ScriptLayout &layout, int line, double dpr);
     void addGlows(LineImages &images, double dpr);
-    // The fade towards the top and bottom edges, for this size and anchoring.
-    const QImage &fadeMask(QSize size, double dpr, bool anchoredTop);
+    // The island's fill, opaque at the top and bottom edges and clear where
+    // the text shows fully, for this size and anchoring.
+    const QImage &fadeOverlay(QSize size, double dpr, bool anchoredTop);
 
     std::weak_ptr<const ScriptLayout> m_layout;
     double m_dpr = 1;
     std::unordered_map<int, LineImages> m_lines;
-    QImage m_frame;
     QImage m_scratch;
     QImage m_mask;
     QImage m_fade;
