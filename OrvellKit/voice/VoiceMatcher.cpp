@@ -148,19 +148,10 @@ bool VoiceMatcher::fitsElsewhere(const QStringList &tail, const Alignment &best)
 }
 
 std::optional<int> VoiceMatcher::distinctivePlace(const QStringList &heard) const {
-    // The last word of a growing hypothesis is the recogniser's guess at
-    // what comes next, often the script's likeliest word, so the run ends
-    // before it.
     QStringList run;
-    bool guess = true;
-    for (auto it = heard.crbegin(); it != heard.crend() && run.size() < distinctiveRun; ++it) {
-        if (it->isEmpty())
-            continue;
-        if (guess)
-            guess = false;
-        else
+    for (auto it = heard.crbegin(); it != heard.crend() && run.size() < distinctiveRun; ++it)
+        if (!it->isEmpty())
             run.prepend(*it);
-    }
     if (run.size() < distinctiveRun)
         return std::nullopt;
     if (std::count_if(run.cbegin(), run.cend(), &VoiceMatcher::isStrong) < 2)
@@ -213,7 +204,7 @@ bool VoiceMatcher::ingest(const QStringList &heard) {
         else if (advance <= longMove)
             accept = best->score >= 2 && best->strong >= 1;
         else
-            accept = best->score >= 3 && best->strong >= 1;
+            accept = best->strong >= 2;
     }
     if (accept) {
         cursor = best->end + 1;

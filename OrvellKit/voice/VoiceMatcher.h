@@ -27,7 +27,7 @@ struct VoiceMatcher {
     static constexpr double similarityThreshold = 0.75;
     static constexpr int weakWordLength = 3;
     // Moves up to this far are steps of an ordinary reading; beyond
-    // `longMove` three heard words must line up.
+    // `longMove` two strong heard words must line up.
     static constexpr int shortMove = 3;
     static constexpr int longMove = 5;
     // How far back a phrase is looked for when deciding whether a long move

@@ -38,7 +38,7 @@ TEST(VoiceMatcher, shortWordsCannotJumpFarStrongOnesCan) {
     EXPECT_EQ(strong.cursor, 3);
 
     // A jump of four or five needs two aligned words, one of them strong; a
-    // longer one three.
+    // longer one two strong ones.
     const QString colours = "one two six ten yellow blue green orange red purple";
     VoiceMatcher jump = matcher(colours);
     EXPECT_FALSE(jump.ingest({"yellow"}));
@@ -46,9 +46,14 @@ TEST(VoiceMatcher, shortWordsCannotJumpFarStrongOnesCan) {
     EXPECT_EQ(jump.cursor, 5);
     VoiceMatcher far = matcher(colours);
     EXPECT_FALSE(far.ingest({"green"}));
-    EXPECT_FALSE(far.ingest({"blue", "green"}));
-    EXPECT_TRUE(far.ingest({"yellow", "blue", "green"}));
+    EXPECT_FALSE(far.ingest({"ten", "yellow", "red"}));
+    EXPECT_TRUE(far.ingest({"blue", "green"}));
     EXPECT_EQ(far.cursor, 7);
+    // A recogniser closing an utterance with "… to the girl" is not the
+    // reader nine words on: three words line up, one of them strong.
+    VoiceMatcher guessed = matcher("one two six ten yellow blue to the girl purple");
+    EXPECT_FALSE(guessed.ingest({"the", "to", "the", "girl"}));
+    EXPECT_EQ(guessed.cursor, 0);
 }
 
 TEST(VoiceMatcher, toleratesNearMissesSkipsAndExtraWords) {
@@ -170,17 +175,15 @@ TEST(VoiceMatcher, aReaderWhoSkipsFarIsFoundByARunOnlyTheScriptHasOnce) {
     words[50] = "lantern", words[51] = "harbour", words[52] = "the", words[53] = "channel";
     VoiceMatcher m = matcher(words.join(' '));
     m.cursor = 5;
-    // Three words are not enough, nor four when the last is the recogniser's
-    // guess in a hypothesis still growing; four followed by another are.
+    // Three words are not enough; four in order are.
     EXPECT_FALSE(m.ingest({"lantern", "harbour", "the"}));
-    EXPECT_FALSE(m.ingest({"lantern", "harbour", "the", "channel"}));
-    EXPECT_TRUE(m.ingest({"lantern", "harbour", "the", "channel", "qbc"}));
+    EXPECT_TRUE(m.ingest({"lantern", "harbour", "the", "channel"}));
     EXPECT_EQ(m.cursor, 54);
     // Never back, however distinctive.
     words[10] = "morning", words[11] = "storm", words[12] = "came", words[13] = "early";
     VoiceMatcher back = matcher(words.join(' '));
     back.cursor = 54;
-    EXPECT_FALSE(back.ingest({"morning", "storm", "came", "early", "qao"}));
+    EXPECT_FALSE(back.ingest({"morning", "storm", "came", "early"}));
     EXPECT_EQ(back.cursor, 54);
 
     // A run of short words, or one the script has twice, moves nothing.
@@ -190,8 +193,8 @@ TEST(VoiceMatcher, aReaderWhoSkipsFarIsFoundByARunOnlyTheScriptHasOnce) {
     common[70] = "lantern", common[71] = "harbour", common[72] = "the", common[73] = "channel";
     VoiceMatcher c = matcher(common.join(' '));
     c.cursor = 5;
-    EXPECT_FALSE(c.ingest({"and", "the", "of", "it", "qbr"}));
-    EXPECT_FALSE(c.ingest({"lantern", "harbour", "the", "channel", "qci"}));
+    EXPECT_FALSE(c.ingest({"and", "the", "of", "it"}));
+    EXPECT_FALSE(c.ingest({"lantern", "harbour", "the", "channel"}));
     EXPECT_EQ(c.cursor, 5);
 
     // The recogniser guessing the next word after words just read: "team
@@ -201,14 +204,13 @@ TEST(VoiceMatcher, aReaderWhoSkipsFarIsFoundByARunOnlyTheScriptHasOnce) {
     const QStringList later = {"team", "four", "will", "then"};
     for (int i = 0; i < 4; ++i)
         teams[10 + i] = first[i], teams[60 + i] = later[i];
-    teams[64] = "label";
     VoiceMatcher t = matcher(teams.join(' '));
     t.cursor = 13;
-    EXPECT_FALSE(t.ingest({"team", "four", "will", "then", "label"}));
+    EXPECT_FALSE(t.ingest({"team", "four", "will", "then"}));
     EXPECT_EQ(t.cursor, 13);
     // Nor when the cursor ran a guessed word ahead of the reader.
     t.cursor = 14;
-    EXPECT_FALSE(t.ingest({"team", "four", "will", "then", "label"}));
+    EXPECT_FALSE(t.ingest({"team", "four", "will", "then"}));
     EXPECT_EQ(t.cursor, 14);
 }
 
