@@ -50,6 +50,10 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
     // the silhouette becomes the window's shape instead.
     if (m_composited)
         setAttribute(Qt::WA_TranslucentBackground);
+    else
+        // paintEvent fills everything the shape shows: the window's own
+        // background would be painted only to be covered, every frame.
+        setAttribute(Qt::WA_OpaquePaintEvent);
     setWindowTitle(QStringLiteral("Orvell Island"));
 
     m_animationTimer.setTimerType(Qt::PreciseTimer);

@@ -49,6 +49,29 @@ void paintMaskPieces(QPainter &p, const std::vector<GlowMask::Piece> &pieces, QP
     }
 }
 
+// The rows of an image that hold anything: a line image keeps a margin for
+// the glows, which most frames need not copy.
+QRect drawnRows(const QImage &image) {
+    int top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        if (std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) != 0; })) {
+            top = std::min(top, y);
+            bottom = y;
+        }
+    }
+    return bottom < top ? QRect() : QRect(0, top, image.width(), bottom - top + 1);
+}
+
+// Copies the drawn rows of a line image to where the whole image would go.
+void drawRows(QPainter &p, QPointF at, const QImage &image, const QRect &rows) {
+    if (rows.isEmpty())
+        return;
+    const double dpr = image.devicePixelRatio();
+    p.drawImage(QRectF(at + QPointF(rows.topLeft()) / dpr, QSizeF(rows.size()) / dpr), image,
+                QRectF(rows));
+}
+
 } // namespace
 
 ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout &layout, int index,
@@ -66,6 +89,7 @@ ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout &layou
     }
     LineImages images;
     images.crisp = std::move(crisp);
+    images.crispRows = drawnRows(images.crisp);
     return m_lines.emplace(index, std::move(images)).first->second;
 }
 
@@ -156,7 +180,7 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         LineImages &images = lineImages(*layout, index, dpr);
         const QPointF at(-margin, textTop + it->top - margin);
         if (!glow) {
-            frame.drawImage(at, images.crisp);
+            drawRows(frame, at, images.crisp, images.crispRows);
             continue;
         }
         addGlows(images, dpr);
@@ -238,7 +262,7 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         if (!lookaheadHere.empty()) {
             // The breathing lookahead changes every frame: drawn afresh.
             frame.setOpacity(group * baseOpacity);
-            frame.drawImage(at, images.crisp);
+            drawRows(frame, at, images.crisp, images.crispRows);
             layer(frame, images.halo, spokenHere, haloOpacity, at);
             layer(frame, images.pulse, lookaheadHere, glow->pulseOpacity, at);
             layer(frame, images.crisp, bothHere, 1.0, at);
@@ -254,11 +278,13 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
             lit.drawImage(QPointF(0, 0), images.crisp);
             layer(lit, images.halo, spokenHere, haloOpacity, QPointF(0, 0));
             layer(lit, images.crisp, bothHere, 1.0, QPointF(0, 0));
+            lit.end();
+            images.litRows = drawnRows(images.lit);
             images.litSpoken = spokenHere;
             images.litBoth = bothHere;
         }
         frame.setOpacity(group);
-        frame.drawImage(at, images.lit);
+        drawRows(frame, at, images.lit, images.litRows);
     }
 
     // The text fades into the island towards the top and bottom edges: the

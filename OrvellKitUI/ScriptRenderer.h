@@ -45,9 +45,11 @@ public:
 private:
     struct LineImages {
         QImage crisp, halo, pulse; // the glows only once a guide lights the line
+        QRect crispRows;
         // The line as last lit, and the light it was lit with: a line the
         // front has passed looks the same frame after frame.
         QImage lit;
+        QRect litRows;
         std::vector<GlowMask::Piece> litSpoken, litBoth;
     };
     LineImages &lineImages(const ScriptLayout &layout, int line, double dpr);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # What the island costs while it scrolls: starts Orvell (optimised build) on
 # a virtual X server with a 2,000-word script, plays it for a stretch in each
-# mode and prints the CPU the app and the X server used, as a share of one
-# core, and the frames the island's clock produced.
+# mode (fixed speed, paused, the pace guide, voice follow listening to an
+# espeak-ng reading through a PulseAudio source of its own) and prints the
+# CPU the app and the X server used, as a share of one core, and the frames
+# the island's clock produced. The recogniser's thread is counted apart.
 # usage: bench/scroll_cpu.sh [ORVELL_DIR] [SECONDS] [SCALE]
 set -euo pipefail
 dir=${1:-build-release}
@@ -30,6 +32,34 @@ PY
 "$cli" import "$home/talk.txt" >/dev/null
 mkdir -p "$home/config"
 
+# A microphone that hears the script read aloud, in real time.
+espeak-ng -v en-us -w "$home/talk.wav" -f "$home/talk.txt"
+cat > "$home/pulse.pa" <<PA
+load-module module-native-protocol-unix socket=$home/pulse.socket auth-anonymous=1
+load-module module-pipe-source source_name=reading file=$home/mic.fifo format=s16le rate=22050 channels=1
+load-module module-null-sink
+set-default-source reading
+PA
+HOME=$home XDG_RUNTIME_DIR=$home pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+  --disallow-exit --log-level=error -F "$home/pulse.pa" &
+pulse=$!
+trap 'kill $pulse $speaker 2>/dev/null; rm -rf "$home"' EXIT
+# The source makes its pipe; it is written once the server is up.
+for _ in $(seq 50); do [ -S "$home/pulse.socket" ] && break; sleep 0.1; done
+python3 - "$home/talk.wav" "$home/mic.fifo" <<'PY' &
+import sys, time, wave
+w = wave.open(sys.argv[1]); frames = w.readframes(w.getnframes()); rate = w.getframerate()
+chunk = rate // 10 * 2
+with open(sys.argv[2], "wb", buffering=0) as out:
+    start = time.monotonic(); sent = 0
+    while True:
+        for at in range(0, len(frames), chunk):
+            out.write(frames[at:at + chunk]); sent += 1
+            time.sleep(max(0.0, start + sent / 10 - time.monotonic()))
+PY
+speaker=$!
+export PULSE_SERVER=unix:$home/pulse.socket
+
 dbus-run-session -- xvfb-run -a -s "-screen 0 $screen -nolisten tcp" bash -c "
   export QT_LOGGING_RULES='org.orvell.Orvell.FrameClock.debug=true'
   $orvell 2> $home/orvell.log & pid=\$!
@@ -37,14 +67,25 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 $screen -nolisten tcp" bash -c "
   xpid=\$(pgrep -n Xvfb)
   hz=\$(getconf CLK_TCK)
   ticks() { awk '{print \$14 + \$15}' /proc/\$1/stat; }
+  # The recogniser's thread, named by the app; 0 while it does not exist.
+  speech() {
+    local t=0
+    for task in /proc/\$pid/task/*; do
+      [ \"\$(cat \$task/comm 2>/dev/null)\" = orvell-speech ] && t=\$((t + \$(awk '{print \$14 + \$15}' \$task/stat)))
+    done
+    echo \$t
+  }
   $cli library list >/dev/null
   measure() { # name
-    local a0 x0 a1 x1
-    a0=\$(ticks \$pid); x0=\$(ticks \$xpid)
+    local a0 x0 r0 a1 x1 r1
+    a0=\$(ticks \$pid); x0=\$(ticks \$xpid); r0=\$(speech)
     sleep $seconds
-    a1=\$(ticks \$pid); x1=\$(ticks \$xpid)
-    awk -v n=\"\$1\" -v a=\$((a1 - a0)) -v x=\$((x1 - x0)) -v hz=\$hz -v s=$seconds \
-      'BEGIN { printf \"%-22s app %5.2f %%   X server %5.2f %%\n\", n, 100*a/hz/s, 100*x/hz/s }'
+    a1=\$(ticks \$pid); x1=\$(ticks \$xpid); r1=\$(speech)
+    awk -v n=\"\$1\" -v a=\$((a1 - a0 - (r1 - r0))) -v x=\$((x1 - x0)) -v r=\$((r1 - r0)) \
+      -v hz=\$hz -v s=$seconds 'BEGIN {
+        printf \"%-26s app %5.2f %%   X server %5.2f %%\", n, 100*a/hz/s, 100*x/hz/s
+        if (r > 0) printf \"   recogniser %5.2f %%\", 100*r/hz/s
+        printf \"\\n\" }'
   }
   $cli send playPause >/dev/null; sleep 2
   measure 'playing, fixed speed'
@@ -60,6 +101,11 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 $screen -nolisten tcp" bash -c "
   sleep 2
   $cli send restart >/dev/null; $cli send playPause >/dev/null; sleep 3
   measure 'playing, pace guide'
+  $cli send playPause >/dev/null
+  sed -i 's/^PaceGuideEnabled=true/PaceGuideEnabled=false\nVoiceFollowEnabled=true/' \$conf
+  sleep 2
+  $cli send restart >/dev/null; $cli send playPause >/dev/null; sleep 3
+  measure 'playing, voice follow'
   kill \$pid; wait \$pid 2>/dev/null || true
 "
-grep -h "frames" "$home/orvell.log" | tail -3 || true
+grep -h "frames" "$home/orvell.log" | tail -4 || true

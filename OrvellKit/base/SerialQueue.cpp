@@ -1,9 +1,14 @@
 #include "base/SerialQueue.h"
 
-SerialQueue::SerialQueue(Ending ending)
+#include <pthread.h>
+
+SerialQueue::SerialQueue(Ending ending, const char *name)
     : m_ending(ending)
     , m_state(std::make_shared<State>())
-    , m_thread([state = m_state] { run(state); }) {}
+    , m_thread([state = m_state] { run(state); }) {
+    if (name)
+        pthread_setname_np(m_thread.native_handle(), name);
+}
 
 SerialQueue::~SerialQueue() {
     std::deque<std::function<void()>> dropped;

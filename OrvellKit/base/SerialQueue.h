@@ -25,7 +25,9 @@ public:
         abandonQueued,
     };
 
-    explicit SerialQueue(Ending ending = Ending::runQueued);
+    // `name` is the thread's name as tools show it (at most 15 bytes), so
+    // its time can be told apart from the rest of the process.
+    explicit SerialQueue(Ending ending = Ending::runQueued, const char *name = nullptr);
     ~SerialQueue();
 
     SerialQueue(const SerialQueue &) = delete;

@@ -17,7 +17,7 @@ Q_LOGGING_CATEGORY(lcVoice, "org.orvell.Orvell.VoiceFollow", QtWarningMsg)
 // once: the job in hand finishes, the recogniser goes with it, and the queued
 // chunks are dropped.
 struct SpeechListener::Shared : std::enable_shared_from_this<SpeechListener::Shared> {
-    SerialQueue queue{SerialQueue::Ending::abandonQueued};
+    SerialQueue queue{SerialQueue::Ending::abandonQueued, "orvell-speech"};
     // The listener's generation as the thread sees it; a job of an older run
     // does nothing.
     std::atomic<int> generation{0};
