@@ -259,32 +259,63 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
             onto.drawImage(QRectF(where + logical.topLeft(), logical.size()), m_scratch,
                            QRectF(bounds));
         };
-        if (!lookaheadHere.empty()) {
-            // The breathing lookahead changes every frame: drawn afresh.
-            frame.setOpacity(group * baseOpacity);
-            drawRows(frame, at, images.crisp, images.crispRows);
-            layer(frame, images.halo, spokenHere, haloOpacity, at);
-            layer(frame, images.pulse, lookaheadHere, glow->pulseOpacity, at);
-            layer(frame, images.crisp, bothHere, 1.0, at);
-            frame.setOpacity(group);
-            continue;
-        }
-        // Lines behind the front or ahead of the light look the same from
-        // frame to frame: composed once and reused while their light stays.
-        if (images.lit.isNull() || images.litSpoken != spokenHere || images.litBoth != bothHere) {
-            images.lit = transparentImage(images.crisp.size(), dpr);
+        // What the front has passed and what lies ahead of the light look
+        // the same from frame to frame: composed once into `lit` and reused.
+        // On the line the front is crossing only the strip where the light
+        // moved is composed again, and the breathing lookahead, between the
+        // halo and the crisp text, is the one layer drawn afresh.
+        const bool breathing = !lookaheadHere.empty();
+        const std::vector<GlowMask::Piece> noPieces;
+        const std::vector<GlowMask::Piece> &litBoth = breathing ? noPieces : bothHere;
+        if (images.lit.isNull() || images.litSpoken != spokenHere || images.litBoth != litBoth) {
+            std::optional<QRectF> strip;
+            if (!images.lit.isNull() && images.litBoth == litBoth &&
+                images.litSpoken.size() == spokenHere.size()) {
+                QRectF changed;
+                for (size_t i = 0; i < spokenHere.size(); ++i)
+                    if (!(images.litSpoken[i] == spokenHere[i]))
+                        changed |= images.litSpoken[i].rect.united(spokenHere[i].rect);
+                strip = changed.translated(shift).adjusted(-1, -1, 1, 1) & lineRect;
+            }
+            if (!strip)
+                images.lit = transparentImage(images.crisp.size(), dpr);
             QPainter lit(&images.lit);
+            if (strip) {
+                lit.setClipRect(*strip);
+                lit.setCompositionMode(QPainter::CompositionMode_Source);
+                lit.fillRect(*strip, Qt::transparent);
+                lit.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            }
             lit.setOpacity(baseOpacity);
             lit.drawImage(QPointF(0, 0), images.crisp);
             layer(lit, images.halo, spokenHere, haloOpacity, QPointF(0, 0));
-            layer(lit, images.crisp, bothHere, 1.0, QPointF(0, 0));
+            layer(lit, images.crisp, litBoth, 1.0, QPointF(0, 0));
             lit.end();
-            images.litRows = drawnRows(images.lit);
+            if (!strip) {
+                images.litRows = drawnRows(images.lit);
+            } else if (!strip->isEmpty()) {
+                const QRect px =
+                    QRectF(strip->topLeft() * dpr, strip->size() * dpr).toAlignedRect();
+                images.litRows |= QRect(0, px.top(), images.lit.width(), px.height());
+            }
             images.litSpoken = spokenHere;
-            images.litBoth = bothHere;
+            images.litBoth = litBoth;
         }
         frame.setOpacity(group);
         drawRows(frame, at, images.lit, images.litRows);
+        if (!breathing)
+            continue;
+        layer(frame, images.pulse, lookaheadHere, glow->pulseOpacity, at);
+        if (images.over.isNull() || images.overBoth != bothHere) {
+            images.over = transparentImage(images.crisp.size(), dpr);
+            QPainter over(&images.over);
+            layer(over, images.crisp, bothHere, 1.0, QPointF(0, 0));
+            over.end();
+            images.overRows = drawnRows(images.over);
+            images.overBoth = bothHere;
+        }
+        frame.setOpacity(group);
+        drawRows(frame, at, images.over, images.overRows);
     }
 
     // The text fades into the island towards the top and bottom edges: the

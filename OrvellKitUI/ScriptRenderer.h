@@ -47,10 +47,12 @@ private:
         QImage crisp, halo, pulse; // the glows only once a guide lights the line
         QRect crispRows;
         // The line as last lit, and the light it was lit with: a line the
-        // front has passed looks the same frame after frame.
-        QImage lit;
-        QRect litRows;
-        std::vector<GlowMask::Piece> litSpoken, litBoth;
+        // front has passed looks the same frame after frame. On the line with
+        // the breathing lookahead `lit` holds the layers below it and `over`
+        // the crisp text above it.
+        QImage lit, over;
+        QRect litRows, overRows;
+        std::vector<GlowMask::Piece> litSpoken, litBoth, overBoth;
     };
     LineImages &lineImages(const ScriptLayout &layout, int line, double dpr);
     void addGlows(LineImages &images, double dpr);

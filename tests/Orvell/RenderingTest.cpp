@@ -192,10 +192,12 @@ TEST(ScriptRenderer, aLitLineIsReusedOnlyWhileItsLightStaysTheSame) {
                        ScriptRenderer::Glow{front, end, 0.5});
         return canvas;
     };
-    // One renderer follows the front through the text; each frame must look
-    // as a renderer that never saw the earlier frames draws it.
+    // One renderer follows the front through the text, in steps of a frame
+    // along a line (where only the strip the light crossed is composed
+    // again), across lines and back; each frame must look as a renderer that
+    // never saw the earlier frames draws it.
     ScriptRenderer following;
-    for (double front : {0.0, 30.0, 200.0, 201.0, 60.0, 0.0}) {
+    for (double front : {0.0, 30.0, 30.4, 31.9, 33.0, 37.5, 200.0, 201.0, 60.0, 0.0}) {
         ScriptRenderer fresh;
         EXPECT_EQ(paint(following, front, front + 12), paint(fresh, front, front + 12))
             << "front at " << front;
