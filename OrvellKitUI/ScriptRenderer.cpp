@@ -21,34 +21,6 @@ QImage transparentImage(QSize size, double dpr) {
     return image;
 }
 
-void paintMaskPieces(QPainter &p, const std::vector<GlowMask::Piece> &pieces, QPointF shift,
-                     const QRectF &within) {
-    for (const GlowMask::Piece &piece : pieces) {
-        const QRectF r = piece.rect.translated(shift);
-        if (!r.intersects(within))
-            continue;
-        switch (piece.fill) {
-        case GlowMask::Piece::Fill::solid:
-            p.fillRect(r, Qt::white);
-            break;
-        case GlowMask::Piece::Fill::fadeOutRight: {
-            QLinearGradient g(r.left(), 0, r.right(), 0);
-            g.setColorAt(0, Qt::white);
-            g.setColorAt(1, Qt::transparent);
-            p.fillRect(r, g);
-            break;
-        }
-        case GlowMask::Piece::Fill::fadeInLeft: {
-            QLinearGradient g(r.right(), 0, r.left(), 0);
-            g.setColorAt(0, Qt::white);
-            g.setColorAt(1, Qt::transparent);
-            p.fillRect(r, g);
-            break;
-        }
-        }
-    }
-}
-
 // The rows of an image that hold anything: a line image keeps a margin for
 // the glows, which most frames need not copy.
 QRect drawnRows(const QImage &image) {
@@ -203,9 +175,10 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                                QPointF where) {
             if (pieces.empty() || opacity <= 0)
                 return;
-            onto.setOpacity((&onto == &frame ? group : 1.0) * opacity);
+            const double scale = (&onto == &frame ? group : 1.0) * opacity;
+            onto.setOpacity(scale);
             // A solid piece reveals the layer unchanged: a plain copy of its
-            // rectangle. Only the soft edges, a feather wide, need a mask.
+            // rectangle.
             std::vector<GlowMask::Piece> soft;
             std::vector<QRect> copied;
             for (const GlowMask::Piece &piece : pieces) {
@@ -224,40 +197,36 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                                image, QRectF(px));
                 copied.push_back(px);
             }
-            QRectF lit;
-            for (const GlowMask::Piece &piece : soft)
-                lit |= piece.rect.translated(shift);
-            const QRect bounds =
-                QRectF(lit.topLeft() * dpr, lit.size() * dpr).toAlignedRect() & image.rect();
-            if (bounds.isEmpty())
-                return;
-            if (m_scratch.size() != image.size())
-                m_scratch = transparentImage(image.size(), dpr);
-            if (m_mask.size() != image.size())
-                m_mask = transparentImage(image.size(), dpr);
-            const QRectF logical(QPointF(bounds.topLeft()) / dpr, QSizeF(bounds.size()) / dpr);
-            {
-                QPainter mask(&m_mask);
-                mask.setCompositionMode(QPainter::CompositionMode_Source);
-                mask.fillRect(logical, Qt::transparent);
-                mask.setCompositionMode(QPainter::CompositionMode_SourceOver);
-                mask.setClipRect(logical);
-                paintMaskPieces(mask, soft, shift, lineRect);
-                // Pixels a solid piece already copied are not revealed twice.
-                mask.setCompositionMode(QPainter::CompositionMode_Source);
-                for (const QRect &px : copied)
-                    mask.fillRect(QRectF(QPointF(px.topLeft()) / dpr, QSizeF(px.size()) / dpr),
-                                  Qt::transparent);
+            // A soft edge fades across its width: each column of device
+            // pixels is copied with the strength the feather has at its
+            // centre, so no mask is built and no pixel blended twice.
+            for (const GlowMask::Piece &piece : soft) {
+                const QRectF r = piece.rect.translated(shift);
+                const int top = std::max(0, qRound(r.top() * dpr));
+                const int bottom = std::min(image.height(), qRound(r.bottom() * dpr));
+                if (bottom <= top || !(r.width() > 0))
+                    continue;
+                const int from = std::max(0, static_cast<int>(std::floor(r.left() * dpr)));
+                const int to =
+                    std::min(image.width(), static_cast<int>(std::ceil(r.right() * dpr)));
+                for (int c = from; c < to; ++c) {
+                    const double t = ((c + 0.5) / dpr - r.left()) / r.width();
+                    if (!(t > 0 && t < 1))
+                        continue;
+                    if (std::any_of(copied.begin(), copied.end(), [&](const QRect &px) {
+                            return c >= px.left() && c <= px.right() && top <= px.bottom() &&
+                                   bottom - 1 >= px.top();
+                        }))
+                        continue;
+                    const double strength =
+                        piece.fill == GlowMask::Piece::Fill::fadeOutRight ? 1 - t : t;
+                    onto.setOpacity(scale * strength);
+                    const QRect column(c, top, 1, bottom - top);
+                    onto.drawImage(QRectF(where + QPointF(column.topLeft()) / dpr,
+                                          QSizeF(column.size()) / dpr),
+                                   image, QRectF(column));
+                }
             }
-            {
-                QPainter scratch(&m_scratch);
-                scratch.setCompositionMode(QPainter::CompositionMode_Source);
-                scratch.drawImage(logical, image, QRectF(bounds));
-                scratch.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-                scratch.drawImage(logical, m_mask, QRectF(bounds));
-            }
-            onto.drawImage(QRectF(where + logical.topLeft(), logical.size()), m_scratch,
-                           QRectF(bounds));
         };
         // What the front has passed and what lies ahead of the light look
         // the same from frame to frame: composed once into `lit` and reused.

@@ -63,8 +63,6 @@ private:
     std::weak_ptr<const ScriptLayout> m_layout;
     double m_dpr = 1;
     std::unordered_map<int, LineImages> m_lines;
-    QImage m_scratch;
-    QImage m_mask;
     QImage m_fade;
     bool m_fadeAnchoredTop = true;
 };
