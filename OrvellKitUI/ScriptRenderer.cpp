@@ -65,14 +65,18 @@ ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout &layou
     return m_lines.emplace(index, std::move(images)).first->second;
 }
 
-void ScriptRenderer::addGlows(LineImages &images, double dpr) {
-    // Blurring is the costliest step; a plain scroll never needs it.
-    if (!images.halo.isNull())
-        return;
-    images.halo = blurredWhite(images.crisp, haloRadius);
-    images.pulse = blurredWhite(images.crisp, pulseRadius);
-    images.halo.setDevicePixelRatio(dpr);
-    images.pulse.setDevicePixelRatio(dpr);
+void ScriptRenderer::addGlows(LineImages &images, double dpr, bool halo, bool pulse) {
+    // Blurring is the costliest step: a plain scroll never needs it, lines
+    // the light has not reached need neither glow, and only the line with
+    // the lookahead needs the pulse.
+    if (halo && images.halo.isNull()) {
+        images.halo = blurredWhite(images.crisp, haloRadius);
+        images.halo.setDevicePixelRatio(dpr);
+    }
+    if (pulse && images.pulse.isNull()) {
+        images.pulse = blurredWhite(images.crisp, pulseRadius);
+        images.pulse.setDevicePixelRatio(dpr);
+    }
 }
 
 namespace {
@@ -155,7 +159,6 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
             drawRows(frame, at, images.crisp, images.crispRows);
             continue;
         }
-        addGlows(images, dpr);
 
         // Each lit layer is masked by its band, in the line image's own coordinates.
         const QPointF shift(margin, margin - it->top);
@@ -234,6 +237,7 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         // moved is composed again, and the breathing lookahead, between the
         // halo and the crisp text, is the one layer drawn afresh.
         const bool breathing = !lookaheadHere.empty();
+        addGlows(images, dpr, !spokenHere.empty(), breathing);
         const std::vector<GlowMask::Piece> noPieces;
         const std::vector<GlowMask::Piece> &litBoth = breathing ? noPieces : bothHere;
         if (images.lit.isNull() || images.litSpoken != spokenHere || images.litBoth != litBoth) {

@@ -55,7 +55,7 @@ private:
         std::vector<GlowMask::Piece> litSpoken, litBoth, overBoth;
     };
     LineImages &lineImages(const ScriptLayout &layout, int line, double dpr);
-    void addGlows(LineImages &images, double dpr);
+    void addGlows(LineImages &images, double dpr, bool halo, bool pulse);
     // The island's fill, opaque at the top and bottom edges and clear where
     // the text shows fully, for this size and anchoring.
     const QImage &fadeOverlay(QSize size, double dpr, bool anchoredTop);
