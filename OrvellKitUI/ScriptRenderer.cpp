@@ -200,9 +200,10 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                                image, QRectF(px));
                 copied.push_back(px);
             }
-            // A soft edge fades across its width: each column of device
-            // pixels is copied with the strength the feather has at its
-            // centre, so no mask is built and no pixel blended twice.
+            // A soft edge fades across its width: each logical column of it
+            // is copied with the strength the feather has at its centre, so
+            // no mask is built and no pixel blended twice.
+            const int step = std::max(1, static_cast<int>(std::lround(dpr)));
             for (const GlowMask::Piece &piece : soft) {
                 const QRectF r = piece.rect.translated(shift);
                 const int top = std::max(0, qRound(r.top() * dpr));
@@ -212,22 +213,28 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                 const int from = std::max(0, static_cast<int>(std::floor(r.left() * dpr)));
                 const int to =
                     std::min(image.width(), static_cast<int>(std::ceil(r.right() * dpr)));
-                for (int c = from; c < to; ++c) {
-                    const double t = ((c + 0.5) / dpr - r.left()) / r.width();
-                    if (!(t > 0 && t < 1))
+                for (int c = from; c < to; c += step) {
+                    // The columns of this step not copied by a solid piece.
+                    int left = c, right = std::min(c + step, to) - 1;
+                    for (const QRect &px : copied)
+                        if (top <= px.bottom() && bottom - 1 >= px.top()) {
+                            if (px.left() <= left && left <= px.right())
+                                left = px.right() + 1;
+                            if (px.left() <= right && right <= px.right())
+                                right = px.left() - 1;
+                        }
+                    if (right < left)
                         continue;
-                    if (std::any_of(copied.begin(), copied.end(), [&](const QRect &px) {
-                            return c >= px.left() && c <= px.right() && top <= px.bottom() &&
-                                   bottom - 1 >= px.top();
-                        }))
+                    const double t = ((left + right + 1) / 2.0 / dpr - r.left()) / r.width();
+                    if (!(t > 0 && t < 1))
                         continue;
                     const double strength =
                         piece.fill == GlowMask::Piece::Fill::fadeOutRight ? 1 - t : t;
                     onto.setOpacity(scale * strength);
-                    const QRect column(c, top, 1, bottom - top);
-                    onto.drawImage(QRectF(where + QPointF(column.topLeft()) / dpr,
-                                          QSizeF(column.size()) / dpr),
-                                   image, QRectF(column));
+                    const QRect columns(left, top, right - left + 1, bottom - top);
+                    onto.drawImage(QRectF(where + QPointF(columns.topLeft()) / dpr,
+                                          QSizeF(columns.size()) / dpr),
+                                   image, QRectF(columns));
                 }
             }
         };
