@@ -247,37 +247,61 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         addGlows(images, dpr, !spokenHere.empty(), breathing);
         const std::vector<GlowMask::Piece> noPieces;
         const std::vector<GlowMask::Piece> &litBoth = breathing ? noPieces : bothHere;
-        if (images.lit.isNull() || images.litSpoken != spokenHere || images.litBoth != litBoth) {
-            std::optional<QRectF> strip;
-            if (!images.lit.isNull() && images.litBoth == litBoth &&
-                images.litSpoken.size() == spokenHere.size()) {
-                QRectF changed;
-                for (size_t i = 0; i < spokenHere.size(); ++i)
-                    if (!(images.litSpoken[i] == spokenHere[i]))
-                        changed |= images.litSpoken[i].rect.united(spokenHere[i].rect);
-                strip = changed.translated(shift).adjusted(-1, -1, 1, 1) & lineRect;
+        // Where pieces moved since an image was composed, in its own
+        // coordinates: empty when none did, nothing when the pieces differ
+        // in kind or number and the image is composed whole.
+        const auto moved = [&](const std::vector<GlowMask::Piece> &was,
+                               const std::vector<GlowMask::Piece> &now) -> std::optional<QRectF> {
+            if (was.size() != now.size())
+                return std::nullopt;
+            QRectF changed;
+            for (size_t i = 0; i < now.size(); ++i) {
+                if (was[i].fill != now[i].fill)
+                    return std::nullopt;
+                if (!(was[i] == now[i]))
+                    changed |= was[i].rect.united(now[i].rect);
             }
+            return changed.isEmpty() ? QRectF()
+                                     : changed.translated(shift).adjusted(-1, -1, 1, 1) & lineRect;
+        };
+        // Composes `target` again, only within `strip` when there is one.
+        const auto compose = [&](QImage &target, QRect &rows, std::optional<QRectF> strip,
+                                 const auto &draw) {
+            if (target.isNull())
+                strip.reset();
+            if (strip && strip->isEmpty())
+                return;
             if (!strip)
-                images.lit = transparentImage(images.crisp.size(), dpr);
-            QPainter lit(&images.lit);
+                target = transparentImage(images.crisp.size(), dpr);
+            QPainter p(&target);
             if (strip) {
-                lit.setClipRect(*strip);
-                lit.setCompositionMode(QPainter::CompositionMode_Source);
-                lit.fillRect(*strip, Qt::transparent);
-                lit.setCompositionMode(QPainter::CompositionMode_SourceOver);
+                p.setClipRect(*strip);
+                p.setCompositionMode(QPainter::CompositionMode_Source);
+                p.fillRect(*strip, Qt::transparent);
+                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
             }
-            lit.setOpacity(baseOpacity);
-            lit.drawImage(QPointF(0, 0), images.crisp);
-            layer(lit, images.halo, spokenHere, haloOpacity, QPointF(0, 0));
-            layer(lit, images.crisp, litBoth, 1.0, QPointF(0, 0));
-            lit.end();
+            draw(p);
+            p.end();
             if (!strip) {
-                images.litRows = drawnRows(images.lit);
-            } else if (!strip->isEmpty()) {
+                rows = drawnRows(target);
+            } else {
                 const QRect px =
                     QRectF(strip->topLeft() * dpr, strip->size() * dpr).toAlignedRect();
-                images.litRows |= QRect(0, px.top(), images.lit.width(), px.height());
+                rows |= QRect(0, px.top(), target.width(), px.height());
             }
+        };
+        {
+            const auto spokenMoved = moved(images.litSpoken, spokenHere);
+            const auto bothMoved = moved(images.litBoth, litBoth);
+            compose(images.lit, images.litRows,
+                    spokenMoved && bothMoved ? std::optional(spokenMoved->united(*bothMoved))
+                                             : std::nullopt,
+                    [&](QPainter &lit) {
+                        lit.setOpacity(baseOpacity);
+                        lit.drawImage(QPointF(0, 0), images.crisp);
+                        layer(lit, images.halo, spokenHere, haloOpacity, QPointF(0, 0));
+                        layer(lit, images.crisp, litBoth, 1.0, QPointF(0, 0));
+                    });
             images.litSpoken = spokenHere;
             images.litBoth = litBoth;
         }
@@ -286,14 +310,9 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         if (!breathing)
             continue;
         layer(frame, images.pulse, lookaheadHere, glow->pulseOpacity, at);
-        if (images.over.isNull() || images.overBoth != bothHere) {
-            images.over = transparentImage(images.crisp.size(), dpr);
-            QPainter over(&images.over);
-            layer(over, images.crisp, bothHere, 1.0, QPointF(0, 0));
-            over.end();
-            images.overRows = drawnRows(images.over);
-            images.overBoth = bothHere;
-        }
+        compose(images.over, images.overRows, moved(images.overBoth, bothHere),
+                [&](QPainter &over) { layer(over, images.crisp, bothHere, 1.0, QPointF(0, 0)); });
+        images.overBoth = bothHere;
         frame.setOpacity(group);
         drawRows(frame, at, images.over, images.overRows);
     }
