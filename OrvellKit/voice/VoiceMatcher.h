@@ -29,7 +29,7 @@ struct VoiceMatcher {
     // Moves up to this far are steps of an ordinary reading; beyond
     // `longMove` two strong heard words must line up.
     static constexpr int shortMove = 3;
-    static constexpr int longMove = 5;
+    static constexpr int longMove = 8;
     // How far back a phrase is looked for when deciding whether a long move
     // is ambiguous: the reader may be saying a sentence again.
     static constexpr int ambiguityBehind = 40;

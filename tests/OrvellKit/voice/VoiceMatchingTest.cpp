@@ -37,7 +37,7 @@ TEST(VoiceMatcher, shortWordsCannotJumpFarStrongOnesCan) {
     EXPECT_TRUE(strong.ingest({"brown"})); // advance 3 on a strong word
     EXPECT_EQ(strong.cursor, 3);
 
-    // A jump of four or five needs two aligned words, one of them strong; a
+    // A jump of four to eight needs two aligned words, one of them strong; a
     // longer one two strong ones.
     const QString colours = "one two six ten yellow blue green orange red purple";
     VoiceMatcher jump = matcher(colours);
@@ -50,7 +50,7 @@ TEST(VoiceMatcher, shortWordsCannotJumpFarStrongOnesCan) {
     EXPECT_TRUE(far.ingest({"blue", "green"}));
     EXPECT_EQ(far.cursor, 7);
     // A recogniser closing an utterance with "… to the girl" is not the
-    // reader nine words on: three words line up, one of them strong.
+    // reader nine words on: three words line up, but one of them strong.
     VoiceMatcher guessed = matcher("one two six ten yellow blue to the girl purple");
     EXPECT_FALSE(guessed.ingest({"the", "to", "the", "girl"}));
     EXPECT_EQ(guessed.cursor, 0);
