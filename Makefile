@@ -37,6 +37,7 @@ bench: deps
 	  $$b --benchmark_min_time=0.3 --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
 	@bash bench/paused_cpu.sh build-release/Orvell/orvell 20
 	@bash bench/scroll_cpu.sh build-release 30 1
+	@bash bench/scroll_cpu.sh build-release 30 2
 
 # A .deb of the optimised build, checked by lintian; see README, "Install".
 package: deps

@@ -42,8 +42,10 @@ int main(int argc, char **argv) {
         std::printf("follow: the speech model is not installed\n");
         return 0;
     }
-    const QString filter = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    const bool trace = argc > 2 && QByteArray(argv[2]) == "trace";
+    // `make bench` passes every program Google Benchmark's options: not a filter.
+    const bool filtered = argc > 1 && !QByteArray(argv[1]).startsWith("--");
+    const QString filter = filtered ? QString::fromLocal8Bit(argv[1]) : QString();
+    const bool trace = filtered && argc > 2 && QByteArray(argv[2]) == "trace";
 
     std::printf("%-34s %6s %7s %8s %8s %8s %6s %6s %7s %7s\n", "reading", "audio", "reached",
                 "within 3", "lag med", "lag p90", "jumps", "ahead", "stuck", "found");
@@ -104,9 +106,10 @@ int main(int argc, char **argv) {
     }
     std::sort(medians.begin(), medians.end());
     const double n = static_cast<double>(scores.size());
-    std::printf("%-34s %5.0fs %6.1f%% %7.1f%% %7.2fs %7.2fs %6d %6d %6.1fs %6.1fs\n",
+    std::printf("%-34s %5.0fs %6.1f%% %7.1f%% %7.2fs %7.2fs %6d %6d %6.1fs %7s\n",
                 "total (mean/worst)", audioSeconds, 100 * reached / n, 100 * within / n,
-                medians[medians.size() / 2], p90, jumps, ahead, stuck, found);
+                medians[medians.size() / 2], p90, jumps, ahead, stuck,
+                found < 0 ? "" : qPrintable(QString::number(found, 'f', 1) + u's'));
     std::printf("%zu readings, %d with a jump of more than 5 words ahead, %d not made; "
                 "real-time factor %.3f on this machine\n",
                 scores.size(), withJump, failed, cpu / std::max(1.0, audioSeconds));
