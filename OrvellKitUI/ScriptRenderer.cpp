@@ -125,14 +125,26 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
 
     const double textTop = 0.5 * viewport.height() - offset;
     const double width = layout->key().width;
+    const auto &lines = layout->lines();
+    // The lines that can show: a binary search on their bottoms for the first.
+    const auto first =
+        std::lower_bound(lines.begin(), lines.end(), -textTop - margin,
+                         [](const ScriptLayout::Line &l, double y) { return l.bottom < y; });
+    auto end = first;
+    while (end != lines.end() && textTop + end->top < viewport.height() + margin)
+        ++end;
+    const int fromLine = static_cast<int>(first - lines.begin());
+    const int toLine = static_cast<int>(end - lines.begin());
+
     std::vector<GlowMask::Piece> spoken, lookahead, both;
     if (glow) {
-        spoken = GlowMask::pieces(*layout, GlowMask::Band::spoken, glow->front, glow->lookaheadEnd,
-                                  width, layout->height());
-        lookahead = GlowMask::pieces(*layout, GlowMask::Band::lookahead, glow->front,
-                                     glow->lookaheadEnd, width, layout->height());
-        both = GlowMask::pieces(*layout, GlowMask::Band::spokenAndLookahead, glow->front,
-                                glow->lookaheadEnd, width, layout->height());
+        const auto band = [&](GlowMask::Band b) {
+            return GlowMask::pieces(*layout, b, glow->front, glow->lookaheadEnd, width,
+                                    layout->height(), fromLine, toLine);
+        };
+        spoken = band(GlowMask::Band::spoken);
+        lookahead = band(GlowMask::Band::lookahead);
+        both = band(GlowMask::Band::spokenAndLookahead);
     }
 
     // Straight onto the island: no frame of its own to clear, mask and copy.
@@ -141,14 +153,8 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
     painter.save();
     painter.setClipRect(viewport, Qt::IntersectClip);
     painter.translate(viewport.topLeft());
-    const auto &lines = layout->lines();
     int firstShown = -1, lastShown = -1;
-    // The first line that can show: binary search on the lines' bottoms.
-    auto first =
-        std::lower_bound(lines.begin(), lines.end(), -textTop - margin,
-                         [](const ScriptLayout::Line &l, double y) { return l.bottom < y; });
-    for (auto it = first; it != lines.end() && textTop + it->top < viewport.height() + margin;
-         ++it) {
+    for (auto it = first; it != end; ++it) {
         const int index = static_cast<int>(it - lines.begin());
         if (firstShown < 0)
             firstShown = index;

@@ -5,7 +5,7 @@
 namespace GlowMask {
 
 std::vector<Piece> pieces(const ScriptLayout &layout, Band band, double g, double l, double width,
-                          double height) {
+                          double height, int fromLine, int toLine) {
     std::vector<Piece> out;
     if (!(width > 0) || !(layout.height() > 0) || layout.lines().empty())
         return out;
@@ -24,7 +24,7 @@ std::vector<Piece> pieces(const ScriptLayout &layout, Band band, double g, doubl
 
     const double s = height / layout.height();
     const double feather = 0.5 * layout.key().fontSize;
-    for (int i = start.line; i <= end.line; ++i) {
+    for (int i = std::max(start.line, fromLine); i <= std::min(end.line, toLine - 1); ++i) {
         const auto &line = layout.lines()[static_cast<size_t>(i)];
         const double y = line.top * s;
         const double h = (line.bottom - line.top) * s;

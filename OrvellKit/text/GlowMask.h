@@ -4,6 +4,7 @@
 
 #include <QRectF>
 
+#include <limits>
 #include <vector>
 
 // The shapes that reveal the lit parts of the script: per line a solid
@@ -20,7 +21,10 @@ struct Piece {
 };
 
 // The pieces for a band of a text canvas of width × height whose lines are
-// those of `layout`; empty when there is nothing to reveal.
+// those of `layout`; empty when there is nothing to reveal. Only lines
+// [fromLine, toLine) are looked at: a frame needs the lines it shows, not the
+// whole script up to the front.
 std::vector<Piece> pieces(const ScriptLayout &layout, Band band, double glowFront,
-                          double lookaheadEnd, double width, double height);
+                          double lookaheadEnd, double width, double height, int fromLine = 0,
+                          int toLine = std::numeric_limits<int>::max());
 } // namespace GlowMask

@@ -40,6 +40,11 @@ TEST(GlowMask, revealsSpokenLinesUpToTheFrontWithASoftEdge) {
     EXPECT_EQ(ahead[1], (GlowMask::Piece{QRectF(x1, 0, 12, 40), Fill::fadeOutRight}));
     EXPECT_EQ(ahead[2], (GlowMask::Piece{QRectF(x0 - 12, 0, 12, 40), Fill::fadeInLeft}));
 
+    // Asked for line 1 alone, the band is the same pieces without line 0's.
+    const auto second = GlowMask::pieces(layout, Band::spoken, front, front, 364, 80, 1, 2);
+    EXPECT_EQ(second, std::vector<GlowMask::Piece>(spoken.begin() + 1, spoken.end()));
+    EXPECT_TRUE(GlowMask::pieces(layout, Band::spoken, front, front, 364, 80, 2, 5).empty());
+
     // A canvas twice as tall scales the rows; nothing is drawn without height.
     EXPECT_EQ(GlowMask::pieces(layout, Band::spoken, front, front, 364, 160)[1].rect.top(), 80);
     EXPECT_TRUE(GlowMask::pieces(layout, Band::spoken, front, front, 0, 80).empty());
