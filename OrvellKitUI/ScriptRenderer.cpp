@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -42,6 +43,89 @@ void drawRows(QPainter &p, QPointF at, const QImage &image, const QRect &rows) {
     const double dpr = image.devicePixelRatio();
     p.drawImage(QRectF(at + QPointF(rows.topLeft()) / dpr, QSizeF(rows.size()) / dpr), image,
                 QRectF(rows));
+}
+
+// Copies `image`, a line image, onto `onto` at `where` through the pieces
+// of a band (in text coordinates, `shift` taking them into the image's).
+void copyThroughPieces(QPainter &onto, const QImage &image,
+                       const std::vector<GlowMask::Piece> &pieces, double opacity, QPointF where,
+                       QPointF shift) {
+    if (pieces.empty() || opacity <= 0)
+        return;
+    const double dpr = image.devicePixelRatio();
+    onto.setOpacity(opacity);
+    // A solid piece reveals the layer unchanged: a plain copy of its
+    // rectangle.
+    std::vector<GlowMask::Piece> soft;
+    std::vector<QRect> copied;
+    for (const GlowMask::Piece &piece : pieces) {
+        if (piece.fill != GlowMask::Piece::Fill::solid) {
+            soft.push_back(piece);
+            continue;
+        }
+        const QRectF r = piece.rect.translated(shift);
+        const QRect px = QRect(QPoint(qRound(r.left() * dpr), qRound(r.top() * dpr)),
+                               QPoint(qRound(r.right() * dpr) - 1, qRound(r.bottom() * dpr) - 1)) &
+                         image.rect();
+        if (px.isEmpty())
+            continue;
+        onto.drawImage(QRectF(where + QPointF(px.topLeft()) / dpr, QSizeF(px.size()) / dpr), image,
+                       QRectF(px));
+        copied.push_back(px);
+    }
+    // A soft edge fades across its width: each logical column of it is
+    // copied with the strength the feather has at its centre, so no mask is
+    // built and no pixel blended twice.
+    const int step = std::max(1, static_cast<int>(std::lround(dpr)));
+    for (const GlowMask::Piece &piece : soft) {
+        const QRectF r = piece.rect.translated(shift);
+        const int top = std::max(0, qRound(r.top() * dpr));
+        const int bottom = std::min(image.height(), qRound(r.bottom() * dpr));
+        if (bottom <= top || !(r.width() > 0))
+            continue;
+        const int from = std::max(0, static_cast<int>(std::floor(r.left() * dpr)));
+        const int to = std::min(image.width(), static_cast<int>(std::ceil(r.right() * dpr)));
+        for (int c = from; c < to; c += step) {
+            // The columns of this step not copied by a solid piece.
+            int left = c, right = std::min(c + step, to) - 1;
+            for (const QRect &px : copied)
+                if (top <= px.bottom() && bottom - 1 >= px.top()) {
+                    if (px.left() <= left && left <= px.right())
+                        left = px.right() + 1;
+                    if (px.left() <= right && right <= px.right())
+                        right = px.left() - 1;
+                }
+            if (right < left)
+                continue;
+            const double t = ((left + right + 1) / 2.0 / dpr - r.left()) / r.width();
+            if (!(t > 0 && t < 1))
+                continue;
+            const double strength = piece.fill == GlowMask::Piece::Fill::fadeOutRight ? 1 - t : t;
+            onto.setOpacity(opacity * strength);
+            const QRect columns(left, top, right - left + 1, bottom - top);
+            onto.drawImage(
+                QRectF(where + QPointF(columns.topLeft()) / dpr, QSizeF(columns.size()) / dpr),
+                image, QRectF(columns));
+        }
+    }
+}
+
+// Where pieces moved between two compositions of a line image, in the
+// image's coordinates: empty when none did, nothing when they differ in kind
+// or number and the image is composed whole.
+std::optional<QRectF> movedPieces(const std::vector<GlowMask::Piece> &was,
+                                  const std::vector<GlowMask::Piece> &now, QPointF shift,
+                                  const QRectF &within) {
+    if (was.size() != now.size())
+        return std::nullopt;
+    QRectF changed;
+    for (size_t i = 0; i < now.size(); ++i) {
+        if (was[i].fill != now[i].fill)
+            return std::nullopt;
+        if (!(was[i] == now[i]))
+            changed |= was[i].rect.united(now[i].rect);
+    }
+    return changed.isEmpty() ? QRectF() : changed.translated(shift).adjusted(-1, -1, 1, 1) & within;
 }
 
 } // namespace
@@ -148,21 +232,16 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
     }
 
     // Straight onto the island: no frame of its own to clear, mask and copy.
-    QPainter &frame = painter;
     const double group = painter.opacity();
     painter.save();
     painter.setClipRect(viewport, Qt::IntersectClip);
     painter.translate(viewport.topLeft());
-    int firstShown = -1, lastShown = -1;
     for (auto it = first; it != end; ++it) {
         const int index = static_cast<int>(it - lines.begin());
-        if (firstShown < 0)
-            firstShown = index;
-        lastShown = index;
         LineImages &images = lineImages(*layout, index, dpr);
         const QPointF at(-margin, textTop + it->top - margin);
         if (!glow) {
-            drawRows(frame, at, images.crisp, images.crispRows);
+            drawRows(painter, at, images.crisp, images.crispRows);
             continue;
         }
 
@@ -179,71 +258,6 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         const std::vector<GlowMask::Piece> spokenHere = here(spoken);
         const std::vector<GlowMask::Piece> lookaheadHere = here(lookahead);
         const std::vector<GlowMask::Piece> bothHere = here(both);
-        const auto layer = [&](QPainter &onto, const QImage &image,
-                               const std::vector<GlowMask::Piece> &pieces, double opacity,
-                               QPointF where) {
-            if (pieces.empty() || opacity <= 0)
-                return;
-            const double scale = (&onto == &frame ? group : 1.0) * opacity;
-            onto.setOpacity(scale);
-            // A solid piece reveals the layer unchanged: a plain copy of its
-            // rectangle.
-            std::vector<GlowMask::Piece> soft;
-            std::vector<QRect> copied;
-            for (const GlowMask::Piece &piece : pieces) {
-                if (piece.fill != GlowMask::Piece::Fill::solid) {
-                    soft.push_back(piece);
-                    continue;
-                }
-                const QRectF r = piece.rect.translated(shift);
-                const QRect px =
-                    QRect(QPoint(qRound(r.left() * dpr), qRound(r.top() * dpr)),
-                          QPoint(qRound(r.right() * dpr) - 1, qRound(r.bottom() * dpr) - 1)) &
-                    image.rect();
-                if (px.isEmpty())
-                    continue;
-                onto.drawImage(QRectF(where + QPointF(px.topLeft()) / dpr, QSizeF(px.size()) / dpr),
-                               image, QRectF(px));
-                copied.push_back(px);
-            }
-            // A soft edge fades across its width: each logical column of it
-            // is copied with the strength the feather has at its centre, so
-            // no mask is built and no pixel blended twice.
-            const int step = std::max(1, static_cast<int>(std::lround(dpr)));
-            for (const GlowMask::Piece &piece : soft) {
-                const QRectF r = piece.rect.translated(shift);
-                const int top = std::max(0, qRound(r.top() * dpr));
-                const int bottom = std::min(image.height(), qRound(r.bottom() * dpr));
-                if (bottom <= top || !(r.width() > 0))
-                    continue;
-                const int from = std::max(0, static_cast<int>(std::floor(r.left() * dpr)));
-                const int to =
-                    std::min(image.width(), static_cast<int>(std::ceil(r.right() * dpr)));
-                for (int c = from; c < to; c += step) {
-                    // The columns of this step not copied by a solid piece.
-                    int left = c, right = std::min(c + step, to) - 1;
-                    for (const QRect &px : copied)
-                        if (top <= px.bottom() && bottom - 1 >= px.top()) {
-                            if (px.left() <= left && left <= px.right())
-                                left = px.right() + 1;
-                            if (px.left() <= right && right <= px.right())
-                                right = px.left() - 1;
-                        }
-                    if (right < left)
-                        continue;
-                    const double t = ((left + right + 1) / 2.0 / dpr - r.left()) / r.width();
-                    if (!(t > 0 && t < 1))
-                        continue;
-                    const double strength =
-                        piece.fill == GlowMask::Piece::Fill::fadeOutRight ? 1 - t : t;
-                    onto.setOpacity(scale * strength);
-                    const QRect columns(left, top, right - left + 1, bottom - top);
-                    onto.drawImage(QRectF(where + QPointF(columns.topLeft()) / dpr,
-                                          QSizeF(columns.size()) / dpr),
-                                   image, QRectF(columns));
-                }
-            }
-        };
         // What the front has passed and what lies ahead of the light look
         // the same from frame to frame: composed once into `lit` and reused.
         // On the line the front is crossing only the strip where the light
@@ -253,23 +267,6 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         addGlows(images, dpr, !spokenHere.empty(), breathing);
         const std::vector<GlowMask::Piece> noPieces;
         const std::vector<GlowMask::Piece> &litBoth = breathing ? noPieces : bothHere;
-        // Where pieces moved since an image was composed, in its own
-        // coordinates: empty when none did, nothing when the pieces differ
-        // in kind or number and the image is composed whole.
-        const auto moved = [&](const std::vector<GlowMask::Piece> &was,
-                               const std::vector<GlowMask::Piece> &now) -> std::optional<QRectF> {
-            if (was.size() != now.size())
-                return std::nullopt;
-            QRectF changed;
-            for (size_t i = 0; i < now.size(); ++i) {
-                if (was[i].fill != now[i].fill)
-                    return std::nullopt;
-                if (!(was[i] == now[i]))
-                    changed |= was[i].rect.united(now[i].rect);
-            }
-            return changed.isEmpty() ? QRectF()
-                                     : changed.translated(shift).adjusted(-1, -1, 1, 1) & lineRect;
-        };
         // Composes `target` again, only within `strip` when there is one.
         const auto compose = [&](QImage &target, QRect &rows, std::optional<QRectF> strip,
                                  const auto &draw) {
@@ -297,36 +294,39 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
             }
         };
         {
-            const auto spokenMoved = moved(images.litSpoken, spokenHere);
-            const auto bothMoved = moved(images.litBoth, litBoth);
+            const auto spokenMoved = movedPieces(images.litSpoken, spokenHere, shift, lineRect);
+            const auto bothMoved = movedPieces(images.litBoth, litBoth, shift, lineRect);
             compose(images.lit, images.litRows,
                     spokenMoved && bothMoved ? std::optional(spokenMoved->united(*bothMoved))
                                              : std::nullopt,
                     [&](QPainter &lit) {
                         lit.setOpacity(baseOpacity);
                         lit.drawImage(QPointF(0, 0), images.crisp);
-                        layer(lit, images.halo, spokenHere, haloOpacity, QPointF(0, 0));
-                        layer(lit, images.crisp, litBoth, 1.0, QPointF(0, 0));
+                        copyThroughPieces(lit, images.halo, spokenHere, haloOpacity, {}, shift);
+                        copyThroughPieces(lit, images.crisp, litBoth, 1.0, {}, shift);
                     });
             images.litSpoken = spokenHere;
             images.litBoth = litBoth;
         }
-        frame.setOpacity(group);
-        drawRows(frame, at, images.lit, images.litRows);
+        painter.setOpacity(group);
+        drawRows(painter, at, images.lit, images.litRows);
         if (!breathing)
             continue;
-        layer(frame, images.pulse, lookaheadHere, glow->pulseOpacity, at);
-        compose(images.over, images.overRows, moved(images.overBoth, bothHere),
-                [&](QPainter &over) { layer(over, images.crisp, bothHere, 1.0, QPointF(0, 0)); });
+        copyThroughPieces(painter, images.pulse, lookaheadHere, group * glow->pulseOpacity, at,
+                          shift);
+        compose(images.over, images.overRows,
+                movedPieces(images.overBoth, bothHere, shift, lineRect), [&](QPainter &over) {
+                    copyThroughPieces(over, images.crisp, bothHere, 1.0, {}, shift);
+                });
         images.overBoth = bothHere;
-        frame.setOpacity(group);
-        drawRows(frame, at, images.over, images.overRows);
+        painter.setOpacity(group);
+        drawRows(painter, at, images.over, images.overRows);
     }
 
     // The text fades into the island towards the top and bottom edges: the
     // island's fill laid over it where the fade ramps, from an image made
     // once, and at full strength whatever the text's opacity.
-    frame.setOpacity(1);
+    painter.setOpacity(1);
     const QImage &fade = fadeOverlay(frameSize, dpr, anchoredTop);
     const auto [rampIn, rampOut] = fadeRamps(anchoredTop);
     const int inRows =
@@ -335,13 +335,13 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
     for (const QRect band : {QRect(0, 0, frameSize.width(), inRows),
                              QRect(0, outFrom, frameSize.width(), frameSize.height() - outFrom)})
         if (band.isValid())
-            frame.drawImage(QRectF(QPointF(band.topLeft()) / dpr, QSizeF(band.size()) / dpr), fade,
-                            QRectF(band));
+            painter.drawImage(QRectF(QPointF(band.topLeft()) / dpr, QSizeF(band.size()) / dpr),
+                              fade, QRectF(band));
     painter.restore();
 
     // Keep the lines around the visible ones; the rest would only cost memory.
     constexpr int keep = 12;
     std::erase_if(m_lines, [&](const auto &entry) {
-        return entry.first < firstShown - keep || entry.first > lastShown + keep;
+        return entry.first < fromLine - keep || entry.first >= toLine + keep;
     });
 }
