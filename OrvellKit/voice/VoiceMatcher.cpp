@@ -17,6 +17,15 @@ QString runKey(const QStringList &words, qsizetype from, qsizetype length) {
     return key;
 }
 
+// The last `count` words heard, the recogniser's empty ones left out.
+QStringList lastWords(const QStringList &heard, int count) {
+    QStringList out;
+    for (auto it = heard.crbegin(); it != heard.crend() && out.size() < count; ++it)
+        if (!it->isEmpty())
+            out.prepend(*it);
+    return out;
+}
+
 } // namespace
 
 VoiceMatcher::VoiceMatcher(const ScriptWords &words) {
@@ -148,10 +157,7 @@ bool VoiceMatcher::fitsElsewhere(const QStringList &tail, const Alignment &best)
 }
 
 std::optional<int> VoiceMatcher::distinctivePlace(const QStringList &heard) const {
-    QStringList run;
-    for (auto it = heard.crbegin(); it != heard.crend() && run.size() < distinctiveRun; ++it)
-        if (!it->isEmpty())
-            run.prepend(*it);
+    const QStringList run = lastWords(heard, distinctiveRun);
     if (run.size() < distinctiveRun)
         return std::nullopt;
     if (std::count_if(run.cbegin(), run.cend(), &VoiceMatcher::isStrong) < 2)
@@ -163,10 +169,7 @@ std::optional<int> VoiceMatcher::distinctivePlace(const QStringList &heard) cons
 }
 
 bool VoiceMatcher::ingest(const QStringList &heard) {
-    QStringList tail;
-    for (auto it = heard.crbegin(); it != heard.crend() && tail.size() < tailLength; ++it)
-        if (!it->isEmpty())
-            tail.prepend(*it);
+    const QStringList tail = lastWords(heard, tailLength);
     if (tail.isEmpty() || keys.isEmpty())
         return false;
     const int from = std::max(0, cursor - lookBehind);
