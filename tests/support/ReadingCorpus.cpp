@@ -27,7 +27,7 @@ namespace {
 constexpr double gapSeconds = 0.35; // between passages synthesized apart
 
 struct Spoken {
-    std::vector<float> audio; // 16 kHz
+    std::vector<float> audio;                     // 16 kHz
     std::vector<std::pair<double, double>> words; // start and end of each word of the text
     QString error;
 };
@@ -40,7 +40,8 @@ std::vector<float> to16k(const float *samples, std::size_t count, int rate) {
 
 Spoken speakEspeak(const QString &text, const Voice &voice) {
     Spoken s;
-    const int wpm = static_cast<int>(std::lround(EspeakRenderer::defaultWordsPerMinute * voice.speed));
+    const int wpm =
+        static_cast<int>(std::lround(EspeakRenderer::defaultWordsPerMinute * voice.speed));
     std::srand(1); // in case a voice variant draws on rand()
     const auto rendering = EspeakRenderer::render(text, voice.name, 120, true, wpm);
     if (!rendering) {
@@ -184,20 +185,25 @@ int Reading::place(double t) const {
     return at;
 }
 
-int Reading::furthest(double t) const {
+namespace {
+
+// The furthest script word whose `moment` (start or end) has come by `t`, plus one.
+int furthestBy(const std::vector<SaidWord> &words, double t, double SaidWord::*moment) {
     int at = 0;
     for (const auto &w : words)
-        if (w.script >= 0 && w.end <= t)
+        if (w.script >= 0 && w.*moment <= t)
             at = std::max(at, w.script + 1);
     return at;
 }
 
+} // namespace
+
+int Reading::furthest(double t) const {
+    return furthestBy(words, t, &SaidWord::end);
+}
+
 int Reading::started(double t) const {
-    int at = 0;
-    for (const auto &w : words)
-        if (w.script >= 0 && w.start <= t)
-            at = std::max(at, w.script + 1);
-    return at;
+    return furthestBy(words, t, &SaidWord::start);
 }
 
 QString scriptText(const QString &name) {
@@ -206,6 +212,15 @@ QString scriptText(const QString &name) {
         return {};
     return QString::fromUtf8(f.readAll()).trimmed();
 }
+
+namespace {
+
+struct Sentence {
+    int firstWord = 0;
+    int endWord = 0; // one past the last
+    int location = 0;
+    int length = 0;
+};
 
 std::vector<Sentence> sentences(const QString &text, const ScriptWords &words) {
     std::vector<Sentence> out;
@@ -226,7 +241,8 @@ std::vector<Sentence> sentences(const QString &text, const ScriptWords &words) {
     };
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if ((c == u'.' || c == u'!' || c == u'?') && (i + 1 == text.size() || text.at(i + 1).isSpace()))
+        if ((c == u'.' || c == u'!' || c == u'?') &&
+            (i + 1 == text.size() || text.at(i + 1).isSpace()))
             close(i + 1);
         while (from < text.size() && from == i + 1 && text.at(from).isSpace())
             ++from;
@@ -236,6 +252,7 @@ std::vector<Sentence> sentences(const QString &text, const ScriptWords &words) {
     return out;
 }
 
+// Where each paragraph's first sentence is, by sentence index.
 std::vector<int> paragraphStarts(const QString &text, const std::vector<Sentence> &sentences) {
     std::vector<int> out;
     for (size_t i = 0; i < sentences.size(); ++i) {
@@ -246,9 +263,7 @@ std::vector<int> paragraphStarts(const QString &text, const std::vector<Sentence
     return out;
 }
 
-bool engineAvailable(Engine engine) {
-    return engine == Engine::flite || EspeakRenderer::isAvailable();
-}
+} // namespace
 
 Reading synthesize(const Case &c) {
     Reading r;
@@ -313,7 +328,7 @@ std::vector<Case> all() {
     const Voice rms{Engine::flite, QStringLiteral("rms")};
     const Voice awb{Engine::flite, QStringLiteral("awb")};
     for (const QString &script : {QStringLiteral("checklist"), QStringLiteral("talk"),
-                                 QStringLiteral("story"), QStringLiteral("toast")}) {
+                                  QStringLiteral("story"), QStringLiteral("toast")}) {
         const QString text = scriptText(script);
         const auto ss = sentences(text, ScriptWords(text));
         const auto paragraphs = paragraphStarts(text, ss);
@@ -335,31 +350,38 @@ std::vector<Case> all() {
 
         // Ad-libs after the first paragraph and in the middle of the fourth.
         const int p1 = paragraphs.at(1), p3 = paragraphs.at(3);
-        out.push_back({script, QStringLiteral("ad-libs"), espeakM,
-                       {Passage::read(0, p1),
-                        Passage::adLibbed(QStringLiteral("Before I go on, let me just say how "
-                                                         "happy I am to see so many of you here "
-                                                         "today.")),
-                        Passage::read(p1, p3 + 1),
-                        Passage::adLibbed(
-                            QStringLiteral("And honestly, this is the part I like the most.")),
-                        Passage::read(p3 + 1, n)}});
+        out.push_back(
+            {script,
+             QStringLiteral("ad-libs"),
+             espeakM,
+             {Passage::read(0, p1),
+              Passage::adLibbed(QStringLiteral("Before I go on, let me just say how "
+                                               "happy I am to see so many of you here "
+                                               "today.")),
+              Passage::read(p1, p3 + 1),
+              Passage::adLibbed(QStringLiteral("And honestly, this is the part I like the most.")),
+              Passage::read(p3 + 1, n)}});
 
         // A stumble restarted from the top of its sentence, and later a whole
         // sentence said again.
         const int stumble = paragraphs.at(2) + 1;
         const int again = paragraphs.at(4);
         const int half = (ss[static_cast<size_t>(stumble)].endWord -
-                          ss[static_cast<size_t>(stumble)].firstWord) / 2;
+                          ss[static_cast<size_t>(stumble)].firstWord) /
+                         2;
         for (const Voice &voice : {slt, espeak})
-            out.push_back({script, QStringLiteral("retakes"), voice,
+            out.push_back({script,
+                           QStringLiteral("retakes"),
+                           voice,
                            {Passage::read(0, stumble), Passage::cut(stumble, std::max(2, half)),
                             Passage::silence(0.5), Passage::read(stumble, again + 1),
                             Passage::silence(0.4), Passage::read(again, n)}});
 
         // The third paragraph left out.
         for (const Voice &voice : {espeak, rms})
-            out.push_back({script, QStringLiteral("skip"), voice,
+            out.push_back({script,
+                           QStringLiteral("skip"),
+                           voice,
                            {Passage::read(0, paragraphs.at(2)), Passage::silence(0.6),
                             Passage::read(paragraphs.at(3), n)}});
     }

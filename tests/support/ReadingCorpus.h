@@ -17,8 +17,8 @@ enum class Engine { espeak, flite };
 
 struct Voice {
     Engine engine = Engine::espeak;
-    QString name;        // espeak-ng voice ("en-us+f2") or flite voice ("slt", "rms")
-    double speed = 1.0;  // above 1 reads faster
+    QString name;       // espeak-ng voice ("en-us+f2") or flite voice ("slt", "rms")
+    double speed = 1.0; // above 1 reads faster
 };
 
 // A stretch of the reading: script sentences [from, to), words of a
@@ -26,9 +26,9 @@ struct Voice {
 struct Passage {
     enum class Kind { sentences, partOfSentence, adLib, pause } kind = Kind::sentences;
     int from = 0;
-    int to = 0;          // sentences: one past the last; partOfSentence: words said
-    QString text;        // adLib
-    double seconds = 0;  // pause
+    int to = 0;         // sentences: one past the last; partOfSentence: words said
+    QString text;       // adLib
+    double seconds = 0; // pause
 
     static Passage read(int from, int to) { return {Kind::sentences, from, to, {}, 0}; }
     static Passage cut(int sentence, int words) {
@@ -39,7 +39,7 @@ struct Passage {
 };
 
 struct Case {
-    QString script;      // file name under voice/corpus without ".txt"
+    QString script; // file name under voice/corpus without ".txt"
     QString name;
     Voice voice;
     std::vector<Passage> passages;
@@ -67,28 +67,16 @@ struct Reading {
     int started(double t) const;
 };
 
-struct Sentence {
-    int firstWord = 0;
-    int endWord = 0; // one past the last
-    int location = 0;
-    int length = 0;
-};
-
 QString scriptText(const QString &name);
-std::vector<Sentence> sentences(const QString &text, const ScriptWords &words);
-// Where each paragraph's first sentence is, by sentence index.
-std::vector<int> paragraphStarts(const QString &text, const std::vector<Sentence> &sentences);
-
-bool engineAvailable(Engine engine);
 Reading synthesize(const Case &c);
 
 // Every case of the corpus: each script by several voices and readers.
 std::vector<Case> all();
 
 struct Score {
-    double reached = 0;      // share of the words read that the cursor passed
-    double within3 = 0;      // share of the reading time within 3 words
-    double lagMedian = 0;    // seconds from a word's end to the cursor passing it
+    double reached = 0;   // share of the words read that the cursor passed
+    double within3 = 0;   // share of the reading time within 3 words
+    double lagMedian = 0; // seconds from a word's end to the cursor passing it
     double lagP90 = 0;
     int jumpsAhead = 0;      // moves to more than 5 words past the furthest word started
     int mostAhead = 0;       // words
