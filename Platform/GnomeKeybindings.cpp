@@ -51,6 +51,11 @@ QString entryPath(const QString &name) {
     return QLatin1StringView(GnomeKeybindings::pathPrefix) + name + QLatin1Char('/');
 }
 
+// The relocatable schema at an entry's path, as gsettings takes it.
+QString entrySettings(const QString &path) {
+    return QLatin1StringView(GnomeKeybindings::entrySchema) + QLatin1Char(':') + path;
+}
+
 } // namespace
 
 GnomeKeybindings::GnomeKeybindings(QString cli, QObject *parent)
@@ -89,6 +94,14 @@ QStringList GnomeKeybindings::list(bool *ok) const {
     return *ok ? parseList(out) : QStringList();
 }
 
+bool GnomeKeybindings::readList(QStringList *entries, QString *error) const {
+    bool ok = false;
+    *entries = list(&ok);
+    if (!ok && error)
+        *error = QStringLiteral("GNOME's keyboard settings could not be read.");
+    return ok;
+}
+
 bool GnomeKeybindings::isInstalled() const {
     if (!m_installed) {
         bool ok = false;
@@ -106,7 +119,7 @@ bool GnomeKeybindings::set(const QString &schemaAndPath, const QString &key, con
 }
 
 bool GnomeKeybindings::writeEntry(const Shortcut &s, QString *error) const {
-    const QString where = QLatin1StringView(entrySchema) + QLatin1Char(':') + entryPath(s.name);
+    const QString where = entrySettings(entryPath(s.name));
     return set(where, QStringLiteral("name"), quoted(QStringLiteral("Orvell: ") + s.title),
                error) &&
            set(where, QStringLiteral("command"), quoted(m_cli + QStringLiteral(" send ") + s.name),
@@ -116,13 +129,9 @@ bool GnomeKeybindings::writeEntry(const Shortcut &s, QString *error) const {
 }
 
 bool GnomeKeybindings::install(QString *error) {
-    bool ok = false;
-    QStringList entries = list(&ok);
-    if (!ok) {
-        if (error)
-            *error = QStringLiteral("GNOME's keyboard settings could not be read.");
+    QStringList entries;
+    if (!readList(&entries, error))
         return false;
-    }
     for (const auto &[id, s] : m_grabs) {
         if (s.shiftVariant)
             continue;
@@ -143,13 +152,9 @@ bool GnomeKeybindings::install(QString *error) {
 }
 
 bool GnomeKeybindings::remove(QString *error) {
-    bool ok = false;
-    QStringList entries = list(&ok);
-    if (!ok) {
-        if (error)
-            *error = QStringLiteral("GNOME's keyboard settings could not be read.");
+    QStringList entries;
+    if (!readList(&entries, error))
         return false;
-    }
     QStringList ours;
     entries.erase(std::remove_if(entries.begin(), entries.end(),
                                  [&ours](const QString &e) {
@@ -163,9 +168,7 @@ bool GnomeKeybindings::remove(QString *error) {
              error))
         return false;
     for (const QString &path : std::as_const(ours))
-        gsettings({QStringLiteral("reset-recursively"),
-                   QLatin1StringView(entrySchema) + QLatin1Char(':') + path},
-                  nullptr, nullptr);
+        gsettings({QStringLiteral("reset-recursively"), entrySettings(path)}, nullptr, nullptr);
     m_installed = false;
     m_written.clear();
     emit noticeChanged();
@@ -184,8 +187,7 @@ GlobalShortcuts::Failure GnomeKeybindings::grab(quint32 id, const Shortcut &shor
     // instead of three writes each.
     QString current;
     if (written == m_written.end() &&
-        gsettings({QStringLiteral("get"),
-                   QLatin1StringView(entrySchema) + QLatin1Char(':') + entryPath(shortcut.name),
+        gsettings({QStringLiteral("get"), entrySettings(entryPath(shortcut.name)),
                    QStringLiteral("binding")},
                   &current, nullptr) &&
         current == quoted(KeyNames::gnomeAccelerator(shortcut.binding))) {

@@ -43,6 +43,8 @@ public:
 
 private:
     QStringList list(bool *ok) const;
+    // The list of custom keybindings, or false with the sentence why not.
+    bool readList(QStringList *entries, QString *error) const;
     bool set(const QString &schemaAndPath, const QString &key, const QString &value,
              QString *error) const;
     bool writeEntry(const Shortcut &shortcut, QString *error) const;

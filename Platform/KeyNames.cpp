@@ -29,8 +29,15 @@ QString xkb(quint16 code) {
 
 namespace {
 
-QString joined(const HotKeyBinding &b, const char *ctrl, const char *alt, const char *shift,
-               const char *super, const QString &separator) {
+// The binding in one tool's words: its names for Control, Alt, Shift and
+// Super joined by `between`, then `beforeKey` and the key. `beforeKey` is
+// left out without modifiers unless the tool wants the empty field.
+QString chord(const HotKeyBinding &b, const char *ctrl, const char *alt, const char *shift,
+              const char *super, const QString &between, const QString &beforeKey,
+              bool emptyModifiersField = false) {
+    const QString key = xkb(b.keyCode);
+    if (key.isEmpty())
+        return QString();
     QStringList parts;
     if (b.modifierFlags & HotKeyBinding::control)
         parts << QString::fromLatin1(ctrl);
@@ -40,40 +47,28 @@ QString joined(const HotKeyBinding &b, const char *ctrl, const char *alt, const 
         parts << QString::fromLatin1(shift);
     if (b.modifierFlags & HotKeyBinding::command)
         parts << QString::fromLatin1(super);
-    return parts.join(separator);
+    if (parts.isEmpty() && !emptyModifiersField)
+        return key;
+    return parts.join(between) + beforeKey + key;
 }
 
 } // namespace
 
 QString portalTrigger(const HotKeyBinding &b) {
-    const QString key = xkb(b.keyCode);
-    if (key.isEmpty())
-        return QString();
-    const QString mods = joined(b, "CTRL", "ALT", "SHIFT", "LOGO", QStringLiteral("+"));
-    return mods.isEmpty() ? key : mods + QLatin1Char('+') + key;
+    return chord(b, "CTRL", "ALT", "SHIFT", "LOGO", QStringLiteral("+"), QStringLiteral("+"));
 }
 
 QString gnomeAccelerator(const HotKeyBinding &b) {
-    const QString key = xkb(b.keyCode);
-    if (key.isEmpty())
-        return QString();
-    return joined(b, "<Control>", "<Alt>", "<Shift>", "<Super>", QString()) + key;
+    return chord(b, "<Control>", "<Alt>", "<Shift>", "<Super>", QString(), QString());
 }
 
 QString swayKeys(const HotKeyBinding &b) {
-    const QString key = xkb(b.keyCode);
-    if (key.isEmpty())
-        return QString();
-    const QString mods = joined(b, "Ctrl", "Mod1", "Shift", "Mod4", QStringLiteral("+"));
-    return mods.isEmpty() ? key : mods + QLatin1Char('+') + key;
+    return chord(b, "Ctrl", "Mod1", "Shift", "Mod4", QStringLiteral("+"), QStringLiteral("+"));
 }
 
 QString hyprlandKeys(const HotKeyBinding &b) {
-    const QString key = xkb(b.keyCode);
-    if (key.isEmpty())
-        return QString();
-    return joined(b, "CTRL", "ALT", "SHIFT", "SUPER", QStringLiteral(" ")) + QStringLiteral(", ") +
-           key;
+    return chord(b, "CTRL", "ALT", "SHIFT", "SUPER", QStringLiteral(" "), QStringLiteral(", "),
+                 true);
 }
 
 } // namespace KeyNames
