@@ -26,6 +26,35 @@ void boxPass(std::vector<int> &data, int start, int n, int stride, int r, std::v
         data[static_cast<size_t>(start + i * stride)] = tmp[static_cast<size_t>(i)];
 }
 
+// The same pass down every column at once, a row at a time, so memory is
+// read in order rather than a row's width apart.
+void boxPassDown(std::vector<int> &data, int w, int h, int r, std::vector<int> &out,
+                 std::vector<int> &sum) {
+    if (r <= 0 || h <= 0)
+        return;
+    const int width = 2 * r + 1;
+    out.resize(data.size());
+    sum.assign(static_cast<size_t>(w), 0);
+    const auto row = [&](int y) {
+        return data.data() + static_cast<size_t>(std::clamp(y, 0, h - 1)) * static_cast<size_t>(w);
+    };
+    for (int i = -r; i <= r; ++i) {
+        const int *src = row(i);
+        for (int x = 0; x < w; ++x)
+            sum[static_cast<size_t>(x)] += src[x];
+    }
+    for (int y = 0; y < h; ++y) {
+        int *o = out.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+        const int *in = row(y + r + 1);
+        const int *gone = row(y - r);
+        for (int x = 0; x < w; ++x) {
+            o[x] = sum[static_cast<size_t>(x)] / width;
+            sum[static_cast<size_t>(x)] += in[x] - gone[x];
+        }
+    }
+    data.swap(out);
+}
+
 } // namespace
 
 QImage blurredWhite(const QImage &source, double radius) {
@@ -46,12 +75,11 @@ QImage blurredWhite(const QImage &source, double radius) {
         for (int x = 0; x < w; ++x)
             alpha[static_cast<size_t>(y * w + x)] = qAlpha(line[x]);
     }
-    std::vector<int> tmp;
+    std::vector<int> tmp, sums;
     for (int pass = 0; pass < 3; ++pass) {
         for (int y = 0; y < h; ++y)
             boxPass(alpha, y * w, w, 1, r, tmp);
-        for (int x = 0; x < w; ++x)
-            boxPass(alpha, x, h, w, r, tmp);
+        boxPassDown(alpha, w, h, r, tmp, sums);
     }
     for (int y = 0; y < h; ++y) {
         QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));

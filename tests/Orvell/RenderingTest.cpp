@@ -1,3 +1,4 @@
+#include "Blur.h"
 #include "IslandPanel.h"
 #include "ScriptRenderer.h"
 #include "base/Metrics.h"
@@ -181,6 +182,62 @@ TEST_F(RenderFixture, aScrollFramePaintsTheScriptAreaAsAFullPaintWould) {
     EXPECT_EQ(partial.copy(area), full.copy(area));
 }
 
+TEST(ScriptRenderer, aFrameLooksAsAFreshRendererDrawsIt) {
+    const ScriptLayout::Key key{script, 364, 24, 5.0 / 3.0};
+    auto layout = std::make_shared<const ScriptLayout>(key, ScriptWords(script));
+    struct Frame {
+        double offset;
+        std::optional<ScriptRenderer::Glow> glow;
+    };
+    const auto lit = [](double front, double end) {
+        return std::optional(ScriptRenderer::Glow{front, end, 0.5});
+    };
+    // One renderer follows a reading: the text scrolls by fractions of a
+    // pixel and by jumps, back and forth; the light moves a frame at a time
+    // along a line (where only what it crossed is composed again), its
+    // lookahead jumps a word and spans two lines, the guide comes and goes.
+    // Each frame must look as a renderer that never saw the earlier ones
+    // draws it, at either pixel ratio and on an area off the pixel grid.
+    const std::vector<Frame> frames = {
+        {45, lit(0, 12)},      {45, lit(30, 42)},      {45.3, lit(30.4, 42)},
+        {45.8, lit(31.9, 42)}, {46.4, lit(33, 50)},    {47, lit(37.5, 50)},
+        {47, lit(44, 75)},     {52, lit(60, 75)},      {80, lit(200, 212)},
+        {81.5, lit(201, 212)}, {81.5, std::nullopt},   {82.25, std::nullopt},
+        {140, std::nullopt},   {40, lit(60, 72)},      {0, lit(0, 12)},
+        {300, lit(420, 440)},  {300.5, lit(421, 440)},
+    };
+    for (const double dpr : {1.0, 2.0}) {
+        for (const QRectF area : {QRectF(0, 0, 364, 150), QRectF(3.5, 2.25, 350, 139.5)}) {
+            const auto paint = [&](ScriptRenderer &renderer, const Frame &frame) {
+                QImage canvas((QSizeF(370, 156) * dpr).toSize(),
+                              QImage::Format_ARGB32_Premultiplied);
+                canvas.setDevicePixelRatio(dpr);
+                canvas.fill(Qt::red);
+                QPainter p(&canvas);
+                renderer.paint(p, area, layout, frame.offset, frame.glow);
+                return canvas;
+            };
+            ScriptRenderer following;
+            for (const Frame &frame : frames) {
+                ScriptRenderer fresh;
+                const QImage got = paint(following, frame);
+                EXPECT_EQ(got, paint(fresh, frame))
+                    << "offset " << frame.offset << ", front "
+                    << (frame.glow ? frame.glow->front : -1) << ", ratio " << dpr << ", area at "
+                    << area.x();
+                // The whole area is painted: nothing of the canvas shows through.
+                const QRect covered = QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect();
+                const QImage inside = got.copy(covered).convertToFormat(QImage::Format_RGB32);
+                long showing = 0;
+                for (int y = 0; y < inside.height(); ++y)
+                    for (int x = 0; x < inside.width(); ++x)
+                        showing += inside.pixel(x, y) == qRgb(255, 0, 0);
+                EXPECT_EQ(showing, 0) << "offset " << frame.offset;
+            }
+        }
+    }
+}
+
 TEST(ScriptRenderer, aLitLineIsReusedOnlyWhileItsLightStaysTheSame) {
     const ScriptLayout::Key key{script, 364, 24, 5.0 / 3.0};
     auto layout = std::make_shared<const ScriptLayout>(key, ScriptWords(script));
@@ -201,5 +258,49 @@ TEST(ScriptRenderer, aLitLineIsReusedOnlyWhileItsLightStaysTheSame) {
         ScriptRenderer fresh;
         EXPECT_EQ(paint(following, front, front + 12), paint(fresh, front, front + 12))
             << "front at " << front;
+    }
+}
+
+TEST(Blur, spreadsTheSameWayAcrossAndDown) {
+    // Rows and columns are blurred by different loops; a shape and its
+    // mirror across the diagonal must come out as mirrors of each other,
+    // but for the rounding of each pass.
+    QImage shape(61, 47, QImage::Format_ARGB32_Premultiplied);
+    shape.fill(Qt::transparent);
+    {
+        QPainter p(&shape);
+        p.setPen(Qt::white);
+        p.setFont(QFont(QStringLiteral("DejaVu Sans"), 20));
+        p.drawText(QRect(0, 0, 61, 47), Qt::AlignCenter, QStringLiteral("Rg"));
+        p.fillRect(QRect(0, 0, 3, 9), Qt::white); // against the edges too
+    }
+    const auto mirrored = [](const QImage &image) {
+        QImage out(image.height(), image.width(), image.format());
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                out.setPixel(y, x, image.pixel(x, y));
+        return out;
+    };
+    const auto lit = [](const QImage &image) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += qAlpha(image.pixel(x, y)) > 0;
+        return n;
+    };
+    for (const double radius : {2.0, 6.0}) {
+        const QImage blurred = mirrored(blurredWhite(shape, radius));
+        const QImage expected = blurredWhite(mirrored(shape), radius);
+        int worst = 0;
+        for (int y = 0; y < expected.height(); ++y)
+            for (int x = 0; x < expected.width(); ++x) {
+                worst = std::max(worst, std::abs(qAlpha(blurred.pixel(x, y)) -
+                                                 qAlpha(expected.pixel(x, y))));
+                // Still white: premultiplied, each colour equals the alpha.
+                const QRgb raw = reinterpret_cast<const QRgb *>(blurred.constScanLine(y))[x];
+                EXPECT_EQ(qRed(raw), qAlpha(raw));
+            }
+        EXPECT_LE(worst, 3) << radius;
+        EXPECT_GT(lit(blurred), lit(shape) * 3 / 2) << radius;
     }
 }
