@@ -115,7 +115,9 @@ void PaceGuide::sync() {
     if (m_rhythm && static_cast<int>(m_rhythm->size()) != words().count())
         m_rhythm.reset();
 
-    if (!isActive()) {
+    // Read once here rather than from the settings every frame.
+    m_active = isActive();
+    if (!m_active) {
         cancelMeasurement();
         m_rhythmKey.reset();
         m_resolvedFor.reset();
@@ -243,7 +245,7 @@ void PaceGuide::update(bool force) {
 }
 
 void PaceGuide::frame(double dt) {
-    if (!isActive() || !(m_schedule.total > 0))
+    if (!m_active || !(m_schedule.total > 0))
         return;
     m_clock = std::min(m_schedule.total, m_clock + dt);
     update(false);

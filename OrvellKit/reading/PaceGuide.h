@@ -99,6 +99,7 @@ private:
 
     PaceSchedule m_schedule;
     double m_clock = 0;
+    bool m_active = false;
     double m_glowFront = 0;
     double m_lookaheadEnd = 0;
     std::optional<std::vector<WordRhythm>> m_rhythm;
