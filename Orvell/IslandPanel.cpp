@@ -62,6 +62,7 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
 
     // Re-run syncTargets() whenever an observed value changes.
     connect(&m_model, &IslandLayoutModel::layoutChanged, this, [this] {
+        m_outline.reset();
         syncTargets();
         updateScriptArea();
     });
@@ -237,24 +238,34 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
     }
     p.translate(-m_offset);
     const IslandLayout &l = m_model.layout();
-    const QPainterPath silhouette = currentSilhouette().path();
+    const IslandSilhouette shape = currentSilhouette();
+    if (!m_outline || !(m_outline->silhouette == shape))
+        m_outline = Outline{shape, shape.path(), std::nullopt, false};
+    const QPainterPath &silhouette = m_outline->path;
     // A scrolling frame repaints only the script area, well inside the body:
     // there a rectangle is the silhouette, without the cost of filling and
     // clipping to the curved outline.
     const QRectF dirty = QRectF(event->rect()).translated(m_offset);
-    const bool insideBody =
-        silhouette.contains(dirty.topLeft()) && silhouette.contains(dirty.topRight()) &&
-        silhouette.contains(dirty.bottomLeft()) && silhouette.contains(dirty.bottomRight()) &&
-        (l.placement.kind == IslandPlacement::Kind::topCenter ||
-         !(dirty.intersects(l.controlRect(0)) || dirty.intersects(l.controlRect(1))));
-    if (insideBody)
-        p.fillRect(dirty, Tokens::panelFill());
-    else
-        p.fillPath(silhouette, Tokens::panelFill());
-
+    if (m_outline->dirty != dirty) {
+        m_outline->dirty = dirty;
+        m_outline->insideBody =
+            silhouette.contains(dirty.topLeft()) && silhouette.contains(dirty.topRight()) &&
+            silhouette.contains(dirty.bottomLeft()) && silhouette.contains(dirty.bottomRight()) &&
+            (l.placement.kind == IslandPlacement::Kind::topCenter ||
+             !(dirty.intersects(l.controlRect(0)) || dirty.intersects(l.controlRect(1))));
+    }
+    const bool insideBody = m_outline->insideBody;
     const double opacity = easeOut(m_scriptOpacity);
+    const QRectF area = scriptArea();
+    // The script paints every pixel of its area itself.
+    const bool scriptCovers = opacity > 0 && m_script.layout() &&
+                              area.toAlignedRect().contains(dirty.toAlignedRect());
+    if (!insideBody)
+        p.fillPath(silhouette, Tokens::panelFill());
+    else if (!scriptCovers)
+        p.fillRect(dirty, Tokens::panelFill());
+
     if (opacity > 0) {
-        const QRectF area = scriptArea();
         std::optional<ScriptRenderer::Glow> glow;
         if (const GlowSource *source = m_script.glowSource()) {
             // The lookahead breathes between 0.25 and 0.95, 0.9 s each way, on

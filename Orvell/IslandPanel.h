@@ -83,4 +83,15 @@ private:
 
     std::optional<QPointF> m_pressAt;
     std::optional<QPointF> m_grab;
+
+    // The outline last painted, and whether the rectangle last painted lies
+    // inside its body: a scrolling frame asks the same question every time,
+    // and a curved outline is costly to build and to test.
+    struct Outline {
+        IslandSilhouette silhouette;
+        QPainterPath path;
+        std::optional<QRectF> dirty;
+        bool insideBody = false;
+    };
+    std::optional<Outline> m_outline;
 };

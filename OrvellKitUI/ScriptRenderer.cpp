@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -36,24 +37,58 @@ QRect drawnRows(const QImage &image) {
     return bottom < top ? QRect() : QRect(0, top, image.width(), bottom - top + 1);
 }
 
-// Copies the drawn rows of a line image to where the whole image would go.
-void drawRows(QPainter &p, QPointF at, const QImage &image, const QRect &rows) {
-    if (rows.isEmpty())
-        return;
-    const double dpr = image.devicePixelRatio();
-    p.drawImage(QRectF(at + QPointF(rows.topLeft()) / dpr, QSizeF(rows.size()) / dpr), image,
-                QRectF(rows));
+// A premultiplied pixel at strength a (0–255), rounded as Qt's own
+// blending rounds it.
+inline QRgb scaled(QRgb x, uint a) {
+    uint t = (x & 0xff00ff) * a;
+    t = ((t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
+    x = ((x >> 8) & 0xff00ff) * a;
+    x = (x + ((x >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
+    return x | t;
 }
 
-// Copies `image`, a line image, onto `onto` at `where` through the pieces
-// of a band (in text coordinates, `shift` taking them into the image's).
-void copyThroughPieces(QPainter &onto, const QImage &image,
-                       const std::vector<GlowMask::Piece> &pieces, double opacity, QPointF where,
-                       QPointF shift) {
-    if (pieces.empty() || opacity <= 0)
+// Lays `part` of `from` over the same pixels of `onto` at strength `a`
+// (0–255). Both are premultiplied (or opaque, for `onto`) and of the same
+// pixel layout: the layers and the strip are composed by plain loops, with
+// no painter to set up for the few pixels a frame changes.
+void blendPart(QImage &onto, QPoint at, const QImage &from, QRect part, uint a) {
+    part &= from.rect() & onto.rect().translated(-at);
+    if (part.isEmpty() || a == 0)
+        return;
+    for (int y = part.top(); y <= part.bottom(); ++y) {
+        const auto *src = reinterpret_cast<const QRgb *>(from.constScanLine(y)) + part.left();
+        auto *dst = reinterpret_cast<QRgb *>(onto.scanLine(y + at.y())) + part.left() + at.x();
+        for (int i = 0; i < part.width(); ++i) {
+            if (src[i] == 0)
+                continue;
+            const QRgb p = a == 255 ? src[i] : scaled(src[i], a);
+            dst[i] = dst[i] == 0 ? p : p + scaled(dst[i], 255 - qAlpha(p));
+        }
+    }
+}
+
+uint strength(double opacity) {
+    return static_cast<uint>(std::clamp(std::lround(opacity * 255), 0L, 255L));
+}
+
+// Copies `part` of an image to where it lies when the image's corner is at
+// `at`. The painter works in device pixels: copies of the same pixel size
+// take Qt's plain blending paths, never its scaling ones.
+void copyPart(QPainter &p, QPoint at, const QImage &image, const QRect &part) {
+    if (!part.isEmpty())
+        p.drawImage(QRectF(part.translated(at)), image, QRectF(part));
+}
+
+// Copies `image`, a line image, onto `onto`, a layer of the same size in
+// device pixels, through the pieces of a band (in text coordinates, `shift`
+// taking them into the image's), within `within` (the image's pixels).
+void copyThroughPieces(QImage &onto, const QImage &image,
+                       const std::vector<GlowMask::Piece> &pieces, double opacity, QPointF shift,
+                       QRect within) {
+    within &= image.rect();
+    if (pieces.empty() || opacity <= 0 || within.isEmpty())
         return;
     const double dpr = image.devicePixelRatio();
-    onto.setOpacity(opacity);
     // A solid piece reveals the layer unchanged: a plain copy of its
     // rectangle.
     std::vector<GlowMask::Piece> soft;
@@ -69,9 +104,8 @@ void copyThroughPieces(QPainter &onto, const QImage &image,
                          image.rect();
         if (px.isEmpty())
             continue;
-        onto.drawImage(QRectF(where + QPointF(px.topLeft()) / dpr, QSizeF(px.size()) / dpr), image,
-                       QRectF(px));
         copied.push_back(px);
+        blendPart(onto, {}, image, px & within, strength(opacity));
     }
     // A soft edge fades across its width: each logical column of it is
     // copied with the strength the feather has at its centre, so no mask is
@@ -79,17 +113,22 @@ void copyThroughPieces(QPainter &onto, const QImage &image,
     const int step = std::max(1, static_cast<int>(std::lround(dpr)));
     for (const GlowMask::Piece &piece : soft) {
         const QRectF r = piece.rect.translated(shift);
-        const int top = std::max(0, qRound(r.top() * dpr));
-        const int bottom = std::min(image.height(), qRound(r.bottom() * dpr));
+        const int fullTop = std::max(0, qRound(r.top() * dpr));
+        const int fullBottom = std::min(image.height(), qRound(r.bottom() * dpr));
+        const int top = std::max(within.top(), fullTop);
+        const int bottom = std::min(within.bottom() + 1, fullBottom);
         if (bottom <= top || !(r.width() > 0))
             continue;
+        // Whole steps from the feather's own left edge, so a column has the
+        // same strength however much of the image is composed.
         const int from = std::max(0, static_cast<int>(std::floor(r.left() * dpr)));
         const int to = std::min(image.width(), static_cast<int>(std::ceil(r.right() * dpr)));
-        for (int c = from; c < to; c += step) {
+        const int end = std::min(to, within.right() + 1);
+        for (int c = from + std::max(0, within.left() - from) / step * step; c < end; c += step) {
             // The columns of this step not copied by a solid piece.
             int left = c, right = std::min(c + step, to) - 1;
             for (const QRect &px : copied)
-                if (top <= px.bottom() && bottom - 1 >= px.top()) {
+                if (fullTop <= px.bottom() && fullBottom - 1 >= px.top()) {
                     if (px.left() <= left && left <= px.right())
                         left = px.right() + 1;
                     if (px.left() <= right && right <= px.right())
@@ -100,12 +139,12 @@ void copyThroughPieces(QPainter &onto, const QImage &image,
             const double t = ((left + right + 1) / 2.0 / dpr - r.left()) / r.width();
             if (!(t > 0 && t < 1))
                 continue;
-            const double strength = piece.fill == GlowMask::Piece::Fill::fadeOutRight ? 1 - t : t;
-            onto.setOpacity(opacity * strength);
-            const QRect columns(left, top, right - left + 1, bottom - top);
-            onto.drawImage(
-                QRectF(where + QPointF(columns.topLeft()) / dpr, QSizeF(columns.size()) / dpr),
-                image, QRectF(columns));
+            const double feather = piece.fill == GlowMask::Piece::Fill::fadeOutRight ? 1 - t : t;
+            const QRect columns = QRect(left, top, right - left + 1, bottom - top) &
+                                  QRect(within.left(), top, within.width(), bottom - top);
+            if (columns.isEmpty())
+                continue;
+            blendPart(onto, {}, image, columns, strength(opacity * feather));
         }
     }
 }
@@ -120,19 +159,74 @@ std::optional<QRectF> movedPieces(const std::vector<GlowMask::Piece> &was,
         return std::nullopt;
     QRectF changed;
     for (size_t i = 0; i < now.size(); ++i) {
+        const QRectF &a = was[i].rect, &b = now[i].rect;
         if (was[i].fill != now[i].fill)
             return std::nullopt;
-        if (!(was[i] == now[i]))
-            changed |= was[i].rect.united(now[i].rect);
+        if (was[i] == now[i])
+            continue;
+        // A solid piece that grows with the light changes only where its
+        // sides moved; a soft one changes all over.
+        if (now[i].fill == GlowMask::Piece::Fill::solid && a.top() == b.top() &&
+            a.bottom() == b.bottom()) {
+            for (const auto &[x0, x1] : {std::pair{a.left(), b.left()}, {a.right(), b.right()}})
+                if (x0 != x1)
+                    changed |= QRectF(QPointF(std::min(x0, x1), a.top()),
+                                      QPointF(std::max(x0, x1), a.bottom()));
+        } else {
+            changed |= a.united(b);
+        }
     }
     return changed.isEmpty() ? QRectF() : changed.translated(shift).adjusted(-1, -1, 1, 1) & within;
+}
+
+// Where, in the image's pixels, one span (the lookahead's rectangle) and
+// another differ.
+QRect spanChange(const QRect &was, const QRect &now, const QRect &image) {
+    if (was == now)
+        return {};
+    if (was.isEmpty() || now.isEmpty() || was.top() != now.top() || was.bottom() != now.bottom())
+        return (was | now) & image;
+    QRect changed;
+    for (const auto &[x0, x1] : {std::pair{was.left(), now.left()}, {was.right(), now.right()}})
+        if (x0 != x1)
+            changed |= QRect(QPoint(std::min(x0, x1), was.top()), QPoint(std::max(x0, x1), was.bottom()));
+    return changed & image;
+}
+
+// The pixels of a line image the pieces may touch.
+QRect areaOf(const std::vector<GlowMask::Piece> &pieces, QPointF shift, const QImage &image) {
+    QRectF united;
+    for (const GlowMask::Piece &piece : pieces)
+        united |= piece.rect.translated(shift);
+    if (united.isEmpty())
+        return {};
+    const double dpr = image.devicePixelRatio();
+    return QRectF(united.topLeft() * dpr, united.size() * dpr).toAlignedRect() & image.rect();
+}
+
+// The parts of `rect` outside `span`.
+std::vector<QRect> outside(const QRect &rect, const QRect &span) {
+    const QRect inside = rect & span;
+    if (inside.isEmpty())
+        return {rect};
+    std::vector<QRect> parts;
+    for (const QRect part :
+         {QRect(QPoint(rect.left(), rect.top()), QPoint(rect.right(), inside.top() - 1)),
+          QRect(QPoint(rect.left(), inside.bottom() + 1), QPoint(rect.right(), rect.bottom())),
+          QRect(QPoint(rect.left(), inside.top()), QPoint(inside.left() - 1, inside.bottom())),
+          QRect(QPoint(inside.right() + 1, inside.top()), QPoint(rect.right(), inside.bottom()))})
+        if (part.isValid())
+            parts.push_back(part);
+    return parts;
 }
 
 } // namespace
 
 ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout &layout, int index,
-                                                       double dpr) {
+                                                       double dpr, bool *made) {
     auto it = m_lines.find(index);
+    if (made)
+        *made = it == m_lines.end();
     if (it != m_lines.end())
         return it->second;
     const auto &line = layout.lines()[static_cast<size_t>(index)];
@@ -156,10 +250,12 @@ void ScriptRenderer::addGlows(LineImages &images, double dpr, bool halo, bool pu
     if (halo && images.halo.isNull()) {
         images.halo = blurredWhite(images.crisp, haloRadius);
         images.halo.setDevicePixelRatio(dpr);
+        images.haloRows = drawnRows(images.halo);
     }
     if (pulse && images.pulse.isNull()) {
         images.pulse = blurredWhite(images.crisp, pulseRadius);
         images.pulse.setDevicePixelRatio(dpr);
+        images.pulseRows = drawnRows(images.pulse);
     }
 }
 
@@ -194,6 +290,120 @@ const QImage &ScriptRenderer::fadeOverlay(QSize size, double dpr, bool anchoredT
     return m_fade;
 }
 
+namespace {
+
+// A line image's rows in content rows (the text's y times the pixel ratio).
+int imageTop(const ScriptLayout::Line &line, double dpr) {
+    return qRound((line.top - margin) * dpr);
+}
+
+int imageBottom(const ScriptLayout::Line &line, double dpr) {
+    return imageTop(line, dpr) + qRound((line.bottom - line.top + 2 * margin) * dpr);
+}
+
+
+} // namespace
+
+std::optional<QRect> ScriptRenderer::composeLayer(Layer &layer, const QImage &crisp,
+                                                  std::vector<GlowMask::Piece> pieces,
+                                                  std::vector<GlowMask::Piece> morePieces,
+                                                  const QRect &span, QPointF shift,
+                                                  const QRect &bounds, const ComposeDraw &draw) {
+    const double dpr = crisp.devicePixelRatio();
+    const QRectF lineRect(QPointF(0, 0), crisp.deviceIndependentSize());
+    std::optional<QRect> px;
+    if (!layer.image.isNull()) {
+        const auto moved = movedPieces(layer.pieces, pieces, shift, lineRect);
+        const auto movedMore = movedPieces(layer.morePieces, morePieces, shift, lineRect);
+        if (moved && movedMore) {
+            const QRectF strip = moved->united(*movedMore);
+            px = (strip.isEmpty() ? QRect()
+                                  : QRectF(strip.topLeft() * dpr, strip.size() * dpr)
+                                            .toAlignedRect()
+                                            .intersected(crisp.rect())) |
+                 spanChange(layer.span, span, crisp.rect());
+            if (px->isEmpty())
+                return std::nullopt;
+        }
+    }
+    layer.pieces = std::move(pieces);
+    layer.morePieces = std::move(morePieces);
+    layer.span = span;
+    if (!px) {
+        // Cleared where it held anything, or made.
+        if (layer.image.size() == crisp.size())
+            for (int y = layer.drawn.top(); y <= layer.drawn.bottom(); ++y)
+                std::fill_n(reinterpret_cast<QRgb *>(layer.image.scanLine(y)), layer.image.width(),
+                            QRgb(0));
+        else
+            layer.image = transparentImage(crisp.size(), 1);
+        draw(layer.image, crisp.rect());
+        layer.drawn = bounds;
+        return crisp.rect();
+    }
+    for (int y = px->top(); y <= px->bottom(); ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(layer.image.scanLine(y)) + px->left(), px->width(),
+                    QRgb(0));
+    draw(layer.image, *px);
+    layer.drawn |= QRect(0, px->top(), layer.image.width(), px->height()) & bounds;
+    return px;
+}
+
+QRegion ScriptRenderer::placeStrip(int need, QSize size, int textLeft, int clipLeft, int clipRight,
+                                   bool lit) {
+    Strip &s = m_strip;
+    // Room for a stretch of scrolling before rows are moved.
+    const int height = size.height() + std::max(16, size.height() / 2);
+    if (s.image.isNull() || s.image.size() != QSize(size.width(), height) ||
+        s.textLeft != textLeft || s.clipLeft != clipLeft || s.clipRight != clipRight ||
+        s.lit != lit) {
+        s.image = QImage(size.width(), height, QImage::Format_RGB32);
+        s.top = need;
+        s.textLeft = textLeft;
+        s.clipLeft = clipLeft;
+        s.clipRight = clipRight;
+        s.lit = lit;
+        return QRegion(s.image.rect());
+    }
+    if (need >= s.top && need + size.height() <= s.top + height)
+        return {};
+    // Reading moves down the script, so the rows needed go to the strip's
+    // top; going back, to its bottom. Rows both hold are moved, not composed.
+    const int top = need > s.top ? need : need + size.height() - height;
+    const int from = std::max(top, s.top), to = std::min(top + height, s.top + height);
+    QRegion dirty(s.image.rect());
+    if (from < to) {
+        const qsizetype line = s.image.bytesPerLine();
+        uchar *bits = s.image.bits();
+        std::memmove(bits + (from - top) * line, bits + (from - s.top) * line,
+                     static_cast<size_t>((to - from) * line));
+        dirty -= QRect(0, from - top, size.width(), to - from);
+    }
+    s.top = top;
+    return dirty;
+}
+
+void ScriptRenderer::composeStrip(const QRect &rect, const ScriptLayout &layout, int fromLine,
+                                  int toLine) {
+    Strip &s = m_strip;
+    const QRgb fill = Tokens::panelFill().rgba();
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(s.image.scanLine(y)) + rect.left(), rect.width(), fill);
+    const QRect clip = rect & QRect(s.clipLeft, rect.top(), s.clipRight - s.clipLeft, rect.height());
+    for (int index = fromLine; index < toLine; ++index) {
+        const auto it = m_lines.find(index);
+        if (it == m_lines.end())
+            continue;
+        const LineImages &images = it->second;
+        const QImage &image = s.lit ? images.lit.image : images.crisp;
+        const QRect &rows = s.lit ? images.lit.drawn : images.crispRows;
+        const QPoint at(s.textLeft,
+                        imageTop(layout.lines()[static_cast<size_t>(index)], m_dpr) - s.top);
+        if (!image.isNull())
+            blendPart(s.image, at, image, rows & clip.translated(-at), 255);
+    }
+}
+
 void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                            const std::shared_ptr<const ScriptLayout> &layout, double offset,
                            const std::optional<Glow> &glow, bool anchoredTop) {
@@ -202,20 +412,33 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
     const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     if (m_layout.lock() != layout || m_dpr != dpr) {
         m_lines.clear();
+        m_strip = {};
         m_layout = layout;
         m_dpr = dpr;
     }
-    const QSize frameSize = (viewport.size() * dpr).toSize();
+    const QRect cover = viewport.toAlignedRect();
+    const QSize coverPx = (QSizeF(cover.size()) * dpr).toSize();
+    // The script area in device pixels from the covered rectangle's corner.
+    const QPointF inset = (viewport.topLeft() - QPointF(cover.topLeft())) * dpr;
+    const int areaTop = qRound(inset.y()), areaBottom = qRound(inset.y() + viewport.height() * dpr);
+    // Where the text's top lands, in whole device pixels: from one frame to
+    // the next the text only moves, and the strip is copied from another row.
+    const int textRow = qRound(inset.y() + (0.5 * viewport.height() - offset) * dpr);
+    const int need = -textRow;
+    QRegion dirty =
+        placeStrip(need, coverPx, qRound(inset.x() - margin * dpr), qRound(inset.x()),
+                   qRound(inset.x() + viewport.width() * dpr), glow.has_value());
+    const int stripTop = m_strip.top;
+    const int stripBottom = stripTop + m_strip.image.height();
 
-    const double textTop = 0.5 * viewport.height() - offset;
-    const double width = layout->key().width;
+    // The lines whose images reach into the strip: a binary search for the first.
     const auto &lines = layout->lines();
-    // The lines that can show: a binary search on their bottoms for the first.
-    const auto first =
-        std::lower_bound(lines.begin(), lines.end(), -textTop - margin,
-                         [](const ScriptLayout::Line &l, double y) { return l.bottom < y; });
+    const auto first = std::lower_bound(lines.begin(), lines.end(), stripTop,
+                                        [dpr](const ScriptLayout::Line &l, int row) {
+                                            return imageBottom(l, dpr) <= row;
+                                        });
     auto end = first;
-    while (end != lines.end() && textTop + end->top < viewport.height() + margin)
+    while (end != lines.end() && imageTop(*end, dpr) < stripBottom)
         ++end;
     const int fromLine = static_cast<int>(first - lines.begin());
     const int toLine = static_cast<int>(end - lines.begin());
@@ -223,27 +446,32 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
     std::vector<GlowMask::Piece> spoken, lookahead, both;
     if (glow) {
         const auto band = [&](GlowMask::Band b) {
-            return GlowMask::pieces(*layout, b, glow->front, glow->lookaheadEnd, width,
-                                    layout->height(), fromLine, toLine);
+            return GlowMask::pieces(*layout, b, glow->front, glow->lookaheadEnd,
+                                    layout->key().width, layout->height(), fromLine, toLine);
         };
         spoken = band(GlowMask::Band::spoken);
         lookahead = band(GlowMask::Band::lookahead);
         both = band(GlowMask::Band::spokenAndLookahead);
     }
 
-    // Straight onto the island: no frame of its own to clear, mask and copy.
-    const double group = painter.opacity();
-    painter.save();
-    painter.setClipRect(viewport, Qt::IntersectClip);
-    painter.translate(viewport.topLeft());
+    // The lines with the breathing lookahead, drawn over the strip's copy.
+    struct Breathing {
+        int index;
+        QPointF shift;
+        std::vector<GlowMask::Piece> lookahead, both;
+        QRect span;
+    };
+    std::vector<Breathing> breathing;
     for (auto it = first; it != end; ++it) {
         const int index = static_cast<int>(it - lines.begin());
-        LineImages &images = lineImages(*layout, index, dpr);
-        const QPointF at(-margin, textTop + it->top - margin);
-        if (!glow) {
-            drawRows(painter, at, images.crisp, images.crispRows);
+        bool made = false;
+        LineImages &images = lineImages(*layout, index, dpr, &made);
+        // The image's place in the strip.
+        const QPoint at(m_strip.textLeft, imageTop(*it, dpr) - stripTop);
+        if (made)
+            dirty += QRect(at, images.crisp.size());
+        if (!glow)
             continue;
-        }
 
         // Each lit layer is masked by its band, in the line image's own coordinates.
         const QPointF shift(margin, margin - it->top);
@@ -255,91 +483,92 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                     out.push_back(piece);
             return out;
         };
-        const std::vector<GlowMask::Piece> spokenHere = here(spoken);
-        const std::vector<GlowMask::Piece> lookaheadHere = here(lookahead);
-        const std::vector<GlowMask::Piece> bothHere = here(both);
+        std::vector<GlowMask::Piece> spokenHere = here(spoken);
+        std::vector<GlowMask::Piece> lookaheadHere = here(lookahead);
+        std::vector<GlowMask::Piece> bothHere = here(both);
         // What the front has passed and what lies ahead of the light look
-        // the same from frame to frame: composed once into `lit` and reused.
-        // On the line the front is crossing only the strip where the light
-        // moved is composed again, and the breathing lookahead, between the
-        // halo and the crisp text, is the one layer drawn afresh.
-        const bool breathing = !lookaheadHere.empty();
-        addGlows(images, dpr, !spokenHere.empty(), breathing);
-        const std::vector<GlowMask::Piece> noPieces;
-        const std::vector<GlowMask::Piece> &litBoth = breathing ? noPieces : bothHere;
-        // Composes `target` again, only within `strip` when there is one.
-        const auto compose = [&](QImage &target, QRect &rows, std::optional<QRectF> strip,
-                                 const auto &draw) {
-            if (target.isNull())
-                strip.reset();
-            if (strip && strip->isEmpty())
-                return;
-            if (!strip)
-                target = transparentImage(images.crisp.size(), dpr);
-            QPainter p(&target);
-            if (strip) {
-                p.setClipRect(*strip);
-                p.setCompositionMode(QPainter::CompositionMode_Source);
-                p.fillRect(*strip, Qt::transparent);
-                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-            }
-            draw(p);
-            p.end();
-            if (!strip) {
-                rows = drawnRows(target);
-            } else {
-                const QRect px =
-                    QRectF(strip->topLeft() * dpr, strip->size() * dpr).toAlignedRect();
-                rows |= QRect(0, px.top(), target.width(), px.height());
-            }
-        };
-        {
-            const auto spokenMoved = movedPieces(images.litSpoken, spokenHere, shift, lineRect);
-            const auto bothMoved = movedPieces(images.litBoth, litBoth, shift, lineRect);
-            compose(images.lit, images.litRows,
-                    spokenMoved && bothMoved ? std::optional(spokenMoved->united(*bothMoved))
-                                             : std::nullopt,
-                    [&](QPainter &lit) {
-                        lit.setOpacity(baseOpacity);
-                        lit.drawImage(QPointF(0, 0), images.crisp);
-                        copyThroughPieces(lit, images.halo, spokenHere, haloOpacity, {}, shift);
-                        copyThroughPieces(lit, images.crisp, litBoth, 1.0, {}, shift);
-                    });
-            images.litSpoken = spokenHere;
-            images.litBoth = litBoth;
-        }
+        // the same from frame to frame, so the strip holds them. Only the
+        // lookahead's rectangle, where the pulse breathes between the halo and
+        // the crisp text, are drawn afresh over the copy.
+        const QRect span = areaOf(lookaheadHere, shift, images.crisp);
+        addGlows(images, dpr, !spokenHere.empty(), !span.isEmpty());
+        const auto changed =
+            composeLayer(images.lit, images.crisp, spokenHere, bothHere, span, shift,
+                         images.crispRows | images.haloRows,
+                         [&](QImage &lit, const QRect &within) {
+                             blendPart(lit, {}, images.crisp, images.crispRows & within,
+                                       strength(baseOpacity));
+                             copyThroughPieces(lit, images.halo, spokenHere, haloOpacity,
+                                               shift, within);
+                             for (const QRect &part : outside(within, span))
+                                 copyThroughPieces(lit, images.crisp, bothHere, 1.0, shift,
+                                                   part);
+                         });
+        if (changed)
+            dirty += changed->translated(at);
+        if (!span.isEmpty())
+            breathing.push_back({index, shift, std::move(lookaheadHere), std::move(bothHere), span});
+    }
+    for (const QRect &rect : dirty & m_strip.image.rect())
+        composeStrip(rect, *layout, fromLine, toLine);
+
+    // The frame, in device pixels: the strip's rows under the script area,
+    // copied, then the lookahead and the fade over them.
+    const double group = painter.opacity();
+    painter.save();
+    const QTransform toDevice = painter.deviceTransform();
+    painter.setWorldTransform((painter.worldTransform().inverted() * toDevice).inverted());
+    const QPoint corner = toDevice.map(QPointF(cover.topLeft())).toPoint();
+    if (group < 1 || areaTop > 0 || areaBottom < coverPx.height()) {
+        painter.setOpacity(1);
+        painter.fillRect(QRect(corner, coverPx), Tokens::panelFill());
         painter.setOpacity(group);
-        drawRows(painter, at, images.lit, images.litRows);
-        if (!breathing)
+    }
+    copyPart(painter, corner + QPoint(0, stripTop - need), m_strip.image,
+             QRect(0, need + areaTop - stripTop, coverPx.width(), areaBottom - areaTop));
+
+    painter.setClipRect(QRect(corner + QPoint(m_strip.clipLeft, areaTop),
+                              corner + QPoint(m_strip.clipRight - 1, areaBottom - 1)),
+                        Qt::IntersectClip);
+    for (Breathing &b : breathing) {
+        LineImages &images = m_lines.at(b.index);
+        const int row = textRow + imageTop(lines[static_cast<size_t>(b.index)], dpr);
+        if (row >= coverPx.height() || row + images.crisp.height() <= 0)
             continue;
-        copyThroughPieces(painter, images.pulse, lookaheadHere, group * glow->pulseOpacity, at,
-                          shift);
-        compose(images.over, images.overRows,
-                movedPieces(images.overBoth, bothHere, shift, lineRect), [&](QPainter &over) {
-                    copyThroughPieces(over, images.crisp, bothHere, 1.0, {}, shift);
-                });
-        images.overBoth = bothHere;
+        const QPoint at = corner + QPoint(m_strip.textLeft, row);
+        composeLayer(images.breath, images.crisp, b.lookahead, {}, {}, b.shift, images.pulseRows,
+                     [&](QImage &breath, const QRect &within) {
+                         copyThroughPieces(breath, images.pulse, b.lookahead, 1.0, b.shift,
+                                           within);
+                     });
+        painter.setOpacity(group * glow->pulseOpacity);
+        copyPart(painter, at, images.breath.image, images.pulseRows & b.span);
+        composeLayer(images.over, images.crisp, b.both, {}, b.span, b.shift, images.crispRows,
+                     [&](QImage &over, const QRect &within) {
+                         copyThroughPieces(over, images.crisp, b.both, 1.0, b.shift,
+                                           within & b.span);
+                     });
         painter.setOpacity(group);
-        drawRows(painter, at, images.over, images.overRows);
+        copyPart(painter, at, images.over.image, images.crispRows & b.span);
     }
 
     // The text fades into the island towards the top and bottom edges: the
     // island's fill laid over it where the fade ramps, from an image made
     // once, and at full strength whatever the text's opacity.
     painter.setOpacity(1);
+    const QSize frameSize = (viewport.size() * dpr).toSize();
     const QImage &fade = fadeOverlay(frameSize, dpr, anchoredTop);
     const auto [rampIn, rampOut] = fadeRamps(anchoredTop);
     const int inRows =
         std::min(frameSize.height(), static_cast<int>(std::ceil(rampIn * frameSize.height())) + 1);
     const int outFrom = std::max(0, static_cast<int>(std::floor(rampOut * frameSize.height())) - 1);
+    const QPoint fadeCorner = toDevice.map(viewport.topLeft()).toPoint();
     for (const QRect band : {QRect(0, 0, frameSize.width(), inRows),
                              QRect(0, outFrom, frameSize.width(), frameSize.height() - outFrom)})
-        if (band.isValid())
-            painter.drawImage(QRectF(QPointF(band.topLeft()) / dpr, QSizeF(band.size()) / dpr),
-                              fade, QRectF(band));
+        copyPart(painter, fadeCorner, fade, band);
     painter.restore();
 
-    // Keep the lines around the visible ones; the rest would only cost memory.
+    // Keep the lines around the strip's; the rest would only cost memory.
     constexpr int keep = 12;
     std::erase_if(m_lines, [&](const auto &entry) {
         return entry.first < fromLine - keep || entry.first >= toLine + keep;

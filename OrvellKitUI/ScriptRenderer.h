@@ -5,7 +5,9 @@
 
 #include <QImage>
 #include <QRectF>
+#include <QRegion>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -16,8 +18,11 @@ class QPainter;
 // towards the edges, and, when a mode lights it, the glow in four layers
 // (dim base, soft halo behind what was said, a breathing pulse over what
 // comes next, crisp text over both). Each line's text and its two blurred
-// copies are rendered once per layout and reused; a frame only composes
-// and masks them, straight onto the island's opaque fill.
+// copies are rendered once per layout and reused. The text moves by whole
+// device pixels over a strip composed on the island's fill, so a frame is
+// mostly that strip copied: only rows that scroll in and lines whose light
+// changed are composed again, and the breathing pulse and the fade are
+// drawn over the copy.
 class ScriptRenderer {
 public:
     static constexpr double haloRadius = 6;
@@ -32,9 +37,10 @@ public:
         double pulseOpacity = 0.95;
     };
 
-    // `viewport` is the script area, already filled with the island's
-    // colour; the text's top stands half a viewport below its top, moved up
-    // by `offset`.
+    // `viewport` is the script area; the text's top stands half a viewport
+    // below its top, moved up by `offset`. Every pixel of
+    // `viewport.toAlignedRect()` is painted (the island's fill where there is
+    // no text), so nothing need be painted under it.
     void paint(QPainter &painter, const QRectF &viewport,
                const std::shared_ptr<const ScriptLayout> &layout, double offset,
                const std::optional<Glow> &glow, bool anchoredTop = true);
@@ -43,18 +49,51 @@ public:
     size_t cachedLineCount() const { return m_lines.size(); }
 
 private:
+    // A layer of a line composed through bands of the glow, and what it was
+    // composed with: while those stay the same it is reused as it is, and
+    // when they move only the strip where they moved is composed again.
+    struct Layer {
+        QImage image;
+        QRect drawn; // the pixels that hold anything, or more
+        std::vector<GlowMask::Piece> pieces, morePieces;
+        QRect span; // the lookahead's rectangle it was composed around
+    };
     struct LineImages {
         QImage crisp, halo, pulse; // the glows only once a guide lights the line
-        QRect crispRows;
-        // The line as last lit, and the light it was lit with: a line the
-        // front has passed looks the same frame after frame. On the line with
-        // the breathing lookahead `lit` holds the layers below it and `over`
-        // the crisp text above it.
-        QImage lit, over;
-        QRect litRows, overRows;
-        std::vector<GlowMask::Piece> litSpoken, litBoth, overBoth;
+        QRect crispRows, haloRows, pulseRows;
+        // `lit` is the line as the strip holds it: the dim base, the halo,
+        // and the crisp text except where the lookahead breathes; there
+        // `breath` (the pulse through the lookahead) and `over` (the crisp
+        // text) are drawn over the strip's copy each frame.
+        Layer lit, breath, over;
     };
-    LineImages &lineImages(const ScriptLayout &layout, int line, double dpr);
+    // The composed script, opaque, in device pixels: content row r (the
+    // text's y times the pixel ratio) is the image's row r - top.
+    struct Strip {
+        QImage image;
+        int top = 0;
+        // The device column of a line image's left edge, and the columns the
+        // text may cover: a halo stops at the script area's sides.
+        int textLeft = 0, clipLeft = 0, clipRight = 0;
+        bool lit = false;
+    };
+    // Moves or remakes the strip so it holds content rows [need, need +
+    // size.height()); returns the rows, in its own coordinates, left to
+    // compose.
+    QRegion placeStrip(int need, QSize size, int textLeft, int clipLeft, int clipRight, bool lit);
+    // Composes `rect` of the strip again: the fill, then every line reaching into it.
+    void composeStrip(const QRect &rect, const ScriptLayout &layout, int fromLine, int toLine);
+    // Composes a line's layer again through the pieces and span given, only
+    // where they moved since it was last composed (the whole layer when it is
+    // new or they changed in kind). `draw` is handed the pixels to compose;
+    // `bounds` holds every pixel it can draw. Returns those pixels, if any.
+    using ComposeDraw = std::function<void(QImage &, const QRect &)>;
+    static std::optional<QRect> composeLayer(Layer &layer, const QImage &crisp,
+                                             std::vector<GlowMask::Piece> pieces,
+                                             std::vector<GlowMask::Piece> morePieces,
+                                             const QRect &span, QPointF shift,
+                                             const QRect &bounds, const ComposeDraw &draw);
+    LineImages &lineImages(const ScriptLayout &layout, int line, double dpr, bool *made = nullptr);
     void addGlows(LineImages &images, double dpr, bool halo, bool pulse);
     // The island's fill, opaque at the top and bottom edges and clear where
     // the text shows fully, for this size and anchoring.
@@ -63,6 +102,7 @@ private:
     std::weak_ptr<const ScriptLayout> m_layout;
     double m_dpr = 1;
     std::unordered_map<int, LineImages> m_lines;
+    Strip m_strip;
     QImage m_fade;
     bool m_fadeAnchoredTop = true;
 };
