@@ -79,10 +79,10 @@ void copyPart(QPainter &p, QPoint at, const QImage &image, const QRect &part) {
         p.drawImage(QRectF(part.translated(at)), image, QRectF(part));
 }
 
-// Copies `image`, a line image, onto `onto`, a layer of the same size in
+// Copies `image`, a line image, onto `onto` with its corner at `at`, in
 // device pixels, through the pieces of a band (in text coordinates, `shift`
 // taking them into the image's), within `within` (the image's pixels).
-void copyThroughPieces(QImage &onto, const QImage &image,
+void copyThroughPieces(QImage &onto, QPoint at, const QImage &image,
                        const std::vector<GlowMask::Piece> &pieces, double opacity, QPointF shift,
                        QRect within) {
     within &= image.rect();
@@ -105,7 +105,7 @@ void copyThroughPieces(QImage &onto, const QImage &image,
         if (px.isEmpty())
             continue;
         copied.push_back(px);
-        blendPart(onto, {}, image, px & within, strength(opacity));
+        blendPart(onto, at, image, px & within, strength(opacity));
     }
     // A soft edge fades across its width: each logical column of it is
     // copied with the strength the feather has at its centre, so no mask is
@@ -144,7 +144,7 @@ void copyThroughPieces(QImage &onto, const QImage &image,
                                   QRect(within.left(), top, within.width(), bottom - top);
             if (columns.isEmpty())
                 continue;
-            blendPart(onto, {}, image, columns, strength(opacity * feather));
+            blendPart(onto, at, image, columns, strength(opacity * feather));
         }
     }
 }
@@ -304,32 +304,37 @@ int imageBottom(const ScriptLayout::Line &line, double dpr) {
 
 } // namespace
 
-std::optional<QRect> ScriptRenderer::composeLayer(Layer &layer, const QImage &crisp,
-                                                  std::vector<GlowMask::Piece> pieces,
-                                                  std::vector<GlowMask::Piece> morePieces,
-                                                  const QRect &span, QPointF shift,
-                                                  const QRect &bounds, const ComposeDraw &draw) {
+QRect ScriptRenderer::relight(Light &light, std::vector<GlowMask::Piece> pieces,
+                              std::vector<GlowMask::Piece> morePieces, const QRect &span,
+                              QPointF shift, const QImage &crisp) {
     const double dpr = crisp.devicePixelRatio();
     const QRectF lineRect(QPointF(0, 0), crisp.deviceIndependentSize());
-    std::optional<QRect> px;
-    if (!layer.image.isNull()) {
-        const auto moved = movedPieces(layer.pieces, pieces, shift, lineRect);
-        const auto movedMore = movedPieces(layer.morePieces, morePieces, shift, lineRect);
+    QRect px = crisp.rect();
+    if (light.set) {
+        const auto moved = movedPieces(light.pieces, pieces, shift, lineRect);
+        const auto movedMore = movedPieces(light.morePieces, morePieces, shift, lineRect);
         if (moved && movedMore) {
             const QRectF strip = moved->united(*movedMore);
             px = (strip.isEmpty() ? QRect()
                                   : QRectF(strip.topLeft() * dpr, strip.size() * dpr)
                                             .toAlignedRect()
                                             .intersected(crisp.rect())) |
-                 spanChange(layer.span, span, crisp.rect());
-            if (px->isEmpty())
-                return std::nullopt;
+                 spanChange(light.span, span, crisp.rect());
         }
     }
-    layer.pieces = std::move(pieces);
-    layer.morePieces = std::move(morePieces);
-    layer.span = span;
-    if (!px) {
+    light = {std::move(pieces), std::move(morePieces), span, true};
+    return px;
+}
+
+void ScriptRenderer::composeLayer(Layer &layer, const QImage &crisp,
+                                  std::vector<GlowMask::Piece> pieces,
+                                  std::vector<GlowMask::Piece> morePieces, const QRect &span,
+                                  QPointF shift, const QRect &bounds, const ComposeDraw &draw) {
+    const QRect px = relight(layer.light, std::move(pieces), std::move(morePieces), span, shift,
+                             crisp);
+    if (px.isEmpty())
+        return;
+    if (px == crisp.rect()) {
         // Cleared where it held anything, or made.
         if (layer.image.size() == crisp.size())
             for (int y = layer.drawn.top(); y <= layer.drawn.bottom(); ++y)
@@ -337,16 +342,14 @@ std::optional<QRect> ScriptRenderer::composeLayer(Layer &layer, const QImage &cr
                             QRgb(0));
         else
             layer.image = transparentImage(crisp.size(), 1);
-        draw(layer.image, crisp.rect());
         layer.drawn = bounds;
-        return crisp.rect();
+    } else {
+        for (int y = px.top(); y <= px.bottom(); ++y)
+            std::fill_n(reinterpret_cast<QRgb *>(layer.image.scanLine(y)) + px.left(), px.width(),
+                        QRgb(0));
+        layer.drawn |= QRect(0, px.top(), layer.image.width(), px.height()) & bounds;
     }
-    for (int y = px->top(); y <= px->bottom(); ++y)
-        std::fill_n(reinterpret_cast<QRgb *>(layer.image.scanLine(y)) + px->left(), px->width(),
-                    QRgb(0));
-    draw(layer.image, *px);
-    layer.drawn |= QRect(0, px->top(), layer.image.width(), px->height()) & bounds;
-    return px;
+    draw(layer.image, px);
 }
 
 QRegion ScriptRenderer::placeStrip(int need, QSize size, int textLeft, int clipLeft, int clipRight,
@@ -390,17 +393,28 @@ void ScriptRenderer::composeStrip(const QRect &rect, const ScriptLayout &layout,
     for (int y = rect.top(); y <= rect.bottom(); ++y)
         std::fill_n(reinterpret_cast<QRgb *>(s.image.scanLine(y)) + rect.left(), rect.width(), fill);
     const QRect clip = rect & QRect(s.clipLeft, rect.top(), s.clipRight - s.clipLeft, rect.height());
+    // Each line's layers in turn, straight onto the fill: the dim base, the
+    // halo through what was said, the crisp text through what was said and
+    // what comes next.
     for (int index = fromLine; index < toLine; ++index) {
         const auto it = m_lines.find(index);
         if (it == m_lines.end())
             continue;
         const LineImages &images = it->second;
-        const QImage &image = s.lit ? images.lit.image : images.crisp;
-        const QRect &rows = s.lit ? images.lit.drawn : images.crispRows;
-        const QPoint at(s.textLeft,
-                        imageTop(layout.lines()[static_cast<size_t>(index)], m_dpr) - s.top);
-        if (!image.isNull())
-            blendPart(s.image, at, image, rows & clip.translated(-at), 255);
+        const auto &line = layout.lines()[static_cast<size_t>(index)];
+        const QPoint at(s.textLeft, imageTop(line, m_dpr) - s.top);
+        const QRect local = clip.translated(-at) & images.crisp.rect();
+        if (local.isEmpty())
+            continue;
+        if (!s.lit) {
+            blendPart(s.image, at, images.crisp, images.crispRows & local, 255);
+            continue;
+        }
+        const QPointF shift(margin, margin - line.top);
+        blendPart(s.image, at, images.crisp, images.crispRows & local, strength(baseOpacity));
+        copyThroughPieces(s.image, at, images.halo, images.lit.pieces, haloOpacity, shift, local);
+        for (const QRect &part : outside(local, images.lit.span))
+            copyThroughPieces(s.image, at, images.crisp, images.lit.morePieces, 1.0, shift, part);
     }
 }
 
@@ -492,20 +506,7 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         // the crisp text, are drawn afresh over the copy.
         const QRect span = areaOf(lookaheadHere, shift, images.crisp);
         addGlows(images, dpr, !spokenHere.empty(), !span.isEmpty());
-        const auto changed =
-            composeLayer(images.lit, images.crisp, spokenHere, bothHere, span, shift,
-                         images.crispRows | images.haloRows,
-                         [&](QImage &lit, const QRect &within) {
-                             blendPart(lit, {}, images.crisp, images.crispRows & within,
-                                       strength(baseOpacity));
-                             copyThroughPieces(lit, images.halo, spokenHere, haloOpacity,
-                                               shift, within);
-                             for (const QRect &part : outside(within, span))
-                                 copyThroughPieces(lit, images.crisp, bothHere, 1.0, shift,
-                                                   part);
-                         });
-        if (changed)
-            dirty += changed->translated(at);
+        dirty += relight(images.lit, spokenHere, bothHere, span, shift, images.crisp).translated(at);
         if (!span.isEmpty())
             breathing.push_back({index, shift, std::move(lookaheadHere), std::move(bothHere), span});
     }
@@ -538,14 +539,14 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         const QPoint at = corner + QPoint(m_strip.textLeft, row);
         composeLayer(images.breath, images.crisp, b.lookahead, {}, {}, b.shift, images.pulseRows,
                      [&](QImage &breath, const QRect &within) {
-                         copyThroughPieces(breath, images.pulse, b.lookahead, 1.0, b.shift,
+                         copyThroughPieces(breath, {}, images.pulse, b.lookahead, 1.0, b.shift,
                                            within);
                      });
         painter.setOpacity(group * glow->pulseOpacity);
         copyPart(painter, at, images.breath.image, images.pulseRows & b.span);
         composeLayer(images.over, images.crisp, b.both, {}, b.span, b.shift, images.crispRows,
                      [&](QImage &over, const QRect &within) {
-                         copyThroughPieces(over, images.crisp, b.both, 1.0, b.shift,
+                         copyThroughPieces(over, {}, images.crisp, b.both, 1.0, b.shift,
                                            within & b.span);
                      });
         painter.setOpacity(group);

@@ -49,23 +49,28 @@ public:
     size_t cachedLineCount() const { return m_lines.size(); }
 
 private:
-    // A layer of a line composed through bands of the glow, and what it was
-    // composed with: while those stay the same it is reused as it is, and
-    // when they move only the strip where they moved is composed again.
+    // The bands of the glow a line, or a layer of it, was last composed
+    // through: while they stay the same it is reused as it is, and when they
+    // move only the strip where they moved is composed again.
+    struct Light {
+        std::vector<GlowMask::Piece> pieces, morePieces;
+        QRect span; // the lookahead's rectangle, in the image's pixels
+        bool set = false;
+    };
     struct Layer {
         QImage image;
         QRect drawn; // the pixels that hold anything, or more
-        std::vector<GlowMask::Piece> pieces, morePieces;
-        QRect span; // the lookahead's rectangle it was composed around
+        Light light;
     };
     struct LineImages {
         QImage crisp, halo, pulse; // the glows only once a guide lights the line
         QRect crispRows, haloRows, pulseRows;
-        // `lit` is the line as the strip holds it: the dim base, the halo,
-        // and the crisp text except where the lookahead breathes; there
+        // The strip holds the line lit (the dim base, the halo, and the crisp
+        // text except where the lookahead breathes) as `lit` says; there
         // `breath` (the pulse through the lookahead) and `over` (the crisp
         // text) are drawn over the strip's copy each frame.
-        Layer lit, breath, over;
+        Light lit;
+        Layer breath, over;
     };
     // The composed script, opaque, in device pixels: content row r (the
     // text's y times the pixel ratio) is the image's row r - top.
@@ -83,16 +88,18 @@ private:
     QRegion placeStrip(int need, QSize size, int textLeft, int clipLeft, int clipRight, bool lit);
     // Composes `rect` of the strip again: the fill, then every line reaching into it.
     void composeStrip(const QRect &rect, const ScriptLayout &layout, int fromLine, int toLine);
-    // Composes a line's layer again through the pieces and span given, only
-    // where they moved since it was last composed (the whole layer when it is
-    // new or they changed in kind). `draw` is handed the pixels to compose;
-    // `bounds` holds every pixel it can draw. Returns those pixels, if any.
+    // Records the bands a line is now lit through; returns the pixels of its
+    // image they change: all of them the first time or when the bands change
+    // in kind, none when they stay the same.
+    static QRect relight(Light &light, std::vector<GlowMask::Piece> pieces,
+                         std::vector<GlowMask::Piece> morePieces, const QRect &span,
+                         QPointF shift, const QImage &crisp);
+    // Composes a line's layer again where its light changed. `draw` is
+    // handed the pixels to compose; `bounds` holds every pixel it can draw.
     using ComposeDraw = std::function<void(QImage &, const QRect &)>;
-    static std::optional<QRect> composeLayer(Layer &layer, const QImage &crisp,
-                                             std::vector<GlowMask::Piece> pieces,
-                                             std::vector<GlowMask::Piece> morePieces,
-                                             const QRect &span, QPointF shift,
-                                             const QRect &bounds, const ComposeDraw &draw);
+    static void composeLayer(Layer &layer, const QImage &crisp, std::vector<GlowMask::Piece> pieces,
+                             std::vector<GlowMask::Piece> morePieces, const QRect &span,
+                             QPointF shift, const QRect &bounds, const ComposeDraw &draw);
     LineImages &lineImages(const ScriptLayout &layout, int line, double dpr, bool *made = nullptr);
     void addGlows(LineImages &images, double dpr, bool halo, bool pulse);
     // The island's fill, opaque at the top and bottom edges and clear where
