@@ -505,9 +505,18 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         // lookahead's rectangle, where the pulse breathes between the halo and
         // the crisp text, are drawn afresh over the copy.
         const QRect span = areaOf(lookaheadHere, shift, images.crisp);
-        addGlows(images, dpr, !spokenHere.empty(), !span.isEmpty());
+        // A neighbour's band reaches into this image's margin; where it ends
+        // short of what this line's glow can reach, there is nothing of the
+        // glow to light, so it is neither blurred nor drawn.
+        const auto reaches = [&](const QRect &area, double radius) {
+            const int reach = static_cast<int>(std::ceil(2 * radius * dpr));
+            return area.intersects(images.crispRows.adjusted(0, -reach, 0, reach));
+        };
+        const bool breathes = reaches(span, pulseRadius);
+        addGlows(images, dpr, reaches(areaOf(spokenHere, shift, images.crisp), haloRadius),
+                 breathes);
         dirty += relight(images.lit, spokenHere, bothHere, span, shift, images.crisp).translated(at);
-        if (!span.isEmpty())
+        if (breathes)
             breathing.push_back({index, shift, std::move(lookaheadHere), std::move(bothHere), span});
     }
     for (const QRect &rect : dirty & m_strip.image.rect())
