@@ -238,29 +238,6 @@ TEST(ScriptRenderer, aFrameLooksAsAFreshRendererDrawsIt) {
     }
 }
 
-TEST(ScriptRenderer, aLitLineIsReusedOnlyWhileItsLightStaysTheSame) {
-    const ScriptLayout::Key key{script, 364, 24, 5.0 / 3.0};
-    auto layout = std::make_shared<const ScriptLayout>(key, ScriptWords(script));
-    const auto paint = [&](ScriptRenderer &renderer, double front, double end) {
-        QImage canvas(364, 150, QImage::Format_ARGB32_Premultiplied);
-        canvas.fill(Qt::black);
-        QPainter p(&canvas);
-        renderer.paint(p, QRectF(0, 0, 364, 150), layout, 45,
-                       ScriptRenderer::Glow{front, end, 0.5});
-        return canvas;
-    };
-    // One renderer follows the front through the text, in steps of a frame
-    // along a line (where only the strip the light crossed is composed
-    // again), across lines and back; each frame must look as a renderer that
-    // never saw the earlier frames draws it.
-    ScriptRenderer following;
-    for (double front : {0.0, 30.0, 30.4, 31.9, 33.0, 37.5, 200.0, 201.0, 60.0, 0.0}) {
-        ScriptRenderer fresh;
-        EXPECT_EQ(paint(following, front, front + 12), paint(fresh, front, front + 12))
-            << "front at " << front;
-    }
-}
-
 TEST(Blur, spreadsTheSameWayAcrossAndDown) {
     // Rows and columns are blurred by different loops; a shape and its
     // mirror across the diagonal must come out as mirrors of each other,
