@@ -412,8 +412,9 @@ void ScriptRenderer::composeStrip(const QRect &rect, const ScriptLayout &layout,
         }
         const QPointF shift(margin, margin - line.top);
         blendPart(s.image, at, images.crisp, images.crispRows & local, strength(baseOpacity));
-        copyThroughPieces(s.image, at, images.halo, images.lit.pieces, haloOpacity, shift, local);
-        for (const QRect &part : outside(local, images.lit.span))
+        copyThroughPieces(s.image, at, images.halo, images.lit.pieces, haloOpacity, shift,
+                          local & images.haloRows);
+        for (const QRect &part : outside(local & images.crispRows, images.lit.span))
             copyThroughPieces(s.image, at, images.crisp, images.lit.morePieces, 1.0, shift, part);
     }
 }
@@ -549,14 +550,14 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         composeLayer(images.breath, images.crisp, b.lookahead, {}, {}, b.shift, images.pulseRows,
                      [&](QImage &breath, const QRect &within) {
                          copyThroughPieces(breath, {}, images.pulse, b.lookahead, 1.0, b.shift,
-                                           within);
+                                           within & images.pulseRows);
                      });
         painter.setOpacity(group * glow->pulseOpacity);
         copyPart(painter, at, images.breath.image, images.pulseRows & b.span);
         composeLayer(images.over, images.crisp, b.both, {}, b.span, b.shift, images.crispRows,
                      [&](QImage &over, const QRect &within) {
                          copyThroughPieces(over, {}, images.crisp, b.both, 1.0, b.shift,
-                                           within & b.span);
+                                           within & b.span & images.crispRows);
                      });
         painter.setOpacity(group);
         copyPart(painter, at, images.over.image, images.crispRows & b.span);
