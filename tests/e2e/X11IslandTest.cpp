@@ -362,18 +362,27 @@ TEST(X11Tray, theTrayMenuDrivesThePrompter) {
     // machine may not have the menu up in time for the keys: try again.
     // The menu is a popup of Orvell's named after it. Its first row is Play:
     // clicked with the pointer, which needs no keyboard grab to succeed.
-    const auto shownMenu = []() -> std::optional<QRect> {
+    // Only a popup that is mapped counts (the tree also lists windows Qt
+    // keeps unmapped), and of those the one nearest the icon it opened from.
+    const auto shownMenu = [&at]() -> std::optional<QRect> {
         static const QRegularExpression popup(
-            R"re((?:"Orvell"|\(has no name\)): \("orvell" "Orvell"\)\s+(\d+)x(\d+)\S*\s+\+(-?\d+)\+(-?\d+))re");
+            R"re((0x[0-9a-f]+) (?:"Orvell"|\(has no name\)): \("orvell" "Orvell"\)\s+(\d+)x(\d+)\S*\s+\+(-?\d+)\+(-?\d+))re");
+        std::optional<QRect> nearest;
+        const auto distance = [&at](const QRect &r) {
+            return (r.center() - at.center()).manhattanLength();
+        };
         auto matches = popup.globalMatch(run("xwininfo", {"-root", "-tree"}));
         while (matches.hasNext()) {
             const auto m = matches.next();
-            const QRect r(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
-                          m.captured(2).toInt());
-            if (r.width() >= 80 && r.height() >= 80)
-                return r;
+            const QRect r(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(2).toInt(),
+                          m.captured(3).toInt());
+            if (r.width() < 80 || r.height() < 80 ||
+                !run("xwininfo", {"-id", m.captured(1)}).contains("IsViewable"))
+                continue;
+            if (!nearest || distance(r) < distance(*nearest))
+                nearest = r;
         }
-        return std::nullopt;
+        return nearest;
     };
     bool started = false;
     for (int attempt = 0; attempt < 5 && !started; ++attempt) {
