@@ -23,6 +23,21 @@ QImage transparentImage(QSize size, double dpr) {
     return image;
 }
 
+// A line image's rows in content rows (the text's y times the pixel ratio).
+int imageTop(const ScriptLayout::Line &line, double dpr) {
+    return qRound((line.top - margin) * dpr);
+}
+
+int imageBottom(const ScriptLayout::Line &line, double dpr) {
+    return imageTop(line, dpr) + qRound((line.bottom - line.top + 2 * margin) * dpr);
+}
+
+// Where the fade ramps, as shares of the area's height: text fades in from
+// the top edge until `rampIn` and out again from `rampOut` to the bottom.
+std::pair<double, double> fadeRamps(bool anchoredTop) {
+    return anchoredTop ? std::pair{0.12, 0.75} : std::pair{0.4, 0.6};
+}
+
 // The rows of an image that hold anything: a line image keeps a margin for
 // the glows, which most frames need not copy.
 QRect drawnRows(const QImage &image) {
@@ -149,6 +164,22 @@ void copyThroughPieces(QImage &onto, QPoint at, const QImage &image,
     }
 }
 
+// Where a rectangle that kept its rows changed: between its old and new
+// sides (for a QRect, whose right() is inclusive, and a QRectF alike).
+template <typename Rect, typename Point>
+Rect sidesMoved(const Rect &a, const Rect &b) {
+    Rect changed;
+    for (const auto &[x0, x1] : {std::pair{a.left(), b.left()}, {a.right(), b.right()}})
+        if (x0 != x1)
+            changed |= Rect(Point(std::min(x0, x1), a.top()), Point(std::max(x0, x1), a.bottom()));
+    return changed;
+}
+
+// A rectangle of logical pixels as the device pixels it touches.
+QRect devicePixels(const QRectF &r, double dpr) {
+    return QRectF(r.topLeft() * dpr, r.size() * dpr).toAlignedRect();
+}
+
 // Where pieces moved between two compositions of a line image, in the
 // image's coordinates: empty when none did, nothing when they differ in kind
 // or number and the image is composed whole.
@@ -166,15 +197,10 @@ std::optional<QRectF> movedPieces(const std::vector<GlowMask::Piece> &was,
             continue;
         // A solid piece that grows with the light changes only where its
         // sides moved; a soft one changes all over.
-        if (now[i].fill == GlowMask::Piece::Fill::solid && a.top() == b.top() &&
-            a.bottom() == b.bottom()) {
-            for (const auto &[x0, x1] : {std::pair{a.left(), b.left()}, {a.right(), b.right()}})
-                if (x0 != x1)
-                    changed |= QRectF(QPointF(std::min(x0, x1), a.top()),
-                                      QPointF(std::max(x0, x1), a.bottom()));
-        } else {
-            changed |= a.united(b);
-        }
+        const bool sameRows = a.top() == b.top() && a.bottom() == b.bottom();
+        changed |= now[i].fill == GlowMask::Piece::Fill::solid && sameRows
+                       ? sidesMoved<QRectF, QPointF>(a, b)
+                       : a.united(b);
     }
     return changed.isEmpty() ? QRectF() : changed.translated(shift).adjusted(-1, -1, 1, 1) & within;
 }
@@ -186,11 +212,7 @@ QRect spanChange(const QRect &was, const QRect &now, const QRect &image) {
         return {};
     if (was.isEmpty() || now.isEmpty() || was.top() != now.top() || was.bottom() != now.bottom())
         return (was | now) & image;
-    QRect changed;
-    for (const auto &[x0, x1] : {std::pair{was.left(), now.left()}, {was.right(), now.right()}})
-        if (x0 != x1)
-            changed |= QRect(QPoint(std::min(x0, x1), was.top()), QPoint(std::max(x0, x1), was.bottom()));
-    return changed & image;
+    return sidesMoved<QRect, QPoint>(was, now) & image;
 }
 
 // The pixels of a line image the pieces may touch.
@@ -200,8 +222,7 @@ QRect areaOf(const std::vector<GlowMask::Piece> &pieces, QPointF shift, const QI
         united |= piece.rect.translated(shift);
     if (united.isEmpty())
         return {};
-    const double dpr = image.devicePixelRatio();
-    return QRectF(united.topLeft() * dpr, united.size() * dpr).toAlignedRect() & image.rect();
+    return devicePixels(united, image.devicePixelRatio()) & image.rect();
 }
 
 // The parts of `rect` outside `span`.
@@ -259,16 +280,6 @@ void ScriptRenderer::addGlows(LineImages &images, double dpr, bool halo, bool pu
     }
 }
 
-namespace {
-
-// Where the fade ramps, as shares of the area's height: text fades in from
-// the top edge until `rampIn` and out again from `rampOut` to the bottom.
-std::pair<double, double> fadeRamps(bool anchoredTop) {
-    return anchoredTop ? std::pair{0.12, 0.75} : std::pair{0.4, 0.6};
-}
-
-} // namespace
-
 const QImage &ScriptRenderer::fadeOverlay(QSize size, double dpr, bool anchoredTop) {
     if (m_fade.size() == size && m_fade.devicePixelRatio() == dpr &&
         m_fadeAnchoredTop == anchoredTop)
@@ -290,20 +301,6 @@ const QImage &ScriptRenderer::fadeOverlay(QSize size, double dpr, bool anchoredT
     return m_fade;
 }
 
-namespace {
-
-// A line image's rows in content rows (the text's y times the pixel ratio).
-int imageTop(const ScriptLayout::Line &line, double dpr) {
-    return qRound((line.top - margin) * dpr);
-}
-
-int imageBottom(const ScriptLayout::Line &line, double dpr) {
-    return imageTop(line, dpr) + qRound((line.bottom - line.top + 2 * margin) * dpr);
-}
-
-
-} // namespace
-
 QRect ScriptRenderer::relight(Light &light, std::vector<GlowMask::Piece> pieces,
                               std::vector<GlowMask::Piece> morePieces, const QRect &span,
                               QPointF shift, const QImage &crisp) {
@@ -315,10 +312,7 @@ QRect ScriptRenderer::relight(Light &light, std::vector<GlowMask::Piece> pieces,
         const auto movedMore = movedPieces(light.morePieces, morePieces, shift, lineRect);
         if (moved && movedMore) {
             const QRectF strip = moved->united(*movedMore);
-            px = (strip.isEmpty() ? QRect()
-                                  : QRectF(strip.topLeft() * dpr, strip.size() * dpr)
-                                            .toAlignedRect()
-                                            .intersected(crisp.rect())) |
+            px = (strip.isEmpty() ? QRect() : devicePixels(strip, dpr) & crisp.rect()) |
                  spanChange(light.span, span, crisp.rect());
         }
     }
@@ -334,20 +328,14 @@ void ScriptRenderer::composeLayer(Layer &layer, const QImage &crisp,
                              crisp);
     if (px.isEmpty())
         return;
-    if (px == crisp.rect()) {
-        // Cleared where it held anything, or made.
-        if (layer.image.size() == crisp.size())
-            for (int y = layer.drawn.top(); y <= layer.drawn.bottom(); ++y)
-                std::fill_n(reinterpret_cast<QRgb *>(layer.image.scanLine(y)), layer.image.width(),
-                            QRgb(0));
-        else
-            layer.image = transparentImage(crisp.size(), 1);
-        layer.drawn = bounds;
+    if (layer.image.size() != crisp.size()) {
+        layer.image = transparentImage(crisp.size(), 1);
     } else {
-        for (int y = px.top(); y <= px.bottom(); ++y)
-            std::fill_n(reinterpret_cast<QRgb *>(layer.image.scanLine(y)) + px.left(), px.width(),
-                        QRgb(0));
-        layer.drawn |= QRect(0, px.top(), layer.image.width(), px.height()) & bounds;
+        // Cleared where it may hold anything.
+        const QRect cleared = px & bounds;
+        for (int y = cleared.top(); y <= cleared.bottom(); ++y)
+            std::fill_n(reinterpret_cast<QRgb *>(layer.image.scanLine(y)) + cleared.left(),
+                        cleared.width(), QRgb(0));
     }
     draw(layer.image, px);
 }

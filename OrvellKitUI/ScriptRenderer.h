@@ -58,8 +58,7 @@ private:
         bool set = false;
     };
     struct Layer {
-        QImage image;
-        QRect drawn; // the pixels that hold anything, or more
+        QImage image; // in device pixels, drawn only within its bounds
         Light light;
     };
     struct LineImages {
