@@ -6,24 +6,24 @@
 
 namespace {
 
-// One box pass of half-width r along a line of n samples spaced `stride` apart.
-void boxPass(std::vector<int> &data, int start, int n, int stride, int r, std::vector<int> &tmp) {
+// One box pass of half-width r along the n samples of a row from `start`.
+void boxPass(std::vector<int> &data, int start, int n, int r, std::vector<int> &tmp) {
     if (r <= 0 || n <= 0)
         return;
     tmp.resize(static_cast<size_t>(n));
     const int width = 2 * r + 1;
     long sum = 0;
     for (int i = -r; i <= r; ++i)
-        sum += data[static_cast<size_t>(start + std::clamp(i, 0, n - 1) * stride)];
+        sum += data[static_cast<size_t>(start + std::clamp(i, 0, n - 1))];
     for (int i = 0; i < n; ++i) {
         tmp[static_cast<size_t>(i)] = static_cast<int>(sum / width);
         const int out = std::clamp(i - r, 0, n - 1);
         const int in = std::clamp(i + r + 1, 0, n - 1);
-        sum += data[static_cast<size_t>(start + in * stride)] -
-               data[static_cast<size_t>(start + out * stride)];
+        sum += data[static_cast<size_t>(start + in)] -
+               data[static_cast<size_t>(start + out)];
     }
     for (int i = 0; i < n; ++i)
-        data[static_cast<size_t>(start + i * stride)] = tmp[static_cast<size_t>(i)];
+        data[static_cast<size_t>(start + i)] = tmp[static_cast<size_t>(i)];
 }
 
 // The same pass down every column at once, a row at a time, so memory is
@@ -78,7 +78,7 @@ QImage blurredWhite(const QImage &source, double radius) {
     std::vector<int> tmp, sums;
     for (int pass = 0; pass < 3; ++pass) {
         for (int y = 0; y < h; ++y)
-            boxPass(alpha, y * w, w, 1, r, tmp);
+            boxPass(alpha, y * w, w, r, tmp);
         boxPassDown(alpha, w, h, r, tmp, sums);
     }
     for (int y = 0; y < h; ++y) {
