@@ -2,7 +2,6 @@
 
 #include "Tokens.h"
 #include "X11Window.h"
-#include "base/Metrics.h"
 #include "island/IslandLayoutModel.h"
 #include "playback/ScrollEngine.h"
 #include "reading/ScriptViewportModel.h"
@@ -179,17 +178,11 @@ void IslandPanel::animate() {
 }
 
 QRectF IslandPanel::scriptArea() const {
-    const IslandLayout &l = m_model.layout();
-    return QRectF(l.bodyOrigin.x() + Metrics::scriptHorizontalPadding,
-                  l.bodyOrigin.y() + l.contentTopInset,
-                  l.bodyWidth - 2 * Metrics::scriptHorizontalPadding,
-                  l.bodyHeight - l.contentTopInset - Metrics::scriptBottomPadding);
+    return m_model.layout().scriptArea();
 }
 
 void IslandPanel::updateScriptArea() {
-    const IslandLayout &l = m_model.layout();
-    const QSizeF size(l.bodyWidth - 2 * Metrics::scriptHorizontalPadding,
-                      l.bodyHeight - l.contentTopInset - Metrics::scriptBottomPadding);
+    const QSizeF size = scriptArea().size();
     if (size.width() > 0 && size.height() > 0)
         m_script.setViewportSize(size);
     updateShapes();

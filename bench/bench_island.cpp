@@ -2,7 +2,6 @@
 // the glow masks and the paint of the whole window, for a 5,000-word script.
 #include "BenchText.h"
 #include "IslandPanel.h"
-#include "base/Metrics.h"
 #include "island/IslandLayoutModel.h"
 #include "library/ScriptStore.h"
 #include "playback/ScrollEngine.h"
@@ -74,12 +73,7 @@ void BM_IslandFrame(benchmark::State &state) {
     QImage frame((QSizeF(panel.size()) * dpr).toSize(), QImage::Format_RGB32);
     frame.setDevicePixelRatio(dpr);
     frame.fill(Qt::black);
-    const QRect area = QRectF(layout.bodyOrigin.x() + Metrics::scriptHorizontalPadding,
-                              layout.bodyOrigin.y() + layout.contentTopInset,
-                              layout.bodyWidth - 2 * Metrics::scriptHorizontalPadding,
-                              layout.bodyHeight - layout.contentTopInset -
-                                  Metrics::scriptBottomPadding)
-                           .toAlignedRect();
+    const QRect area = layout.scriptArea().toAlignedRect();
     for (auto _ : state) {
         clock->onTick(1.0 / 60);
         panel.render(&frame, area.topLeft(), QRegion(area));

@@ -69,6 +69,13 @@ IslandLayout IslandLayout::make(const Config &config, const NotchGeometry &geome
     return l;
 }
 
+QRectF IslandLayout::scriptArea() const {
+    return QRectF(bodyOrigin.x() + Metrics::scriptHorizontalPadding,
+                  bodyOrigin.y() + contentTopInset,
+                  bodyWidth - 2 * Metrics::scriptHorizontalPadding,
+                  bodyHeight - contentTopInset - Metrics::scriptBottomPadding);
+}
+
 QRectF IslandLayout::controlRect(int index) const {
     const double size = Metrics::islandControlSize;
     const double y = bodyOrigin.y() + std::max(0.0, (contentTopInset - size) / 2);

@@ -45,6 +45,8 @@ struct IslandLayout {
     QPainterPath hitTestPath(bool includeBody) const;
     // The two control squares shown when the island is away from top centre.
     QRectF controlRect(int index) const;
+    // Where the script is drawn, inside the body's padding.
+    QRectF scriptArea() const;
 
     bool operator==(const IslandLayout &) const = default;
 };

@@ -1,7 +1,6 @@
 #include "Blur.h"
 #include "IslandPanel.h"
 #include "ScriptRenderer.h"
-#include "base/Metrics.h"
 #include "island/IslandLayoutModel.h"
 #include "library/ScriptStore.h"
 #include "playback/ScrollEngine.h"
@@ -172,10 +171,7 @@ TEST_F(RenderFixture, aScrollFramePaintsTheScriptAreaAsAFullPaintWould) {
     IslandPanel panel(model, scroll, viewport);
     panel.resize(layout.windowFrame.size().toSize());
     panel.finishAnimations();
-    const QRect area(QPointF(layout.bodyOrigin.x() + Metrics::scriptHorizontalPadding,
-                             layout.bodyOrigin.y() + layout.contentTopInset)
-                         .toPoint(),
-                     QSize(364, 150));
+    const QRect area(layout.scriptArea().topLeft().toPoint(), QSize(364, 150));
     QImage partial = full.copy();
     partial.fill(QColor(91, 122, 153));
     panel.render(&partial, area.topLeft(), QRegion(area), QWidget::DrawChildren);
