@@ -338,17 +338,25 @@ TEST(X11Tray, theTrayMenuDrivesThePrompter) {
     // The icon docks into the tray: a small window of Orvell's inside the tray's panel.
     static const QRegularExpression icon(
         R"re("Orvell": \("orvell" "Orvell"\)\s+(\d+)x(\d+)\+\S+\s+\+(-?\d+)\+(-?\d+))re");
-    QRect at;
-    ASSERT_TRUE(waitUntil([&] {
+    // Read again before each click: while the tray settles the icon is first
+    // placed where the panel was, partly off the screen, then moved.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const auto dockedIcon = [&screen]() -> std::optional<QRect> {
         auto matches = icon.globalMatch(run("xwininfo", {"-root", "-tree"}));
         while (matches.hasNext()) {
             const auto m = matches.next();
             const QRect r(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
                           m.captured(2).toInt());
-            if (r.width() < 64 && r.height() < 64 && r.x() > 0)
-                at = r;
+            if (r.width() < 64 && r.height() < 64 && screen.contains(r))
+                return r;
         }
-        return at.isValid();
+        return std::nullopt;
+    };
+    QRect at;
+    ASSERT_TRUE(waitUntil([&] {
+        const auto r = dockedIcon();
+        at = r.value_or(QRect());
+        return r.has_value();
     })) << "no tray icon";
 
     const auto playing = [] {
@@ -388,6 +396,7 @@ TEST(X11Tray, theTrayMenuDrivesThePrompter) {
     for (int attempt = 0; attempt < 5 && !started; ++attempt) {
         std::optional<QRect> menu = shownMenu();
         if (!menu) {
+            at = dockedIcon().value_or(at);
             clickAt(at.center().x(), at.center().y());
             waitUntil([&] { return (menu = shownMenu()).has_value(); }, 5000);
         }
