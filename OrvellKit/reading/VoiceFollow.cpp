@@ -109,8 +109,7 @@ double VoiceFollow::lookaheadEnd() const {
     const ScriptWords &w = words();
     if (m_cursor >= w.count())
         return w.text.size();
-    const int n = m_frame.prefs() ? static_cast<int>(m_frame.prefs()->voiceFollowLookahead()) : 3;
-    const int last = std::min(m_cursor + n, w.count()) - 1;
+    const int last = std::min(m_cursor + m_lookahead, w.count()) - 1;
     return w.words[static_cast<size_t>(std::max(last, 0))].end();
 }
 
@@ -152,7 +151,9 @@ void VoiceFollow::sync() {
         }
     }
     // Frames ask this many times a second; availability means looking at
-    // the installed model, so it is read here, where every change arrives.
+    // the installed model, and a setting means reading the settings file, so
+    // both are read here, where every change arrives.
+    m_lookahead = m_frame.prefs() ? static_cast<int>(m_frame.prefs()->voiceFollowLookahead()) : 3;
     m_activeAtSync = isActive();
     if (!m_activeAtSync) {
         m_frame.release();

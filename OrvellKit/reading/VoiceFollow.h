@@ -88,4 +88,5 @@ private:
     std::unique_ptr<VoiceListener> m_listener;
     std::optional<QString> m_listeningLocale;
     bool m_activeAtSync = false;
+    int m_lookahead = 3; // words lit ahead of the cursor
 };

@@ -116,6 +116,9 @@ TEST_F(FollowFixture, heardWordsMoveTheCursorTheGlowAndTheScroll) {
     EXPECT_EQ(voice.cursor(), 2);
     EXPECT_EQ(voice.spokenLength(), 10); // the start of "extraordinarily"
     EXPECT_EQ(voice.lookaheadEnd(), 35); // through "fox": three words from the cursor
+    prefs.setVoiceFollowLookahead(1);
+    EXPECT_EQ(voice.lookaheadEnd(), 25); // the cursor's own word
+    prefs.setVoiceFollowLookahead(3);
     // The glow catches up, creeps into the next word, and waits when speech stops.
     for (int i = 0; i < 20; ++i)
         ticks->frame(0.05);
