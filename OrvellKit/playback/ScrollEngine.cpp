@@ -184,14 +184,14 @@ void ScrollEngine::tick(double dt) {
         const double goal = std::min(limit, target);
         // Frame-rate independent easing; follow mode never stops at the end.
         setOffset(m_offset + (1 - std::exp(-followRate * dt)) * (goal - m_offset));
-        return;
+    } else {
+        const double next = m_offset + dt * pointsPerSecond();
+        if (next >= maxOffset()) {
+            setOffset(maxOffset());
+            pause();
+        } else {
+            setOffset(next);
+        }
     }
-
-    const double next = m_offset + dt * pointsPerSecond();
-    if (next >= maxOffset()) {
-        setOffset(maxOffset());
-        pause();
-        return;
-    }
-    setOffset(next);
+    emit ticked();
 }

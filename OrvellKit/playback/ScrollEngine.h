@@ -103,6 +103,9 @@ signals:
     void viewportHeightChanged();
     void followTargetChanged();
     void tickSourceChanged();
+    // After each frame's tick, once the offset, the session and every frame
+    // observer have moved on (the offset itself may not have changed).
+    void ticked();
 
 private:
     void releaseSource();

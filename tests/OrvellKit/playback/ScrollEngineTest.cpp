@@ -121,6 +121,19 @@ TEST_F(EngineFixture, observersRunInOrderBeforeTheOffsetMoves) {
     EXPECT_EQ(calls[0], std::make_pair(1, 0.016));
     EXPECT_EQ(calls[1], std::make_pair(2, 0.016));
     EXPECT_EQ(offsetSeenByFirst, 0);
+
+    // Every frame is announced once it is done, the offset moved or not:
+    // what the frame lights (a breathing pulse) changes either way.
+    QSignalSpy ticked(&engine, &ScrollEngine::ticked);
+    double offsetWhenTicked = -1;
+    QObject::connect(&engine, &ScrollEngine::ticked, [&] { offsetWhenTicked = engine.offset(); });
+    clock->frame(0.016);
+    EXPECT_EQ(ticked.count(), 1);
+    engine.setFollowTarget(100.0);
+    clock->frame(0.016);
+    EXPECT_EQ(ticked.count(), 2);
+    EXPECT_GT(offsetWhenTicked, 0);
+    EXPECT_EQ(offsetWhenTicked, engine.offset());
 }
 
 TEST_F(EngineFixture, restartKeepsPlayStateAndToldObservers) {
