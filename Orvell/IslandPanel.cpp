@@ -67,13 +67,11 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
     });
     connect(&m_model, &IslandLayoutModel::isDraggingChanged, this, &IslandPanel::syncTargets);
     connect(&m_scroll, &ScrollEngine::isLiveChanged, this, &IslandPanel::syncTargets);
-    // Scrolling changes the script area alone: only it is painted again.
-    connect(&m_scroll, &ScrollEngine::offsetChanged, this, [this] {
-        if (m_animationTimer.isActive())
-            update();
-        else
-            update(scriptArea().translated(-QPointF(m_offset)).toAlignedRect());
-    });
+    // Scrolling and the light change the script area alone: only the part
+    // of it that changed is painted again. A frame may move neither (the
+    // pulse still breathes); the offset may move between frames.
+    connect(&m_scroll, &ScrollEngine::offsetChanged, this, &IslandPanel::scriptFrame);
+    connect(&m_scroll, &ScrollEngine::ticked, this, &IslandPanel::scriptFrame);
     connect(&m_script, &ScriptViewportModel::layoutChanged, this, qOverload<>(&QWidget::update));
     connect(&m_script, &ScriptViewportModel::glowSourceChanged, this,
             qOverload<>(&QWidget::update));
@@ -177,6 +175,30 @@ void IslandPanel::animate() {
     update();
 }
 
+std::optional<ScriptRenderer::Glow> IslandPanel::glow() const {
+    const GlowSource *source = m_script.glowSource();
+    if (!source)
+        return std::nullopt;
+    // The lookahead breathes between 0.25 and 0.95, 0.9 s each way, on the
+    // reading's clock: it moves with playback and rests when paused.
+    const double t = std::fmod(m_scroll.session().elapsed() / pulsePeriod, 2.0);
+    const double phase = easeInOut(t < 1 ? t : 2 - t);
+    return ScriptRenderer::Glow{source->glowFront(), source->lookaheadEnd(), 0.25 + 0.7 * phase};
+}
+
+void IslandPanel::scriptFrame() {
+    if (m_animationTimer.isActive()) {
+        update(); // the silhouette moves too
+        return;
+    }
+    if (!isVisible() || easeOut(m_scriptOpacity) <= 0 || !m_script.layout())
+        return;
+    const QRect changed = m_renderer.prepare(scriptArea(), m_script.layout(), m_scroll.offset(),
+                                             glow(), devicePixelRatioF());
+    if (!changed.isEmpty())
+        update(changed.translated(-m_offset));
+}
+
 QRectF IslandPanel::scriptArea() const {
     return m_model.layout().scriptArea();
 }
@@ -239,7 +261,8 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
     // there a rectangle is the silhouette, without the cost of filling and
     // clipping to the curved outline.
     const QRectF dirty = QRectF(event->rect()).translated(m_offset);
-    if (m_outline->dirty != dirty) {
+    // Within a rectangle inside the body, any rectangle is.
+    if (!(m_outline->dirty && m_outline->insideBody && m_outline->dirty->contains(dirty))) {
         m_outline->dirty = dirty;
         m_outline->insideBody =
             silhouette.contains(dirty.topLeft()) && silhouette.contains(dirty.topRight()) &&
@@ -259,22 +282,21 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
         p.fillRect(dirty, Tokens::panelFill());
 
     if (opacity > 0) {
-        std::optional<ScriptRenderer::Glow> glow;
-        if (const GlowSource *source = m_script.glowSource()) {
-            // The lookahead breathes between 0.25 and 0.95, 0.9 s each way, on
-            // the reading's clock: it moves with playback and rests when paused.
-            const double t = std::fmod(m_scroll.session().elapsed() / pulsePeriod, 2.0);
-            const double phase = easeInOut(t < 1 ? t : 2 - t);
-            glow = ScriptRenderer::Glow{source->glowFront(), source->lookaheadEnd(),
-                                        0.25 + 0.7 * phase};
-        }
+        // The light can move between a frame and its paint (a voice result
+        // arriving): what that changed beyond this paint is painted next.
+        const std::optional<ScriptRenderer::Glow> light = glow();
+        const QRect late = m_renderer.prepare(area, m_script.layout(), m_scroll.offset(), light,
+                                              devicePixelRatioF());
+        if (!(QRegion(late.translated(-m_offset)) - event->region()).isEmpty())
+            QMetaObject::invokeMethod(
+                this, [this, late] { update(late.translated(-m_offset)); }, Qt::QueuedConnection);
         p.save();
         if (insideBody)
             p.setClipRect(dirty);
         else
             p.setClipPath(silhouette);
         p.setOpacity(opacity);
-        m_renderer.paint(p, area, m_script.layout(), m_scroll.offset(), glow);
+        m_renderer.paint(p, area, m_script.layout(), m_scroll.offset(), light);
         p.restore();
     }
 

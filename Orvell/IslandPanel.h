@@ -57,6 +57,10 @@ private:
     void animate();
     void updateShapes();
     void updateScriptArea();
+    // Brings the script up to the current frame and repaints what changed.
+    void scriptFrame();
+    // The light over the script now, if a mode lights it.
+    std::optional<ScriptRenderer::Glow> glow() const;
     // Where the script is drawn, in the frame's coordinates.
     QRectF scriptArea() const;
     std::optional<int> controlAt(QPointF p) const;

@@ -62,24 +62,57 @@ inline QRgb scaled(QRgb x, uint a) {
     return x | t;
 }
 
-// Lays `part` of `from` over the same pixels of `onto` at strength `a`
-// (0–255). Both are premultiplied (or opaque, for `onto`) and of the same
-// pixel layout: the layers and the strip are composed by plain loops, with
-// no painter to set up for the few pixels a frame changes.
-void blendPart(QImage &onto, QPoint at, const QImage &from, QRect part, uint a) {
-    part &= from.rect() & onto.rect().translated(-at);
-    if (part.isEmpty() || a == 0)
+// One premultiplied pixel over another at strength `a` (0–255).
+inline void blendPixel(QRgb &dst, QRgb src, uint a) {
+    if (src == 0)
         return;
+    const QRgb p = a == 255 ? src : scaled(src, a);
+    dst = dst == 0 ? p : p + scaled(dst, 255 - qAlpha(p));
+}
+
+// Lays columns of `from` over the same pixels of `onto`, on the rows of
+// `part`: each run of `columns` at its own strength (0–255). Both images are
+// premultiplied (or opaque, for `onto`) and of the same pixel layout: the
+// layers and the strip are composed by plain loops, with no painter to set
+// up for the few pixels a frame changes, and a row at a time, as they lie
+// in memory.
+struct Columns {
+    int left, right; // inclusive, in `from`'s pixels
+    uint strength;
+};
+void blendColumns(QImage &onto, QPoint at, const QImage &from, QRect part,
+                  const std::vector<Columns> &columns) {
+    part &= from.rect() & onto.rect().translated(-at);
+    if (part.isEmpty() || columns.empty())
+        return;
+    const uchar *srcBits = from.constBits();
+    uchar *dstBits = onto.bits();
+    const qsizetype srcStride = from.bytesPerLine(), dstStride = onto.bytesPerLine();
     for (int y = part.top(); y <= part.bottom(); ++y) {
-        const auto *src = reinterpret_cast<const QRgb *>(from.constScanLine(y)) + part.left();
-        auto *dst = reinterpret_cast<QRgb *>(onto.scanLine(y + at.y())) + part.left() + at.x();
-        for (int i = 0; i < part.width(); ++i) {
-            if (src[i] == 0)
-                continue;
-            const QRgb p = a == 255 ? src[i] : scaled(src[i], a);
-            dst[i] = dst[i] == 0 ? p : p + scaled(dst[i], 255 - qAlpha(p));
+        const auto *src = reinterpret_cast<const QRgb *>(srcBits + y * srcStride);
+        auto *dst = reinterpret_cast<QRgb *>(dstBits + (y + at.y()) * dstStride) + at.x();
+        for (const Columns &run : columns) {
+            const int to = std::min(run.right, part.right());
+            for (int x = std::max(run.left, part.left()); x <= to; ++x)
+                blendPixel(dst[x], src[x], run.strength);
         }
     }
+}
+
+// Lays `part` of `from` over the same pixels of `onto` at strength `a`.
+void blendPart(QImage &onto, QPoint at, const QImage &from, const QRect &part, uint a) {
+    if (a != 0)
+        blendColumns(onto, at, from, part, {{part.left(), part.right(), a}});
+}
+
+void fillPart(QImage &image, QRect part, QRgb pixel) {
+    part &= image.rect();
+    if (part.isEmpty())
+        return;
+    uchar *bits = image.bits();
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(bits + y * image.bytesPerLine()) + part.left(),
+                    part.width(), pixel);
 }
 
 uint strength(double opacity) {
@@ -139,6 +172,7 @@ void copyThroughPieces(QImage &onto, QPoint at, const QImage &image,
         const int from = std::max(0, static_cast<int>(std::floor(r.left() * dpr)));
         const int to = std::min(image.width(), static_cast<int>(std::ceil(r.right() * dpr)));
         const int end = std::min(to, within.right() + 1);
+        std::vector<Columns> columns;
         for (int c = from + std::max(0, within.left() - from) / step * step; c < end; c += step) {
             // The columns of this step not copied by a solid piece.
             int left = c, right = std::min(c + step, to) - 1;
@@ -155,12 +189,11 @@ void copyThroughPieces(QImage &onto, QPoint at, const QImage &image,
             if (!(t > 0 && t < 1))
                 continue;
             const double feather = piece.fill == GlowMask::Piece::Fill::fadeOutRight ? 1 - t : t;
-            const QRect columns = QRect(left, top, right - left + 1, bottom - top) &
-                                  QRect(within.left(), top, within.width(), bottom - top);
-            if (columns.isEmpty())
-                continue;
-            blendPart(onto, at, image, columns, strength(opacity * feather));
+            if (const uint a = strength(opacity * feather); a > 0)
+                columns.push_back({left, right, a});
         }
+        blendColumns(onto, at, image, QRect(within.left(), top, within.width(), bottom - top),
+                     columns);
     }
 }
 
@@ -333,9 +366,7 @@ void ScriptRenderer::composeLayer(Layer &layer, const QImage &crisp,
     } else {
         // Cleared where it may hold anything.
         const QRect cleared = px & bounds;
-        for (int y = cleared.top(); y <= cleared.bottom(); ++y)
-            std::fill_n(reinterpret_cast<QRgb *>(layer.image.scanLine(y)) + cleared.left(),
-                        cleared.width(), QRgb(0));
+        fillPart(layer.image, cleared, 0);
     }
     draw(layer.image, px);
 }
@@ -378,8 +409,7 @@ void ScriptRenderer::composeStrip(const QRect &rect, const ScriptLayout &layout,
                                   int toLine) {
     Strip &s = m_strip;
     const QRgb fill = Tokens::panelFill().rgba();
-    for (int y = rect.top(); y <= rect.bottom(); ++y)
-        std::fill_n(reinterpret_cast<QRgb *>(s.image.scanLine(y)) + rect.left(), rect.width(), fill);
+    fillPart(s.image, rect, fill);
     const QRect clip = rect & QRect(s.clipLeft, rect.top(), s.clipRight - s.clipLeft, rect.height());
     // Each line's layers in turn, straight onto the fill: the dim base, the
     // halo through what was said, the crisp text through what was said and
@@ -407,18 +437,22 @@ void ScriptRenderer::composeStrip(const QRect &rect, const ScriptLayout &layout,
     }
 }
 
-void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
-                           const std::shared_ptr<const ScriptLayout> &layout, double offset,
-                           const std::optional<Glow> &glow, bool anchoredTop) {
+QRect ScriptRenderer::prepare(const QRectF &viewport,
+                              const std::shared_ptr<const ScriptLayout> &layout, double offset,
+                              const std::optional<Glow> &glow, double dpr, bool anchoredTop) {
     if (!layout || viewport.isEmpty())
-        return;
-    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+        return {};
     if (m_layout.lock() != layout || m_dpr != dpr) {
         m_lines.clear();
         m_strip = {};
+        m_frame = {};
         m_layout = layout;
         m_dpr = dpr;
     }
+    Frame &was = m_frame;
+    if (was.valid && was.viewport == viewport && was.offset == offset && was.glow == glow &&
+        was.anchoredTop == anchoredTop)
+        return {};
     const QRect cover = viewport.toAlignedRect();
     const QSize coverPx = (QSizeF(cover.size()) * dpr).toSize();
     // The script area in device pixels from the covered rectangle's corner.
@@ -458,13 +492,8 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
     }
 
     // The lines with the breathing lookahead, drawn over the strip's copy.
-    struct Breathing {
-        int index;
-        QPointF shift;
-        std::vector<GlowMask::Piece> lookahead, both;
-        QRect span;
-    };
-    std::vector<Breathing> breathing;
+    std::vector<Frame::Breathing> breathing;
+    QRegion breathArea; // where, in the covered rectangle's device pixels
     for (auto it = first; it != end; ++it) {
         const int index = static_cast<int>(it - lines.begin());
         bool made = false;
@@ -505,11 +534,67 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
         addGlows(images, dpr, reaches(areaOf(spokenHere, shift, images.crisp), haloRadius),
                  breathes);
         dirty += relight(images.lit, spokenHere, bothHere, span, shift, images.crisp).translated(at);
-        if (breathes)
-            breathing.push_back({index, shift, std::move(lookaheadHere), std::move(bothHere), span});
+        const int row = textRow + imageTop(*it, dpr);
+        if (!breathes || row >= coverPx.height() || row + images.crisp.height() <= 0)
+            continue;
+        composeLayer(images.breath, images.crisp, lookaheadHere, {}, {}, shift, images.pulseRows,
+                     [&](QImage &breath, const QRect &within) {
+                         copyThroughPieces(breath, {}, images.pulse, lookaheadHere, 1.0, shift,
+                                           within & images.pulseRows);
+                     });
+        composeLayer(images.over, images.crisp, bothHere, {}, span, shift, images.crispRows,
+                     [&](QImage &over, const QRect &within) {
+                         copyThroughPieces(over, {}, images.crisp, bothHere, 1.0, shift,
+                                           within & span & images.crispRows);
+                     });
+        breathing.push_back({index, span});
+        breathArea += ((images.pulseRows | images.crispRows) & span)
+                        .translated(m_strip.textLeft, row);
     }
     for (const QRect &rect : dirty & m_strip.image.rect())
         composeStrip(rect, *layout, fromLine, toLine);
+
+    // What differs from the frame before: all of it once the text moved;
+    // otherwise what was composed again and where the lookahead breathed,
+    // then and now.
+    const bool whole = !was.valid || was.textRow != textRow || was.viewport != viewport ||
+                       was.anchoredTop != anchoredTop || was.glow.has_value() != glow.has_value();
+    QRect changed = cover;
+    if (!whole) {
+        const QRect px = ((dirty & m_strip.image.rect()).translated(0, stripTop - need) |
+                          was.breathArea | breathArea)
+                             .boundingRect() &
+                         QRect(QPoint(), coverPx);
+        changed = px.isEmpty() ? QRect()
+                               : (QRectF(QPointF(px.topLeft()) / dpr, QSizeF(px.size()) / dpr)
+                                      .translated(cover.topLeft())
+                                      .toAlignedRect() &
+                                  cover);
+    }
+    m_frame = {viewport,   offset,     glow, anchoredTop, textRow, areaTop, areaBottom,
+               std::move(breathing), std::move(breathArea), true};
+
+    // Keep the lines around the strip's; the rest would only cost memory.
+    constexpr int keep = 12;
+    std::erase_if(m_lines, [&](const auto &entry) {
+        return entry.first < fromLine - keep || entry.first >= toLine + keep;
+    });
+    return changed;
+}
+
+void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
+                           const std::shared_ptr<const ScriptLayout> &layout, double offset,
+                           const std::optional<Glow> &glow, bool anchoredTop) {
+    if (!layout || viewport.isEmpty())
+        return;
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    prepare(viewport, layout, offset, glow, dpr, anchoredTop);
+    const Frame &frame = m_frame;
+    const auto &lines = layout->lines();
+    const QRect cover = viewport.toAlignedRect();
+    const QSize coverPx = (QSizeF(cover.size()) * dpr).toSize();
+    const int areaTop = frame.areaTop, areaBottom = frame.areaBottom;
+    const int need = -frame.textRow, stripTop = m_strip.top;
 
     // The frame, in device pixels: the strip's rows under the script area,
     // copied, then the lookahead and the fade over them.
@@ -529,24 +614,13 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
     painter.setClipRect(QRect(corner + QPoint(m_strip.clipLeft, areaTop),
                               corner + QPoint(m_strip.clipRight - 1, areaBottom - 1)),
                         Qt::IntersectClip);
-    for (Breathing &b : breathing) {
-        LineImages &images = m_lines.at(b.index);
-        const int row = textRow + imageTop(lines[static_cast<size_t>(b.index)], dpr);
-        if (row >= coverPx.height() || row + images.crisp.height() <= 0)
-            continue;
-        const QPoint at = corner + QPoint(m_strip.textLeft, row);
-        composeLayer(images.breath, images.crisp, b.lookahead, {}, {}, b.shift, images.pulseRows,
-                     [&](QImage &breath, const QRect &within) {
-                         copyThroughPieces(breath, {}, images.pulse, b.lookahead, 1.0, b.shift,
-                                           within & images.pulseRows);
-                     });
+    for (const Frame::Breathing &b : frame.breathing) {
+        const LineImages &images = m_lines.at(b.index);
+        const QPoint at = corner + QPoint(m_strip.textLeft,
+                                          frame.textRow +
+                                              imageTop(lines[static_cast<size_t>(b.index)], dpr));
         painter.setOpacity(group * glow->pulseOpacity);
         copyPart(painter, at, images.breath.image, images.pulseRows & b.span);
-        composeLayer(images.over, images.crisp, b.both, {}, b.span, b.shift, images.crispRows,
-                     [&](QImage &over, const QRect &within) {
-                         copyThroughPieces(over, {}, images.crisp, b.both, 1.0, b.shift,
-                                           within & b.span & images.crispRows);
-                     });
         painter.setOpacity(group);
         copyPart(painter, at, images.over.image, images.crispRows & b.span);
     }
@@ -566,10 +640,4 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
                              QRect(0, outFrom, frameSize.width(), frameSize.height() - outFrom)})
         copyPart(painter, fadeCorner, fade, band);
     painter.restore();
-
-    // Keep the lines around the strip's; the rest would only cost memory.
-    constexpr int keep = 12;
-    std::erase_if(m_lines, [&](const auto &entry) {
-        return entry.first < fromLine - keep || entry.first >= toLine + keep;
-    });
 }

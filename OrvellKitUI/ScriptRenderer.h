@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 class QPainter;
 
@@ -35,6 +36,7 @@ public:
         double lookaheadEnd = 0;
         // Between 0.25 and 0.95 as the pulse breathes.
         double pulseOpacity = 0.95;
+        bool operator==(const Glow &) const = default;
     };
 
     // `viewport` is the script area; the text's top stands half a viewport
@@ -44,6 +46,15 @@ public:
     void paint(QPainter &painter, const QRectF &viewport,
                const std::shared_ptr<const ScriptLayout> &layout, double offset,
                const std::optional<Glow> &glow, bool anchoredTop = true);
+    // Brings the composed script up to a frame, as `paint` with a painter of
+    // pixel ratio `dpr` would, and returns the part of
+    // `viewport.toAlignedRect()` that differs from the frame prepared before
+    // it (empty when nothing does): all of it when the text moved a device
+    // pixel, otherwise around the light. Repainting only that part of the
+    // last frame, with `paint` and the same arguments, gives the frame.
+    QRect prepare(const QRectF &viewport, const std::shared_ptr<const ScriptLayout> &layout,
+                  double offset, const std::optional<Glow> &glow, double dpr,
+                  bool anchoredTop = true);
 
     // Visible for tests: how many lines have been rendered since the layout changed.
     size_t cachedLineCount() const { return m_lines.size(); }
@@ -105,10 +116,29 @@ private:
     // the text shows fully, for this size and anchoring.
     const QImage &fadeOverlay(QSize size, double dpr, bool anchoredTop);
 
+    // The frame last prepared: what it was asked for, and what `paint`
+    // draws of it over the strip's copy.
+    struct Frame {
+        struct Breathing {
+            int index; // the line
+            QRect span; // the lookahead's rectangle in its image
+        };
+        QRectF viewport;
+        double offset = 0;
+        std::optional<Glow> glow;
+        bool anchoredTop = true;
+        int textRow = 0; // where the text's top lands, from the covered rectangle's top
+        int areaTop = 0, areaBottom = 0;
+        std::vector<Breathing> breathing;
+        QRegion breathArea; // in the covered rectangle's device pixels
+        bool valid = false;
+    };
+
     std::weak_ptr<const ScriptLayout> m_layout;
     double m_dpr = 1;
     std::unordered_map<int, LineImages> m_lines;
     Strip m_strip;
+    Frame m_frame;
     QImage m_fade;
     bool m_fadeAnchoredTop = true;
 };

@@ -185,49 +185,71 @@ TEST(ScriptRenderer, aFrameLooksAsAFreshRendererDrawsIt) {
         double offset;
         std::optional<ScriptRenderer::Glow> glow;
     };
-    const auto lit = [](double front, double end) {
-        return std::optional(ScriptRenderer::Glow{front, end, 0.5});
+    const auto lit = [](double front, double end, double pulse = 0.5) {
+        return std::optional(ScriptRenderer::Glow{front, end, pulse});
     };
     // One renderer follows a reading: the text scrolls by fractions of a
     // pixel and by jumps, back and forth; the light moves a frame at a time
     // along a line (where only what it crossed is composed again), its
-    // lookahead jumps a word and spans two lines, the guide comes and goes.
-    // Each frame must look as a renderer that never saw the earlier ones
-    // draws it, at either pixel ratio and on an area off the pixel grid.
+    // lookahead jumps a word and spans two lines, the pulse breathes while
+    // nothing else moves, the guide comes and goes. Each frame repaints only
+    // the part its renderer says changed, over the frame before, and must
+    // then look as a renderer that never saw the earlier ones draws it, at
+    // either pixel ratio and on an area off the pixel grid.
     const std::vector<Frame> frames = {
-        {45, lit(30, 42)},    {45.3, lit(30.4, 42)}, {45.8, lit(31.9, 42)}, {46.4, lit(33, 50)},
-        {47, lit(44, 75)},    {80, lit(200, 212)},   {125, lit(300, 312)},  {81.5, std::nullopt},
-        {82.25, std::nullopt}, {140, std::nullopt},  {40, lit(60, 72)},     {300, lit(420, 440)},
-        {300.5, lit(421, 440)},
+        {45, lit(30, 42)},        {45.3, lit(30.4, 42)}, {45.3, lit(30.4, 42, 0.7)},
+        {45.4, lit(31.9, 42)},    {46.4, lit(33, 50)},   {47, lit(44, 75)},
+        {47.1, lit(45, 75, 0.3)}, {80, lit(200, 212)},   {125, lit(300, 312)},
+        {81.5, std::nullopt},     {81.6, std::nullopt},  {82.25, std::nullopt},
+        {140, std::nullopt},      {40, lit(60, 72)},     {300, lit(420, 440)},
+        {300.2, lit(421, 440)},   {300.2, lit(421, 440)},
     };
     for (const double dpr : {1.0, 2.0}) {
         for (const QRectF area : {QRectF(0, 0, 364, 150), QRectF(3.5, 2.25, 350, 139.5)}) {
-            const auto paint = [&](ScriptRenderer &renderer, const Frame &frame) {
+            const auto blank = [&] {
                 QImage canvas((QSizeF(370, 156) * dpr).toSize(),
                               QImage::Format_ARGB32_Premultiplied);
                 canvas.setDevicePixelRatio(dpr);
                 canvas.fill(Qt::red);
-                QPainter p(&canvas);
-                renderer.paint(p, area, layout, frame.offset, frame.glow);
                 return canvas;
             };
+            const QRect cover = area.toAlignedRect();
             ScriptRenderer following;
+            QImage shown = blank();
+            int partial = 0, unchanged = 0;
             for (const Frame &frame : frames) {
+                const QRect changed = following.prepare(area, layout, frame.offset, frame.glow, dpr);
+                EXPECT_TRUE(cover.contains(changed) || changed.isEmpty());
+                partial += !changed.isEmpty() && changed != cover;
+                unchanged += changed.isEmpty();
+                if (!changed.isEmpty()) {
+                    QPainter p(&shown);
+                    p.setClipRect(changed);
+                    following.paint(p, area, layout, frame.offset, frame.glow);
+                }
                 ScriptRenderer fresh;
-                const QImage got = paint(following, frame);
-                EXPECT_EQ(got, paint(fresh, frame))
+                QImage expected = blank();
+                {
+                    QPainter p(&expected);
+                    fresh.paint(p, area, layout, frame.offset, frame.glow);
+                }
+                EXPECT_EQ(shown, expected)
                     << "offset " << frame.offset << ", front "
                     << (frame.glow ? frame.glow->front : -1) << ", ratio " << dpr << ", area at "
                     << area.x();
                 // The whole area is painted: nothing of the canvas shows through.
                 const QRect covered = QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect();
-                const QImage inside = got.copy(covered).convertToFormat(QImage::Format_RGB32);
+                const QImage inside = expected.copy(covered).convertToFormat(QImage::Format_RGB32);
                 long showing = 0;
                 for (int y = 0; y < inside.height(); ++y)
                     for (int x = 0; x < inside.width(); ++x)
                         showing += inside.pixel(x, y) == qRgb(255, 0, 0);
                 EXPECT_EQ(showing, 0) << "offset " << frame.offset;
             }
+            // While the text keeps its pixel row, a frame repaints around the
+            // light, and nothing at all when nothing moved.
+            EXPECT_GE(partial, dpr == 1 ? 3 : 2) << "ratio " << dpr;
+            EXPECT_GE(unchanged, 1) << "ratio " << dpr;
         }
     }
 }
