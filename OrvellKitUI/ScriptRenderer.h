@@ -23,7 +23,9 @@ class QPainter;
 // device pixels over a strip composed on the island's fill, so a frame is
 // mostly that strip copied: only rows that scroll in and lines whose light
 // changed are composed again, and the breathing pulse and the fade are
-// drawn over the copy.
+// drawn over the copy. `prepare` also tells which part of the area a frame
+// changed, so that the window repaints only that: while the text keeps its
+// pixel row, a frame changes only around the light.
 class ScriptRenderer {
 public:
     static constexpr double haloRadius = 6;

@@ -9,10 +9,13 @@
 #include "settings/ReadingPreferences.h"
 #include "settings/SettingsStore.h"
 
+#include "support/FakeTickSource.h"
 #include "support/ManualScheduler.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPainter>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -38,9 +41,18 @@ public:
     double lookaheadEnd() const override { return m_lookahead; }
     std::shared_ptr<const ScriptLayout> layout() const override { return m_model.layout(); }
 
-private:
+protected:
     ScriptViewportModel &m_model;
     double m_front, m_lookahead;
+};
+
+// A light the test moves frame by frame.
+struct MovingGlow : FixedGlow {
+    using FixedGlow::FixedGlow;
+    void set(double front, double lookahead) {
+        m_front = front;
+        m_lookahead = lookahead;
+    }
 };
 
 // Compares with tests/data/reference/NAME.png within a tolerance; on a
@@ -176,6 +188,60 @@ TEST_F(RenderFixture, aScrollFramePaintsTheScriptAreaAsAFullPaintWould) {
     partial.fill(QColor(91, 122, 153));
     panel.render(&partial, area.topLeft(), QRegion(area), QWidget::DrawChildren);
     EXPECT_EQ(partial.copy(area), full.copy(area));
+}
+
+TEST_F(RenderFixture, theIslandOnScreenIsWhatAFullPaintShows) {
+    // The window repaints only what each frame changed; what it shows must
+    // still be, frame after frame, what painting it whole shows.
+    ScreenFacts screen;
+    screen.frame = QRectF(0, 0, 1512, 982);
+    screen.visibleFrame = QRectF(0, 24, 1512, 958);
+    const NotchGeometry g = NotchGeometry::measure(screen, 180);
+    const IslandLayout layout = IslandLayout::make({400, 56, 160, IslandPlacement::topCenter()}, g);
+    model.setGeometry(g);
+    model.setLayout(layout);
+    auto ticks = std::make_shared<FakeTickSource>();
+    scroll.attach(ticks);
+    MovingGlow glow(viewport, 20, 30);
+    viewport.setGlowSource(&glow);
+    IslandPanel panel(model, scroll, viewport);
+    const QRect frameRect(QPoint(100, 0), layout.windowFrame.size().toSize());
+    panel.setFrame(frameRect);
+    panel.show();
+    scroll.play();
+    panel.finishAnimations();
+    QCoreApplication::processEvents();
+    // The window covers only what is drawn of the frame: the script area in
+    // its own coordinates.
+    const QPoint corner = panel.geometry().topLeft() - frameRect.topLeft();
+    ASSERT_NE(corner, QPoint());
+    const QRect area = layout.scriptArea().toAlignedRect().translated(-corner);
+    int checked = 0;
+    for (int frame = 0; frame < 90; ++frame) {
+        // The light creeps along; the text scrolls a fraction of a pixel a
+        // frame, then eases to a line and rests there.
+        const double front = 20 + 0.6 * frame;
+        glow.set(front, front + 12);
+        if (frame == 45)
+            scroll.setFollowTarget(scroll.offset() + 3);
+        ticks->frame(1.0 / 60);
+        // Now and then the light moves between a frame and its paint, as
+        // when a voice result arrives.
+        if (frame % 3 == 0)
+            glow.set(front + 30, front + 42);
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        if (frame % 3 != 0)
+            continue;
+        const QImage shown =
+            panel.screen()->grabWindow(panel.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage whole = panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(shown.isNull());
+        EXPECT_EQ(shown.copy(area), whole.copy(area)) << "frame " << frame;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 30);
+    viewport.setGlowSource(nullptr);
 }
 
 TEST(ScriptRenderer, aFrameLooksAsAFreshRendererDrawsIt) {
