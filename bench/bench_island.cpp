@@ -2,6 +2,7 @@
 // the glow masks and the paint of the whole window, for a 5,000-word script.
 #include "BenchText.h"
 #include "IslandPanel.h"
+#include "ScriptRenderer.h"
 #include "island/IslandLayoutModel.h"
 #include "library/ScriptStore.h"
 #include "playback/ScrollEngine.h"
@@ -12,9 +13,12 @@
 #include "text/GlowSource.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+
+#include <cmath>
 
 namespace {
 
@@ -92,9 +96,57 @@ void BM_IslandFrame(benchmark::State &state) {
                        .toStdString());
 }
 
+// A frame while the text rests on its line and the light moves along it
+// (the pace guide and voice follow between line changes): the script is
+// brought up to the frame and only what changed is painted, as the island
+// repaints it. Argument: the pixel ratio.
+void BM_IslandLightFrame(benchmark::State &state) {
+    const auto dpr = static_cast<double>(state.range(0));
+    QTemporaryDir dir;
+    auto settings = SettingsStore::inMemory();
+    ReadingPreferences prefs(*settings);
+    ScrollEngine scroll(160);
+    ScriptStore store(dir.filePath("lib"), {true, benchScript(5000), nullptr, {}});
+    LibrarySelection selection(store);
+    ScriptViewportModel viewport(selection, prefs, scroll);
+    const QRectF area(0, 0, 364, 150);
+    viewport.setViewportSize(area.size());
+    const std::shared_ptr<const ScriptLayout> layout = viewport.layout();
+    QImage frame((area.size() * dpr).toSize(), QImage::Format_RGB32);
+    frame.setDevicePixelRatio(dpr);
+    ScriptRenderer renderer;
+    // The front walks a line in the middle of the area, and back, so the
+    // benchmark never runs off it.
+    const auto &line = layout->lines()[layout->lines().size() / 2];
+    const double offset = line.top;
+    double front = 0, step = 0.25;
+    long long frames = 0, repainted = 0;
+    for (auto _ : state) {
+        front += step;
+        if (front > 40 || front < 0)
+            step = -step;
+        const double t = ++frames % 54 / 54.0;
+        // The lookahead ends at a word's end, a word or two ahead.
+        const double end = line.firstCharacter + (std::floor(front / 6) + 2) * 6;
+        const ScriptRenderer::Glow glow{line.firstCharacter + front, end, 0.25 + 0.7 * t};
+        const QRect changed = renderer.prepare(area, layout, offset, glow, dpr);
+        repainted += changed.width() * changed.height();
+        QPainter p(&frame);
+        p.setClipRect(changed);
+        renderer.paint(p, area, layout, offset, glow);
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+    state.SetLabel(QStringLiteral("script area 364x150 at %1x; repainted %2 of %3 px a frame")
+                       .arg(dpr)
+                       .arg(frames ? repainted / frames : 0)
+                       .arg(364 * 150)
+                       .toStdString());
+}
+
 } // namespace
 
 BENCHMARK(BM_IslandFrame)->ArgsProduct({{1, 2}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_IslandLightFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
