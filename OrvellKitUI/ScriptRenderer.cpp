@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <span>
 
 namespace {
 
@@ -81,7 +82,7 @@ struct Columns {
     uint strength;
 };
 void blendColumns(QImage &onto, QPoint at, const QImage &from, QRect part,
-                  const std::vector<Columns> &columns) {
+                  std::span<const Columns> columns) {
     part &= from.rect() & onto.rect().translated(-at);
     if (part.isEmpty() || columns.empty())
         return;
@@ -101,8 +102,9 @@ void blendColumns(QImage &onto, QPoint at, const QImage &from, QRect part,
 
 // Lays `part` of `from` over the same pixels of `onto` at strength `a`.
 void blendPart(QImage &onto, QPoint at, const QImage &from, const QRect &part, uint a) {
+    const Columns all{part.left(), part.right(), a};
     if (a != 0)
-        blendColumns(onto, at, from, part, {{part.left(), part.right(), a}});
+        blendColumns(onto, at, from, part, {&all, 1});
 }
 
 void fillPart(QImage &image, QRect part, QRgb pixel) {
@@ -113,6 +115,22 @@ void fillPart(QImage &image, QRect part, QRgb pixel) {
     for (int y = part.top(); y <= part.bottom(); ++y)
         std::fill_n(reinterpret_cast<QRgb *>(bits + y * image.bytesPerLine()) + part.left(),
                     part.width(), pixel);
+}
+
+// The pixels a script area covers: its rectangle widened to whole logical
+// pixels, that rectangle's device size, and where the area itself lies in
+// it, in device pixels: its corner, its first row and the row past its last.
+struct Covered {
+    QRect rect;
+    QSize px;
+    QPointF inset;
+    int top, bottom;
+};
+Covered covered(const QRectF &viewport, double dpr) {
+    const QRect rect = viewport.toAlignedRect();
+    const QPointF inset = (viewport.topLeft() - QPointF(rect.topLeft())) * dpr;
+    return {rect, (QSizeF(rect.size()) * dpr).toSize(), inset, qRound(inset.y()),
+            qRound(inset.y() + viewport.height() * dpr)};
 }
 
 uint strength(double opacity) {
@@ -453,11 +471,7 @@ QRect ScriptRenderer::prepare(const QRectF &viewport,
     if (was.valid && was.viewport == viewport && was.offset == offset && was.glow == glow &&
         was.anchoredTop == anchoredTop)
         return {};
-    const QRect cover = viewport.toAlignedRect();
-    const QSize coverPx = (QSizeF(cover.size()) * dpr).toSize();
-    // The script area in device pixels from the covered rectangle's corner.
-    const QPointF inset = (viewport.topLeft() - QPointF(cover.topLeft())) * dpr;
-    const int areaTop = qRound(inset.y()), areaBottom = qRound(inset.y() + viewport.height() * dpr);
+    const auto [cover, coverPx, inset, areaTop, areaBottom] = covered(viewport, dpr);
     // Where the text's top lands, in whole device pixels: from one frame to
     // the next the text only moves, and the strip is copied from another row.
     const int textRow = qRound(inset.y() + (0.5 * viewport.height() - offset) * dpr);
@@ -555,14 +569,15 @@ QRect ScriptRenderer::prepare(const QRectF &viewport,
         composeStrip(rect, *layout, fromLine, toLine);
 
     // What differs from the frame before: all of it once the text moved;
-    // otherwise what was composed again and where the lookahead breathed,
-    // then and now.
+    // otherwise what was composed again (where the lookahead breathed
+    // before included: its rectangle is part of a line's light) and where
+    // it breathes now.
     const bool whole = !was.valid || was.textRow != textRow || was.viewport != viewport ||
                        was.anchoredTop != anchoredTop || was.glow.has_value() != glow.has_value();
     QRect changed = cover;
     if (!whole) {
         const QRect px = ((dirty & m_strip.image.rect()).translated(0, stripTop - need) |
-                          was.breathArea | breathArea)
+                          breathArea)
                              .boundingRect() &
                          QRect(QPoint(), coverPx);
         changed = px.isEmpty() ? QRect()
@@ -571,8 +586,7 @@ QRect ScriptRenderer::prepare(const QRectF &viewport,
                                       .toAlignedRect() &
                                   cover);
     }
-    m_frame = {viewport,   offset,     glow, anchoredTop, textRow, areaTop, areaBottom,
-               std::move(breathing), std::move(breathArea), true};
+    m_frame = {viewport, offset, glow, anchoredTop, textRow, std::move(breathing), true};
 
     // Keep the lines around the strip's; the rest would only cost memory.
     constexpr int keep = 12;
@@ -591,9 +605,7 @@ void ScriptRenderer::paint(QPainter &painter, const QRectF &viewport,
     prepare(viewport, layout, offset, glow, dpr, anchoredTop);
     const Frame &frame = m_frame;
     const auto &lines = layout->lines();
-    const QRect cover = viewport.toAlignedRect();
-    const QSize coverPx = (QSizeF(cover.size()) * dpr).toSize();
-    const int areaTop = frame.areaTop, areaBottom = frame.areaBottom;
+    const auto [cover, coverPx, inset, areaTop, areaBottom] = covered(viewport, dpr);
     const int need = -frame.textRow, stripTop = m_strip.top;
 
     // The frame, in device pixels: the strip's rows under the script area,

@@ -130,9 +130,7 @@ private:
         std::optional<Glow> glow;
         bool anchoredTop = true;
         int textRow = 0; // where the text's top lands, from the covered rectangle's top
-        int areaTop = 0, areaBottom = 0;
         std::vector<Breathing> breathing;
-        QRegion breathArea; // in the covered rectangle's device pixels
         bool valid = false;
     };
 

@@ -102,7 +102,8 @@ struct RenderFixture : ::testing::Test {
     LibrarySelection selection{store};
     ScriptViewportModel viewport{selection, prefs, scroll};
 
-    QImage renderIsland(IslandPlacement placement = IslandPlacement::topCenter()) {
+    // Lays the island out on a notched laptop screen; returns the layout.
+    IslandLayout placeIsland(IslandPlacement placement = IslandPlacement::topCenter()) {
         ScreenFacts screen;
         screen.frame = QRectF(0, 0, 1512, 982);
         screen.visibleFrame = QRectF(0, 24, 1512, 958);
@@ -110,6 +111,11 @@ struct RenderFixture : ::testing::Test {
         const IslandLayout layout = IslandLayout::make({400, 56, 160, placement}, g);
         model.setGeometry(g);
         model.setLayout(layout);
+        return layout;
+    }
+
+    QImage renderIsland(IslandPlacement placement = IslandPlacement::topCenter()) {
+        const IslandLayout layout = placeIsland(placement);
         IslandPanel panel(model, scroll, viewport);
         panel.resize(layout.windowFrame.size().toSize());
         panel.finishAnimations();
@@ -175,11 +181,7 @@ TEST_F(RenderFixture, aScrollFramePaintsTheScriptAreaAsAFullPaintWould) {
     scroll.setOffset(37.3);
     const QImage full = renderIsland();
     // Only the script area again, as a scrolling frame repaints it.
-    ScreenFacts screen;
-    screen.frame = QRectF(0, 0, 1512, 982);
-    screen.visibleFrame = QRectF(0, 24, 1512, 958);
-    const IslandLayout layout = IslandLayout::make({400, 56, 160, IslandPlacement::topCenter()},
-                                                   NotchGeometry::measure(screen, 180));
+    const IslandLayout layout = placeIsland();
     IslandPanel panel(model, scroll, viewport);
     panel.resize(layout.windowFrame.size().toSize());
     panel.finishAnimations();
@@ -193,13 +195,7 @@ TEST_F(RenderFixture, aScrollFramePaintsTheScriptAreaAsAFullPaintWould) {
 TEST_F(RenderFixture, theIslandOnScreenIsWhatAFullPaintShows) {
     // The window repaints only what each frame changed; what it shows must
     // still be, frame after frame, what painting it whole shows.
-    ScreenFacts screen;
-    screen.frame = QRectF(0, 0, 1512, 982);
-    screen.visibleFrame = QRectF(0, 24, 1512, 958);
-    const NotchGeometry g = NotchGeometry::measure(screen, 180);
-    const IslandLayout layout = IslandLayout::make({400, 56, 160, IslandPlacement::topCenter()}, g);
-    model.setGeometry(g);
-    model.setLayout(layout);
+    const IslandLayout layout = placeIsland();
     auto ticks = std::make_shared<FakeTickSource>();
     scroll.attach(ticks);
     MovingGlow glow(viewport, 20, 30);
