@@ -2,16 +2,18 @@
 
 #include "voice/AudioSource.h"
 
-#include <QAudioSource>
 #include <QObject>
+#include <QThread>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
 // A microphone through Qt Multimedia (PulseAudio or PipeWire), converted to
 // 16 kHz mono. Open only between start() and stop(); the audio goes to the
-// sink and nowhere else.
+// sink and nowhere else. The audio is read and converted on a thread of its
+// own ("orvell-audio"), so the sink is called there: a busy window neither
+// delays nor drops what the speaker says, and the island's frames do not
+// wait for the microphone.
 class MicrophoneSource : public QObject, public AudioSource {
     Q_OBJECT
 
@@ -31,14 +33,12 @@ public:
     void stop() override;
 
 private:
-    void read();
+    class Capture;
 
     QString m_deviceId;
-    std::unique_ptr<QAudioSource> m_audio;
-    QIODevice *m_io = nullptr;
-    QAudioFormat m_format;
-    std::optional<AudioResampler> m_resampler;
-    Sink m_sink;
-    std::vector<float> m_interleaved;
-    std::vector<float> m_converted;
+    QThread m_thread;
+    // Lives on m_thread; touched from here only through blocking calls.
+    std::unique_ptr<Capture> m_capture;
+    // Which start a failure reported by the audio thread belongs to.
+    int m_run = 0;
 };

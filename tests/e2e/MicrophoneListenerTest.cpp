@@ -22,7 +22,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -49,6 +53,30 @@ QByteArray recording() {
     return pcm;
 }
 
+// Writes `pcm` into the virtual microphone's pipe, on a thread of its own.
+std::thread playInto(const QString &fifo, const QByteArray &pcm) {
+    return std::thread([fifo, pcm] {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
+        if (fd < 0)
+            return;
+        for (qsizetype at = 0; at < pcm.size();) {
+            const ssize_t n =
+                ::write(fd, pcm.constData() + at, static_cast<size_t>(pcm.size() - at));
+            if (n <= 0)
+                break;
+            at += n;
+        }
+        ::close(fd);
+    });
+}
+
+// The virtual microphone's module arguments.
+QString microphoneModule(const QString &dir) {
+    return QStringLiteral("source_name=orvell_test file=%1/mic.fifo format=s16le rate=16000 "
+                          "channels=1")
+        .arg(dir);
+}
+
 struct PulseServer {
     QProcess process;
     QString folder;
@@ -62,11 +90,10 @@ struct PulseServer {
             return false;
         config.write(QStringLiteral("load-module module-native-protocol-unix socket=%1 "
                                     "auth-anonymous=1\n"
-                                    "load-module module-pipe-source source_name=orvell_test "
-                                    "file=%2/mic.fifo format=s16le rate=16000 channels=1\n"
+                                    "load-module module-pipe-source %2\n"
                                     "load-module module-null-sink\n"
                                     "set-default-source orvell_test\n")
-                         .arg(socket, dir)
+                         .arg(socket, microphoneModule(dir))
                          .toUtf8());
         config.close();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -89,14 +116,40 @@ struct PulseServer {
     }
 };
 
+// One sound server for the suite: Qt Multimedia keeps its connection to
+// the first server it reached for the life of the process.
+class MicrophoneListener : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder = new QTemporaryDir;
+        pulse = new PulseServer;
+        started = pulse->start(folder->path());
+    }
+    static void TearDownTestSuite() {
+        delete pulse;
+        delete folder;
+    }
+    void SetUp() override { ASSERT_TRUE(started) << "could not start PulseAudio"; }
+    static QString fifo() { return folder->filePath("mic.fifo"); }
+    static int pactl(const QStringList &arguments) {
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(QStringLiteral("pactl"), arguments);
+        return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode()
+                                                                                  : -1;
+    }
+
+    static inline QTemporaryDir *folder = nullptr;
+    static inline PulseServer *pulse = nullptr;
+    static inline bool started = false;
+};
+
 } // namespace
 
-TEST(MicrophoneListener, hearsAVirtualMicrophoneAndMovesTheCursor) {
+TEST_F(MicrophoneListener, hearsAVirtualMicrophoneAndMovesTheCursor) {
     if (!SpeechDecoder::isModelInstalled())
         GTEST_SKIP() << "the speech model is not installed";
     QTemporaryDir dir;
-    PulseServer pulse;
-    ASSERT_TRUE(pulse.start(dir.path())) << "could not start PulseAudio";
 
     ManualScheduler clock;
     auto settings = SettingsStore::inMemory();
@@ -129,24 +182,67 @@ TEST(MicrophoneListener, hearsAVirtualMicrophoneAndMovesTheCursor) {
         << voice.state().message.toStdString();
 
     // The virtual microphone plays what is written into its pipe.
-    const QByteArray pcm = recording();
-    std::thread writer([&] {
-        const int fd = ::open(QFile::encodeName(dir.filePath("mic.fifo")).constData(), O_WRONLY);
-        if (fd < 0)
-            return;
-        for (qsizetype at = 0; at < pcm.size();) {
-            const ssize_t n =
-                ::write(fd, pcm.constData() + at, static_cast<size_t>(pcm.size() - at));
-            if (n <= 0)
-                break;
-            at += n;
-        }
-        ::close(fd);
-    });
+    std::thread writer = playInto(fifo(), recording());
     const int words = ScriptWords(QString::fromLatin1(script)).count();
     const bool followed = QTest::qWaitFor([&] { return voice.cursor() >= words / 2; }, 40000);
     writer.join();
     EXPECT_TRUE(followed) << "cursor " << voice.cursor() << " of " << words;
     scroll.pause();
     EXPECT_EQ(voice.state().kind, VoiceFollowState::Kind::off);
+}
+
+TEST_F(MicrophoneListener, hearsTheSpeakerWhileTheWindowIsBusy) {
+    // The window's thread can be busy for a moment (a long import, a layout
+    // of a long script); what the speaker says meanwhile must still reach
+    // the recogniser, and nothing may arrive once listening stopped.
+    const QByteArray pcm = recording();
+    const std::size_t played = static_cast<std::size_t>(pcm.size() / 2);
+    std::mutex mutex;
+    std::condition_variable heard;
+    std::size_t samples = 0;
+    bool stopped = false, afterStop = false;
+    MicrophoneSource microphone;
+    QString error;
+    ASSERT_TRUE(microphone.start(
+        [&](const float *, std::size_t count) {
+            const std::lock_guard lock(mutex);
+            samples += count;
+            afterStop = afterStop || stopped;
+            heard.notify_all();
+        },
+        &error))
+        << error.toStdString();
+    std::thread writer = playInto(fifo(), pcm);
+    {
+        // This thread does not return to its event loop until nearly the
+        // whole recording has been heard, or for 20 s at most.
+        std::unique_lock lock(mutex);
+        heard.wait_for(lock, std::chrono::seconds(20), [&] { return samples >= played * 9 / 10; });
+        EXPECT_GE(samples, played * 9 / 10) << "heard " << samples << " of " << played;
+    }
+    writer.join();
+    microphone.stop();
+    {
+        const std::lock_guard lock(mutex);
+        stopped = true;
+    }
+    QCoreApplication::processEvents();
+    const std::lock_guard lock(mutex);
+    EXPECT_FALSE(afterStop);
+}
+
+TEST_F(MicrophoneListener, saysSoWhenTheMicrophoneGoesAway) {
+    MicrophoneSource microphone;
+    std::optional<QString> failure;
+    microphone.onFailure = [&](const QString &why) { failure = why; };
+    QString error;
+    ASSERT_TRUE(microphone.start([](const float *, std::size_t) {}, &error)) << error.toStdString();
+    // Unplugged: the sound server drops the source and every stream on it.
+    ASSERT_EQ(pactl({"unload-module", "module-pipe-source"}), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return failure.has_value(); }, 10000));
+    EXPECT_EQ(failure.value_or(QString()), AudioSource::noInputMessage());
+    microphone.stop();
+    // Plugged in again for whatever runs next.
+    EXPECT_EQ(pactl({"load-module", "module-pipe-source", microphoneModule(folder->path())}), 0);
+    EXPECT_EQ(pactl({"set-default-source", "orvell_test"}), 0);
 }
