@@ -44,18 +44,27 @@ HOME=$home XDG_RUNTIME_DIR=$home pulseaudio -n --daemonize=no --exit-idle-time=-
   --disallow-exit --log-level=error -F "$home/pulse.pa" &
 pulse=$!
 trap 'kill $pulse $speaker 2>/dev/null; rm -rf "$home"' EXIT
-# The source makes its pipe; it is written once the server is up.
+# The source makes its pipe; it is written once the server is up. The
+# speaker starts reading from the top when voice follow starts (when
+# $home/speak appears), as a person would, and speaks in real time from then
+# on: the pipe holds only a second or two while nobody listens, and speech
+# that could not be written then is not rushed out afterwards.
 for _ in $(seq 50); do [ -S "$home/pulse.socket" ] && break; sleep 0.1; done
-python3 - "$home/talk.wav" "$home/mic.fifo" <<'PY' &
-import sys, time, wave
+python3 - "$home/talk.wav" "$home/mic.fifo" "$home/speak" <<'PY' &
+import os, sys, time, wave
 w = wave.open(sys.argv[1]); frames = w.readframes(w.getnframes()); rate = w.getframerate()
 chunk = rate // 10 * 2
 with open(sys.argv[2], "wb", buffering=0) as out:
+    while not os.path.exists(sys.argv[3]):
+        time.sleep(0.1)
     start = time.monotonic(); sent = 0
     while True:
         for at in range(0, len(frames), chunk):
             out.write(frames[at:at + chunk]); sent += 1
-            time.sleep(max(0.0, start + sent / 10 - time.monotonic()))
+            now = time.monotonic()
+            if now > start + sent / 10 + 0.2:
+                start = now - sent / 10
+            time.sleep(max(0.0, start + sent / 10 - now))
 PY
 speaker=$!
 export PULSE_SERVER=unix:$home/pulse.socket
@@ -104,7 +113,7 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 $screen -nolisten tcp" bash -c "
   $cli send playPause >/dev/null
   sed -i 's/^PaceGuideEnabled=true/PaceGuideEnabled=false\nVoiceFollowEnabled=true/' \$conf
   sleep 2
-  $cli send restart >/dev/null; $cli send playPause >/dev/null; sleep 3
+  $cli send restart >/dev/null; touch $home/speak; $cli send playPause >/dev/null; sleep 3
   measure 'playing, voice follow'
   kill \$pid; wait \$pid 2>/dev/null || true
 "
