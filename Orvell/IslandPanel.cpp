@@ -193,10 +193,78 @@ void IslandPanel::scriptFrame() {
     }
     if (!isVisible() || easeOut(m_scriptOpacity) <= 0 || !m_script.layout())
         return;
+    const std::optional<ScriptRenderer::Glow> light = glow();
     const QRect changed = m_renderer.prepare(scriptArea(), m_script.layout(), m_scroll.offset(),
-                                             glow(), devicePixelRatioF());
-    if (!changed.isEmpty())
+                                             light, devicePixelRatioF());
+    if (!changed.isEmpty() && !presentDirectly(changed, light))
         update(changed.translated(-m_offset));
+}
+
+IslandPanel::Outline &IslandPanel::outline() {
+    const IslandSilhouette shape = currentSilhouette();
+    if (!m_outline || !(m_outline->silhouette == shape))
+        m_outline = Outline{shape, shape.path(), std::nullopt, false, std::nullopt};
+    return *m_outline;
+}
+
+bool IslandPanel::presentDirectly(const QRect &changed,
+                                  const std::optional<ScriptRenderer::Glow> &light) {
+    // Whole device pixels only, so that the part painted is exactly the
+    // part shown; and only a script at full strength inside the body, which
+    // covers every pixel of its area.
+    const double dpr = devicePixelRatioF();
+    QWindow *window = windowHandle();
+    if (!window || !window->isExposed() || m_scriptOpacity < 1 || dpr != std::round(dpr))
+        return false;
+    const QRectF area = scriptArea();
+    const QRect cover = area.toAlignedRect();
+    Outline &o = outline();
+    if (!o.scriptInside) {
+        const IslandLayout &l = m_model.layout();
+        const QRectF c(cover);
+        o.scriptInside = o.path.contains(c.topLeft()) && o.path.contains(c.topRight()) &&
+                         o.path.contains(c.bottomLeft()) && o.path.contains(c.bottomRight()) &&
+                         (l.placement.kind == IslandPlacement::Kind::topCenter ||
+                          !(c.intersects(l.controlRect(0)) || c.intersects(l.controlRect(1))));
+    }
+    if (!*o.scriptInside)
+        return false;
+    const int scale = static_cast<int>(dpr);
+    const QSize size = cover.size() * scale;
+    const auto key = std::pair(size, window->winId());
+    if (!m_presenter || m_presenter->size() != size || m_presenter->window() != key.second) {
+        m_presenter.reset();
+        if (m_presenterRefused == key)
+            return false;
+        m_presenter = X11FramePresenter::create(window, size);
+        if (!m_presenter) {
+            m_presenterRefused = key;
+            return false;
+        }
+    }
+    QImage &image = m_presenter->next();
+    image.setDevicePixelRatio(dpr);
+    {
+        QPainter p(&image);
+        p.translate(-QPointF(cover.topLeft()));
+        p.setClipRect(changed);
+        m_renderer.paint(p, area, m_script.layout(), m_scroll.offset(), light);
+    }
+    m_presenter->present(
+        QRect((changed.topLeft() - cover.topLeft()) * scale, changed.size() * scale),
+        (changed.topLeft() - m_offset) * scale);
+    m_presented = true;
+    return true;
+}
+
+bool IslandPanel::eventFilter(QObject *watched, QEvent *event) {
+    // What was shown past the backing store is not in it: before Qt shows
+    // the window again from it, the script area is painted anew there.
+    if (event->type() == QEvent::Expose && watched == windowHandle() && m_presented) {
+        m_presented = false;
+        update(scriptArea().toAlignedRect().translated(-m_offset));
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QRectF IslandPanel::scriptArea() const {
@@ -231,6 +299,8 @@ void IslandPanel::updateShapes() {
 void IslandPanel::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     updateShapes();
+    if (windowHandle())
+        windowHandle()->installEventFilter(this); // once: a second install only moves it
     if (!m_keptAbove && windowHandle() && X11Window::isAvailable()) {
         // The island bypasses the window manager, so nobody else keeps it on top.
         X11Window::keepAbove(windowHandle());
@@ -253,10 +323,7 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
     }
     p.translate(-m_offset);
     const IslandLayout &l = m_model.layout();
-    const IslandSilhouette shape = currentSilhouette();
-    if (!m_outline || !(m_outline->silhouette == shape))
-        m_outline = Outline{shape, shape.path(), std::nullopt, false};
-    const QPainterPath &silhouette = m_outline->path;
+    const QPainterPath &silhouette = outline().path;
     // A scrolling frame repaints only the script area, well inside the body:
     // there a rectangle is the silhouette, without the cost of filling and
     // clipping to the curved outline.
@@ -274,8 +341,8 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
     const double opacity = easeOut(m_scriptOpacity);
     const QRectF area = scriptArea();
     // The script paints every pixel of its area itself.
-    const bool scriptCovers = opacity > 0 && m_script.layout() &&
-                              area.toAlignedRect().contains(dirty.toAlignedRect());
+    const bool scriptCovers =
+        opacity > 0 && m_script.layout() && area.toAlignedRect().contains(dirty.toAlignedRect());
     if (!insideBody)
         p.fillPath(silhouette, Tokens::panelFill());
     else if (!scriptCovers)

@@ -2,6 +2,7 @@
 
 #include "ScriptRenderer.h"
 #include "Spring.h"
+#include "X11FramePresenter.h"
 #include "island/IslandShapes.h"
 
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class IslandLayoutModel;
@@ -51,6 +53,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void syncTargets();
@@ -59,6 +62,12 @@ private:
     void updateScriptArea();
     // Brings the script up to the current frame and repaints what changed.
     void scriptFrame();
+    // Shows what changed of the frame `prepare` made with `light` straight
+    // on the X server; false where it cannot, and Qt is to paint it.
+    bool presentDirectly(const QRect &changed, const std::optional<ScriptRenderer::Glow> &light);
+    // The outline for the current silhouette, made when it changed.
+    struct Outline;
+    Outline &outline();
     // The light over the script now, if a mode lights it.
     std::optional<ScriptRenderer::Glow> glow() const;
     // Where the script is drawn, in the frame's coordinates.
@@ -96,6 +105,15 @@ private:
         QPainterPath path;
         std::optional<QRectF> dirty;
         bool insideBody = false;
+        // Whether the script area lies inside the body, once asked.
+        std::optional<bool> scriptInside;
     };
     std::optional<Outline> m_outline;
+
+    // Frames of the script shown past Qt's backing store (X11), and whether
+    // one was since Qt last painted the script area on an expose.
+    std::unique_ptr<X11FramePresenter> m_presenter;
+    // Where a presenter could not be made: not asked again.
+    std::optional<std::pair<QSize, WId>> m_presenterRefused;
+    bool m_presented = false;
 };

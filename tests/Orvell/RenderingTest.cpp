@@ -10,7 +10,7 @@
 #include "settings/SettingsStore.h"
 
 #include "support/FakeTickSource.h"
-#include "support/ManualScheduler.h"
+#include "support/IslandFixture.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -24,36 +24,7 @@
 
 namespace {
 
-const QString script = QStringLiteral(
-    "Good morning, everyone. Thank you for joining us today. We have three things to cover, "
-    "and the first one is the launch date.\nAfter that, questions.");
-
-class FixedGlow : public GlowSource {
-public:
-    FixedGlow(ScriptViewportModel &model, double front, double lookahead)
-        : m_model(model)
-        , m_front(front)
-        , m_lookahead(lookahead) {}
-    QString text() const override {
-        return m_model.layout() ? m_model.layout()->key().text : QString();
-    }
-    double glowFront() const override { return m_front; }
-    double lookaheadEnd() const override { return m_lookahead; }
-    std::shared_ptr<const ScriptLayout> layout() const override { return m_model.layout(); }
-
-protected:
-    ScriptViewportModel &m_model;
-    double m_front, m_lookahead;
-};
-
-// A light the test moves frame by frame.
-struct MovingGlow : FixedGlow {
-    using FixedGlow::FixedGlow;
-    void set(double front, double lookahead) {
-        m_front = front;
-        m_lookahead = lookahead;
-    }
-};
+using namespace island_fixture;
 
 // Compares with tests/data/reference/NAME.png within a tolerance; on a
 // mismatch writes NAME.actual.png beside it and says so. Promoting it is a
@@ -91,29 +62,7 @@ void expectMatchesReference(const QImage &image, const QString &name) {
     }
 }
 
-struct RenderFixture : ::testing::Test {
-    QTemporaryDir dir;
-    std::unique_ptr<SettingsStore> settings = SettingsStore::inMemory();
-    ReadingPreferences prefs{*settings};
-    ManualScheduler clock;
-    IslandLayoutModel model{clock};
-    ScrollEngine scroll{160};
-    ScriptStore store{dir.filePath("lib"), {true, script, &clock, {}}};
-    LibrarySelection selection{store};
-    ScriptViewportModel viewport{selection, prefs, scroll};
-
-    // Lays the island out on a notched laptop screen; returns the layout.
-    IslandLayout placeIsland(IslandPlacement placement = IslandPlacement::topCenter()) {
-        ScreenFacts screen;
-        screen.frame = QRectF(0, 0, 1512, 982);
-        screen.visibleFrame = QRectF(0, 24, 1512, 958);
-        const NotchGeometry g = NotchGeometry::measure(screen, 180);
-        const IslandLayout layout = IslandLayout::make({400, 56, 160, placement}, g);
-        model.setGeometry(g);
-        model.setLayout(layout);
-        return layout;
-    }
-
+struct RenderFixture : IslandFixture {
     QImage renderIsland(IslandPlacement placement = IslandPlacement::topCenter()) {
         const IslandLayout layout = placeIsland(placement);
         IslandPanel panel(model, scroll, viewport);
@@ -229,8 +178,10 @@ TEST_F(RenderFixture, theIslandOnScreenIsWhatAFullPaintShows) {
             QCoreApplication::processEvents();
         if (frame % 3 != 0)
             continue;
-        const QImage shown =
-            panel.screen()->grabWindow(panel.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage shown = panel.screen()
+                                 ->grabWindow(panel.winId())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
         const QImage whole = panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
         ASSERT_FALSE(shown.isNull());
         EXPECT_EQ(shown.copy(area), whole.copy(area)) << "frame " << frame;
@@ -259,11 +210,11 @@ TEST(ScriptRenderer, aFrameLooksAsAFreshRendererDrawsIt) {
     // then look as a renderer that never saw the earlier ones draws it, at
     // either pixel ratio and on an area off the pixel grid.
     const std::vector<Frame> frames = {
-        {45, lit(30, 42)},        {45.3, lit(30.4, 42)}, {45.3, lit(30.4, 42, 0.7)},
-        {45.4, lit(31.9, 42)},    {46.4, lit(33, 50)},   {47, lit(44, 75)},
-        {47.1, lit(45, 75, 0.3)}, {80, lit(200, 212)},   {125, lit(300, 312)},
-        {81.5, std::nullopt},     {81.6, std::nullopt},  {82.25, std::nullopt},
-        {140, std::nullopt},      {40, lit(60, 72)},     {300, lit(420, 440)},
+        {45, lit(30, 42)},        {45.3, lit(30.4, 42)},  {45.3, lit(30.4, 42, 0.7)},
+        {45.4, lit(31.9, 42)},    {46.4, lit(33, 50)},    {47, lit(44, 75)},
+        {47.1, lit(45, 75, 0.3)}, {80, lit(200, 212)},    {125, lit(300, 312)},
+        {81.5, std::nullopt},     {81.6, std::nullopt},   {82.25, std::nullopt},
+        {140, std::nullopt},      {40, lit(60, 72)},      {300, lit(420, 440)},
         {300.2, lit(421, 440)},   {300.2, lit(421, 440)},
     };
     for (const double dpr : {1.0, 2.0}) {
@@ -280,7 +231,8 @@ TEST(ScriptRenderer, aFrameLooksAsAFreshRendererDrawsIt) {
             QImage shown = blank();
             int partial = 0, unchanged = 0;
             for (const Frame &frame : frames) {
-                const QRect changed = following.prepare(area, layout, frame.offset, frame.glow, dpr);
+                const QRect changed =
+                    following.prepare(area, layout, frame.offset, frame.glow, dpr);
                 EXPECT_TRUE(cover.contains(changed) || changed.isEmpty());
                 partial += !changed.isEmpty() && changed != cover;
                 unchanged += changed.isEmpty();
@@ -295,12 +247,12 @@ TEST(ScriptRenderer, aFrameLooksAsAFreshRendererDrawsIt) {
                     QPainter p(&expected);
                     fresh.paint(p, area, layout, frame.offset, frame.glow);
                 }
-                EXPECT_EQ(shown, expected)
-                    << "offset " << frame.offset << ", front "
-                    << (frame.glow ? frame.glow->front : -1) << ", ratio " << dpr << ", area at "
-                    << area.x();
+                EXPECT_EQ(shown, expected) << "offset " << frame.offset << ", front "
+                                           << (frame.glow ? frame.glow->front : -1) << ", ratio "
+                                           << dpr << ", area at " << area.x();
                 // The whole area is painted: nothing of the canvas shows through.
-                const QRect covered = QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect();
+                const QRect covered =
+                    QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect();
                 const QImage inside = expected.copy(covered).convertToFormat(QImage::Format_RGB32);
                 long showing = 0;
                 for (int y = 0; y < inside.height(); ++y)
@@ -349,8 +301,8 @@ TEST(Blur, spreadsTheSameWayAcrossAndDown) {
         int worst = 0;
         for (int y = 0; y < expected.height(); ++y)
             for (int x = 0; x < expected.width(); ++x) {
-                worst = std::max(worst, std::abs(qAlpha(blurred.pixel(x, y)) -
-                                                 qAlpha(expected.pixel(x, y))));
+                worst = std::max(
+                    worst, std::abs(qAlpha(blurred.pixel(x, y)) - qAlpha(expected.pixel(x, y))));
                 // Still white: premultiplied, each colour equals the alpha.
                 const QRgb raw = reinterpret_cast<const QRgb *>(blurred.constScanLine(y))[x];
                 EXPECT_EQ(qRed(raw), qAlpha(raw));
