@@ -163,28 +163,13 @@ TEST_F(RenderFixture, theIslandOnScreenIsWhatAFullPaintShows) {
     const QRect area = layout.scriptArea().toAlignedRect().translated(-corner);
     int checked = 0;
     for (int frame = 0; frame < 90; ++frame) {
-        // The light creeps along; the text scrolls a fraction of a pixel a
-        // frame, then eases to a line and rests there.
-        const double front = 20 + 0.6 * frame;
-        glow.set(front, front + 12);
-        if (frame == 45)
-            scroll.setFollowTarget(scroll.offset() + 3);
-        ticks->frame(1.0 / 60);
-        // Now and then the light moves between a frame and its paint, as
-        // when a voice result arrives.
-        if (frame % 3 == 0)
-            glow.set(front + 30, front + 42);
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
+        // A light that moved between a frame and its paint is painted too.
+        readFrame(frame, 45, glow, *ticks);
         if (frame % 3 != 0)
             continue;
-        const QImage shown = panel.screen()
-                                 ->grabWindow(panel.winId())
-                                 .toImage()
-                                 .convertToFormat(QImage::Format_RGB32);
-        const QImage whole = panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const auto [shown, whole] = shownAndWhole(panel, area);
         ASSERT_FALSE(shown.isNull());
-        EXPECT_EQ(shown.copy(area), whole.copy(area)) << "frame " << frame;
+        EXPECT_EQ(shown, whole) << "frame " << frame;
         ++checked;
     }
     EXPECT_EQ(checked, 30);

@@ -12,13 +12,19 @@
 #include "settings/SettingsStore.h"
 #include "text/GlowSource.h"
 
+#include "support/FakeTickSource.h"
 #include "support/ManualScheduler.h"
 
+#include <QCoreApplication>
+#include <QImage>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 namespace island_fixture {
 
@@ -74,6 +80,33 @@ struct IslandFixture : ::testing::Test {
         model.setGeometry(g);
         model.setLayout(layout);
         return layout;
+    }
+
+    // One frame of a reading: the light creeps along; the text scrolls a
+    // fraction of a pixel a frame, then, from frame `settle` on, eases to a
+    // line and rests there. On every third frame the light jumps once the
+    // frame is made, as when a voice result arrives.
+    void readFrame(int frame, int settle, MovingGlow &glow, FakeTickSource &ticks) {
+        const double front = 20 + 0.6 * frame;
+        glow.set(front, front + 12);
+        if (frame == settle)
+            scroll.setFollowTarget(scroll.offset() + 3);
+        ticks.frame(1.0 / 60);
+        if (frame % 3 == 0)
+            glow.set(front + 30, front + 42);
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    // `area` of what the window system shows of a window, and of what
+    // painting it whole shows.
+    static std::pair<QImage, QImage> shownAndWhole(QWidget &window, const QRect &area) {
+        const QImage shown = window.screen()
+                                 ->grabWindow(window.winId())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        const QImage whole = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return {shown.copy(area), whole.copy(area)};
     }
 };
 
