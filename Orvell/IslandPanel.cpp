@@ -207,6 +207,15 @@ IslandPanel::Outline &IslandPanel::outline() {
     return *m_outline;
 }
 
+bool IslandPanel::liesInsideBody(const QRectF &r) {
+    const QPainterPath &body = outline().path;
+    const IslandLayout &l = m_model.layout();
+    return body.contains(r.topLeft()) && body.contains(r.topRight()) &&
+           body.contains(r.bottomLeft()) && body.contains(r.bottomRight()) &&
+           (l.placement.kind == IslandPlacement::Kind::topCenter ||
+            !(r.intersects(l.controlRect(0)) || r.intersects(l.controlRect(1))));
+}
+
 bool IslandPanel::presentDirectly(const QRect &changed,
                                   const std::optional<ScriptRenderer::Glow> &light) {
     // Whole device pixels only, so that the part painted is exactly the
@@ -219,14 +228,8 @@ bool IslandPanel::presentDirectly(const QRect &changed,
     const QRectF area = scriptArea();
     const QRect cover = area.toAlignedRect();
     Outline &o = outline();
-    if (!o.scriptInside) {
-        const IslandLayout &l = m_model.layout();
-        const QRectF c(cover);
-        o.scriptInside = o.path.contains(c.topLeft()) && o.path.contains(c.topRight()) &&
-                         o.path.contains(c.bottomLeft()) && o.path.contains(c.bottomRight()) &&
-                         (l.placement.kind == IslandPlacement::Kind::topCenter ||
-                          !(c.intersects(l.controlRect(0)) || c.intersects(l.controlRect(1))));
-    }
+    if (!o.scriptInside)
+        o.scriptInside = liesInsideBody(cover);
     if (!*o.scriptInside)
         return false;
     const int scale = static_cast<int>(dpr);
@@ -331,11 +334,7 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
     // Within a rectangle inside the body, any rectangle is.
     if (!(m_outline->dirty && m_outline->insideBody && m_outline->dirty->contains(dirty))) {
         m_outline->dirty = dirty;
-        m_outline->insideBody =
-            silhouette.contains(dirty.topLeft()) && silhouette.contains(dirty.topRight()) &&
-            silhouette.contains(dirty.bottomLeft()) && silhouette.contains(dirty.bottomRight()) &&
-            (l.placement.kind == IslandPlacement::Kind::topCenter ||
-             !(dirty.intersects(l.controlRect(0)) || dirty.intersects(l.controlRect(1))));
+        m_outline->insideBody = liesInsideBody(dirty);
     }
     const bool insideBody = m_outline->insideBody;
     const double opacity = easeOut(m_scriptOpacity);

@@ -68,6 +68,9 @@ private:
     // The outline for the current silhouette, made when it changed.
     struct Outline;
     Outline &outline();
+    // Whether a rectangle lies inside the body, clear of the buttons: there
+    // the rectangle is the silhouette.
+    bool liesInsideBody(const QRectF &r);
     // The light over the script now, if a mode lights it.
     std::optional<ScriptRenderer::Glow> glow() const;
     // Where the script is drawn, in the frame's coordinates.
@@ -110,10 +113,11 @@ private:
     };
     std::optional<Outline> m_outline;
 
-    // Frames of the script shown past Qt's backing store (X11), and whether
-    // one was since Qt last painted the script area on an expose.
+    // Frames of the script shown past Qt's backing store (X11).
     std::unique_ptr<X11FramePresenter> m_presenter;
     // Where a presenter could not be made: not asked again.
     std::optional<std::pair<QSize, WId>> m_presenterRefused;
+    // A frame was shown past the backing store since Qt last painted the
+    // script area on an expose.
     bool m_presented = false;
 };

@@ -16,6 +16,20 @@ public:
     // Reports a device that stopped by itself, with the run it belonged to.
     std::function<void(int run)> onStopped;
 
+    Capture() {
+        // When the sound server drops the input (unplugged, its module
+        // unloaded), the stream just goes quiet: Qt reports neither an
+        // error nor a change of inputs. The server's list of inputs does
+        // change.
+        connect(&m_watch, &QTimer::timeout, this, [this] {
+            for (const QAudioDevice &d : QMediaDevices::audioInputs())
+                if (d.id() == m_device)
+                    return;
+            qCWarning(lcMicrophone) << "the microphone went away";
+            stopped();
+        });
+    }
+
     bool open(const QAudioDevice &device, const QAudioFormat &format, Sink sink, int run,
               QString *error) {
         close();
@@ -32,24 +46,15 @@ public:
             return false;
         }
         m_sink = std::move(sink);
+        m_run = run;
+        m_device = device.id();
         qCInfo(lcMicrophone) << "listening to" << device.description() << format;
         connect(m_io, &QIODevice::readyRead, this, &Capture::read);
-        connect(m_audio.get(), &QAudioSource::stateChanged, this, [this, run](QAudio::State s) {
+        connect(m_audio.get(), &QAudioSource::stateChanged, this, [this](QAudio::State s) {
             if (s == QAudio::StoppedState && m_audio && m_audio->error() != QAudio::NoError) {
                 qCWarning(lcMicrophone) << "the microphone stopped:" << m_audio->error();
-                stopped(run);
+                stopped();
             }
-        });
-        // When the sound server drops the input (unplugged, its module
-        // unloaded), the stream just goes quiet: Qt reports neither an error
-        // nor a change of inputs. The server's list of inputs does change.
-        m_watch.disconnect();
-        connect(&m_watch, &QTimer::timeout, this, [this, run, id = device.id()] {
-            for (const QAudioDevice &d : QMediaDevices::audioInputs())
-                if (d.id() == id)
-                    return;
-            qCWarning(lcMicrophone) << "the microphone went away";
-            stopped(run);
         });
         m_watch.start(watchInterval);
         return true;
@@ -72,7 +77,8 @@ public:
 private:
     static constexpr int watchInterval = 1000; // ms
 
-    void stopped(int run) {
+    void stopped() {
+        const int run = m_run;
         close();
         if (onStopped)
             onStopped(run);
@@ -99,6 +105,9 @@ private:
 
     std::unique_ptr<QAudioSource> m_audio;
     QTimer m_watch{this};
+    // The start this capture serves, and the input it opened.
+    int m_run = 0;
+    QByteArray m_device;
     QIODevice *m_io = nullptr;
     QAudioFormat m_format;
     std::optional<AudioResampler> m_resampler;

@@ -1,6 +1,7 @@
 #include "X11FramePresenter.h"
 
-#include <QGuiApplication>
+#include "X11Window.h"
+
 #include <QLoggingCategory>
 #include <QWindow>
 
@@ -16,10 +17,7 @@ Q_LOGGING_CATEGORY(lcPresenter, "org.orvell.Orvell.X11FramePresenter")
 
 namespace {
 
-xcb_connection_t *connection() {
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
+using X11Window::connection;
 
 template <typename T> struct Reply {
     T *p = nullptr;

@@ -15,12 +15,14 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-xcb_connection_t *connection() {
+xcb_connection_t *X11Window::connection() {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
 }
+
+namespace {
+
+using X11Window::connection;
 
 // Whether the server offers an extension; a request to one it lacks is fatal.
 bool hasExtension(xcb_connection_t *c, xcb_extension_t *extension) {

@@ -5,10 +5,14 @@
 
 #include <functional>
 
+struct xcb_connection_t;
+
 // What the island needs from X11 beyond Qt: the input shape, and whether a
 // compositor will blend translucent windows.
 namespace X11Window {
 bool isAvailable();
+// Qt's connection to the X server; null on other platforms.
+xcb_connection_t *connection();
 // A compositing manager owns the _NET_WM_CM_S<screen> selection.
 bool hasCompositor();
 // The part of the window that is drawn (without a compositor) and the part

@@ -2,6 +2,7 @@
 
 // The island with its models, on a notched laptop screen, for the tests that
 // draw it: in memory and on a real X server.
+#include "IslandPanel.h"
 #include "island/IslandLayoutModel.h"
 #include "island/NotchGeometry.h"
 #include "library/ScriptStore.h"
@@ -19,11 +20,12 @@
 #include <QImage>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace island_fixture {
@@ -82,30 +84,62 @@ struct IslandFixture : ::testing::Test {
         return layout;
     }
 
+    // The live island, shown; the test moves its light and gives its frames.
+    std::shared_ptr<FakeTickSource> liveTicks;
+    std::optional<MovingGlow> liveGlow;
+    std::unique_ptr<IslandPanel> livePanel;
+
+    ~IslandFixture() override { viewport.setGlowSource(nullptr); }
+
+    // Shows the island live, its light on the first line, and returns its
+    // script area in the window's device pixels.
+    QRect showLiveIsland() {
+        const IslandLayout layout = placeIsland();
+        liveTicks = std::make_shared<FakeTickSource>();
+        scroll.attach(liveTicks);
+        liveGlow.emplace(viewport, 20, 30);
+        viewport.setGlowSource(&*liveGlow);
+        livePanel = std::make_unique<IslandPanel>(model, scroll, viewport);
+        const QRect frameRect(QPoint(100, 0), layout.windowFrame.size().toSize());
+        livePanel->setFrame(frameRect);
+        livePanel->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(livePanel.get()));
+        scroll.play();
+        livePanel->finishAnimations();
+        QCoreApplication::processEvents();
+        // The window covers only what is drawn of the frame: the script area
+        // in its own coordinates.
+        const QPoint corner = livePanel->geometry().topLeft() - frameRect.topLeft();
+        EXPECT_NE(corner, QPoint());
+        const QRect logical = layout.scriptArea().toAlignedRect().translated(-corner);
+        const double dpr = livePanel->devicePixelRatioF();
+        return {logical.topLeft() * dpr, logical.size() * dpr};
+    }
+
     // One frame of a reading: the light creeps along; the text scrolls a
     // fraction of a pixel a frame, then, from frame `settle` on, eases to a
     // line and rests there. On every third frame the light jumps once the
     // frame is made, as when a voice result arrives.
-    void readFrame(int frame, int settle, MovingGlow &glow, FakeTickSource &ticks) {
+    void readFrame(int frame, int settle) {
         const double front = 20 + 0.6 * frame;
-        glow.set(front, front + 12);
+        liveGlow->set(front, front + 12);
         if (frame == settle)
             scroll.setFollowTarget(scroll.offset() + 3);
-        ticks.frame(1.0 / 60);
+        liveTicks->frame(1.0 / 60);
         if (frame % 3 == 0)
-            glow.set(front + 30, front + 42);
+            liveGlow->set(front + 30, front + 42);
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents();
     }
 
-    // `area` of what the window system shows of a window, and of what
+    // `area` of what the window system shows of the island, and of what
     // painting it whole shows.
-    static std::pair<QImage, QImage> shownAndWhole(QWidget &window, const QRect &area) {
-        const QImage shown = window.screen()
-                                 ->grabWindow(window.winId())
+    std::pair<QImage, QImage> shownAndWhole(const QRect &area) const {
+        const QImage shown = livePanel->screen()
+                                 ->grabWindow(livePanel->winId())
                                  .toImage()
                                  .convertToFormat(QImage::Format_RGB32);
-        const QImage whole = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage whole = livePanel->grab().toImage().convertToFormat(QImage::Format_RGB32);
         return {shown.copy(area), whole.copy(area)};
     }
 };
