@@ -1,5 +1,7 @@
 #include "library/LibraryLock.h"
 
+#include "base/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -44,21 +46,28 @@ QString LibraryLock::path(const QString &root) {
     return root + QStringLiteral("/library.lock");
 }
 
-std::unique_ptr<LibraryLock> LibraryLock::tryAcquire(const QString &root, QString *why) {
-    QDir().mkpath(root);
-    const int fd = openLockFile(root, O_RDWR | O_CREAT);
-    if (fd < 0) {
+std::unique_ptr<LibraryLock> LibraryLock::tryAcquire(const QString &root, QString *why,
+                                                     Refusal *refusal) {
+    const auto unusable = [&](const QString &reason) -> std::unique_ptr<LibraryLock> {
         if (why)
-            *why = QStringLiteral("Could not open %1: %2.")
-                       .arg(QDir::toNativeSeparators(path(root)),
-                            QString::fromLocal8Bit(std::strerror(errno)));
+            *why = unusableFolderReason(root, reason);
+        if (refusal)
+            *refusal = Refusal::unusableFolder;
         return nullptr;
-    }
+    };
+    QString reason;
+    if (!AtomicFile::makeFolder(root, &reason))
+        return unusable(reason);
+    const int fd = openLockFile(root, O_RDWR | O_CREAT);
+    if (fd < 0)
+        return unusable(QString::fromLocal8Bit(std::strerror(errno)));
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const auto pid = pidIn(fd);
         ::close(fd);
         if (why)
             *why = inUseReason(pid);
+        if (refusal)
+            *refusal = Refusal::inUse;
         return nullptr;
     }
     const QByteArray pid = QByteArray::number(static_cast<qint64>(::getpid())) + '\n';
@@ -79,6 +88,11 @@ std::optional<qint64> LibraryLock::holder(const QString &root) {
         pid = pidIn(fd).value_or(0);
     ::close(fd);
     return pid;
+}
+
+QString LibraryLock::unusableFolderReason(const QString &root, const QString &systemReason) {
+    return QStringLiteral("Orvell cannot use its library folder %1: %2")
+        .arg(QDir::toNativeSeparators(root), systemReason);
 }
 
 QString LibraryLock::inUseReason(std::optional<qint64> pid) {

@@ -218,11 +218,11 @@ QString ScriptDiskIO::corruptionStamp(double seconds) {
 }
 
 bool ScriptDiskIO::prepareDirectories(const QString &root, QString *error) {
-    const QString scripts = scriptsDirectory(root);
-    if (QDir().mkpath(scripts))
+    QString reason;
+    if (AtomicFile::makeFolder(scriptsDirectory(root), &reason))
         return true;
     if (error)
-        *error = QStringLiteral("The folder %1 could not be created").arg(scripts);
+        *error = reason;
     return false;
 }
 
