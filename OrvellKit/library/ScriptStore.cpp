@@ -26,11 +26,13 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
     , m_io(root)
     , m_scheduler(options.scheduler ? *options.scheduler : Scheduler::eventLoop())
     , m_now(options.now ? std::move(options.now) : std::function<double()>(IsoDate::now)) {
-    QString lockProblem;
-    m_lock = LibraryLock::tryAcquire(root, &lockProblem);
+    LibraryLock::Refusal refusal = LibraryLock::Refusal::inUse;
+    m_lock = LibraryLock::tryAcquire(root, &m_lockProblem, &refusal);
     if (!m_lock)
-        qCWarning(lcLibrary).noquote()
-            << "not writing the library at" << root << ":" << lockProblem;
+        qCWarning(lcLibrary).noquote() << "not writing the library:" << m_lockProblem;
+    // A folder that cannot exist is said at once, not at the first edit.
+    if (!m_lock && refusal == LibraryLock::Refusal::unusableFolder)
+        recordWrite(root, m_lockProblem + u'.', m_lockProblem);
     LoadOutcome outcome = ScriptDiskIO::load(
         root, now(), m_lock ? ScriptDiskIO::LoadMode::repair : ScriptDiskIO::LoadMode::readOnly);
     m_scripts = outcome.scripts();
@@ -60,6 +62,7 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
             QUuid::createUuid(), QStringLiteral("Welcome"), options.welcomeBody, t, t, false,
             std::nullopt};
         m_scripts.push_back(welcome);
+        m_unwritten.insert(welcome.id);
         countWords(welcome);
         m_selectedID = welcome.id;
         refreshWordCount();
@@ -72,6 +75,8 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
 ScriptStore::~ScriptStore() {
     for (Scheduler::Handle handle : std::as_const(m_bodySaves))
         m_scheduler.cancel(handle);
+    if (m_retry)
+        m_scheduler.cancel(m_retry);
     // Background writes finish before the lock is let go.
     m_io.queue().waitUntilIdle();
 }
@@ -79,10 +84,11 @@ ScriptStore::~ScriptStore() {
 bool ScriptStore::mayWrite(const QString &path, const QUuid &id) {
     if (m_lock)
         return true;
-    QString why;
-    m_lock = LibraryLock::tryAcquire(root(), &why);
+    m_lock = LibraryLock::tryAcquire(root(), &m_lockProblem);
     if (!m_lock)
-        recordWrite(path, describeFailure(path, id, why));
+        recordWrite(path, describeFailure(path, id, m_lockProblem), m_lockProblem);
+    else
+        m_lockProblem.clear();
     return m_lock != nullptr;
 }
 
@@ -92,7 +98,34 @@ void ScriptStore::noteStamp(const QUuid &id) {
 }
 
 QString ScriptStore::saveProblem() const {
-    return m_failures.empty() ? QString() : m_failures.front().second;
+    if (m_failures.empty())
+        return QString();
+    const QList<QUuid> unsaved = unsavedScripts();
+    if (unsaved.size() < 2)
+        return m_failures.front().problem;
+    QStringList names;
+    for (const QUuid &id : unsaved.first(std::min<qsizetype>(unsaved.size(), 3)))
+        names << QStringLiteral("\u201C%1\u201D").arg(script(id)->title);
+    QString who = names.join(QStringLiteral(", "));
+    if (unsaved.size() > 3)
+        who += QStringLiteral(" and %1 more").arg(unsaved.size() - 3);
+    return QStringLiteral("Could not save %1 scripts (%2): %3. Your changes are kept while "
+                          "Orvell is open and are saved as soon as writing works again.")
+        .arg(unsaved.size())
+        .arg(who, m_failures.front().reason);
+}
+
+QList<QUuid> ScriptStore::unsavedScripts() const {
+    QList<QUuid> ids;
+    if (!m_unsavedBodies.isEmpty())
+        for (const Script &s : m_scripts)
+            if (m_unsavedBodies.contains(s.id))
+                ids << s.id;
+    return ids;
+}
+
+QString ScriptStore::unsavedReason() const {
+    return m_failures.empty() ? QString() : m_failures.front().reason;
 }
 
 const Script *ScriptStore::script(const QUuid &id) const {
@@ -131,8 +164,25 @@ void ScriptStore::countWords(const Script &script) {
     m_wordCounts.insert(script.id, script.wordCount());
 }
 
+ScriptManifest ScriptStore::manifestToWrite() const {
+    if (m_unwritten.isEmpty())
+        return manifest();
+    std::vector<Script> listed;
+    listed.reserve(m_scripts.size());
+    std::copy_if(m_scripts.begin(), m_scripts.end(), std::back_inserter(listed),
+                 [&](const Script &s) { return !m_unwritten.contains(s.id); });
+    return manifestOf(listed, m_selectedID && m_unwritten.contains(*m_selectedID)
+                                  ? std::nullopt
+                                  : m_selectedID);
+}
+
 ScriptManifest ScriptStore::manifest() const {
-    ScriptManifest manifest(m_scripts, m_selectedID,
+    return manifestOf(m_scripts, m_selectedID);
+}
+
+ScriptManifest ScriptStore::manifestOf(const std::vector<Script> &scripts,
+                                       std::optional<QUuid> selected) const {
+    ScriptManifest manifest(scripts, selected,
                             [this](const Script &s) { return m_wordCounts.value(s.id); });
     manifest.extra = m_manifestExtra;
     if (!m_entryExtras.isEmpty())
@@ -160,42 +210,119 @@ QString ScriptStore::describeFailure(const QString &path, const QUuid &id,
         .arg(what, QDir::toNativeSeparators(path), reason);
 }
 
-void ScriptStore::recordWrite(const QString &path, const QString &problem) {
-    const QString before = saveProblem();
+void ScriptStore::recordWrite(const QString &path, const QString &problem,
+                              const QString &reason) {
     const auto it = std::find_if(m_failures.begin(), m_failures.end(),
-                                 [&](const auto &f) { return f.first == path; });
+                                 [&](const Failure &f) { return f.path == path; });
     if (problem.isEmpty()) {
         if (it != m_failures.end())
             m_failures.erase(it);
+        // The folder is usable again once anything in it was written.
+        if (!m_failures.empty() && path.startsWith(root()))
+            std::erase_if(m_failures, [&](const Failure &f) { return f.path == root(); });
     } else if (it == m_failures.end()) {
-        m_failures.emplace_back(path, problem);
+        m_failures.push_back({path, problem, reason});
         qCWarning(lcLibrary).noquote() << problem;
     } else {
-        it->second = problem;
+        *it = {path, problem, reason};
     }
-    if (saveProblem() != before)
-        emit saveProblemChanged();
+    publishSaveProblem();
 }
 
-void ScriptStore::writeManifestNow() {
+void ScriptStore::publishSaveProblem() {
+    const QString problem = saveProblem();
+    if (problem == m_publishedProblem)
+        return;
+    m_publishedProblem = problem;
+    emit saveProblemChanged();
+}
+
+void ScriptStore::writeManifestNow(bool catchUp) {
+    if (catchUp)
+        writeUnsavedBodies();
     const QString path = m_io.manifestPath();
-    if (!mayWrite(path, QUuid()))
-        return;
-    QString error;
-    const bool ok = ScriptDiskIO::writeManifest(manifest(), root(), &error);
-    recordWrite(path, ok ? QString() : describeFailure(path, QUuid(), error));
+    bool ok = false;
+    if (mayWrite(path, QUuid())) {
+        QString error;
+        ok = ScriptDiskIO::writeManifest(manifestToWrite(), root(), &error);
+        recordWrite(path, ok ? QString() : describeFailure(path, QUuid(), error), error);
+    }
+    m_indexUnsaved = !ok;
+    settleRetry();
 }
 
-void ScriptStore::writeBodyNow(const Script &s) {
+bool ScriptStore::writeBodyNow(const Script &s) {
     const QString path = ScriptDiskIO::bodyPath(s.id, root());
-    if (!mayWrite(path, s.id))
+    m_latestWrite.insert(s.id, ++m_writeSerial);
+    bool ok = false;
+    if (mayWrite(path, s.id)) {
+        QString error;
+        ok = m_unsafe->prepareToReplace(s.id, root(), now(), &error) &&
+             ScriptDiskIO::writeBody(s.body, s.id, root(), &error);
+        recordWrite(path, ok ? QString() : describeFailure(path, s.id, error), error);
+        if (ok)
+            noteStamp(s.id);
+    }
+    bodyWritten(s.id, ok);
+    return ok;
+}
+
+void ScriptStore::bodyWritten(const QUuid &id, bool ok) {
+    if (ok) {
+        m_unsavedBodies.remove(id);
+        // The index may list it now.
+        if (m_unwritten.remove(id))
+            m_indexUnsaved = true;
+    } else if (script(id)) {
+        m_unsavedBodies.insert(id);
+    }
+    publishSaveProblem();
+    settleRetry();
+}
+
+void ScriptStore::settleRetry() {
+    if (hasUnsaved()) {
+        scheduleRetry();
         return;
-    QString error;
-    const bool ok = m_unsafe->prepareToReplace(s.id, root(), now(), &error) &&
-                    ScriptDiskIO::writeBody(s.body, s.id, root(), &error);
-    recordWrite(path, ok ? QString() : describeFailure(path, s.id, error));
-    if (ok)
-        noteStamp(s.id);
+    }
+    if (m_retry)
+        m_scheduler.cancel(m_retry);
+    m_retry = 0;
+    m_retryDelay = firstRetryDelay;
+}
+
+void ScriptStore::scheduleRetry() {
+    if (m_retry)
+        return;
+    QPointer<ScriptStore> self(this);
+    m_retry = m_scheduler.schedule(m_retryDelay, [self] {
+        if (!self)
+            return;
+        self->m_retry = 0;
+        self->retryUnsaved();
+    });
+    m_retryDelay = std::min(m_retryDelay * 2, maxRetryDelay);
+}
+
+bool ScriptStore::writeUnsavedBodies() {
+    for (const QUuid &id : unsavedScripts()) {
+        // A newer write of it is on its way and will say how it went.
+        if (m_writesInFlight.contains(id) || m_bodySaves.contains(id))
+            continue;
+        // While the disk still refuses, one try a round is enough.
+        if (!writeBodyNow(*script(id)))
+            return false;
+    }
+    return true;
+}
+
+void ScriptStore::retryUnsaved() {
+    if (!hasUnsaved())
+        return;
+    writeUnsavedBodies();
+    if (m_indexUnsaved)
+        writeManifestNow(false);
+    settleRetry();
 }
 
 void ScriptStore::saveBodyInBackground(const QUuid &id, std::function<void()> then) {
@@ -210,6 +337,8 @@ void ScriptStore::saveBodyInBackground(const QUuid &id, std::function<void()> th
     const std::shared_ptr<UnsafeBodies> unsafe = m_unsafe;
     QPointer<ScriptStore> self(this);
     ++m_writesInFlight[id];
+    const quint64 serial = ++m_writeSerial;
+    m_latestWrite.insert(id, serial);
     m_io.queue().post([=, then = std::move(then)] {
         QString error;
         const bool ok = unsafe->prepareToReplace(id, storeRoot, at, &error) &&
@@ -223,9 +352,16 @@ void ScriptStore::saveBodyInBackground(const QUuid &id, std::function<void()> th
                     return;
                 if (--self->m_writesInFlight[id] <= 0)
                     self->m_writesInFlight.remove(id);
-                if (stamp)
-                    self->m_stamps.insert(id, *stamp);
-                self->recordWrite(path, ok ? QString() : self->describeFailure(path, id, error));
+                // A later write of the same text (at quit, or a retry) already
+                // said how it went.
+                if (self->m_latestWrite.value(id) == serial) {
+                    if (stamp)
+                        self->m_stamps.insert(id, *stamp);
+                    self->recordWrite(path,
+                                      ok ? QString() : self->describeFailure(path, id, error),
+                                      error);
+                    self->bodyWritten(id, ok);
+                }
                 if (then)
                     then();
             },
@@ -244,7 +380,7 @@ void ScriptStore::scheduleBodySave(const QUuid &id) {
         self->m_dirtyBodies.remove(id);
         self->m_bodySaves.remove(id);
         self->saveBodyInBackground(id, [self] {
-            if (self && self->m_manifestNeedsWrite) {
+            if (self && (self->m_manifestNeedsWrite || self->m_indexUnsaved)) {
                 self->m_manifestNeedsWrite = false;
                 self->writeManifestNow();
             }
@@ -266,6 +402,7 @@ Script ScriptStore::create(const QString &title, const QString &body, bool selec
     const Script s{QUuid::createUuid(), Script::sanitizedTitle(title, body), body, t, t, false,
                    std::nullopt};
     m_scripts.push_back(s);
+    m_unwritten.insert(s.id);
     countWords(s);
     emit scriptsChanged();
     if (selectIt) {
@@ -278,55 +415,93 @@ Script ScriptStore::create(const QString &title, const QString &body, bool selec
     return s;
 }
 
-std::optional<Script> ScriptStore::createNow(const QString &title, const QString &body,
-                                             bool selectIt, QString *error) {
-    const auto fail = [&](const QString &path, const QString &reason) -> std::optional<Script> {
-        if (error)
-            *error = QStringLiteral("could not write %1: %2")
-                         .arg(QDir::toNativeSeparators(path), reason);
-        return std::nullopt;
+std::vector<AddedScript> ScriptStore::addNow(const std::vector<NewScript> &batch,
+                                             bool selectLast) {
+    std::vector<AddedScript> results(batch.size());
+    const auto failAll = [&](const QString &error) {
+        for (AddedScript &r : results)
+            r.error = error;
+        return results;
     };
+    const auto couldNotWrite = [](const QString &path, const QString &reason) {
+        return QStringLiteral("could not write %1: %2")
+            .arg(QDir::toNativeSeparators(path), reason);
+    };
+    if (batch.empty())
+        return results;
     QString why;
-    if (!m_lock && !(m_lock = LibraryLock::tryAcquire(root(), &why)))
-        return fail(m_io.manifestPath(), why);
+    if (!m_lock && !(m_lock = LibraryLock::tryAcquire(root(), &m_lockProblem)))
+        return failAll(m_lockProblem);
+    if (!ScriptDiskIO::prepareDirectories(root(), &why))
+        return failAll(couldNotWrite(m_io.scriptsDirectory(), why));
+
+    // Each text with its title beside it: killed before the index lists
+    // them, they are adopted at the next load under the titles they were
+    // imported with.
     const double t = now();
-    const Script s{QUuid::createUuid(), Script::sanitizedTitle(title, body), body, t, t, false,
-                   std::nullopt};
-    const QString bodyPath = ScriptDiskIO::bodyPath(s.id, root());
-    const QString titlePath = ScriptDiskIO::pendingTitlePath(s.id, root());
-    // Killed after the body but before the index, the script is adopted at the
-    // next load under this title rather than its first line.
-    if (!ScriptDiskIO::prepareDirectories(root(), &why) ||
-        !AtomicFile::write(titlePath, s.title.toUtf8(), &why))
-        return fail(titlePath, why);
-    if (!ScriptDiskIO::writeBody(s.body, s.id, root(), &why)) {
-        QFile::remove(titlePath);
-        return fail(bodyPath, why);
+    std::vector<Script> made;
+    std::vector<AtomicFile::Item> files;
+    made.reserve(batch.size());
+    files.reserve(batch.size() * 2);
+    for (const NewScript &n : batch) {
+        made.push_back({QUuid::createUuid(), Script::sanitizedTitle(n.title, n.body), n.body, t, t,
+                        false, std::nullopt});
+        files.push_back({ScriptDiskIO::pendingTitlePath(made.back().id, root()),
+                         made.back().title.toUtf8(), false, {}});
+        files.push_back(
+            {ScriptDiskIO::bodyPath(made.back().id, root()), n.body.toUtf8(), false, {}});
     }
+    AtomicFile::writeAll(files);
+
+    const size_t before = m_scripts.size();
     const std::optional<QUuid> selectedBefore = m_selectedID;
-    m_scripts.push_back(s);
-    countWords(s);
-    if (selectIt)
-        m_selectedID = s.id;
-    if (!ScriptDiskIO::writeManifest(manifest(), root(), &why)) {
-        m_scripts.pop_back();
-        m_wordCounts.remove(s.id);
-        m_selectedID = selectedBefore;
-        QString ignored;
-        ScriptDiskIO::deleteBody(s.id, root(), &ignored);
-        QFile::remove(titlePath);
-        return fail(m_io.manifestPath(), why);
+    std::vector<size_t> added;
+    for (size_t i = 0; i < made.size(); ++i) {
+        const AtomicFile::Item &title = files[2 * i], &body = files[2 * i + 1];
+        if (title.written && body.written) {
+            added.push_back(i);
+            m_scripts.push_back(made[i]);
+            m_wordCounts.insert(made[i].id, batch[i].wordCount >= 0 ? batch[i].wordCount
+                                                                    : made[i].wordCount());
+            continue;
+        }
+        const AtomicFile::Item &failed = title.written ? body : title;
+        results[i].error = couldNotWrite(failed.path, failed.error);
+        QFile::remove(title.path);
+        QFile::remove(body.path);
     }
-    QFile::remove(titlePath);
-    noteStamp(s.id);
+    if (added.empty())
+        return results;
+    if (selectLast)
+        m_selectedID = m_scripts.back().id;
+
+    if (!ScriptDiskIO::writeManifest(manifestToWrite(), root(), &why)) {
+        m_scripts.resize(before);
+        m_selectedID = selectedBefore;
+        for (size_t i : added) {
+            m_wordCounts.remove(made[i].id);
+            QFile::remove(files[2 * i].path);
+            QFile::remove(files[2 * i + 1].path);
+            results[i].error = couldNotWrite(m_io.manifestPath(), why);
+        }
+        return results;
+    }
+    recordWrite(m_io.manifestPath(), QString());
+    m_indexUnsaved = false;
+    settleRetry();
+    for (size_t i : added) {
+        QFile::remove(files[2 * i].path);
+        noteStamp(made[i].id);
+        results[i].script = made[i];
+    }
     emit scriptsChanged();
-    if (selectIt && selectedBefore != s.id) {
+    if (m_selectedID != selectedBefore) {
         emit selectedIDChanged();
         refreshWordCount();
         if (onSelectionChanged)
             onSelectionChanged();
     }
-    return s;
+    return results;
 }
 
 void ScriptStore::updateBody(const QString &body, const QUuid &id) {
@@ -381,6 +556,9 @@ void ScriptStore::deleteScript(const QUuid &id) {
     if (const auto pending = m_bodySaves.take(id))
         m_scheduler.cancel(pending);
     m_dirtyBodies.remove(id);
+    m_unsavedBodies.remove(id);
+    m_unwritten.remove(id);
+    recordWrite(ScriptDiskIO::bodyPath(id, root()), QString());
     m_deleted.insert(id);
     m_stamps.remove(id);
     m_scripts.erase(m_scripts.begin() + *position);
@@ -430,6 +608,7 @@ std::optional<Script> ScriptStore::duplicate(const QUuid &id) {
                       false,
                       std::nullopt};
     m_scripts.insert(m_scripts.begin() + *position + 1, copy);
+    m_unwritten.insert(copy.id);
     countWords(copy);
     emit scriptsChanged();
     writeBodyNow(copy);
@@ -486,20 +665,24 @@ void ScriptStore::flushPending(std::function<void()> done) {
     });
 }
 
-void ScriptStore::flushPendingSynchronously() {
+bool ScriptStore::flushPendingSynchronously() {
     // A background write still in flight must land before the final one,
-    // or it could put older text back on disk.
+    // or it could put older text back on disk. Its answer has not reached
+    // this thread yet, so its text is written again here.
     m_io.queue().waitUntilIdle();
-    for (const QUuid &id : std::as_const(m_dirtyBodies)) {
-        if (const auto pending = m_bodySaves.take(id))
-            m_scheduler.cancel(pending);
-        if (const Script *s = script(id))
-            writeBodyNow(*s);
-    }
-    m_dirtyBodies.clear();
+    QSet<QUuid> toWrite = m_dirtyBodies + m_unsavedBodies;
+    for (auto it = m_writesInFlight.cbegin(); it != m_writesInFlight.cend(); ++it)
+        toWrite.insert(it.key());
+    for (const Scheduler::Handle handle : std::as_const(m_bodySaves))
+        m_scheduler.cancel(handle);
     m_bodySaves.clear();
+    m_dirtyBodies.clear();
+    for (const Script &s : m_scripts)
+        if (toWrite.contains(s.id))
+            writeBodyNow(s);
     m_manifestNeedsWrite = false;
-    writeManifestNow();
+    writeManifestNow(false);
+    return !hasUnsaved();
 }
 
 void ScriptStore::dismissRecoveryNotice() {
@@ -507,6 +690,30 @@ void ScriptStore::dismissRecoveryNotice() {
         return;
     m_recovery.reset();
     emit recoveryChanged();
+}
+
+void ScriptStore::restore(const Script &kept, bool withBody) {
+    Script *s = mutableScript(kept.id);
+    if (!s && !withBody)
+        return; // deleted since, by another program
+    if (!s) {
+        m_scripts.push_back(kept);
+        m_unwritten.insert(kept.id);
+        s = &m_scripts.back();
+    } else {
+        s->title = kept.title;
+        s->isFavorite = kept.isFavorite;
+        s->targetSeconds = kept.targetSeconds;
+        s->updatedAt = std::max(s->updatedAt, kept.updatedAt);
+        if (withBody)
+            s->body = kept.body;
+    }
+    countWords(*s);
+    emit scriptsChanged();
+    refreshWordCount();
+    if (withBody)
+        writeBodyNow(*s);
+    writeManifestNow();
 }
 
 QString ScriptStore::changedOnDiskTitle(const QString &title) {
@@ -530,7 +737,8 @@ void ScriptStore::watchFiles() {
     for (const Script &s : m_scripts)
         if (m_stamps.contains(s.id))
             paths << ScriptDiskIO::bodyPath(s.id, root());
-    const QStringList watched = m_watcher->files() + m_watcher->directories();
+    const QStringList watchedList = m_watcher->files() + m_watcher->directories();
+    const QSet<QString> watched(watchedList.cbegin(), watchedList.cend());
     paths.removeIf([&](const QString &p) { return watched.contains(p); });
     if (!paths.isEmpty())
         m_watcher->addPaths(paths);
@@ -562,7 +770,7 @@ void ScriptStore::checkDisk() {
             continue;
         if (!read.exact)
             m_unsafe->insert(s.id);
-        if (m_dirtyBodies.contains(s.id)) {
+        if (m_dirtyBodies.contains(s.id) || m_unsavedBodies.contains(s.id)) {
             // Both changed: this store's text stays (its save is pending) and
             // the other program's version becomes a script of its own.
             const double t = now();
@@ -578,6 +786,7 @@ void ScriptStore::checkDisk() {
     }
     for (const Script &copy : theirs) {
         m_scripts.push_back(copy);
+        m_unwritten.insert(copy.id);
         countWords(copy);
         writeBodyNow(copy);
         changed = true;

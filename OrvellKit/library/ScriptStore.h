@@ -28,11 +28,30 @@ struct ScriptStoreOptions {
     std::function<double()> now;
 };
 
+// A script an import adds: its title and text, and its word count when the
+// reader already counted it off the window's thread (-1: count here).
+struct NewScript {
+    QString title;
+    QString body;
+    int wordCount = -1;
+};
+
+// What became of one script of a batch: added (on disk and listed), or not
+// in the library with `error` naming the file and the system's reason.
+struct AddedScript {
+    std::optional<Script> script;
+    QString error;
+};
+
 // The one in-memory owner of the user's scripts. It loads the library once,
 // keeps the custom order and the selection, writes the index at once after
-// every change and a body half a second after the last edit of it. A write
-// that fails leaves the in-memory state as it is and is published as
-// `saveProblem` until that file is written again.
+// every change and a body half a second after the last edit of it.
+//
+// A write that fails leaves the in-memory state as it is, stays pending and
+// is published as `saveProblem` until it succeeds: it is tried again on its
+// own (after a second, backing off to `maxRetryDelay`) and before every later
+// write. A new script whose text never reached the disk is left out of the
+// index until it does, so the index never lists a body that is not there.
 //
 // It writes only while it holds the library lock, and it watches the body
 // files: a file another program changed is reloaded when this store holds no
@@ -83,11 +102,11 @@ public:
 
     void select(const QUuid &id);
     Script create(const QString &title, const QString &body, bool select);
-    // For a writer that ends right after (orvell-cli): when it returns the
-    // body and then the index are on disk, or neither is, nothing changed
-    // here and `error` names the file and the system's reason.
-    std::optional<Script> createNow(const QString &title, const QString &body, bool select,
-                                    QString *error);
+    // For imports: every text of the batch is written, then one index that
+    // lists those written. When it returns each script is on disk and
+    // listed, or is not in the library and says why; nothing is pending.
+    // The last one added is selected when `selectLast`.
+    std::vector<AddedScript> addNow(const std::vector<NewScript> &batch, bool selectLast);
     void updateBody(const QString &body, const QUuid &id);
     void rename(const QUuid &id, const QString &title);
     void toggleFavorite(const QUuid &id);
@@ -100,9 +119,33 @@ public:
     // Writes every pending body on the disk worker, then the index; `done`
     // runs on this thread afterwards.
     void flushPending(std::function<void()> done = {});
-    // The same, blocking: for quitting.
-    void flushPendingSynchronously();
+    // The same, blocking, including every write that failed before: for
+    // quitting. True when nothing is left unsaved.
+    bool flushPendingSynchronously();
+
+    // Writes that failed and wait to be tried again.
+    bool hasUnsaved() const { return !m_unsavedBodies.isEmpty() || m_indexUnsaved; }
+    bool indexUnsaved() const { return m_indexUnsaved; }
+    // The scripts whose text is not on disk as it is here, in list order.
+    QList<QUuid> unsavedScripts() const;
+    // The system's reason of the oldest failure still pending ("No space left
+    // on device"), or empty.
+    QString unsavedReason() const;
+    // Tries every pending write once more now; the store also does this on
+    // its own.
+    void retryUnsaved();
+    static constexpr double firstRetryDelay = 1;
+    static constexpr double maxRetryDelay = 8;
+
+    // Why this store cannot write at all (its folder cannot be used, or
+    // another program holds the library), or empty.
+    const QString &lockProblem() const { return m_lockProblem; }
     void dismissRecoveryNotice();
+    // Puts back a script kept aside when it could not be saved: its fields
+    // (and its text, with `withBody`) replace those of the script with its
+    // id, or it is added under that id. Written at once, and pending like
+    // any other write when that fails.
+    void restore(const Script &kept, bool withBody);
 
     // Blocks until the disk worker has finished what was queued so far; the
     // results reach the store through the event loop afterwards.
@@ -128,11 +171,26 @@ private:
     void setSelection(std::optional<QUuid> id);
     void refreshWordCount();
     void countWords(const Script &script);
-    void writeManifestNow();
-    void writeBodyNow(const Script &script);
+    // `catchUp`: first try the texts that failed before, so a later write
+    // also saves what was pending.
+    void writeManifestNow(bool catchUp = true);
+    bool writeBodyNow(const Script &script);
+    // Marks a text written or failed; a new script's first text lets the
+    // index list it.
+    void bodyWritten(const QUuid &id, bool ok);
+    bool writeUnsavedBodies();
+    void scheduleRetry();
+    // Keeps the retry going while anything is unsaved, and stops it once
+    // nothing is.
+    void settleRetry();
+    void publishSaveProblem();
+    ScriptManifest manifestOf(const std::vector<Script> &scripts,
+                              std::optional<QUuid> selected) const;
+    // The index as written: scripts whose text never reached the disk are left out.
+    ScriptManifest manifestToWrite() const;
     void scheduleBodySave(const QUuid &id);
     void saveBodyInBackground(const QUuid &id, std::function<void()> then);
-    void recordWrite(const QString &path, const QString &problem);
+    void recordWrite(const QString &path, const QString &problem, const QString &reason = {});
     QString describeFailure(const QString &path, const QUuid &id, const QString &reason) const;
     bool mayWrite(const QString &path, const QUuid &id);
     void noteStamp(const QUuid &id);
@@ -156,8 +214,26 @@ private:
     // Word counts by script, kept current as bodies change, so that writing
     // the index does not rescan every body.
     QHash<QUuid, int> m_wordCounts;
-    // Failed writes by file, oldest first; each clears when its file is written.
-    std::vector<std::pair<QString, QString>> m_failures;
+    // Failed writes by file, oldest first: the sentence and the system's
+    // reason; each clears when its file is written.
+    struct Failure {
+        QString path;
+        QString problem;
+        QString reason;
+    };
+    std::vector<Failure> m_failures;
+    // Texts whose last write failed, and scripts with no text on disk yet.
+    QSet<QUuid> m_unsavedBodies;
+    QSet<QUuid> m_unwritten;
+    bool m_indexUnsaved = false;
+    Scheduler::Handle m_retry = 0;
+    double m_retryDelay = firstRetryDelay;
+    QString m_lockProblem;
+    QString m_publishedProblem;
+    // Each text's latest write: an older write's answer that arrives after a
+    // newer one was made says nothing about what is on disk now.
+    quint64 m_writeSerial = 0;
+    QHash<QUuid, quint64> m_latestWrite;
 
     std::unique_ptr<LibraryLock> m_lock;
     std::unique_ptr<QFileSystemWatcher> m_watcher;

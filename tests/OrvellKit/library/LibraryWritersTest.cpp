@@ -1,6 +1,7 @@
 #include "base/AtomicFile.h"
 #include "library/LibraryLock.h"
 #include "library/ScriptStore.h"
+#include "support/DiskFault.h"
 #include "support/LibraryTestSupport.h"
 #include "support/ManualScheduler.h"
 
@@ -140,25 +141,44 @@ TEST_F(WritersFixture, aNewFileInTheFolderIsAdoptedAndTheWatchNoticesChanges) {
     EXPECT_EQ(store->selectedBody(), "Changed while Orvell runs");
 }
 
-TEST_F(WritersFixture, aOneShotWriterLeavesTheBodyAndTheIndexOrNeither) {
+TEST_F(WritersFixture, aBatchAddsEachScriptWithItsBodyAndIndexEntryOrNotAtAll) {
     auto store = open();
-    QString why;
-    const auto kept = store->createNow("Kept", "Written whole", true, &why);
-    ASSERT_TRUE(kept) << why.toStdString();
-    EXPECT_EQ(readFile(bodyPath(kept->id)), "Written whole");
-    EXPECT_TRUE(readFile(ScriptDiskIO::manifestPath(root)).contains("Kept"));
+    DiskFault fault;
+    // One text is refused: the others go in, under one index write.
+    int writes = 0;
+    AtomicFile::setFaultForTesting([&](const QString &path) {
+        if (path.endsWith(".txt") && ++writes == 2)
+            return ENOSPC;
+        return 0;
+    });
+    const auto added = store->addNow({{"One", "first text"}, {"Two", "second"}, {"Three", "third"}},
+                                     true);
+    AtomicFile::setFaultForTesting({});
+    ASSERT_EQ(added.size(), 3u);
+    ASSERT_TRUE(added[0].script && added[2].script);
+    EXPECT_FALSE(added[1].script);
+    EXPECT_TRUE(added[1].error.startsWith("could not write " + root + "/Scripts/"));
+    EXPECT_TRUE(added[1].error.endsWith(": No space left on device")) << added[1].error.toStdString();
+    EXPECT_EQ(store->scripts().size(), 2u);
+    EXPECT_EQ(store->selectedID(), added[2].script->id);
+    QStringList expected{Script::idText(added[0].script->id) + ".txt",
+                         Script::idText(added[2].script->id) + ".txt"};
+    expected.sort();
+    EXPECT_EQ(filesIn(ScriptDiskIO::scriptsDirectory(root)), expected)
+        << "no title or body of the refused one is left behind";
+    EXPECT_EQ(readFile(bodyPath(added[2].script->id)), "third");
+    EXPECT_TRUE(readFile(ScriptDiskIO::manifestPath(root)).contains("Three"));
+    EXPECT_FALSE(store->hasUnsaved()) << "a refused import is reported, not pending";
 
-    // The index cannot be replaced (a folder with something in it stands there).
-    ASSERT_TRUE(QFile::remove(ScriptDiskIO::manifestPath(root)));
-    ASSERT_TRUE(QDir().mkpath(ScriptDiskIO::manifestPath(root) + "/in-the-way"));
-    const auto lost = store->createNow("Lost", "Never listed", true, &why);
-    EXPECT_FALSE(lost);
-    EXPECT_TRUE(why.startsWith("could not write " + ScriptDiskIO::manifestPath(root)))
-        << why.toStdString();
-    EXPECT_EQ(filesIn(ScriptDiskIO::scriptsDirectory(root)),
-              QStringList{Script::idText(kept->id) + ".txt"});
-    EXPECT_EQ(store->scripts().size(), 1u);
-    EXPECT_EQ(store->selectedID(), kept->id);
+    // The index cannot be written: nothing of the batch stays, on disk or here.
+    fault.set("library.json", EROFS);
+    const auto lost = store->addNow({{"Lost", "never listed"}}, true);
+    ASSERT_FALSE(lost[0].script);
+    EXPECT_EQ(lost[0].error,
+              "could not write " + ScriptDiskIO::manifestPath(root) + ": Read-only file system");
+    EXPECT_EQ(filesIn(ScriptDiskIO::scriptsDirectory(root)).size(), 2);
+    EXPECT_EQ(store->scripts().size(), 2u);
+    EXPECT_EQ(store->selectedID(), added[2].script->id);
 }
 
 TEST_F(WritersFixture, aWriteKilledBetweenBodyAndIndexKeepsTheTitleAndLeavesNoTemporaries) {
