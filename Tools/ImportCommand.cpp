@@ -15,6 +15,8 @@ namespace Cli {
 
 namespace {
 
+constexpr size_t importBatchSize = 200;
+
 // Each file's title and text, or its error, in the order given.
 int dryRun(const QStringList &files, const ScriptImporter::LoadAllResult &result, bool json,
            QTextStream &out) {
@@ -121,26 +123,34 @@ int run(const QStringList &args, CliStreams io) {
         storeOptions.seedIfEmpty = false;
         ScriptStore store(root.isEmpty() ? ScriptStore::defaultRoot() : root, storeOptions);
         if (!store.holdsLock()) {
-            io.err << "orvell-cli import: nothing was imported: "
-                   << LibraryLock::inUseReason(LibraryLock::holder(store.root())) << ".\n";
+            io.err << "orvell-cli import: nothing was imported: " << store.lockProblem() << ".\n";
             return exitFailure;
         }
-        // Each file is all or nothing: its text, then the index that lists it.
-        for (const ImportedScript &s : result.scripts) {
-            QString why;
-            const auto script = store.createNow(s.title, s.body, true, &why);
-            if (script)
-                ++imported;
-            else
-                problems << s.sourcePath + QStringLiteral(": not imported: ") + why + u'.';
-            if (json)
-                io.out << compactJson(script ? QJsonObject{{QStringLiteral("file"), s.sourcePath},
-                                                           {QStringLiteral("id"),
-                                                            Script::idText(script->id)},
-                                                           {QStringLiteral("title"), script->title}}
-                                             : QJsonObject{{QStringLiteral("file"), s.sourcePath},
-                                                           {QStringLiteral("error"), why}})
-                       << "\n";
+        // Each file is all or nothing: its text, then the index that lists
+        // it, one index write a batch.
+        for (size_t first = 0; first < result.scripts.size(); first += importBatchSize) {
+            const size_t end = std::min(result.scripts.size(), first + importBatchSize);
+            std::vector<NewScript> batch;
+            for (size_t i = first; i < end; ++i)
+                batch.push_back({result.scripts[i].title, result.scripts[i].body});
+            const std::vector<AddedScript> added = store.addNow(batch, true);
+            for (size_t i = first; i < end; ++i) {
+                const ImportedScript &s = result.scripts[i];
+                const AddedScript &a = added[i - first];
+                if (a.script)
+                    ++imported;
+                else
+                    problems << ScriptImporter::notImportedLine(s.sourcePath, a.error);
+                if (json)
+                    io.out << compactJson(
+                                  a.script ? QJsonObject{{QStringLiteral("file"), s.sourcePath},
+                                                         {QStringLiteral("id"),
+                                                          Script::idText(a.script->id)},
+                                                         {QStringLiteral("title"), a.script->title}}
+                                           : QJsonObject{{QStringLiteral("file"), s.sourcePath},
+                                                         {QStringLiteral("error"), a.error}})
+                           << "\n";
+            }
         }
     }
     if (json)

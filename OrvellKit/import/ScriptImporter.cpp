@@ -4,7 +4,6 @@
 #include "base/TextDecoding.h"
 #include "import/MarkdownStripper.h"
 #include "library/Script.h"
-#include "library/ScriptStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -209,6 +208,10 @@ QString failureLine(const QString &path, const ScriptImportError &error) {
            (suggestion.isEmpty() ? QString() : QLatin1Char(' ') + suggestion);
 }
 
+QString notImportedLine(const QString &path, const QString &why) {
+    return path + QStringLiteral(": not imported: ") + why + QLatin1Char('.');
+}
+
 QString summary(qsizetype imported, const LoadAllResult &result) {
     const auto n = imported;
     if (n == 1)
@@ -244,10 +247,6 @@ QString normalize(const QString &text) {
         previousBlank = blank;
     }
     return kept.join(QLatin1Char('\n')).trimmed();
-}
-
-Script add(ScriptStore &store, const ImportedScript &imported, bool select) {
-    return store.create(imported.title, imported.body, select);
 }
 
 } // namespace ScriptImporter

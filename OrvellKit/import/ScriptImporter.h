@@ -41,8 +41,6 @@ struct ScriptImportError {
 enum class DocumentType { rtf, rtfd, officeOpenXml, word97, openDocument };
 
 // Turns a file into plain text and a title, by its extension.
-class ScriptStore;
-struct Script;
 
 namespace ScriptImporter {
 inline const QStringList plainTextExtensions = {QStringLiteral("txt"), QStringLiteral("text"),
@@ -79,6 +77,9 @@ QString summary(const LoadAllResult &result);
 QString summary(qsizetype imported, const LoadAllResult &result);
 // One failed file: its path and the sentence the library shows.
 QString failureLine(const QString &path, const ScriptImportError &error);
+// A file read but not stored: "talk.txt: not imported: could not write …: No
+// space left on device."
+QString notImportedLine(const QString &path, const QString &why);
 
 // Line endings, odd spaces and blank runs cleaned up; the script editor
 // applies it to pasted text too.
@@ -91,7 +92,4 @@ inline constexpr qint64 maxDocumentBytes = 64 * 1024 * 1024;
 // A file's name as a title: control characters and line breaks become
 // spaces, runs of spaces one.
 QString titleFromFileName(const QString &baseName);
-
-// Adds an imported script to the library under the title it was imported with.
-Script add(ScriptStore &store, const ImportedScript &imported, bool select);
 } // namespace ScriptImporter

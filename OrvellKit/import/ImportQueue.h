@@ -1,0 +1,63 @@
+#pragma once
+
+#include "import/ScriptImporter.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+class ScriptStore;
+
+// Imports files into the library, one job at a time. A worker thread reads
+// and converts the files in order, a little ahead of the store; the store
+// adds them in batches with one index write each, so ten thousand files take
+// seconds and the window keeps answering in between. Only a file whose text
+// and index entry are both on disk counts as imported; every other one is
+// named with its reason. A job can be cancelled between files: what was
+// added before stays.
+class ImportQueue : public QObject {
+    Q_OBJECT
+
+public:
+    struct Outcome {
+        QString summary; // "Imported 2 scripts.", or why nothing was
+        int imported = 0;
+        QStringList problems; // one line a file that was not imported
+        bool cancelled = false;
+    };
+    using Done = std::function<void(const Outcome &)>;
+
+    // A batch holds at most this many scripts or this much text.
+    static constexpr int batchScripts = 200;
+    static constexpr qsizetype batchCharacters = 4 * 1024 * 1024;
+
+    ImportQueue(ScriptStore &store, ScriptImporter::Converter converter,
+                QObject *parent = nullptr);
+    ~ImportQueue() override;
+
+    // Queues a job; `done` gets its outcome on this thread.
+    void import(const QStringList &paths, Done done = {});
+    // Stops the running job between files and drops the queued ones.
+    void cancel();
+    bool isBusy() const { return !m_jobs.empty(); }
+
+signals:
+    void started(const QString &firstFileName, int total);
+    // Files handled so far (added or refused) of the running job's total.
+    void progress(int handled, int total);
+    void finished(const ImportQueue::Outcome &outcome);
+
+private:
+    struct Channel;
+    struct Job;
+    void startNext();
+    void drain();
+    void finish();
+
+    ScriptStore &m_store;
+    ScriptImporter::Converter m_converter;
+    std::deque<std::unique_ptr<Job>> m_jobs;
+};
