@@ -119,11 +119,11 @@ QString AppBus::Import(const QStringList &paths, int &imported, int &failed,
     QPointer<AppBus> self(this);
     const QDBusMessage call = message();
     QDBusConnection connection = this->connection();
-    m_env.importFiles(absolute, [self, call, connection](const QString &summary, int ok,
-                                                         const QStringList &failures) mutable {
+    m_env.imports().import(absolute, [self, call,
+                                      connection](const ImportQueue::Outcome &o) mutable {
         if (self)
-            connection.send(
-                call.createReply({summary, ok, static_cast<int>(failures.size()), failures}));
+            connection.send(call.createReply(
+                {o.summary, o.imported, static_cast<int>(o.problems.size()), o.problems}));
     });
     return QString();
 }

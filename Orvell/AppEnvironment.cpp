@@ -2,14 +2,14 @@
 
 #include "CaptureShield.h"
 #include "import/DocumentConverter.h"
-#include "import/ScriptImporter.h"
+#include "library/UnsavedCopies.h"
 #include "settings/LoginItem.h"
 #include "voice/SpeechListener.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QPointer>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcEnvironment, "org.orvell.Orvell.Environment")
 
 AppEnvironment::~AppEnvironment() = default;
 
@@ -108,35 +108,30 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     connect(&m_prefs->reading(), &ReadingPreferences::voiceFollowEnabledChanged, this, chooseGlow);
     connect(&m_prefs->reading(), &ReadingPreferences::voiceFollowLocaleChanged, this, chooseGlow);
     chooseGlow();
+
+    const DocumentConverter converter(QCoreApplication::applicationFilePath(),
+                                      {QStringLiteral("convert-document")});
+    m_imports = std::make_unique<ImportQueue>(*m_store, converter.asConverter());
+
+    m_unsavedFolders = services.unsavedFolders.value_or(UnsavedCopies::folders());
+    if (const int restored = UnsavedCopies::adopt(*m_store, m_unsavedFolders))
+        m_restoredNotice = UnsavedCopies::notice(restored);
 }
 
-void AppEnvironment::importFiles(
-    const QStringList &paths,
-    std::function<void(const QString &summary, int imported, const QStringList &problems)> done) {
-    QPointer<AppEnvironment> self(this);
-    const QString program = QCoreApplication::applicationFilePath();
-    if (!paths.isEmpty())
-        emit importStarted(QFileInfo(paths.first()).fileName());
-    (void)QtConcurrent::run([self, paths, program, done = std::move(done)] {
-        const DocumentConverter converter(program, {QStringLiteral("convert-document")});
-        auto result = std::make_shared<ScriptImporter::LoadAllResult>(
-            ScriptImporter::loadAll(paths, converter.asConverter()));
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, result, done] {
-                if (!self)
-                    return;
-                for (const ImportedScript &s : result->scripts)
-                    ScriptImporter::add(*self->m_store, s, true);
-                QStringList problems;
-                for (const auto &[path, error] : result->failures)
-                    problems << ScriptImporter::failureLine(path, error);
-                const QString summary = ScriptImporter::summary(*result);
-                const int imported = static_cast<int>(result->scripts.size());
-                emit self->importFinished(summary, imported, problems);
-                if (done)
-                    done(summary, imported, problems);
-            },
-            Qt::QueuedConnection);
-    });
+void AppEnvironment::dismissRestoredNotice() {
+    if (m_restoredNotice.isEmpty())
+        return;
+    m_restoredNotice.clear();
+    emit restoredNoticeChanged();
+}
+
+bool AppEnvironment::saveBeforeQuitting() {
+    if (m_store->flushPendingSynchronously())
+        return true;
+    QString why;
+    if (!UnsavedCopies::keep(*m_store, m_unsavedFolders, &why).isEmpty())
+        return true;
+    qCCritical(lcEnvironment).noquote()
+        << "unsaved scripts could be kept nowhere:" << m_store->unsavedReason() << "/" << why;
+    return false;
 }

@@ -4,6 +4,7 @@
 #include "HotKeyCenter.h"
 #include "commands/PanelToggles.h"
 #include "commands/PrompterCommands.h"
+#include "import/ImportQueue.h"
 #include "island/IslandLayoutModel.h"
 #include "library/ScriptStore.h"
 #include "pace/RhythmCache.h"
@@ -37,6 +38,9 @@ public:
         // Opens the microphone for a listening run; none means voice follow
         // has nothing to listen to.
         std::function<std::unique_ptr<AudioSource>()> microphone;
+        // Where texts that could not be saved at quit are kept and found
+        // again; the user's state folder when not given.
+        std::optional<QStringList> unsavedFolders;
     };
 
     // The first lines of the script a new library starts with.
@@ -62,20 +66,22 @@ public:
         return m_microphone ? m_microphone() : nullptr;
     }
 
-    // Imports files into the library: read and converted off the GUI thread
-    // (rich documents by this program in a child process), added here;
-    // `done` gets the summary the library shows, how many were imported, and
-    // a line naming each file that was not.
-    void importFiles(
-        const QStringList &paths,
-        std::function<void(const QString &summary, int imported, const QStringList &problems)>
-            done);
+    // Every import, from the window, the bus or the command line: files are
+    // read and converted off the GUI thread (rich documents by this program
+    // in a child process) and added in batches.
+    ImportQueue &imports() { return *m_imports; }
+
+    // Where unsaved texts are kept at quit, and what the last start put back
+    // from there ("" when nothing): the library window says it until dismissed.
+    const QStringList &unsavedFolders() const { return m_unsavedFolders; }
+    const QString &restoredNotice() const { return m_restoredNotice; }
+    void dismissRestoredNotice();
+    // At quit: writes what is pending; what still cannot be saved is kept in
+    // the unsaved folders. False when something could be kept nowhere.
+    bool saveBeforeQuitting();
 
 signals:
-    // Every import, from the window, the bus or the command line, so the
-    // library window's status line can say what happened.
-    void importStarted(const QString &firstFileName);
-    void importFinished(const QString &summary, int imported, const QStringList &problems);
+    void restoredNoticeChanged();
 
 private:
     std::unique_ptr<SettingsStore> m_settings;
@@ -93,5 +99,8 @@ private:
     std::unique_ptr<RhythmCache> m_rhythmCache;
     std::unique_ptr<PaceGuide> m_pace;
     std::unique_ptr<VoiceFollow> m_voice;
+    std::unique_ptr<ImportQueue> m_imports;
+    QStringList m_unsavedFolders;
+    QString m_restoredNotice;
     std::function<std::unique_ptr<AudioSource>()> m_microphone;
 };

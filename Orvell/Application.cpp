@@ -8,6 +8,7 @@
 #include "X11Window.h"
 #include "base/Metrics.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -20,9 +21,45 @@ Application::Application(AppEnvironment &env, QObject *parent)
     , m_env(env)
     , m_screens(env.prefs(), Scheduler::eventLoop())
     , m_library(env) {
-    // Closing windows never quits; quitting writes what is still pending.
-    connect(qApp, &QCoreApplication::aboutToQuit, this,
-            [this] { m_env.store().flushPendingSynchronously(); });
+    // Closing windows never quits; quitting (from a menu, a signal or the
+    // session's end) writes what is still pending, and keeps aside what the
+    // disk still refuses.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { m_env.saveBeforeQuitting(); });
+    m_library.onQuit = [this] { requestQuit(); };
+}
+
+QString Application::unsavedQuestion(const ScriptStore &store) {
+    if (!store.hasUnsaved())
+        return QString();
+    const qsizetype n = store.unsavedScripts().size();
+    const QString what = n == 0   ? QStringLiteral("The library index could not be saved")
+                         : n == 1 ? QStringLiteral("1 script could not be saved")
+                                  : QStringLiteral("%1 scripts could not be saved").arg(n);
+    return what + QStringLiteral(": ") + store.unsavedReason() + QLatin1Char('.');
+}
+
+void Application::requestQuit() {
+    ScriptStore &store = m_env.store();
+    store.flushPendingSynchronously();
+    const QString question = unsavedQuestion(store);
+    if (question.isEmpty()) {
+        QCoreApplication::quit();
+        return;
+    }
+    auto *ask = new QMessageBox(QMessageBox::Warning, QStringLiteral("Quit Orvell?"), question,
+                                QMessageBox::NoButton);
+    ask->setInformativeText(
+        QStringLiteral("If you quit anyway, Orvell keeps them in %1 and puts them back in the "
+                       "library the next time it starts.")
+            .arg(QDir::toNativeSeparators(m_env.unsavedFolders().value(0))));
+    ask->addButton(QStringLiteral("Keep Orvell Open"), QMessageBox::RejectRole);
+    QPushButton *quit = ask->addButton(QStringLiteral("Quit Anyway"), QMessageBox::DestructiveRole);
+    ask->setAttribute(Qt::WA_DeleteOnClose);
+    connect(ask, &QMessageBox::finished, this, [ask, quit] {
+        if (ask->clickedButton() == quit)
+            QCoreApplication::quit();
+    });
+    ask->open();
 }
 
 Application::~Application() = default;
@@ -93,6 +130,7 @@ void Application::installControls() {
         env.panels().setControlDeckVisible(visible);
     };
     env.panels().toggleControlDeck = [deck] { deck->toggle(); };
+    deck->onShowSaveProblem = [this] { m_library.show(); };
 
     m_statusItem = std::make_unique<StatusItemController>(env);
     StatusItemController *item = m_statusItem.get();
@@ -101,6 +139,7 @@ void Application::installControls() {
     item->onToggleControlDeck = [&env] { env.panels().toggleControlDeck(); };
     item->onToggleIsland = [&env] { env.panels().toggleIsland(); };
     item->onOpenLibrary = [this] { m_library.show(); };
+    item->onQuit = [this] { requestQuit(); };
     item->onOpenSettings = [this] {
         m_library.show();
         m_library.showSettings();
@@ -166,6 +205,10 @@ void Application::launch() {
     connect(&prefs, &Preferences::islandWidthChanged, this, relayout);
     connect(&prefs, &Preferences::notchCoverHeightChanged, this, relayout);
     connect(&prefs, &Preferences::aboveFullScreenChanged, this, relayout);
+
+    // Scripts kept aside at the last quit are back: say so where it is seen.
+    if (!m_env.restoredNotice().isEmpty())
+        m_library.show();
 
     m_sweepTimer.setInterval(sweepIntervalMs);
     m_sweepTimer.setTimerType(Qt::CoarseTimer);

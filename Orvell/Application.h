@@ -14,6 +14,7 @@
 #include <optional>
 
 class AppEnvironment;
+class ScriptStore;
 class DisplayLinkDriver;
 
 // Start-up and the wiring between the parts: the island, the shortcuts, the
@@ -31,6 +32,12 @@ public:
     // What a second start or the session bus's ShowLibrary asks for: the
     // library window comes to the front.
     void comeForward();
+    // Quit from a menu: what is pending is written first; when some of it
+    // cannot be, the user is asked before Orvell quits.
+    void requestQuit();
+    // The question asked then: "2 scripts could not be saved: No space left
+    // on device."; empty when everything is saved.
+    static QString unsavedQuestion(const ScriptStore &store);
     IslandPanelController *island() const { return m_island.get(); }
     ControlDeckPanelController *deck() const { return m_deck.get(); }
     StatusItemController *statusItem() const { return m_statusItem.get(); }

@@ -45,6 +45,10 @@ void ControlDeckPanelController::create() {
     m_view = new ControlDeckView(m_env);
     m_view->setMenu(m_menu);
     m_view->onHide = [this] { setVisible(false); };
+    m_view->onShowSaveProblem = [this] {
+        if (onShowSaveProblem)
+            onShowSaveProblem();
+    };
     m_view->onDragged = [this](QPoint at) {
         m_env.settings().setValue(positionKey, QStringLiteral("%1 %2").arg(at.x()).arg(at.y()));
     };

@@ -39,6 +39,8 @@ public:
 
     ControlDeckView *view() const { return m_view; }
     std::function<void(bool)> onVisibilityChanged;
+    // The deck's "Not saved" button: the library window says more.
+    std::function<void()> onShowSaveProblem;
 
     // Centred on the free area, `bottomMargin` above its bottom, or less when
     // the screen is too short.

@@ -90,10 +90,30 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     auto *toggles = new QHBoxLayout;
     m_islandToggle = toggleButton(QStringLiteral("Island"), this);
     m_deckToggle = toggleButton(QStringLiteral("Controls"), this);
+    // A save the disk refused is said here too: the library window may be
+    // closed while the user reads.
+    m_saveProblem = toggleButton(QStringLiteral("\u26A0 Not saved"), this);
+    m_saveProblem->setStyleSheet(QStringLiteral(
+        "QToolButton { color: #FFD479; background: rgba(255,170,0,40); border: 1px solid "
+        "rgba(255,170,0,110); border-radius: 12px; padding: 4px 12px; }"));
+    m_saveProblem->setAccessibleName(QStringLiteral("Changes not saved"));
     toggles->addWidget(m_islandToggle);
     toggles->addWidget(m_deckToggle);
     toggles->addStretch(1);
+    toggles->addWidget(m_saveProblem);
     column->addLayout(toggles);
+    const auto syncSaveProblem = [this, &env] {
+        const QString problem = env.store().saveProblem();
+        m_saveProblem->setVisible(!problem.isEmpty());
+        m_saveProblem->setToolTip(problem + QStringLiteral(" Click to open the library."));
+        m_saveProblem->setAccessibleDescription(problem);
+    };
+    connect(&env.store(), &ScriptStore::saveProblemChanged, this, syncSaveProblem);
+    syncSaveProblem();
+    connect(m_saveProblem, &QToolButton::clicked, this, [this] {
+        if (onShowSaveProblem)
+            onShowSaveProblem();
+    });
 
     ScrollEngine &scroll = env.scroll();
     connect(m_play, &QAbstractButton::clicked, this, [&scroll] { scroll.toggle(); });

@@ -49,6 +49,9 @@ public:
     SessionReadouts *readouts() const { return m_readouts; }
     QToolButton *islandToggle() const { return m_islandToggle; }
     QToolButton *deckToggle() const { return m_deckToggle; }
+    // Shown while a save is pending; opens the library, where the notice says more.
+    QToolButton *saveProblemButton() const { return m_saveProblem; }
+    std::function<void()> onShowSaveProblem;
 
     // "Show / Hide Island (Ctrl+Alt+Super+T from any app)".
     static QString toggleHelp(const QString &title, const QString &shortcut);
@@ -75,6 +78,7 @@ private:
     SessionReadouts *m_readouts = nullptr;
     QToolButton *m_islandToggle = nullptr;
     QToolButton *m_deckToggle = nullptr;
+    QToolButton *m_saveProblem = nullptr;
     QMenu *m_menu = nullptr;
     std::optional<QPoint> m_dragFrom;
     QPoint m_windowAtPress;

@@ -8,6 +8,7 @@
 #include "settings/PreferenceKeys.h"
 
 #include <QFileInfo>
+#include <QLocale>
 
 QString LibraryListModel::ImportStatus::line() const {
     switch (kind) {
@@ -31,18 +32,40 @@ LibraryListModel::LibraryListModel(AppEnvironment &env, QObject *parent)
     connect(&env.scroll(), &ScrollEngine::tChanged, this, &LibraryListModel::rowsChanged);
     connect(&env.scroll(), &ScrollEngine::contentHeightChanged, this,
             &LibraryListModel::rowsChanged);
-    connect(&env, &AppEnvironment::importStarted, this, [this](const QString &name) {
+    ImportQueue &imports = env.imports();
+    connect(&imports, &ImportQueue::started, this, [this](const QString &name, int total) {
+        Q_UNUSED(total);
         setStatus({ImportStatus::Kind::working, name});
     });
-    connect(&env, &AppEnvironment::importFinished, this,
-            [this](const QString &summary, int imported, const QStringList &problems) {
-                if (imported > 0)
-                    setStatus({ImportStatus::Kind::done, summary});
-                else if (!problems.isEmpty())
-                    setStatus({ImportStatus::Kind::failed, summary});
-                else
-                    setStatus({});
-            });
+    connect(&imports, &ImportQueue::progress, this, [this](int handled, int total) {
+        if (total > 1)
+            setStatus({ImportStatus::Kind::working, progressText(handled, total)});
+    });
+    connect(&imports, &ImportQueue::finished, this, [this](const ImportQueue::Outcome &o) {
+        if (o.problems.isEmpty()) {
+            setStatus(o.summary.isEmpty() ? ImportStatus{}
+                                          : ImportStatus{ImportStatus::Kind::done, o.summary});
+            return;
+        }
+        // Some went in and some did not: both are said, the first refusal whole.
+        QString text = o.summary;
+        if (o.imported > 0)
+            text += (o.problems.size() == 1
+                         ? QStringLiteral(" 1 file was not imported: ")
+                         : QStringLiteral(" %1 files were not imported, the first: ")
+                               .arg(o.problems.size())) +
+                    o.problems.first();
+        setStatus({ImportStatus::Kind::failed, text});
+    });
+}
+
+QString LibraryListModel::progressText(int handled, int total) {
+    const QLocale locale;
+    return QStringLiteral("%1 of %2").arg(locale.toString(handled), locale.toString(total));
+}
+
+void LibraryListModel::cancelImport() {
+    m_env.imports().cancel();
 }
 
 void LibraryListModel::setFilter(LibraryFilter filter) {
@@ -155,7 +178,7 @@ bool LibraryListModel::importFiles(const QStringList &paths) {
         }
         return false;
     }
-    m_env.importFiles(readable, {}); // the status follows the environment's signals
+    m_env.imports().import(readable); // the status follows the queue's signals
     return true;
 }
 

@@ -31,7 +31,8 @@ public:
         enum class Kind { idle, working, done, failed };
         Kind kind = Kind::idle;
         QString text;
-        // What the status line shows: "Importing talk.txt…", the summary, or the failure.
+        // What the status line shows: "Importing talk.txt…", "Importing 1,234
+        // of 10,000…", the summary, or the failure.
         QString line() const;
         bool operator==(const ImportStatus &) const = default;
     };
@@ -57,6 +58,9 @@ public:
     // Imports the files the importers can read; false (nothing happens) when
     // none of them can be.
     bool importFiles(const QStringList &paths);
+    // Stops the running import between files; what it added stays.
+    void cancelImport();
+    bool isImporting() const { return m_status.kind == ImportStatus::Kind::working; }
 
     // Creates "Untitled Script", selected; its id, for renaming it at once.
     QUuid newScript();
@@ -67,6 +71,8 @@ signals:
 
 private:
     void setStatus(ImportStatus status);
+    // "1,234 of 10,000"
+    static QString progressText(int handled, int total);
 
     double speakingRate() const;
     QString secondaryLine(const Script &script, double wordsPerMinute) const;

@@ -147,6 +147,17 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
             [this] { m_env.store().dismissRecoveryNotice(); });
     m_saveProblem = notice(listColumnWidget);
     m_saveProblem->setAccessibleName(QStringLiteral("Save problem"));
+    m_restored = new QWidget(listColumnWidget);
+    auto *restoredRow = new QHBoxLayout(m_restored);
+    restoredRow->setContentsMargins(0, 0, 0, 0);
+    m_restoredText = notice(m_restored);
+    m_restoredText->setAccessibleName(QStringLiteral("Scripts put back"));
+    auto *restoredDismiss = new QPushButton(QStringLiteral("Dismiss"), m_restored);
+    restoredRow->addWidget(m_restoredText, 1);
+    restoredRow->addWidget(restoredDismiss, 0, Qt::AlignTop);
+    connect(restoredDismiss, &QPushButton::clicked, this,
+            [this] { m_env.dismissRestoredNotice(); });
+    connect(&env, &AppEnvironment::restoredNoticeChanged, this, &LibraryWindow::refreshNotices);
 
     auto *tools = new QHBoxLayout;
     m_search = new QLineEdit(listColumnWidget);
@@ -177,6 +188,7 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     tools->addWidget(m_search, 1);
     tools->addWidget(m_sort);
     listColumn->addWidget(m_recovery);
+    listColumn->addWidget(m_restored);
     listColumn->addWidget(m_saveProblem);
     listColumn->addLayout(tools);
     auto *buttons = new QHBoxLayout;
@@ -199,9 +211,16 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     m_status = new QLabel(listColumnWidget);
     m_status->setAccessibleName(QStringLiteral("Import status"));
     m_status->setWordWrap(true);
+    m_cancelImport = new QPushButton(QStringLiteral("Cancel"), listColumnWidget);
+    m_cancelImport->setAccessibleName(QStringLiteral("Cancel the import"));
+    m_cancelImport->setToolTip(QStringLiteral("Stop importing; what was imported stays"));
+    m_cancelImport->setVisible(false);
+    auto *statusRow = new QHBoxLayout;
+    statusRow->addWidget(m_status, 1);
+    statusRow->addWidget(m_cancelImport, 0, Qt::AlignTop);
     listColumn->addWidget(m_scripts, 1);
     listColumn->addWidget(m_empty, 1);
-    listColumn->addWidget(m_status);
+    listColumn->addLayout(statusRow);
 
     // The editor, or the settings destination's page.
     auto *right = new QStackedWidget(splitter);
@@ -223,8 +242,11 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     connect(import, &QPushButton::clicked, this, &LibraryWindow::openImportDialog);
     connect(m_search, &QLineEdit::textChanged, m_list, &LibraryListModel::setSearch);
     connect(m_list, &LibraryListModel::rowsChanged, this, &LibraryWindow::refreshRows);
-    connect(m_list, &LibraryListModel::importStatusChanged, this,
-            [this] { m_status->setText(m_list->importStatus().line()); });
+    connect(m_list, &LibraryListModel::importStatusChanged, this, [this] {
+        m_status->setText(m_list->importStatus().line());
+        m_cancelImport->setVisible(m_list->isImporting());
+    });
+    connect(m_cancelImport, &QPushButton::clicked, m_list, &LibraryListModel::cancelImport);
     connect(m_scripts, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
         if (!m_refreshing && item && !item->data(idRole).toUuid().isNull())
             m_env.store().select(item->data(idRole).toUuid());
@@ -264,8 +286,12 @@ void LibraryWindow::buildMenus() {
                     &LibraryWindow::openImportDialog);
     file->addSeparator();
     file->addAction(QStringLiteral("Close Window"), QKeySequence::Close, this, &QWidget::close);
-    file->addAction(QStringLiteral("Quit Orvell"), QKeySequence::Quit, qApp,
-                    &QCoreApplication::quit);
+    file->addAction(QStringLiteral("Quit Orvell"), QKeySequence::Quit, this, [this] {
+        if (onQuit)
+            onQuit();
+        else
+            QCoreApplication::quit();
+    });
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->addAction(QStringLiteral("Find"), QKeySequence::Find, this, [this] {
         m_search->setFocus();
@@ -394,6 +420,8 @@ void LibraryWindow::refreshNotices() {
     const QString both = (problem + QLatin1Char('\n') + bodies).trimmed();
     m_saveProblem->setText(both);
     m_saveProblem->setVisible(!both.isEmpty());
+    m_restoredText->setText(m_env.restoredNotice());
+    m_restored->setVisible(!m_env.restoredNotice().isEmpty());
 }
 
 void LibraryWindow::showContextMenu(const QPoint &at) {

@@ -38,6 +38,7 @@ public:
     QLabel *statusLine() const { return m_status; }
     QWidget *recoveryNotice() const { return m_recovery; }
     QLabel *saveProblemNotice() const { return m_saveProblem; }
+    QWidget *restoredNotice() const { return m_restored; }
     QLineEdit *emailField() const { return m_email; }
     QLabel *emailProblem() const { return m_emailProblem; }
     ScriptEditorView *editor() const { return m_editor; }
@@ -48,6 +49,8 @@ public:
     std::function<bool(const QString &title, const QString &text)> confirm;
     // Opens the file manager on a file; replaced in tests.
     std::function<void(const QString &path)> reveal;
+    // File › Quit Orvell; quits at once when not set.
+    std::function<void()> onQuit;
 
     // The exact words of the delete confirmation.
     static QString deleteTitle(const QString &scriptTitle);
@@ -84,6 +87,9 @@ private:
     QWidget *m_recovery = nullptr;
     QLabel *m_recoveryText = nullptr;
     QLabel *m_saveProblem = nullptr;
+    QPushButton *m_cancelImport = nullptr;
+    QWidget *m_restored = nullptr;
+    QLabel *m_restoredText = nullptr;
     QLineEdit *m_email = nullptr;
     QLabel *m_emailProblem = nullptr;
     QStackedWidget *m_right = nullptr;

@@ -45,6 +45,10 @@ void LibraryWindowController::show() {
     if (!m_window) {
         m_window = std::make_unique<LibraryWindow>(m_env);
         m_window->setWindowIcon(AppIcon::icon());
+        m_window->onQuit = [this] {
+            if (onQuit)
+                onQuit();
+        };
         const QByteArray saved =
             QByteArray::fromBase64(m_env.settings().stringValue(geometryKey).toLatin1());
         if (!saved.isEmpty())

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class AppEnvironment;
@@ -23,6 +24,8 @@ public:
     // The settings destinations of the sidebar.
     void showSettings();
     LibraryWindow *window() const { return m_window.get(); }
+    // What the window's File › Quit Orvell does.
+    std::function<void()> onQuit;
 
 private:
     void applyTaskbarPolicy();

@@ -15,6 +15,13 @@ StatusItemController::StatusItemController(AppEnvironment &env, QObject *parent)
     , m_env(env) {
     m_menu = new QMenu;
     m_menu->setAccessibleName(QStringLiteral("Orvell"));
+    // First in the menu while a save is pending, so it is seen.
+    m_unsaved = m_menu->addAction(QStringLiteral("\u26A0 Changes not saved \u2014 Show Library\u2026"),
+                                  this, [this] {
+                                      if (onOpenLibrary)
+                                          onOpenLibrary();
+                                  });
+    m_unsavedSeparator = m_menu->addSeparator();
     m_play = m_menu->addAction(QStringLiteral("Play"), this, [this] { m_env.scroll().toggle(); });
     m_restart =
         m_menu->addAction(QStringLiteral("Restart"), this, [this] { m_env.scroll().restart(); });
@@ -47,8 +54,14 @@ StatusItemController::StatusItemController(AppEnvironment &env, QObject *parent)
     m_shortcuts->setEnabled(false);
     m_menu->addSeparator();
     // Through the normal way out, so pending saves are written.
-    m_menu->addAction(QStringLiteral("Quit Orvell"), qApp, &QCoreApplication::quit);
+    m_menu->addAction(QStringLiteral("Quit Orvell"), this, [this] {
+        if (onQuit)
+            onQuit();
+        else
+            QCoreApplication::quit();
+    });
     connect(m_menu, &QMenu::aboutToShow, this, &StatusItemController::refresh);
+    connect(&env.store(), &ScriptStore::saveProblemChanged, this, &StatusItemController::refresh);
     refresh();
 }
 
@@ -64,6 +77,12 @@ QString StatusItemController::withShortcut(const QString &title, HotKeyAction ac
 }
 
 void StatusItemController::refresh() {
+    const QString problem = m_env.store().saveProblem();
+    m_unsaved->setVisible(!problem.isEmpty());
+    m_unsavedSeparator->setVisible(!problem.isEmpty());
+    m_unsaved->setToolTip(problem);
+    if (m_tray)
+        m_tray->setToolTip(problem.isEmpty() ? QStringLiteral("Orvell") : problem);
     const QString mechanism = m_env.shortcuts().mechanism();
     m_shortcuts->setText(
         QStringLiteral("Shortcuts: ") +
@@ -103,8 +122,8 @@ bool StatusItemController::showInTray() {
         return false;
     if (!m_tray) {
         m_tray = new QSystemTrayIcon(AppIcon::icon());
-        m_tray->setToolTip(QStringLiteral("Orvell"));
         m_tray->setContextMenu(m_menu);
+        refresh();
         // A left click opens the same menu.
         connect(m_tray, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) {

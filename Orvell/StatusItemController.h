@@ -35,6 +35,8 @@ public:
     std::function<bool()> isIslandVisible;
     std::function<void()> onToggleControlDeck;
     std::function<void()> onToggleIsland;
+    // Quit Orvell; quits at once when not set.
+    std::function<void()> onQuit;
 
     // Shows the tray item where a tray host is there; false where none is.
     bool showInTray();
@@ -54,4 +56,6 @@ private:
     QAction *m_deck = nullptr;
     QAction *m_island = nullptr;
     QAction *m_shortcuts = nullptr;
+    QAction *m_unsaved = nullptr;
+    QAction *m_unsavedSeparator = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "settings/LoginItem.h"
 #include "support/FakeGlobalShortcuts.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -73,6 +74,10 @@ struct TestEnvironment {
             services.libraryRoot = root;
         else if (ownLibrary)
             services.libraryRoot = dir.filePath("library");
+        // Beside the library, so a second environment on it finds them.
+        services.unsavedFolders = QStringList{
+            services.libraryRoot.isEmpty() ? dir.filePath("unsaved")
+                                           : QFileInfo(services.libraryRoot).path() + "/unsaved"};
         env = std::make_unique<AppEnvironment>(std::move(services));
     }
 };
