@@ -45,9 +45,9 @@ std::optional<QString> decode(const QByteArray &bytes, Encoding encoding) {
         // The decoder drops a leading byte-order mark.
         return decodeWith(QStringConverter::Utf8, bytes);
     case Encoding::utf16:
-        if (bytes.size() % 2 != 0)
-            return std::nullopt;
-        return decodeWith(QStringConverter::Utf16, bytes);
+        // A stray last byte (a file cut short, or padded by a tool) is no
+        // reason to lose the whole text: the complete units are decoded.
+        return decodeWith(QStringConverter::Utf16, bytes.first(bytes.size() - bytes.size() % 2));
     case Encoding::windows1252: {
         QString text(bytes.size(), Qt::Uninitialized);
         QChar *out = text.data();

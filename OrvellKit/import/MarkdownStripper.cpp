@@ -137,10 +137,14 @@ QString strip(const QString &markdown) {
         }
         if (isThematicBreak(trimBlanks(s)))
             s.clear();
-        while (trimBlanks(s).startsWith(QLatin1Char('>'))) {
-            s = trimBlanks(s);
-            s.remove(0, 1);
-        }
+        // Nested quote markers ("> > >") in one pass: a copy per marker is
+        // quadratic on a line of a million of them.
+        qsizetype quoted = 0;
+        for (qsizetype i = 0; i < s.size() && (isBlank(s.at(i)) || s.at(i) == u'>'); ++i)
+            if (s.at(i) == u'>')
+                quoted = i + 1;
+        if (quoted > 0)
+            s.remove(0, quoted);
         for (const QRegularExpression &pattern : blockPatterns())
             s.remove(pattern);
     }

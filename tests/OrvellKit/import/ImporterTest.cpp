@@ -137,6 +137,9 @@ TEST_F(ImportFixture, plainTextEncodings) {
     EXPECT_EQ(imported(file("w.txt", "\x93quoted\x94 caf\xe9")).body,
               QString::fromUtf8("\u201Cquoted\u201D caf\u00e9"));
     EXPECT_EQ(imported(file("u16.txt", QByteArray("\xFF\xFEH\0i\0", 6))).body, "Hi");
+    // A stray last byte costs that byte, not the text.
+    EXPECT_EQ(imported(file("odd16.txt", QByteArray("\xFF\xFEH\0i\0!", 7))).body, "Hi");
+    EXPECT_EQ(imported(file("odd16be.txt", QByteArray("\xFE\xFF\0O\0k\0", 7))).body, "Ok");
     // Without a byte-order mark UTF-16 is not tried: read as Latin-1 the bytes
     // are full of NULs, which no text has.
     EXPECT_EQ(failure(file("raw16.txt", QByteArray("H\0i\0", 4))).kind,
@@ -167,6 +170,17 @@ TEST(MarkdownStripper, keepsTheWordsAndDropsTheMarkup) {
                            "*not italic* and italic and bold and gone and code", "quoted",
                            "snake_case_names stay, this goes", "  code *kept*", "a   b", "",
                            "1   2", "Title", "", "", "", "tag https://orvell.org"}));
+}
+
+TEST(MarkdownStripper, deeplyNestedQuotesAndLongRunsOfMarkupStripWhole) {
+    // Each of these once took a copy of the line per marker.
+    QString nested;
+    for (int i = 0; i < 200000; ++i)
+        nested += QStringLiteral("> ");
+    EXPECT_EQ(MarkdownStripper::strip(nested + "words\n>>> more"), "words\nmore");
+    EXPECT_EQ(MarkdownStripper::strip(QString(100000, u' ') + "x"), "x");
+    EXPECT_EQ(MarkdownStripper::strip("  >  > indented quote"), "indented quote");
+    EXPECT_EQ(MarkdownStripper::strip("a > b stays"), "a > b stays");
 }
 
 TEST(ScriptImporter, normalizeTidiesWhitespace) {
