@@ -257,3 +257,103 @@ TEST(SingleInstanceWithoutABus, aSecondStartSaysOrvellIsAlreadyRunning) {
     first.terminate();
     EXPECT_TRUE(first.waitForFinished(10000));
 }
+
+namespace {
+
+// A small file system of its own: filled up, and freed again, like a full disk.
+struct SmallDisk {
+    QString path;
+    bool mounted = false;
+    explicit SmallDisk(const QString &at)
+        : path(at) {
+        QDir().mkpath(path);
+        mounted = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", path}) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted)
+            QProcess::execute("umount", {"-l", path});
+    }
+    // Takes every free byte but a few.
+    void fill() const {
+        QFile filler(path + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Append));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    void free() const { QFile::remove(path + "/filler"); }
+};
+
+} // namespace
+
+TEST(FullDisk, anImportIsToldTrueAndAnEditIsSavedOnceThereIsRoomAgain) {
+    QTemporaryDir home;
+    SmallDisk disk(home.filePath("data"));
+    if (!disk.mounted)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    qputenv("XDG_DATA_HOME", disk.path.toUtf8());
+    QStandardPaths::setTestModeEnabled(false);
+    SingleInstance instance;
+    ASSERT_EQ(instance.claim(), SingleInstance::Claim::first);
+    // Texts kept at quit go off the full disk, to a folder that outlives the app.
+    const auto open = [&](const QString &root) {
+        AppEnvironment::Services services;
+        services.settings = SettingsStore::inMemory();
+        services.loginItem = std::make_unique<TestEnvironment::NoLoginItem>();
+        services.shortcuts = std::make_unique<FakeGlobalShortcuts>();
+        services.unsavedFolders = QStringList{home.filePath("state")};
+        services.libraryRoot = root;
+        return std::make_unique<AppEnvironment>(std::move(services));
+    };
+    auto app = open(QString());
+    AppEnvironment &env = *app;
+    AppBus bus(env);
+    ASSERT_TRUE(bus.publish(QDBusConnection::sessionBus()));
+    ScriptStore &store = env.store();
+    ASSERT_TRUE(store.root().startsWith(disk.path));
+    const qsizetype before = static_cast<qsizetype>(store.scripts().size());
+
+    // Through the running app, with the disk full: nothing is said to be imported.
+    const QString talk = home.filePath("talk.txt");
+    ASSERT_TRUE(writeFile(talk, "Quarterly review\nNumbers went up."));
+    disk.fill();
+    const Reply full = cli({"import", talk});
+    EXPECT_EQ(full.code, 1);
+    EXPECT_FALSE(full.out.contains("Imported")) << full.out.toStdString();
+    EXPECT_TRUE(full.err.contains(talk + ": not imported: could not write "));
+    EXPECT_TRUE(full.err.contains("No space left on device")) << full.err.toStdString();
+    EXPECT_EQ(static_cast<qsizetype>(store.scripts().size()), before);
+
+    // An edit in the app is kept, said, and written without any user action
+    // once there is room again.
+    const Script draft = store.create("Draft", "Written while the disk was full.", true);
+    EXPECT_TRUE(store.hasUnsaved());
+    EXPECT_TRUE(store.saveProblem().contains("No space left on device"));
+    disk.free();
+    QSignalSpy saved(&store, &ScriptStore::saveProblemChanged);
+    for (int i = 0; i < 100 && store.hasUnsaved(); ++i)
+        saved.wait(100);
+    EXPECT_FALSE(store.hasUnsaved());
+    EXPECT_EQ(readFile(ScriptDiskIO::bodyPath(draft.id, store.root())),
+              "Written while the disk was full.");
+
+    // Full again at quit: the newest text is kept outside the library, and
+    // the next start puts it back.
+    disk.fill();
+    store.updateBody("The last words before quitting.", draft.id);
+    EXPECT_TRUE(env.saveBeforeQuitting());
+    const QStringList unsavedFolders = env.unsavedFolders();
+    const QString root = store.root();
+    EXPECT_EQ(QDir(unsavedFolders.at(0)).entryList(QDir::Files).size(), 1);
+    QDBusConnection::sessionBus().unregisterObject(AppIdentity::busPath);
+    app.reset();
+    disk.free();
+
+    auto reopened = open(root);
+    AppEnvironment &next = *reopened;
+    ASSERT_NE(next.store().script(draft.id), nullptr);
+    EXPECT_EQ(next.store().script(draft.id)->body, "The last words before quitting.");
+    EXPECT_FALSE(next.restoredNotice().isEmpty());
+    EXPECT_EQ(readFile(ScriptDiskIO::bodyPath(draft.id, next.store().root())),
+              "The last words before quitting.");
+}
