@@ -48,6 +48,7 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     ScriptStoreOptions storeOptions;
     storeOptions.welcomeBody = welcomeText();
     storeOptions.scheduler = &scheduler;
+    storeOptions.loadInBackground = services.loadLibraryInBackground;
     m_store = std::make_unique<ScriptStore>(
         services.libraryRoot.isEmpty() ? ScriptStore::defaultRoot() : services.libraryRoot,
         storeOptions);
@@ -114,8 +115,17 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     m_imports = std::make_unique<ImportQueue>(*m_store, converter.asConverter());
 
     m_unsavedFolders = services.unsavedFolders.value_or(UnsavedCopies::folders());
-    if (const int restored = UnsavedCopies::adopt(*m_store, m_unsavedFolders))
-        m_restoredNotice = UnsavedCopies::notice(restored);
+    // What the last quit kept aside goes back once the library is read.
+    const auto restore = [this] {
+        if (const int restored = UnsavedCopies::adopt(*m_store, m_unsavedFolders)) {
+            m_restoredNotice = UnsavedCopies::notice(restored);
+            emit restoredNoticeChanged();
+        }
+    };
+    if (m_store->isLoaded())
+        restore();
+    else
+        connect(m_store.get(), &ScriptStore::loaded, this, restore);
 }
 
 void AppEnvironment::dismissRestoredNotice() {

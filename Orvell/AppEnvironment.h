@@ -41,6 +41,9 @@ public:
         // Where texts that could not be saved at quit are kept and found
         // again; the user's state folder when not given.
         std::optional<QStringList> unsavedFolders;
+        // The app reads its library on a thread of its own, so a large one
+        // neither holds up the window nor a quit; tests read it at once.
+        bool loadLibraryInBackground = false;
     };
 
     // The first lines of the script a new library starts with.

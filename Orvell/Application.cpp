@@ -207,8 +207,12 @@ void Application::launch() {
     connect(&prefs, &Preferences::aboveFullScreenChanged, this, relayout);
 
     // Scripts kept aside at the last quit are back: say so where it is seen.
-    if (!m_env.restoredNotice().isEmpty())
-        m_library.show();
+    const auto showRestored = [this] {
+        if (!m_env.restoredNotice().isEmpty())
+            m_library.show();
+    };
+    connect(&m_env, &AppEnvironment::restoredNoticeChanged, this, showRestored);
+    showRestored();
 
     m_sweepTimer.setInterval(sweepIntervalMs);
     m_sweepTimer.setTimerType(Qt::CoarseTimer);

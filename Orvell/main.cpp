@@ -79,6 +79,7 @@ int main(int argc, char *argv[]) {
     services.settings = SettingsStore::openUserStore();
     services.loginItem = std::make_unique<XdgAutostartLoginItem>();
     services.shortcuts = GlobalShortcuts::create();
+    services.loadLibraryInBackground = true;
     // The microphone chosen in the settings, read each time listening starts.
     services.microphone = [settings = services.settings.get()] {
         return std::unique_ptr<AudioSource>(

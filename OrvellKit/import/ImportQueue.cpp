@@ -148,6 +148,12 @@ void ImportQueue::startNext() {
 void ImportQueue::drain() {
     if (m_jobs.empty())
         return;
+    // Nothing is added before the library is read: its index would lack the rest.
+    if (!m_store.isLoaded()) {
+        connect(&m_store, &ScriptStore::loaded, this, &ImportQueue::drain,
+                Qt::SingleShotConnection);
+        return;
+    }
     Job &job = *m_jobs.front();
     Channel &channel = *job.channel;
     std::vector<Loaded> batch;

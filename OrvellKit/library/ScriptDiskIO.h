@@ -8,6 +8,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -98,7 +99,11 @@ public:
     // Only the holder of the library lock repairs (adopts orphans, sets a
     // damaged index aside, cleans up temporaries); everyone else just reads.
     enum class LoadMode { repair, readOnly };
-    static LoadOutcome load(const QString &root, double now, LoadMode mode = LoadMode::repair);
+    // `cancel`, when set from another thread, ends a load early: what it
+    // returns is then incomplete and must not be used, and nothing more is
+    // written.
+    static LoadOutcome load(const QString &root, double now, LoadMode mode = LoadMode::repair,
+                            const std::atomic<bool> *cancel = nullptr);
     static QString corruptionStamp(double seconds);
     // The body files in Scripts/ whose ids are not in `known`, read as a load
     // adopts them; nothing is written.

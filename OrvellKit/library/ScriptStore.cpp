@@ -33,14 +33,67 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
     // A folder that cannot exist is said at once, not at the first edit.
     if (!m_lock && refusal == LibraryLock::Refusal::unusableFolder)
         recordWrite(root, m_lockProblem + u'.', m_lockProblem);
-    LoadOutcome outcome = ScriptDiskIO::load(
-        root, now(), m_lock ? ScriptDiskIO::LoadMode::repair : ScriptDiskIO::LoadMode::readOnly);
-    m_scripts = outcome.scripts();
-    for (const Script &s : m_scripts)
-        countWords(s);
-    m_unsafe->reset(outcome.unsafeBodies);
-    m_selectedID = outcome.manifest.selectedID;
-    if (!m_selectedID && !m_scripts.empty())
+    const ScriptDiskIO::LoadMode mode =
+        m_lock ? ScriptDiskIO::LoadMode::repair : ScriptDiskIO::LoadMode::readOnly;
+    m_seedIfEmpty = options.seedIfEmpty;
+    m_welcomeBody = options.welcomeBody;
+    if (!options.loadInBackground) {
+        install(loadLibrary(root, now(), mode, nullptr));
+        return;
+    }
+    // A large library is read off this thread, so the window and the bus
+    // answer (and a quit is honoured) while it loads.
+    m_loading = std::make_shared<Loading>();
+    m_loading->receiver = this;
+    m_loading->thread = std::thread([loading = m_loading, root, at = now(), mode] {
+        auto library = std::make_shared<LoadedLibrary>(loadLibrary(root, at, mode, &loading->cancel));
+        std::lock_guard lock(loading->mutex);
+        if (loading->receiver && !loading->cancel)
+            QMetaObject::invokeMethod(
+                loading->receiver,
+                [store = loading->receiver, library] {
+                    static_cast<ScriptStore *>(store)->install(std::move(*library));
+                },
+                Qt::QueuedConnection);
+    });
+}
+
+ScriptStore::LoadedLibrary ScriptStore::loadLibrary(const QString &root, double now,
+                                                    ScriptDiskIO::LoadMode mode,
+                                                    const std::atomic<bool> *cancel) {
+    LoadedLibrary library;
+    library.outcome = ScriptDiskIO::load(root, now, mode, cancel);
+    library.scripts = library.outcome.scripts();
+    for (const Script &s : library.scripts) {
+        library.wordCounts.insert(s.id, s.wordCount());
+        if (const auto stamp = DiskStamp::of(ScriptDiskIO::bodyPath(s.id, root)))
+            library.stamps.insert(s.id, *stamp);
+    }
+    return library;
+}
+
+void ScriptStore::install(LoadedLibrary library) {
+    if (m_loading) {
+        m_loading->thread.join();
+        m_loading.reset();
+    }
+    const LoadOutcome &outcome = library.outcome;
+    // Scripts made while the library loaded stay, after the loaded ones; the
+    // load may have adopted their files already.
+    std::vector<Script> made = std::move(m_scripts);
+    QSet<QUuid> madeIds;
+    for (const Script &s : made)
+        madeIds.insert(s.id);
+    m_scripts = std::move(library.scripts);
+    std::erase_if(m_scripts, [&](const Script &s) { return madeIds.contains(s.id); });
+    m_scripts.insert(m_scripts.end(), made.begin(), made.end());
+    m_wordCounts.insert(library.wordCounts);
+    m_stamps.insert(library.stamps);
+    for (const QUuid &id : outcome.unsafeBodies)
+        m_unsafe->insert(id);
+    if (!m_selectedID)
+        m_selectedID = outcome.manifest.selectedID;
+    if ((!m_selectedID || !script(*m_selectedID)) && !m_scripts.empty())
         m_selectedID = m_scripts.front().id;
     m_recovery = outcome.recovery;
     m_manifestExtra = outcome.manifest.extra;
@@ -52,27 +105,40 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
         qCWarning(lcLibrary).noquote() << m_bodyProblems;
     if (m_recovery)
         qCWarning(lcLibrary).noquote() << "library index rebuilt:" << m_recovery->reason;
-    refreshWordCount();
-    for (const Script &s : m_scripts)
-        noteStamp(s.id);
+    m_loaded = true;
 
-    if (options.seedIfEmpty && m_scripts.empty()) {
+    if (m_seedIfEmpty && m_scripts.empty()) {
         const double t = now();
         Script welcome{
-            QUuid::createUuid(), QStringLiteral("Welcome"), options.welcomeBody, t, t, false,
+            QUuid::createUuid(), QStringLiteral("Welcome"), m_welcomeBody, t, t, false,
             std::nullopt};
         m_scripts.push_back(welcome);
         m_unwritten.insert(welcome.id);
         countWords(welcome);
         m_selectedID = welcome.id;
-        refreshWordCount();
         writeBodyNow(welcome);
-        writeManifestNow();
+        m_indexUnsaved = true;
     }
+    refreshWordCount();
+    if (m_indexUnsaved)
+        writeManifestNow();
     watchFiles();
+    emit scriptsChanged();
+    emit selectedIDChanged();
+    if (m_recovery)
+        emit recoveryChanged();
+    emit loaded();
 }
 
 ScriptStore::~ScriptStore() {
+    if (m_loading) {
+        {
+            std::lock_guard lock(m_loading->mutex);
+            m_loading->receiver = nullptr;
+        }
+        m_loading->cancel = true;
+        m_loading->thread.join(); // a cancelled load ends at the next file
+    }
     for (Scheduler::Handle handle : std::as_const(m_bodySaves))
         m_scheduler.cancel(handle);
     if (m_retry)
@@ -238,6 +304,12 @@ void ScriptStore::publishSaveProblem() {
 }
 
 void ScriptStore::writeManifestNow(bool catchUp) {
+    // Until the library is read, an index written now would list only what
+    // was made meanwhile: it is written once the load is in.
+    if (!m_loaded) {
+        m_indexUnsaved = true;
+        return;
+    }
     if (catchUp)
         writeUnsavedBodies();
     const QString path = m_io.manifestPath();
@@ -429,6 +501,8 @@ std::vector<AddedScript> ScriptStore::addNow(const std::vector<NewScript> &batch
     };
     if (batch.empty())
         return results;
+    if (!m_loaded)
+        return failAll(QStringLiteral("the library is still being read"));
     QString why;
     if (!m_lock && !(m_lock = LibraryLock::tryAcquire(root(), &m_lockProblem)))
         return failAll(m_lockProblem);
@@ -756,6 +830,8 @@ void ScriptStore::scheduleDiskCheck() {
 }
 
 void ScriptStore::checkDisk() {
+    if (!m_loaded)
+        return;
     std::vector<Script> theirs;
     bool changed = false;
     for (Script &s : m_scripts) {

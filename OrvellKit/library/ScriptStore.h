@@ -17,7 +17,10 @@ class QTimer;
 
 #include <functional>
 #include <memory>
+#include <atomic>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 struct ScriptStoreOptions {
@@ -26,6 +29,9 @@ struct ScriptStoreOptions {
     // Defaults: the event loop's timers and the wall clock.
     Scheduler *scheduler = nullptr;
     std::function<double()> now;
+    // Read the library on a thread of its own and announce `loaded()`; the
+    // store is empty until then. Otherwise it is read in the constructor.
+    bool loadInBackground = false;
 };
 
 // A script an import adds: its title and text, and its word count when the
@@ -83,6 +89,8 @@ public:
     // Scripts whose text was missing or unreadable at load, one sentence
     // each; empty when none.
     const QString &bodyProblems() const { return m_bodyProblems; }
+    // Whether the library has been read (always, unless it loads in the background).
+    bool isLoaded() const { return m_loaded; }
     // Whether this store may write; it tries again before every write.
     bool holdsLock() const { return m_lock != nullptr; }
 
@@ -159,6 +167,7 @@ public:
     static QString changedOnDiskTitle(const QString &title);
 
 signals:
+    void loaded();
     void scriptsChanged();
     void selectedIDChanged();
     void selectedWordCountChanged();
@@ -166,6 +175,24 @@ signals:
     void saveProblemChanged();
 
 private:
+    // What a load gives: the outcome, with each script's word count and
+    // file stamp taken on the loading thread.
+    struct LoadedLibrary {
+        LoadOutcome outcome;
+        std::vector<Script> scripts;
+        QHash<QUuid, int> wordCounts;
+        QHash<QUuid, DiskStamp> stamps;
+    };
+    struct Loading {
+        std::thread thread;
+        std::atomic<bool> cancel = false;
+        std::mutex mutex;
+        QObject *receiver = nullptr; // cleared when the store goes
+    };
+    static LoadedLibrary loadLibrary(const QString &root, double now, ScriptDiskIO::LoadMode mode,
+                                     const std::atomic<bool> *cancel);
+    void install(LoadedLibrary library);
+
     double now() const { return m_now(); }
     Script *mutableScript(const QUuid &id);
     void setSelection(std::optional<QUuid> id);
@@ -230,6 +257,10 @@ private:
     double m_retryDelay = firstRetryDelay;
     QString m_lockProblem;
     QString m_publishedProblem;
+    bool m_loaded = false;
+    std::shared_ptr<Loading> m_loading;
+    bool m_seedIfEmpty = true;
+    QString m_welcomeBody;
     // Each text's latest write: an older write's answer that arrives after a
     // newer one was made says nothing about what is on disk now.
     quint64 m_writeSerial = 0;

@@ -169,3 +169,41 @@ TEST_F(UnsavedFixture, aLibraryFolderThatCannotExistSaysWhy) {
     EXPECT_EQ(refusal, LibraryLock::Refusal::unusableFolder);
     EXPECT_EQ(why, "Orvell cannot use its library folder " + root + "/inner: Not a directory");
 }
+
+TEST_F(UnsavedFixture, aLibraryReadInTheBackgroundKeepsWhatWasMadeMeanwhile) {
+    std::vector<Script> scripts;
+    for (int i = 0; i < 300; ++i) {
+        const double t = 1 + i;
+        scripts.push_back(
+            {QUuid::createUuid(), QStringLiteral("Script %1").arg(i), "text", t, t, false, {}});
+        ASSERT_TRUE(ScriptDiskIO::writeBody("text", scripts.back().id, root, nullptr));
+    }
+    ASSERT_TRUE(ScriptDiskIO::writeManifest(ScriptManifest(scripts, std::nullopt), root, nullptr));
+    const QByteArray index = readFile(ScriptDiskIO::manifestPath(root));
+
+    ScriptStore::Options options{false, {}, &clock, {}};
+    options.loadInBackground = true;
+    {
+        // Gone before the load is in: nothing is written over the index.
+        ScriptStore quitting(root, options);
+        quitting.create("Made at once", "typed before the library was read", true);
+    }
+    EXPECT_EQ(readFile(ScriptDiskIO::manifestPath(root)), index);
+
+    ScriptStore store(root, options);
+    QSignalSpy loaded(&store, &ScriptStore::loaded);
+    const Script made = store.create("Made meanwhile", "new words", true);
+    EXPECT_EQ(store.addNow({{"Imported", "too early"}}, true).at(0).error,
+              "the library is still being read");
+    if (!store.isLoaded()) {
+        ASSERT_TRUE(loaded.wait(10000));
+    }
+    // The one made before quitting was adopted from its file, then this one.
+    ASSERT_EQ(store.scripts().size(), 302u);
+    EXPECT_EQ(store.scripts().front().title, "Script 0");
+    EXPECT_EQ(store.scripts().back().id, made.id);
+    EXPECT_EQ(store.selectedID(), made.id);
+    EXPECT_FALSE(store.hasUnsaved());
+    EXPECT_EQ(listedOnDisk().size(), 302);
+    EXPECT_EQ(listedOnDisk().back(), made.id);
+}
