@@ -11,15 +11,15 @@
 #include <optional>
 #include <thread>
 
-namespace {
-
 // One file as the worker read it.
-struct Loaded {
+struct ImportQueue::Loaded {
     QString path;
     std::optional<ImportedScript> script;
     int wordCount = 0;
     ScriptImportError error;
 };
+
+namespace {
 
 // How far the worker may read ahead of the store: enough to fill the next
 // batch while this one is written, little enough to bound memory.
@@ -148,6 +148,13 @@ void ImportQueue::startNext() {
 void ImportQueue::drain() {
     if (m_jobs.empty())
         return;
+    {
+        std::lock_guard lock(m_jobs.front()->channel->mutex);
+        m_jobs.front()->channel->drainPosted = false;
+    }
+    // The batch on the disk drains again when it is done.
+    if (m_batchInFlight)
+        return;
     // Nothing is added before the library is read: its index would lack the rest.
     if (!m_store.isLoaded()) {
         connect(&m_store, &ScriptStore::loaded, this, &ImportQueue::drain,
@@ -160,7 +167,6 @@ void ImportQueue::drain() {
     bool readingDone = false, more = false;
     {
         std::lock_guard lock(channel.mutex);
-        channel.drainPosted = false;
         // What was read ahead of a cancel is not added.
         if (channel.cancelled) {
             channel.loaded.clear();
@@ -185,7 +191,39 @@ void ImportQueue::drain() {
     for (const Loaded &item : batch)
         if (item.script)
             scripts.push_back({item.script->title, item.script->body, item.wordCount});
-    const std::vector<AddedScript> added = m_store.addNow(scripts, true);
+    const auto next = [this, more, readingDone] {
+        if (more || !readingDone) {
+            Channel &c = *m_jobs.front()->channel;
+            std::unique_lock lock(c.mutex);
+            // More was read meanwhile, or the reading ended: go on.
+            if (!c.drainPosted && (!c.loaded.empty() || c.readingDone)) {
+                c.drainPosted = true;
+                QMetaObject::invokeMethod(this, &ImportQueue::drain, Qt::QueuedConnection);
+            }
+            return;
+        }
+        finish();
+    };
+    if (scripts.empty()) {
+        account(batch, {});
+        next();
+        return;
+    }
+    // One batch at a time on the disk; the window answers while it is written.
+    m_batchInFlight = true;
+    QPointer<ImportQueue> self(this);
+    m_store.addInBackground(scripts, true,
+                            [self, batch = std::move(batch), next](std::vector<AddedScript> added) {
+                                if (!self)
+                                    return;
+                                self->m_batchInFlight = false;
+                                self->account(batch, added);
+                                next();
+                            });
+}
+
+void ImportQueue::account(const std::vector<Loaded> &batch, const std::vector<AddedScript> &added) {
+    Job &job = *m_jobs.front();
     size_t next = 0;
     for (const Loaded &item : batch) {
         QString problem, failure;
@@ -206,17 +244,6 @@ void ImportQueue::drain() {
     }
     if (!batch.empty())
         emit progress(job.handled, static_cast<int>(job.paths.size()));
-
-    if (more) {
-        std::unique_lock lock(channel.mutex);
-        if (!channel.drainPosted) {
-            channel.drainPosted = true;
-            QMetaObject::invokeMethod(this, &ImportQueue::drain, Qt::QueuedConnection);
-        }
-        return;
-    }
-    if (readingDone)
-        finish();
 }
 
 void ImportQueue::finish() {

@@ -8,8 +8,10 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class ScriptStore;
+struct AddedScript;
 
 // Imports files into the library, one job at a time. A worker thread reads
 // and converts the files in order, a little ahead of the store; the store
@@ -53,11 +55,15 @@ signals:
 private:
     struct Channel;
     struct Job;
+    struct Loaded;
     void startNext();
     void drain();
+    // Counts what became of a batch's files.
+    void account(const std::vector<Loaded> &batch, const std::vector<AddedScript> &added);
     void finish();
 
     ScriptStore &m_store;
     ScriptImporter::Converter m_converter;
     std::deque<std::unique_ptr<Job>> m_jobs;
+    bool m_batchInFlight = false;
 };

@@ -40,16 +40,18 @@ struct Rebuilt {
     QSet<QUuid> unsafe;
 };
 
-// Temporary files of an interrupted write older than this are leftovers of a
-// crash; younger ones may belong to a write in progress in another process.
 // Called by the holder of the library lock only: no other writer can be
-// midway through a write, so every temporary is left over from a crash,
-// however new, and however large.
-void removeTemporaries(const QString &folder) {
+// midway through a write, so a temporary from before this load is left over
+// from a crash, however large. One of the last moments may be a write of this
+// holder's own, running while the library loads in the background (file
+// times are coarse, and the loading thread may start late): it stays, and a
+// crash's one that young goes at the next load.
+void removeTemporaries(const QString &folder, qint64 loadStartedMs) {
     const QDir dir(folder);
     const auto hidden = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &info : hidden)
-        if (AtomicFile::isTemporaryName(info.fileName()))
+        if (AtomicFile::isTemporaryName(info.fileName()) &&
+            info.lastModified().toMSecsSinceEpoch() < loadStartedMs)
             QFile::remove(info.absoluteFilePath());
 }
 
@@ -306,8 +308,10 @@ LoadOutcome ScriptDiskIO::load(const QString &root, double now, LoadMode mode,
     const bool repair = mode == LoadMode::repair;
     if (repair) {
         prepareDirectories(root, nullptr);
-        removeTemporaries(root);
-        removeTemporaries(scriptsDirectory(root));
+        // The disk's clock, not the caller's: it is compared with file times.
+        const qint64 started = QDateTime::currentMSecsSinceEpoch() - 2000;
+        removeTemporaries(root, started);
+        removeTemporaries(scriptsDirectory(root), started);
     }
 
     const FileRead::Result index = FileRead::regular(manifestPath(root), maxManifestBytes);

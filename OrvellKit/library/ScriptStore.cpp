@@ -487,20 +487,36 @@ Script ScriptStore::create(const QString &title, const QString &body, bool selec
     return s;
 }
 
-std::vector<AddedScript> ScriptStore::addNow(const std::vector<NewScript> &batch,
-                                             bool selectLast) {
-    std::vector<AddedScript> results(batch.size());
+namespace {
+
+QString couldNotWrite(const QString &path, const QString &reason) {
+    return QStringLiteral("could not write %1: %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+} // namespace
+
+// A batch on its way to the disk: its scripts, and each one's title and
+// text files (the title beside the text: killed before the index lists
+// them, they are adopted under the titles they were imported with).
+struct ScriptStore::Batch {
+    std::vector<Script> made;
+    std::vector<AtomicFile::Item> files;
+    std::vector<int> wordCounts;
+    bool selectLast = false;
+    std::vector<AddedScript> results;
+};
+
+bool ScriptStore::prepareBatch(const std::vector<NewScript> &scripts, bool selectLast,
+                               Batch &batch) {
+    batch.results.resize(scripts.size());
+    batch.selectLast = selectLast;
     const auto failAll = [&](const QString &error) {
-        for (AddedScript &r : results)
+        for (AddedScript &r : batch.results)
             r.error = error;
-        return results;
+        return false;
     };
-    const auto couldNotWrite = [](const QString &path, const QString &reason) {
-        return QStringLiteral("could not write %1: %2")
-            .arg(QDir::toNativeSeparators(path), reason);
-    };
-    if (batch.empty())
-        return results;
+    if (scripts.empty())
+        return false;
     if (!m_loaded)
         return failAll(QStringLiteral("the library is still being read"));
     QString why;
@@ -508,25 +524,62 @@ std::vector<AddedScript> ScriptStore::addNow(const std::vector<NewScript> &batch
         return failAll(m_lockProblem);
     if (!ScriptDiskIO::prepareDirectories(root(), &why))
         return failAll(couldNotWrite(m_io.scriptsDirectory(), why));
-
-    // Each text with its title beside it: killed before the index lists
-    // them, they are adopted at the next load under the titles they were
-    // imported with.
     const double t = now();
-    std::vector<Script> made;
-    std::vector<AtomicFile::Item> files;
-    made.reserve(batch.size());
-    files.reserve(batch.size() * 2);
-    for (const NewScript &n : batch) {
-        made.push_back({QUuid::createUuid(), Script::sanitizedTitle(n.title, n.body), n.body, t, t,
-                        false, std::nullopt});
-        files.push_back({ScriptDiskIO::pendingTitlePath(made.back().id, root()),
-                         made.back().title.toUtf8(), false, {}});
-        files.push_back(
-            {ScriptDiskIO::bodyPath(made.back().id, root()), n.body.toUtf8(), false, {}});
+    batch.made.reserve(scripts.size());
+    batch.files.reserve(scripts.size() * 2);
+    for (const NewScript &n : scripts) {
+        const Script s{QUuid::createUuid(), Script::sanitizedTitle(n.title, n.body), n.body, t, t,
+                       false, std::nullopt};
+        batch.files.push_back(
+            {ScriptDiskIO::pendingTitlePath(s.id, root()), s.title.toUtf8(), false, {}});
+        batch.files.push_back({ScriptDiskIO::bodyPath(s.id, root()), s.body.toUtf8(), false, {}});
+        batch.wordCounts.push_back(n.wordCount >= 0 ? n.wordCount : s.wordCount());
+        batch.made.push_back(s);
     }
-    AtomicFile::writeAll(files);
+    return true;
+}
 
+std::vector<AddedScript> ScriptStore::addNow(const std::vector<NewScript> &scripts,
+                                             bool selectLast) {
+    Batch batch;
+    if (!prepareBatch(scripts, selectLast, batch))
+        return std::move(batch.results);
+    AtomicFile::writeAll(batch.files);
+    return finishBatch(std::move(batch), false);
+}
+
+void ScriptStore::addInBackground(const std::vector<NewScript> &scripts, bool selectLast,
+                                  std::function<void(std::vector<AddedScript>)> done) {
+    Batch batch;
+    if (!prepareBatch(scripts, selectLast, batch)) {
+        done(std::move(batch.results));
+        return;
+    }
+    // Until the index lists them, their files are this store's own, not
+    // another program's for the folder watch to adopt.
+    for (const Script &s : batch.made)
+        m_incoming.insert(s.id);
+    auto shared = std::make_shared<Batch>(std::move(batch));
+    QPointer<ScriptStore> self(this);
+    m_io.queue().post([self, shared, done = std::move(done)] {
+        AtomicFile::writeAll(shared->files);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, shared, done] {
+                if (!self)
+                    return;
+                for (const Script &s : shared->made)
+                    self->m_incoming.remove(s.id);
+                done(self->finishBatch(std::move(*shared), true));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+std::vector<AddedScript> ScriptStore::finishBatch(Batch batch, bool inBackground) {
+    std::vector<AddedScript> &results = batch.results;
+    const std::vector<Script> &made = batch.made;
+    const std::vector<AtomicFile::Item> &files = batch.files;
     const size_t before = m_scripts.size();
     const std::optional<QUuid> selectedBefore = m_selectedID;
     std::vector<size_t> added;
@@ -535,8 +588,7 @@ std::vector<AddedScript> ScriptStore::addNow(const std::vector<NewScript> &batch
         if (title.written && body.written) {
             added.push_back(i);
             m_scripts.push_back(made[i]);
-            m_wordCounts.insert(made[i].id, batch[i].wordCount >= 0 ? batch[i].wordCount
-                                                                    : made[i].wordCount());
+            m_wordCounts.insert(made[i].id, batch.wordCounts[i]);
             continue;
         }
         const AtomicFile::Item &failed = title.written ? body : title;
@@ -545,10 +597,11 @@ std::vector<AddedScript> ScriptStore::addNow(const std::vector<NewScript> &batch
         QFile::remove(body.path);
     }
     if (added.empty())
-        return results;
-    if (selectLast)
+        return std::move(results);
+    if (batch.selectLast)
         m_selectedID = m_scripts.back().id;
 
+    QString why;
     if (!ScriptDiskIO::writeManifest(manifestToWrite(), root(), &why)) {
         m_scripts.resize(before);
         m_selectedID = selectedBefore;
@@ -558,16 +611,26 @@ std::vector<AddedScript> ScriptStore::addNow(const std::vector<NewScript> &batch
             QFile::remove(files[2 * i + 1].path);
             results[i].error = couldNotWrite(m_io.manifestPath(), why);
         }
-        return results;
+        return std::move(results);
     }
     recordWrite(m_io.manifestPath(), QString());
     m_indexUnsaved = false;
     settleRetry();
+    QStringList titles;
     for (size_t i : added) {
-        QFile::remove(files[2 * i].path);
+        titles << files[2 * i].path;
         noteStamp(made[i].id);
         results[i].script = made[i];
     }
+    // Listed now: the titles kept for a crash are done with.
+    const auto removeTitles = [titles] {
+        for (const QString &path : titles)
+            QFile::remove(path);
+    };
+    if (inBackground)
+        m_io.queue().post(removeTitles);
+    else
+        removeTitles();
     emit scriptsChanged();
     if (m_selectedID != selectedBefore) {
         emit selectedIDChanged();
@@ -575,7 +638,7 @@ std::vector<AddedScript> ScriptStore::addNow(const std::vector<NewScript> &batch
         if (onSelectionChanged)
             onSelectionChanged();
     }
-    return results;
+    return std::move(results);
 }
 
 void ScriptStore::updateBody(const QString &body, const QUuid &id) {
@@ -804,13 +867,24 @@ void ScriptStore::watchFiles() {
     }
     // An editor that saves by renaming over the file leaves the old watch on
     // a file that is gone, so the files are watched again after every check.
+    // In a large library only the most recently edited are watched one by
+    // one (a watch each costs the system and Qt alike); a file renamed over
+    // another still shows in the folder's watch.
     QStringList paths;
     const QString folder = m_io.scriptsDirectory();
     if (QFileInfo(folder).isDir())
         paths << folder;
+    std::vector<const Script *> files;
     for (const Script &s : m_scripts)
         if (m_stamps.contains(s.id))
-            paths << ScriptDiskIO::bodyPath(s.id, root());
+            files.push_back(&s);
+    const auto newest = [](const Script *a, const Script *b) { return a->updatedAt > b->updatedAt; };
+    if (files.size() > maxWatchedFiles) {
+        std::nth_element(files.begin(), files.begin() + maxWatchedFiles, files.end(), newest);
+        files.resize(maxWatchedFiles);
+    }
+    for (const Script *s : files)
+        paths << ScriptDiskIO::bodyPath(s->id, root());
     const QStringList watchedList = m_watcher->files() + m_watcher->directories();
     const QSet<QString> watched(watchedList.cbegin(), watchedList.cend());
     paths.removeIf([&](const QString &p) { return watched.contains(p); });
@@ -877,7 +951,7 @@ void ScriptStore::checkDisk() {
 }
 
 void ScriptStore::adoptNewFiles() {
-    QSet<QUuid> known(m_deleted);
+    QSet<QUuid> known = m_deleted + m_incoming;
     for (const Script &s : m_scripts)
         known.insert(s.id);
     const LoadOutcome found = ScriptDiskIO::adoptable(root(), known, now());

@@ -115,6 +115,10 @@ public:
     // listed, or is not in the library and says why; nothing is pending.
     // The last one added is selected when `selectLast`.
     std::vector<AddedScript> addNow(const std::vector<NewScript> &batch, bool selectLast);
+    // The same with the files written on the disk worker, so the window
+    // keeps answering; `done` gets the results on this thread.
+    void addInBackground(const std::vector<NewScript> &batch, bool selectLast,
+                         std::function<void(std::vector<AddedScript>)> done);
     void updateBody(const QString &body, const QUuid &id);
     void rename(const QUuid &id, const QString &title);
     void toggleFavorite(const QUuid &id);
@@ -163,6 +167,8 @@ public:
     // watch calls it a moment after the files change.
     void checkDisk();
     static constexpr double diskCheckDelay = 0.2;
+    // The text files watched one by one, the most recently edited first.
+    static constexpr size_t maxWatchedFiles = 1000;
     // The title given to another program's version of a script edited here too.
     static QString changedOnDiskTitle(const QString &title);
 
@@ -189,6 +195,12 @@ private:
         std::mutex mutex;
         QObject *receiver = nullptr; // cleared when the store goes
     };
+    struct Batch;
+    // Fills `batch`; false when there is nothing to write (refused whole
+    // for want of the lock or the folder: its results say why).
+    bool prepareBatch(const std::vector<NewScript> &scripts, bool selectLast, Batch &batch);
+    // `inBackground`: what is left to remove goes to the disk worker too.
+    std::vector<AddedScript> finishBatch(Batch batch, bool inBackground);
     static LoadedLibrary loadLibrary(const QString &root, double now, ScriptDiskIO::LoadMode mode,
                                      const std::atomic<bool> *cancel);
     void install(LoadedLibrary library);
@@ -276,6 +288,8 @@ private:
     QHash<QUuid, int> m_writesInFlight;
     // Deleted here: their files may still be on disk for a moment.
     QSet<QUuid> m_deleted;
+    // Being added in the background: their files are on their way.
+    QSet<QUuid> m_incoming;
     // What a newer version wrote into the index that this one does not know.
     QJsonObject m_manifestExtra;
     QHash<QUuid, QJsonObject> m_entryExtras;

@@ -53,6 +53,7 @@ TEST_F(QueueFixture, importsManyFilesInBatchesAndCountsOnlyWhatIsOnDisk) {
     EXPECT_EQ(store.scripts().size(), 450u);
     EXPECT_EQ(store.scripts()[7].title, "talk-00007") << "in the order given";
     EXPECT_EQ(store.selected()->title, "talk-00449");
+    store.waitForDiskIdle();
     EXPECT_EQ(filesIn(ScriptDiskIO::scriptsDirectory(root)).size(), 450)
         << "no title left beside a listed text";
     ASSERT_GE(progress.count(), 3) << "at most 200 a batch";

@@ -8,6 +8,7 @@
 #include "support/QtPrinters.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -189,6 +190,12 @@ TEST_F(WritersFixture, aWriteKilledBetweenBodyAndIndexKeepsTheTitleAndLeavesNoTe
     ASSERT_TRUE(writeFile(ScriptDiskIO::pendingTitlePath(id, root), "Quarterly review"));
     ASSERT_TRUE(writeFile(root + "/.library.json.orvell-tmp-AbC123", QByteArray(1 << 20, 'x')));
     ASSERT_TRUE(AtomicFile::isTemporaryName(".library.json.orvell-tmp-AbC123"));
+    // Left by a crash a while ago (one of the last moments may still be being written).
+    QFile leftover(root + "/.library.json.orvell-tmp-AbC123");
+    ASSERT_TRUE(leftover.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(leftover.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                     QFileDevice::FileModificationTime));
+    leftover.close();
 
     auto store = open();
     ASSERT_EQ(store->scripts().size(), 1u);
