@@ -377,7 +377,7 @@ LoadOutcome ScriptDiskIO::load(const QString &root, double now, LoadMode mode,
     if (adopted && repair)
         writeManifest(*manifest, root, nullptr);
     // A title left for adoption is done with once the index lists its script.
-    if (repair) {
+    if (repair && !isCancelled(cancel)) {
         const QDir scripts(scriptsDirectory(root));
         for (const QString &name : scripts.entryList({QStringLiteral("*.title")}, QDir::Files)) {
             const auto id = Script::parseId(QStringView(name).chopped(6));

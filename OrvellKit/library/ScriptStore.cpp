@@ -45,9 +45,12 @@ ScriptStore::ScriptStore(const QString &root, Options options, QObject *parent)
     // answer (and a quit is honoured) while it loads.
     m_loading = std::make_shared<Loading>();
     m_loading->receiver = this;
+    m_loading->lock = m_lock;
     m_loading->thread = std::thread([loading = m_loading, root, at = now(), mode] {
         auto library = std::make_shared<LoadedLibrary>(loadLibrary(root, at, mode, &loading->cancel));
         std::lock_guard lock(loading->mutex);
+        loading->done = true;
+        loading->ended.notify_all();
         if (loading->receiver && !loading->cancel)
             QMetaObject::invokeMethod(
                 loading->receiver,
@@ -132,12 +135,20 @@ void ScriptStore::install(LoadedLibrary library) {
 
 ScriptStore::~ScriptStore() {
     if (m_loading) {
-        {
-            std::lock_guard lock(m_loading->mutex);
-            m_loading->receiver = nullptr;
-        }
         m_loading->cancel = true;
-        m_loading->thread.join(); // a cancelled load ends at the next file
+        std::unique_lock lock(m_loading->mutex);
+        m_loading->receiver = nullptr;
+        // A cancelled load ends at the next file, but reading a large index
+        // cannot be cut short: past a moment it ends on its own, writes
+        // nothing more, and lets go of the lock when it does, so a quit is
+        // not held up.
+        const bool ended = m_loading->ended.wait_for(lock, std::chrono::milliseconds(1000),
+                                                     [this] { return m_loading->done; });
+        lock.unlock();
+        if (ended)
+            m_loading->thread.join();
+        else
+            m_loading->thread.detach();
     }
     for (Scheduler::Handle handle : std::as_const(m_bodySaves))
         m_scheduler.cancel(handle);
@@ -817,8 +828,11 @@ bool ScriptStore::flushPendingSynchronously() {
     for (const Script &s : m_scripts)
         if (toWrite.contains(s.id))
             writeBodyNow(s);
+    // Every other change wrote the index at once: rewriting an unchanged one
+    // would only hold up the quit of a large library.
+    if (m_manifestNeedsWrite || m_indexUnsaved || !toWrite.isEmpty())
+        writeManifestNow(false);
     m_manifestNeedsWrite = false;
-    writeManifestNow(false);
     return !hasUnsaved();
 }
 

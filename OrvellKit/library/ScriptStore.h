@@ -18,6 +18,7 @@ class QTimer;
 #include <functional>
 #include <memory>
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -194,6 +195,9 @@ private:
         std::atomic<bool> cancel = false;
         std::mutex mutex;
         QObject *receiver = nullptr; // cleared when the store goes
+        std::shared_ptr<LibraryLock> lock;
+        std::condition_variable ended;
+        bool done = false;
     };
     struct Batch;
     // Fills `batch`; false when there is nothing to write (refused whole
@@ -278,7 +282,9 @@ private:
     quint64 m_writeSerial = 0;
     QHash<QUuid, quint64> m_latestWrite;
 
-    std::unique_ptr<LibraryLock> m_lock;
+    // Shared with a load still running when the store goes: the library
+    // stays locked until that load has ended.
+    std::shared_ptr<LibraryLock> m_lock;
     std::unique_ptr<QFileSystemWatcher> m_watcher;
     // On the event loop, not the store's scheduler: this store's own writes
     // wake the watch too, and are told apart by their stamps.
