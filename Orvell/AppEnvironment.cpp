@@ -136,6 +136,8 @@ void AppEnvironment::dismissRestoredNotice() {
 }
 
 bool AppEnvironment::saveBeforeQuitting() {
+    // An import still running is answered with what it imported so far.
+    m_imports->stopForQuit();
     if (m_store->flushPendingSynchronously())
         return true;
     QString why;

@@ -49,8 +49,8 @@ void Application::requestQuit() {
     auto *ask = new QMessageBox(QMessageBox::Warning, QStringLiteral("Quit Orvell?"), question,
                                 QMessageBox::NoButton);
     ask->setInformativeText(
-        QStringLiteral("If you quit anyway, Orvell keeps them in %1 and puts them back in the "
-                       "library the next time it starts.")
+        QStringLiteral("If you quit anyway, Orvell keeps what is not saved in %1 and puts it "
+                       "back in the library the next time it starts.")
             .arg(QDir::toNativeSeparators(m_env.unsavedFolders().value(0))));
     ask->addButton(QStringLiteral("Keep Orvell Open"), QMessageBox::RejectRole);
     QPushButton *quit = ask->addButton(QStringLiteral("Quit Anyway"), QMessageBox::DestructiveRole);

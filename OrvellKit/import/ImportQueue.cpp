@@ -2,6 +2,7 @@
 
 #include "library/ScriptStore.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPointer>
@@ -47,6 +48,7 @@ struct ImportQueue::Job {
     std::shared_ptr<Channel> channel = std::make_shared<Channel>();
     std::thread worker;
     int handled = 0;
+    std::optional<QUuid> lastAdded;
     Outcome outcome;
     // Why nothing was imported, in file order, for the summary.
     QString firstFailure;
@@ -212,7 +214,7 @@ void ImportQueue::drain() {
     // One batch at a time on the disk; the window answers while it is written.
     m_batchInFlight = true;
     QPointer<ImportQueue> self(this);
-    m_store.addInBackground(scripts, true,
+    m_store.addInBackground(scripts, false,
                             [self, batch = std::move(batch), next](std::vector<AddedScript> added) {
                                 if (!self)
                                     return;
@@ -235,6 +237,7 @@ void ImportQueue::account(const std::vector<Loaded> &batch, const std::vector<Ad
             failure = QStringLiteral("Nothing was imported: ") + a.error + QLatin1Char('.');
         } else {
             ++job.outcome.imported;
+            job.lastAdded = a.script->id;
         }
         if (!problem.isEmpty())
             job.outcome.problems << problem;
@@ -246,11 +249,33 @@ void ImportQueue::account(const std::vector<Loaded> &batch, const std::vector<Ad
         emit progress(job.handled, static_cast<int>(job.paths.size()));
 }
 
-void ImportQueue::finish() {
+void ImportQueue::stopForQuit() {
+    cancel();
+    if (m_jobs.empty())
+        return;
+    // A batch on the disk now is listed before the answer goes out.
+    m_store.waitForDiskIdle();
+    QCoreApplication::sendPostedEvents(&m_store, QEvent::MetaCall);
+    if (!m_jobs.empty())
+        finish(false);
+}
+
+void ImportQueue::finish(bool waitForReader) {
     std::unique_ptr<Job> job = std::move(m_jobs.front());
     m_jobs.pop_front();
-    if (job->worker.joinable())
-        job->worker.join();
+    if (job->worker.joinable()) {
+        if (waitForReader) {
+            job->worker.join();
+        } else {
+            // It may be converting a document for seconds yet; it ends on its own.
+            std::lock_guard lock(job->channel->mutex);
+            job->channel->receiver = nullptr;
+            job->worker.detach();
+        }
+    }
+    // The island shows the last script imported, once, not each batch's.
+    if (job->lastAdded)
+        m_store.select(*job->lastAdded);
     Outcome &o = job->outcome;
     {
         std::lock_guard lock(job->channel->mutex);

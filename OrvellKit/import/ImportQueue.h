@@ -45,6 +45,8 @@ public:
     // Stops the running job between files and drops the queued ones.
     void cancel();
     bool isBusy() const { return !m_jobs.empty(); }
+    // At quit: every job ends now, answered with what it had imported.
+    void stopForQuit();
 
 signals:
     void started(const QString &firstFileName, int total);
@@ -60,7 +62,8 @@ private:
     void drain();
     // Counts what became of a batch's files.
     void account(const std::vector<Loaded> &batch, const std::vector<AddedScript> &added);
-    void finish();
+    // `waitForReader`: the reading thread has ended (or is left to end).
+    void finish(bool waitForReader = true);
 
     ScriptStore &m_store;
     ScriptImporter::Converter m_converter;

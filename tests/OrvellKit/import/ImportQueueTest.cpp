@@ -45,8 +45,10 @@ TEST_F(QueueFixture, importsManyFilesInBatchesAndCountsOnlyWhatIsOnDisk) {
     QStringList paths = makeFiles(450);
     paths.insert(7, dir.filePath("in/missing.txt"));
     QSignalSpy progress(&queue, &ImportQueue::progress);
+    QSignalSpy selections(&store, &ScriptStore::selectedIDChanged);
     const ImportQueue::Outcome o = run(paths);
     EXPECT_EQ(o.imported, 450);
+    EXPECT_EQ(selections.count(), 1) << "the island changes script once, not each batch";
     EXPECT_EQ(o.summary, "Imported 450 scripts.");
     ASSERT_EQ(o.problems.size(), 1);
     EXPECT_TRUE(o.problems[0].startsWith(dir.filePath("in/missing.txt") + ": "));
@@ -97,5 +99,17 @@ TEST_F(QueueFixture, aCancelledImportKeepsWhatWasAddedAndSaysHowFarItGot) {
     EXPECT_EQ(outcome->summary, QStringLiteral("Imported %1 of 3,000 files before the import was "
                                                "cancelled.")
                                     .arg(QLocale().toString(outcome->imported)));
+    EXPECT_FALSE(queue.isBusy());
+}
+
+TEST_F(QueueFixture, quittingAnswersARunningImportWithWhatItImported) {
+    std::optional<ImportQueue::Outcome> outcome;
+    queue.import(makeFiles(3000), [&](const ImportQueue::Outcome &o) { outcome = o; });
+    QSignalSpy progress(&queue, &ImportQueue::progress);
+    ASSERT_TRUE(progress.wait(10000));
+    queue.stopForQuit();
+    ASSERT_TRUE(outcome) << "answered before the event loop ends";
+    EXPECT_TRUE(outcome->cancelled);
+    EXPECT_EQ(static_cast<int>(store.scripts().size()), outcome->imported);
     EXPECT_FALSE(queue.isBusy());
 }
