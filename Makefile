@@ -38,6 +38,7 @@ bench: deps
 	@bash bench/paused_cpu.sh build-release/Orvell/orvell 20
 	@bash bench/scroll_cpu.sh build-release 30 1
 	@bash bench/scroll_cpu.sh build-release 30 2
+	@/usr/bin/python3 bench/library_scale.py build-release/Orvell/orvell
 
 # A .deb of the optimised build, checked by lintian; see README, "Install".
 package: deps

@@ -81,3 +81,16 @@ void BM_MarkdownStrip(benchmark::State &state) {
 BENCHMARK(BM_DocxInProcess)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DocxImport)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MarkdownStrip)->Unit(benchmark::kMillisecond);
+
+// A hostile file: a million nested quote markers on one line (2 MB).
+void BM_MarkdownNestedQuotes(benchmark::State &state) {
+    QString md;
+    md.reserve(2'000'010);
+    for (int i = 0; i < 1'000'000; ++i)
+        md += QStringLiteral("> ");
+    md += QStringLiteral("words");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MarkdownStripper::strip(md));
+    state.SetLabel("a million nested quote markers");
+}
+BENCHMARK(BM_MarkdownNestedQuotes)->Unit(benchmark::kMillisecond);
