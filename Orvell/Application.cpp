@@ -1,11 +1,11 @@
-#include "Application.h"
+#include "Orvell/Application.h"
 
-#include "AppEnvironment.h"
-#include "CaptureShield.h"
-#include "DisplayLinkDriver.h"
-#include "GnomeKeybindings.h"
-#include "IslandPanel.h"
-#include "X11Window.h"
+#include "Orvell/core/AppEnvironment.h"
+#include "Orvell/island/CaptureShield.h"
+#include "Orvell/island/DisplayLinkDriver.h"
+#include "Platform/shortcuts/GnomeKeybindings.h"
+#include "Orvell/island/IslandPanel.h"
+#include "Platform/x11/X11Window.h"
 #include "base/Metrics.h"
 
 #include <QDir>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ControlDeckPanelController.h"
-#include "IslandPanelController.h"
-#include "LibraryWindowController.h"
-#include "ScreenLock.h"
-#include "ScreenObserver.h"
-#include "StatusItemController.h"
+#include "Orvell/deck/ControlDeckPanelController.h"
+#include "Orvell/island/IslandPanelController.h"
+#include "Orvell/library/LibraryWindowController.h"
+#include "Platform/session/ScreenLock.h"
+#include "Orvell/island/ScreenObserver.h"
+#include "Orvell/tray/StatusItemController.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "AppIcon.h"
+#include "OrvellKitUI/AppIcon.h"
 
 #include <QPainter>
 #include <QPainterPath>

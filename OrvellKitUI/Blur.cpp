@@ -1,4 +1,4 @@
-#include "Blur.h"
+#include "OrvellKitUI/Blur.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "GlassButton.h"
+#include "OrvellKitUI/GlassButton.h"
 
-#include "PanelCursor.h"
-#include "Tokens.h"
+#include "OrvellKitUI/PanelCursor.h"
+#include "OrvellKitUI/Tokens.h"
 
 #include <QPainter>
 #include <QPainterPath>

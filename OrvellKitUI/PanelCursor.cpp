@@ -1,4 +1,4 @@
-#include "PanelCursor.h"
+#include "OrvellKitUI/PanelCursor.h"
 
 PanelCursor &PanelCursor::shared() {
     static PanelCursor cursor;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GlassButton.h"
+#include "OrvellKitUI/GlassButton.h"
 
 // Play and pause in one round button; its label says what a press does.
 class PlayButton : public GlassButton {

@@ -1,7 +1,7 @@
-#include "ScriptRenderer.h"
+#include "OrvellKitUI/ScriptRenderer.h"
 
-#include "Blur.h"
-#include "Tokens.h"
+#include "OrvellKitUI/Blur.h"
+#include "OrvellKitUI/Tokens.h"
 #include "text/GlowMask.h"
 
 #include <QLinearGradient>

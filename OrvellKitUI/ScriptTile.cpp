@@ -1,4 +1,4 @@
-#include "ScriptTile.h"
+#include "OrvellKitUI/ScriptTile.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Tokens.h"
+#include "OrvellKitUI/Tokens.h"
 
 #include <QUuid>
 #include <QWidget>

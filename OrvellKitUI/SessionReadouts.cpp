@@ -1,4 +1,4 @@
-#include "SessionReadouts.h"
+#include "OrvellKitUI/SessionReadouts.h"
 
 #include "library/ScriptStore.h"
 #include "playback/ScrollEngine.h"

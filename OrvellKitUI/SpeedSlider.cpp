@@ -1,6 +1,6 @@
-#include "SpeedSlider.h"
+#include "OrvellKitUI/SpeedSlider.h"
 
-#include "Tokens.h"
+#include "OrvellKitUI/Tokens.h"
 
 #include <QAccessible>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AttractPulseState.h"
+#include "OrvellKitUI/AttractPulseState.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
-#include "TypographySteppers.h"
+#include "OrvellKitUI/TypographySteppers.h"
 
-#include "GlassButton.h"
-#include "Tokens.h"
+#include "OrvellKitUI/GlassButton.h"
+#include "OrvellKitUI/Tokens.h"
 #include "settings/ReadingPreferences.h"
 
 #include <QGridLayout>

@@ -1,6 +1,6 @@
-#include "VoiceFollowButton.h"
+#include "OrvellKitUI/VoiceFollowButton.h"
 
-#include "Tokens.h"
+#include "OrvellKitUI/Tokens.h"
 #include "reading/VoiceFollow.h"
 #include "settings/ReadingPreferences.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GlassButton.h"
+#include "OrvellKitUI/GlassButton.h"
 #include "voice/VoiceListener.h"
 
 class ReadingPreferences;

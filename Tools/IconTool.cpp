@@ -1,6 +1,6 @@
 // Writes Orvell's icon as PNG files for the icon theme:
 // orvell-icon OUTDIR  ->  OUTDIR/<n>x<n>/apps/org.orvell.Orvell.png
-#include "AppIcon.h"
+#include "OrvellKitUI/AppIcon.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 // One frame of the island as the running app draws it: the engine's tick,
 // the glow masks and the paint of the whole window, for a 5,000-word script.
 #include "BenchText.h"
-#include "IslandPanel.h"
-#include "ScriptRenderer.h"
+#include "Orvell/island/IslandPanel.h"
+#include "OrvellKitUI/ScriptRenderer.h"
 #include "island/IslandLayoutModel.h"
 #include "library/ScriptStore.h"
 #include "playback/ScrollEngine.h"

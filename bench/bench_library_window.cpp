@@ -1,11 +1,11 @@
 // The library window with a large library: opening it to the first painted
 // list, filtering as the user types in the search field, and a keystroke in
 // the editor of a long script, the island's re-layout included.
-#include "AppEnvironment.h"
+#include "Orvell/core/AppEnvironment.h"
 #include "BenchText.h"
-#include "LibraryListModel.h"
-#include "LibraryWindow.h"
-#include "ScriptEditorView.h"
+#include "Orvell/library/LibraryListModel.h"
+#include "Orvell/library/LibraryWindow.h"
+#include "Orvell/library/ScriptEditorView.h"
 #include "settings/LoginItem.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "HotKeyCenter.h"
+#include "Orvell/shortcuts/HotKeyCenter.h"
 #include "support/FakeGlobalShortcuts.h"
 
 #include "support/QtPrinters.h"

@@ -1,6 +1,6 @@
-#include "LibraryWindow.h"
-#include "LibraryListModel.h"
-#include "ScriptEditorView.h"
+#include "Orvell/library/LibraryWindow.h"
+#include "Orvell/library/LibraryListModel.h"
+#include "Orvell/library/ScriptEditorView.h"
 #include "library/ScriptDiskIO.h"
 #include "support/LibraryTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "QtScreens.h"
+#include "Platform/session/QtScreens.h"
 
 #include <QGuiApplication>
 #include <QScreen>

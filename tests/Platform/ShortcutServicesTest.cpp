@@ -1,6 +1,6 @@
-#include "GlobalShortcuts.h"
-#include "GnomeKeybindings.h"
-#include "KeyNames.h"
+#include "Platform/shortcuts/GlobalShortcuts.h"
+#include "Platform/shortcuts/GnomeKeybindings.h"
+#include "Platform/shortcuts/KeyNames.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "XdgAutostartLoginItem.h"
+#include "Platform/session/XdgAutostartLoginItem.h"
 
 #include <QFile>
 #include <QFileDevice>

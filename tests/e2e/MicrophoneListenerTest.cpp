@@ -1,7 +1,7 @@
 // The microphone path for real: a PulseAudio server of the test's own with a
 // virtual microphone that plays a recording; voice follow listens to it
 // through Qt Multimedia like it listens to a person.
-#include "MicrophoneSource.h"
+#include "Platform/audio/MicrophoneSource.h"
 #include "library/ScriptStore.h"
 #include "pace/EspeakRenderer.h"
 #include "playback/ScrollEngine.h"

@@ -1,8 +1,8 @@
 // Global shortcuts through a desktop portal: a stand-in portal (python3-dbus)
 // on this test's private session bus answers as KDE Plasma and others do.
-#include "GlobalShortcuts.h"
-#include "HotKeyCenter.h"
-#include "PortalGlobalShortcuts.h"
+#include "Platform/shortcuts/GlobalShortcuts.h"
+#include "Orvell/shortcuts/HotKeyCenter.h"
+#include "Platform/shortcuts/PortalGlobalShortcuts.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

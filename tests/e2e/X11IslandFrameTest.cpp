@@ -2,7 +2,7 @@
 // they are shown past Qt's backing store: the pixels the server holds must
 // be, frame after frame and after the window is unmapped and mapped again, what
 // painting the island whole shows.
-#include "IslandPanel.h"
+#include "Orvell/island/IslandPanel.h"
 
 #include "support/IslandFixture.h"
 #include "support/X11TestSupport.h"

@@ -1,8 +1,8 @@
 // The shortcuts pane on a real X server: a shortcut recorded by clicking its
 // row and pressing the keys, then fired from the keyboard while another
 // window has the focus.
-#include "AppEnvironment.h"
-#include "HotKeySettingsView.h"
+#include "Orvell/core/AppEnvironment.h"
+#include "Orvell/settings/HotKeySettingsView.h"
 #include "support/TestEnvironment.h"
 
 #include <QLabel>

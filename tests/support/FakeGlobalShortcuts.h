@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GlobalShortcuts.h"
+#include "Platform/shortcuts/GlobalShortcuts.h"
 
 #include <map>
 #include <vector>

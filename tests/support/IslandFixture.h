@@ -2,7 +2,7 @@
 
 // The island with its models, on a notched laptop screen, for the tests that
 // draw it: in memory and on a real X server.
-#include "IslandPanel.h"
+#include "Orvell/island/IslandPanel.h"
 #include "island/IslandLayoutModel.h"
 #include "island/NotchGeometry.h"
 #include "library/ScriptStore.h"

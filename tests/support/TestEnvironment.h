@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppEnvironment.h"
+#include "Orvell/core/AppEnvironment.h"
 #include "settings/LoginItem.h"
 #include "support/FakeGlobalShortcuts.h"
 

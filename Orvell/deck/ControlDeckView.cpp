@@ -1,0 +1,210 @@
+#include "Orvell/deck/ControlDeckView.h"
+
+#include "Orvell/core/AppEnvironment.h"
+#include "OrvellKitUI/GlassButton.h"
+#include "OrvellKitUI/PanelCursor.h"
+#include "OrvellKitUI/PlayButton.h"
+#include "OrvellKitUI/SessionReadouts.h"
+#include "OrvellKitUI/SpeedSlider.h"
+#include "OrvellKitUI/TypographySteppers.h"
+#include "OrvellKitUI/VoiceFollowButton.h"
+#include "Platform/x11/X11Window.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QToolButton *toggleButton(const QString &text, QWidget *parent) {
+    auto *b = new QToolButton(parent);
+    b->setText(text);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setStyleSheet(QStringLiteral(
+        "QToolButton { color: white; background: rgba(255,255,255,28); border: 1px solid "
+        "rgba(255,255,255,46); border-radius: 12px; padding: 4px 12px; }"
+        "QToolButton:hover { background: rgba(255,255,255,60); }"));
+    return b;
+}
+
+} // namespace
+
+ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint |
+                          Qt::NoDropShadowWindowHint)
+    , m_env(env) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setFocusPolicy(Qt::NoFocus);
+    setWindowTitle(QStringLiteral("Orvell Controls"));
+    setAccessibleName(QStringLiteral("Orvell Controls"));
+    m_composited = X11Window::isAvailable() && X11Window::hasCompositor();
+    // Without a compositor the rounded card becomes the window's shape.
+    if (m_composited)
+        setAttribute(Qt::WA_TranslucentBackground);
+    setCursor(Qt::OpenHandCursor);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(deckPadding, deckPadding, deckPadding, deckPadding);
+    column->setSpacing(deckCardGap);
+
+    auto *transport = new QHBoxLayout;
+    transport->setSpacing(10);
+    m_menuButton = new GlassButton(GlassButton::Glyph::menu, QStringLiteral("Orvell Menu"),
+                                   glassButtonSmall, this);
+    m_menuButton->hide();
+    m_play = new PlayButton(glassButtonDiameter, this);
+    m_restart = new GlassButton(GlassButton::Glyph::restart, QStringLiteral("Restart"),
+                                glassButtonDiameter, this);
+    m_voice = new VoiceFollowButton(env.voice(), env.prefs().reading(), glassButtonDiameter, this);
+    m_readouts = new SessionReadouts(env.scroll(), env.store(), this);
+    m_hide = new GlassButton(GlassButton::Glyph::close, QStringLiteral("Hide Controls"),
+                             glassButtonSmall, this);
+    transport->addWidget(m_menuButton, 0, Qt::AlignVCenter);
+    transport->addWidget(m_play);
+    transport->addWidget(m_restart);
+    transport->addWidget(m_voice);
+    transport->addWidget(m_readouts, 1);
+    transport->addWidget(m_hide, 0, Qt::AlignTop);
+    column->addLayout(transport);
+
+    auto *speedRow = new QHBoxLayout;
+    auto *speedLabel = new QLabel(QStringLiteral("Speed"), this);
+    speedLabel->setStyleSheet(QStringLiteral("color: rgba(255,255,255,166);"));
+    m_speed = new SpeedSlider(this);
+    m_speed->setFocusPolicy(Qt::NoFocus); // keys stay with the presentation
+    speedRow->addWidget(speedLabel);
+    speedRow->addWidget(m_speed, 1);
+    column->addLayout(speedRow);
+
+    m_steppers = new TypographySteppers(env.prefs().reading(), this);
+    column->addWidget(m_steppers);
+
+    auto *toggles = new QHBoxLayout;
+    m_islandToggle = toggleButton(QStringLiteral("Island"), this);
+    m_deckToggle = toggleButton(QStringLiteral("Controls"), this);
+    // A save the disk refused is said here too: the library window may be
+    // closed while the user reads.
+    m_saveProblem = toggleButton(QStringLiteral("\u26A0 Not saved"), this);
+    m_saveProblem->setStyleSheet(QStringLiteral(
+        "QToolButton { color: #FFD479; background: rgba(255,170,0,40); border: 1px solid "
+        "rgba(255,170,0,110); border-radius: 12px; padding: 4px 12px; }"));
+    m_saveProblem->setAccessibleName(QStringLiteral("Changes not saved"));
+    toggles->addWidget(m_islandToggle);
+    toggles->addWidget(m_deckToggle);
+    toggles->addStretch(1);
+    toggles->addWidget(m_saveProblem);
+    column->addLayout(toggles);
+    const auto syncSaveProblem = [this, &env] {
+        const QString problem = env.store().saveProblem();
+        m_saveProblem->setVisible(!problem.isEmpty());
+        m_saveProblem->setToolTip(problem + QStringLiteral(" Click to open the library."));
+        m_saveProblem->setAccessibleDescription(problem);
+    };
+    connect(&env.store(), &ScriptStore::saveProblemChanged, this, syncSaveProblem);
+    syncSaveProblem();
+    connect(m_saveProblem, &QToolButton::clicked, this, [this] {
+        if (onShowSaveProblem)
+            onShowSaveProblem();
+    });
+
+    ScrollEngine &scroll = env.scroll();
+    connect(m_play, &QAbstractButton::clicked, this, [&scroll] { scroll.toggle(); });
+    connect(m_restart, &QAbstractButton::clicked, this, [&scroll] { scroll.restart(); });
+    connect(m_hide, &QAbstractButton::clicked, this, [this] {
+        if (onHide)
+            onHide();
+    });
+    connect(m_islandToggle, &QToolButton::clicked, this, [&env] { env.panels().toggleIsland(); });
+    connect(m_deckToggle, &QToolButton::clicked, this,
+            [&env] { env.panels().toggleControlDeck(); });
+    connect(m_menuButton, &QAbstractButton::clicked, this, [this] {
+        if (m_menu)
+            m_menu->popup(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height())));
+    });
+    const auto syncPlay = [this, &scroll] { m_play->setPlaying(scroll.isPlaying()); };
+    connect(&scroll, &ScrollEngine::isPlayingChanged, this, syncPlay);
+    syncPlay();
+    m_speed->setT(scroll.t());
+    connect(&scroll, &ScrollEngine::tChanged, this, [this, &scroll] { m_speed->setT(scroll.t()); });
+    connect(m_speed, &SpeedSlider::tEdited, this, [&env](double t) {
+        env.scroll().setT(t);
+        env.prefs().reading().setSpeedT(t);
+    });
+    connect(&env.hotKeys(), &HotKeyCenter::bindingsChanged, this, &ControlDeckView::refreshHelp);
+    refreshHelp();
+    setFixedWidth(deckWidth);
+    adjustSize();
+}
+
+QString ControlDeckView::toggleHelp(const QString &title, const QString &shortcut) {
+    return title + QStringLiteral(" (") + shortcut + QStringLiteral(" from any app)");
+}
+
+QString ControlDeckView::hideHelp(const QString &shortcut) {
+    return QStringLiteral("Hide Controls (") + shortcut + QStringLiteral(" brings them back)");
+}
+
+void ControlDeckView::refreshHelp() {
+    const auto shortcut = [this](HotKeyAction action) {
+        return m_env.hotKeys().binding(action).displayString();
+    };
+    m_islandToggle->setToolTip(toggleHelp(HotKeyActions::title(HotKeyAction::toggleIsland),
+                                          shortcut(HotKeyAction::toggleIsland)));
+    m_islandToggle->setAccessibleName(HotKeyActions::title(HotKeyAction::toggleIsland));
+    m_deckToggle->setToolTip(toggleHelp(HotKeyActions::title(HotKeyAction::toggleControlDeck),
+                                        shortcut(HotKeyAction::toggleControlDeck)));
+    m_deckToggle->setAccessibleName(HotKeyActions::title(HotKeyAction::toggleControlDeck));
+    m_hide->setToolTip(hideHelp(shortcut(HotKeyAction::toggleControlDeck)));
+}
+
+void ControlDeckView::setMenu(QMenu *menu) {
+    m_menu = menu;
+    m_menuButton->setVisible(menu != nullptr);
+}
+
+void ControlDeckView::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    GlassCard::paint(p, QRectF(rect()), deckCornerRadius);
+}
+
+void ControlDeckView::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    if (!m_composited) {
+        QPainterPath card;
+        card.addRoundedRect(QRectF(rect()), deckCornerRadius, deckCornerRadius);
+        setMask(QRegion(card.toFillPolygon().toPolygon(), Qt::WindingFill));
+    }
+}
+
+void ControlDeckView::mousePressEvent(QMouseEvent *event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_dragFrom = event->globalPosition().toPoint();
+    m_windowAtPress = pos();
+    setCursor(Qt::ClosedHandCursor);
+    PanelCursor::shared().setSurface(Qt::ClosedHandCursor);
+}
+
+void ControlDeckView::mouseMoveEvent(QMouseEvent *event) {
+    if (m_dragFrom)
+        move(m_windowAtPress + event->globalPosition().toPoint() - *m_dragFrom);
+}
+
+void ControlDeckView::mouseReleaseEvent(QMouseEvent *) {
+    if (!m_dragFrom)
+        return;
+    const bool moved = pos() != m_windowAtPress;
+    m_dragFrom.reset();
+    setCursor(Qt::OpenHandCursor);
+    PanelCursor::shared().setSurface(Qt::OpenHandCursor);
+    if (moved && onDragged)
+        onDragged(pos());
+}

@@ -1,0 +1,187 @@
+#include "Orvell/library/LibraryListModel.h"
+
+#include "Orvell/core/AppEnvironment.h"
+#include "base/IsoDate.h"
+#include "base/TextFold.h"
+#include "import/ScriptImporter.h"
+#include "playback/ReadEstimate.h"
+#include "settings/PreferenceKeys.h"
+
+#include <QFileInfo>
+#include <QLocale>
+
+QString LibraryListModel::ImportStatus::line() const {
+    switch (kind) {
+    case Kind::working:
+        return QStringLiteral("Importing ") + text + QStringLiteral("\u2026");
+    case Kind::done:
+    case Kind::failed:
+        return text;
+    case Kind::idle:
+        break;
+    }
+    return QString();
+}
+
+LibraryListModel::LibraryListModel(AppEnvironment &env, QObject *parent)
+    : QObject(parent)
+    , m_env(env) {
+    // Re-build the rows whenever what they show changes.
+    connect(&env.store(), &ScriptStore::scriptsChanged, this, &LibraryListModel::rowsChanged);
+    connect(&env.store(), &ScriptStore::selectedIDChanged, this, &LibraryListModel::rowsChanged);
+    connect(&env.scroll(), &ScrollEngine::tChanged, this, &LibraryListModel::rowsChanged);
+    connect(&env.scroll(), &ScrollEngine::contentHeightChanged, this,
+            &LibraryListModel::rowsChanged);
+    ImportQueue &imports = env.imports();
+    connect(&imports, &ImportQueue::started, this, [this](const QString &name, int total) {
+        Q_UNUSED(total);
+        setStatus({ImportStatus::Kind::working, name});
+    });
+    connect(&imports, &ImportQueue::progress, this, [this](int handled, int total) {
+        if (total > 1)
+            setStatus({ImportStatus::Kind::working, progressText(handled, total)});
+    });
+    connect(&imports, &ImportQueue::finished, this, [this](const ImportQueue::Outcome &o) {
+        if (o.problems.isEmpty()) {
+            setStatus(o.summary.isEmpty() ? ImportStatus{}
+                                          : ImportStatus{ImportStatus::Kind::done, o.summary});
+            return;
+        }
+        // Some went in and some did not: both are said, the first refusal whole.
+        QString text = o.summary;
+        if (o.imported > 0)
+            text += (o.problems.size() == 1
+                         ? QStringLiteral(" 1 file was not imported: ")
+                         : QStringLiteral(" %1 files were not imported, the first: ")
+                               .arg(o.problems.size())) +
+                    o.problems.first();
+        setStatus({ImportStatus::Kind::failed, text});
+    });
+}
+
+QString LibraryListModel::progressText(int handled, int total) {
+    const QLocale locale;
+    return QStringLiteral("%1 of %2").arg(locale.toString(handled), locale.toString(total));
+}
+
+void LibraryListModel::cancelImport() {
+    m_env.imports().cancel();
+}
+
+void LibraryListModel::setFilter(LibraryFilter filter) {
+    if (filter == m_filter)
+        return;
+    m_filter = filter;
+    emit rowsChanged();
+}
+
+LibrarySort LibraryListModel::sort() const {
+    return LibrarySorts::fromRawValue(m_env.settings().stringValue(PreferenceKeys::librarySort));
+}
+
+void LibraryListModel::setSort(LibrarySort sort) {
+    if (sort == this->sort() && m_env.settings().hasStoredValue(PreferenceKeys::librarySort))
+        return;
+    m_env.settings().setValue(PreferenceKeys::librarySort, LibrarySorts::rawValue(sort));
+    emit rowsChanged();
+}
+
+void LibraryListModel::setSearch(const QString &search) {
+    if (search == m_search)
+        return;
+    m_search = search;
+    emit rowsChanged();
+}
+
+QString LibraryListModel::countLine() const {
+    const auto n = m_env.store().scripts().size();
+    return n == 1 ? QStringLiteral("1 script") : QString::number(n) + QStringLiteral(" scripts");
+}
+
+QString LibraryListModel::secondaryLine(const Script &script) const {
+    return secondaryLine(script, speakingRate());
+}
+
+double LibraryListModel::speakingRate() const {
+    // Every script at the speaking rate the current speed gives the one on the island.
+    return m_env.scroll().estimate(m_env.store().selectedWordCount()).wordsPerMinute();
+}
+
+QString LibraryListModel::secondaryLine(const Script &script, double wpm) const {
+    const int words = script.id.isNull() ? script.wordCount() : m_env.store().wordCount(script.id);
+    if (words == 0)
+        return QStringLiteral("Empty script");
+    const QString count =
+        words == 1 ? QStringLiteral("1 word") : QString::number(words) + QStringLiteral(" words");
+    if (!(wpm > 0))
+        return count;
+    return count + QStringLiteral(" \u00B7 ") +
+           ReadEstimate::forDuration(words, words / wpm * 60).formatted() + QStringLiteral(" at ") +
+           QString::number(qRound64(wpm)) + QStringLiteral(" wpm");
+}
+
+std::vector<LibraryListModel::Row> LibraryListModel::rows() const {
+    std::vector<Row> out;
+    const auto sections = ScriptSection::build(m_env.store().scripts(), m_filter, sort(), m_search,
+                                               m_env.store().selectedID(), IsoDate::now(),
+                                               QTimeZone::systemTimeZone(),
+                                               [this](const Script &s) { return foldedBody(s); });
+    const double wpm = speakingRate();
+    for (const ScriptSection &section : sections) {
+        if (section.title)
+            out.push_back({true, *section.title, {}, {}, false});
+        for (const Script &s : section.scripts)
+            out.push_back({false, s.title, s.id, secondaryLine(s, wpm), s.isFavorite});
+    }
+    return out;
+}
+
+QString LibraryListModel::foldedBody(const Script &script) const {
+    auto it = m_folded.find(script.id);
+    // The same text (usually the very same shared string) folds the same.
+    if (it == m_folded.end() || it->first != script.body)
+        it = m_folded.insert(script.id, {script.body, TextFold::fold(script.body)});
+    return it->second;
+}
+
+QString LibraryListModel::emptyMessage() const {
+    return LibraryFilters::emptyMessage(m_filter);
+}
+
+void LibraryListModel::setStatus(ImportStatus status) {
+    if (status == m_status)
+        return;
+    m_status = std::move(status);
+    emit importStatusChanged();
+}
+
+bool LibraryListModel::importFiles(const QStringList &paths) {
+    QStringList readable;
+    for (const QString &path : paths) {
+        // A folder is no script, except an RTFD document, which is one.
+        const QFileInfo info(path);
+        if (ScriptImporter::canImport(path) &&
+            (!info.isDir() || ScriptImporter::extensionOf(path) == u"rtfd"))
+            readable << path;
+    }
+    if (readable.isEmpty()) {
+        // Refused, with the reason for the first of them.
+        if (!paths.isEmpty()) {
+            const QFileInfo first(paths.first());
+            setStatus({ImportStatus::Kind::failed,
+                       first.isDir()
+                           ? QStringLiteral("\u201C") + first.fileName() +
+                                 QStringLiteral("\u201D is a folder. Drop the files in it instead.")
+                           : ScriptImportError{ScriptImportError::Kind::unsupportedFormat,
+                                               ScriptImporter::extensionOf(paths.first())}
+                                 .errorDescription()});
+        }
+        return false;
+    }
+    m_env.imports().import(readable); // the status follows the queue's signals
+    return true;
+}
+
+QUuid LibraryListModel::newScript() {
+    return m_env.store().create(untitledScriptTitle, QString(), true).id;
+}

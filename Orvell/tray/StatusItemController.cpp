@@ -1,0 +1,141 @@
+#include "Orvell/tray/StatusItemController.h"
+
+#include "Orvell/core/AppEnvironment.h"
+#include "OrvellKitUI/AppIcon.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+Q_LOGGING_CATEGORY(lcStatusItem, "org.orvell.Orvell.StatusItem")
+
+StatusItemController::StatusItemController(AppEnvironment &env, QObject *parent)
+    : QObject(parent)
+    , m_env(env) {
+    m_menu = new QMenu;
+    m_menu->setAccessibleName(QStringLiteral("Orvell"));
+    // First in the menu while a save is pending, so it is seen.
+    m_unsaved = m_menu->addAction(QStringLiteral("\u26A0 Changes not saved \u2014 Show Library\u2026"),
+                                  this, [this] {
+                                      if (onOpenLibrary)
+                                          onOpenLibrary();
+                                  });
+    m_unsavedSeparator = m_menu->addSeparator();
+    m_play = m_menu->addAction(QStringLiteral("Play"), this, [this] { m_env.scroll().toggle(); });
+    m_restart =
+        m_menu->addAction(QStringLiteral("Restart"), this, [this] { m_env.scroll().restart(); });
+    m_menu->addSeparator();
+    m_deck = m_menu->addAction(QStringLiteral("Show Controls"), this, [this] {
+        if (onToggleControlDeck)
+            onToggleControlDeck();
+    });
+    m_island = m_menu->addAction(QStringLiteral("Show Island"), this, [this] {
+        if (onToggleIsland)
+            onToggleIsland();
+    });
+    m_menu->addSeparator();
+    m_scripts = m_menu->addMenu(QStringLiteral("Scripts"));
+    m_menu->addAction(QStringLiteral("Library\u2026"), this, [this] {
+        if (onOpenLibrary)
+            onOpenLibrary();
+        else
+            qCInfo(lcStatusItem) << "Library\u2026: there is no library window yet";
+    });
+    m_menu->addSeparator();
+    m_menu->addAction(QStringLiteral("Settings\u2026"), this, [this] {
+        if (onOpenSettings)
+            onOpenSettings();
+        else
+            qCInfo(lcStatusItem) << "Settings\u2026: there is no settings window yet";
+    });
+    // Says how the shortcuts shown above reach Orvell on this desktop.
+    m_shortcuts = m_menu->addAction(QString());
+    m_shortcuts->setEnabled(false);
+    m_menu->addSeparator();
+    // Through the normal way out, so pending saves are written.
+    m_menu->addAction(QStringLiteral("Quit Orvell"), this, [this] {
+        if (onQuit)
+            onQuit();
+        else
+            QCoreApplication::quit();
+    });
+    connect(m_menu, &QMenu::aboutToShow, this, &StatusItemController::refresh);
+    connect(&env.store(), &ScriptStore::saveProblemChanged, this, &StatusItemController::refresh);
+    refresh();
+}
+
+StatusItemController::~StatusItemController() {
+    delete m_tray;
+    delete m_menu;
+}
+
+QString StatusItemController::withShortcut(const QString &title, HotKeyAction action) const {
+    const QString keys = m_env.hotKeys().binding(action).displayString();
+    // A menu shows what follows a tab in its shortcut column.
+    return keys.isEmpty() ? title : title + QLatin1Char('\t') + keys;
+}
+
+void StatusItemController::refresh() {
+    const QString problem = m_env.store().saveProblem();
+    m_unsaved->setVisible(!problem.isEmpty());
+    m_unsavedSeparator->setVisible(!problem.isEmpty());
+    m_unsaved->setToolTip(problem);
+    if (m_tray)
+        m_tray->setToolTip(problem.isEmpty() ? QStringLiteral("Orvell") : problem);
+    const QString mechanism = m_env.shortcuts().mechanism();
+    m_shortcuts->setText(
+        QStringLiteral("Shortcuts: ") +
+        (mechanism.isEmpty() ? QStringLiteral("none on this desktop") : mechanism));
+    m_play->setText(
+        withShortcut(m_env.scroll().isPlaying() ? QStringLiteral("Pause") : QStringLiteral("Play"),
+                     HotKeyAction::playPause));
+    m_restart->setText(withShortcut(QStringLiteral("Restart"), HotKeyAction::restart));
+    const bool deck = isControlDeckVisible && isControlDeckVisible();
+    m_deck->setText(
+        withShortcut(deck ? QStringLiteral("Hide Controls") : QStringLiteral("Show Controls"),
+                     HotKeyAction::toggleControlDeck));
+    const bool island = isIslandVisible && isIslandVisible();
+    m_island->setText(
+        withShortcut(island ? QStringLiteral("Hide Island") : QStringLiteral("Show Island"),
+                     HotKeyAction::toggleIsland));
+
+    m_scripts->clear();
+    const auto &scripts = m_env.store().scripts();
+    if (scripts.empty()) {
+        m_scripts->addAction(QStringLiteral("No Scripts"))->setEnabled(false);
+        return;
+    }
+    const auto selected = m_env.store().selectedID();
+    for (const Script &s : scripts) {
+        QAction *item = m_scripts->addAction(s.title);
+        item->setCheckable(true);
+        item->setChecked(selected == s.id);
+        const QUuid scriptId = s.id;
+        connect(item, &QAction::triggered, this,
+                [this, scriptId] { m_env.store().select(scriptId); });
+    }
+}
+
+bool StatusItemController::showInTray() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return false;
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(AppIcon::icon());
+        m_tray->setContextMenu(m_menu);
+        refresh();
+        // A left click opens the same menu.
+        connect(m_tray, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    if (reason == QSystemTrayIcon::Trigger)
+                        m_menu->popup(QCursor::pos());
+                });
+    }
+    m_tray->show();
+    return true;
+}
+
+void StatusItemController::hideFromTray() {
+    if (m_tray)
+        m_tray->hide();
+}

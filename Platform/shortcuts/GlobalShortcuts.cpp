@@ -1,0 +1,89 @@
+#include "Platform/shortcuts/GlobalShortcuts.h"
+
+#include "Platform/shortcuts/GnomeKeybindings.h"
+#include "Platform/shortcuts/KeyNames.h"
+#include "Platform/shortcuts/PortalGlobalShortcuts.h"
+#include "Platform/shortcuts/X11GlobalShortcuts.h"
+
+#include <QDBusConnection>
+#include <QGuiApplication>
+
+QString GlobalShortcuts::mechanism() const {
+    switch (kind()) {
+    case Kind::x11Grabs:
+        return QStringLiteral("X11 key grabs");
+    case Kind::portal:
+        return QStringLiteral("the desktop portal's global shortcuts");
+    case Kind::gnomeKeybindings:
+        return QStringLiteral("GNOME keyboard shortcuts running orvell-cli");
+    case Kind::bindLines:
+        return QStringLiteral("keys bound in the desktop's own settings");
+    case Kind::none:
+        break;
+    }
+    return QString();
+}
+
+QString GlobalShortcuts::bindLines(const QString &desktop, const std::vector<Shortcut> &shortcuts,
+                                   const QString &cli) {
+    const QStringList desktops = desktop.toLower().split(QLatin1Char(':'));
+    const bool sway = desktops.contains(QStringLiteral("sway"));
+    const bool hyprland = desktops.contains(QStringLiteral("hyprland"));
+    QStringList lines;
+    for (const Shortcut &s : shortcuts) {
+        if (s.shiftVariant)
+            continue;
+        const QString command = cli + QStringLiteral(" send ") + s.name;
+        if (sway && !KeyNames::swayKeys(s.binding).isEmpty())
+            lines << QStringLiteral("bindsym ") + KeyNames::swayKeys(s.binding) +
+                         QStringLiteral(" exec ") + command;
+        else if (hyprland && !KeyNames::hyprlandKeys(s.binding).isEmpty())
+            lines << QStringLiteral("bind = ") + KeyNames::hyprlandKeys(s.binding) +
+                         QStringLiteral(", exec, ") + command;
+        else
+            lines << command + QStringLiteral("    # ") + s.title + QStringLiteral(", ") +
+                         s.binding.displayString();
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+GlobalShortcuts::Session GlobalShortcuts::currentSession() {
+    Session s;
+    s.wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    s.x11 = qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>() &&
+            qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    s.desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+    // Only worth a round trip on Wayland, where X11 grabs miss native windows.
+    if (s.wayland)
+        s.portal = PortalGlobalShortcuts::isOffered(QDBusConnection::sessionBus());
+    return s;
+}
+
+GlobalShortcuts::Kind GlobalShortcuts::choose(const Session &s) {
+    if (s.wayland) {
+        if (s.portal)
+            return Kind::portal;
+        if (s.desktop.split(QLatin1Char(':'))
+                .contains(QStringLiteral("GNOME"), Qt::CaseInsensitive))
+            return Kind::gnomeKeybindings;
+        return Kind::bindLines;
+    }
+    return s.x11 ? Kind::x11Grabs : Kind::none;
+}
+
+std::unique_ptr<GlobalShortcuts> GlobalShortcuts::create() {
+    switch (choose(currentSession())) {
+    case Kind::x11Grabs:
+        return std::make_unique<X11GlobalShortcuts>(
+            qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection());
+    case Kind::portal:
+        return std::make_unique<PortalGlobalShortcuts>(QDBusConnection::sessionBus());
+    case Kind::gnomeKeybindings:
+        return std::make_unique<GnomeKeybindings>();
+    case Kind::bindLines:
+        return std::make_unique<UnavailableGlobalShortcuts>(Kind::bindLines);
+    case Kind::none:
+        break;
+    }
+    return std::make_unique<UnavailableGlobalShortcuts>();
+}
