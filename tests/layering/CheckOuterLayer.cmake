@@ -1,0 +1,35 @@
+# Fails when a file of a layer above the kit includes a layer it may not: the
+# platform layer and the shared widgets include only the kit (and
+# themselves), the app everything below it, and nothing below the app
+# includes the app. Includes are written from the repository's root (or the
+# kit's), so the first folder of a path names its layer.
+#   cmake -DLAYER=<folder> -DALLOWED="base;text;...;Platform" [-DBARE=ON] -P CheckOuterLayer.cmake
+# BARE=ON lets a file include a header of its own folder by its name alone.
+if(NOT LAYER OR NOT ALLOWED)
+  message(FATAL_ERROR "usage: cmake -DLAYER=DIR -DALLOWED=a;b;c [-DBARE=ON] -P CheckOuterLayer.cmake")
+endif()
+
+set(problems "")
+file(GLOB_RECURSE sources "${LAYER}/*.h" "${LAYER}/*.cpp")
+foreach(file ${sources})
+  file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line ${includes})
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" path "${line}")
+    if(NOT path MATCHES "/")
+      if(NOT BARE AND NOT path MATCHES "^moc_|\\.moc$")
+        string(APPEND problems "\n  ${file}: \"${path}\" is not written from the repository's root")
+      endif()
+      continue()
+    endif()
+    string(REGEX REPLACE "/.*" "" target "${path}")
+    list(FIND ALLOWED "${target}" at)
+    if(at EQUAL -1)
+      string(APPEND problems "\n  ${file}: may not include \"${path}\"")
+    endif()
+  endforeach()
+endforeach()
+
+if(problems)
+  message(FATAL_ERROR "Includes across the layers:${problems}")
+endif()
+message(STATUS "${LAYER}: includes only what lies below it.")
