@@ -33,10 +33,8 @@ LibraryListModel::LibraryListModel(AppEnvironment &env, QObject *parent)
     connect(&env.scroll(), &ScrollEngine::contentHeightChanged, this,
             &LibraryListModel::rowsChanged);
     ImportQueue &imports = env.imports();
-    connect(&imports, &ImportQueue::started, this, [this](const QString &name, int total) {
-        Q_UNUSED(total);
-        setStatus({ImportStatus::Kind::working, name});
-    });
+    connect(&imports, &ImportQueue::started, this,
+            [this](const QString &name) { setStatus({ImportStatus::Kind::working, name}); });
     connect(&imports, &ImportQueue::progress, this, [this](int handled, int total) {
         if (total > 1)
             setStatus({ImportStatus::Kind::working, progressText(handled, total)});

@@ -106,8 +106,7 @@ void ImportQueue::startNext() {
         return;
     Job &job = *m_jobs.front();
     job.channel->receiver = this;
-    emit started(job.paths.isEmpty() ? QString() : QFileInfo(job.paths.first()).fileName(),
-                 static_cast<int>(job.paths.size()));
+    emit started(job.paths.isEmpty() ? QString() : QFileInfo(job.paths.first()).fileName());
     job.worker = std::thread([channel = job.channel, paths = job.paths,
                               convert = m_converter] {
         const auto postDrain = [&](std::unique_lock<std::mutex> &) {
@@ -163,10 +162,9 @@ void ImportQueue::drain() {
                 Qt::SingleShotConnection);
         return;
     }
-    Job &job = *m_jobs.front();
-    Channel &channel = *job.channel;
+    Channel &channel = *m_jobs.front()->channel;
     std::vector<Loaded> batch;
-    bool readingDone = false, more = false;
+    bool allRead = false;
     {
         std::lock_guard lock(channel.mutex);
         // What was read ahead of a cancel is not added.
@@ -184,43 +182,36 @@ void ImportQueue::drain() {
             batch.push_back(std::move(next));
             channel.loaded.pop_front();
         }
-        readingDone = channel.readingDone;
-        more = !channel.loaded.empty();
+        allRead = channel.readingDone && channel.loaded.empty();
     }
     channel.roomAhead.notify_all();
+    if (batch.empty()) {
+        // Otherwise the reader posts the next drain when it has read more.
+        if (allRead)
+            finish();
+        return;
+    }
 
     std::vector<NewScript> scripts;
     for (const Loaded &item : batch)
         if (item.script)
             scripts.push_back({item.script->title, item.script->body, item.wordCount});
-    const auto next = [this, more, readingDone] {
-        if (more || !readingDone) {
-            Channel &c = *m_jobs.front()->channel;
-            std::unique_lock lock(c.mutex);
-            // More was read meanwhile, or the reading ended: go on.
-            if (!c.drainPosted && (!c.loaded.empty() || c.readingDone)) {
-                c.drainPosted = true;
-                QMetaObject::invokeMethod(this, &ImportQueue::drain, Qt::QueuedConnection);
-            }
-            return;
-        }
-        finish();
-    };
     if (scripts.empty()) {
         account(batch, {});
-        next();
+        QMetaObject::invokeMethod(this, &ImportQueue::drain, Qt::QueuedConnection);
         return;
     }
     // One batch at a time on the disk; the window answers while it is written.
     m_batchInFlight = true;
     QPointer<ImportQueue> self(this);
     m_store.addInBackground(scripts, false,
-                            [self, batch = std::move(batch), next](std::vector<AddedScript> added) {
+                            [self, batch = std::move(batch)](std::vector<AddedScript> added) {
                                 if (!self)
                                     return;
                                 self->m_batchInFlight = false;
                                 self->account(batch, added);
-                                next();
+                                QMetaObject::invokeMethod(self.data(), &ImportQueue::drain,
+                                                          Qt::QueuedConnection);
                             });
 }
 

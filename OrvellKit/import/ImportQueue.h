@@ -49,7 +49,7 @@ public:
     void stopForQuit();
 
 signals:
-    void started(const QString &firstFileName, int total);
+    void started(const QString &firstFileName);
     // Files handled so far (added or refused) of the running job's total.
     void progress(int handled, int total);
     void finished(const ImportQueue::Outcome &outcome);

@@ -1,16 +1,11 @@
 #include "library/ScriptStore.h"
 
 #include "base/AppPaths.h"
-#include "base/AtomicFile.h"
 #include "base/IsoDate.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QLoggingCategory>
-#include <QPointer>
-#include <QThread>
-#include <QTimer>
 
 #include <algorithm>
 
