@@ -1,0 +1,10 @@
+# quoted_includes(FILE VAR): the paths FILE includes with quotes, in order.
+function(quoted_includes file var)
+  file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  set(paths "")
+  foreach(line ${lines})
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" path "${line}")
+    list(APPEND paths "${path}")
+  endforeach()
+  set(${var} "${paths}" PARENT_SCOPE)
+endfunction()
