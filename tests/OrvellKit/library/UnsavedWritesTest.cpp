@@ -179,16 +179,18 @@ TEST_F(UnsavedFixture, aLibraryReadInTheBackgroundKeepsWhatWasMadeMeanwhile) {
         ASSERT_TRUE(ScriptDiskIO::writeBody("text", scripts.back().id, root, nullptr));
     }
     ASSERT_TRUE(ScriptDiskIO::writeManifest(ScriptManifest(scripts, std::nullopt), root, nullptr));
-    const QByteArray index = readFile(ScriptDiskIO::manifestPath(root));
 
     ScriptStore::Options options{false, {}, &clock, {}};
     options.loadInBackground = true;
     {
-        // Gone before the load is in: nothing is written over the index.
+        // Gone before the load is in: no index of what was made alone is
+        // written (the load itself may list the new file, as it adopts it).
         ScriptStore quitting(root, options);
         quitting.create("Made at once", "typed before the library was read", true);
     }
-    EXPECT_EQ(readFile(ScriptDiskIO::manifestPath(root)), index);
+    const QList<QUuid> listed = listedOnDisk();
+    EXPECT_GE(listed.size(), 300);
+    EXPECT_EQ(listed.first(), scripts.front().id);
 
     ScriptStore store(root, options);
     QSignalSpy loaded(&store, &ScriptStore::loaded);
