@@ -2,7 +2,7 @@
 
 #include "Orvell/core/AppEnvironment.h"
 #include "Orvell/island/CaptureShield.h"
-#include "Orvell/island/DisplayLinkDriver.h"
+#include "Orvell/island/FrameClock.h"
 #include "Platform/shortcuts/GnomeKeybindings.h"
 #include "Orvell/island/IslandPanel.h"
 #include "Platform/x11/X11Window.h"
@@ -77,42 +77,41 @@ void Application::installIsland() {
     providers.makePanel = [&env] {
         return new IslandPanel(env.island(), env.scroll(), env.viewport());
     };
-    m_island = std::make_unique<IslandPanelController>(m_screens, providers);
+    m_island = std::make_unique<IslandPanelController>(m_screens, env.island(), providers);
     IslandPanelController *island = m_island.get();
 
-    island->onLayoutChanged = [&env](const IslandLayout &layout, const NotchGeometry &geometry) {
-        env.island().setGeometry(geometry);
-        env.island().setLayout(layout);
-    };
-    island->onVisibilityChanged = [&env](bool visible) {
+    connect(island, &IslandPanelController::visibilityChanged, this, [&env](bool visible) {
         // Hiding the island ends the reading; showing it does not start one.
         if (!visible)
             env.scroll().goIdle();
         env.panels().setIslandVisible(visible);
-    };
-    island->onPanelCreated = [&env, island](IslandPanel *panel) {
+    });
+    connect(island, &IslandPanelController::panelCreated, this, [&env, island](IslandPanel *panel) {
         CaptureShield::harden(panel, env.settings());
         panel->winId(); // the frame clock follows the native window
-        env.scroll().attach(std::make_shared<DisplayLinkDriver>(panel->windowHandle()));
+        env.scroll().attach(std::make_shared<FrameClock>(panel->windowHandle()));
         panel->dragBounds = [island]() -> std::optional<QRect> {
             if (!island->geometry())
                 return std::nullopt;
             return island->geometry()->screenFrame.toAlignedRect();
         };
-        panel->onDragCommitted = [&env, island](QPoint topLeft) {
+        connect(panel, &IslandPanel::dragCommitted, island, [&env, island](QPoint topLeft) {
             if (const auto at = island->dragPosition(topLeft))
                 env.prefs().placeIsland(at->x, at->y, at->centredX);
-        };
-    };
-
-    env.island().onHideIsland = [island] { island->setVisible(false); };
-    env.island().onResetPosition = [&prefs] {
-        prefs.setIslandPlacement(IslandPlacement::topCenter());
-    };
-    env.island().onDragBegan = [island] { island->isUserDragging = true; };
-    env.island().onDragEnded = [island] { island->isUserDragging = false; };
-    env.panels().toggleIsland = [island] { island->toggle(); };
-    m_screens.onReplace = [island] { island->reposition(false); };
+        });
+        connect(panel, &IslandPanel::hideClicked, &env.commands(),
+                [&env] { env.commands().handle(HotKeyAction::toggleIsland); });
+        connect(panel, &IslandPanel::resetPositionClicked, &env.prefs(), [&env] {
+            env.prefs().setIslandPlacement(IslandPlacement::topCenter());
+        });
+    });
+    connect(&env.island(), &IslandLayoutModel::dragBegan, island,
+            [island] { island->isUserDragging = true; });
+    connect(&env.island(), &IslandLayoutModel::dragEnded, island,
+            [island] { island->isUserDragging = false; });
+    connect(&env.commands(), &PrompterCommands::islandToggleRequested, island,
+            &IslandPanelController::toggle);
+    connect(&m_screens, &ScreenObserver::replaced, island, [island] { island->reposition(false); });
 
     island->install();
     env.panels().setIslandVisible(island->isVisible());
@@ -126,33 +125,30 @@ void Application::installControls() {
     AppEnvironment &env = m_env;
     m_deck = std::make_unique<ControlDeckPanelController>(env, m_screens);
     ControlDeckPanelController *deck = m_deck.get();
-    deck->onVisibilityChanged = [&env](bool visible) {
-        env.panels().setControlDeckVisible(visible);
-    };
-    env.panels().toggleControlDeck = [deck] { deck->toggle(); };
-    deck->onShowSaveProblem = [this] { m_library.show(); };
+    connect(deck, &ControlDeckPanelController::visibilityChanged, &env.panels(),
+            &PanelToggles::setControlDeckVisible);
+    connect(&env.commands(), &PrompterCommands::controlDeckToggleRequested, deck,
+            &ControlDeckPanelController::toggle);
+    connect(deck, &ControlDeckPanelController::saveProblemClicked, this,
+            [this] { m_library.show(); });
 
-    m_statusItem = std::make_unique<StatusItemController>(env);
-    StatusItemController *item = m_statusItem.get();
-    item->isControlDeckVisible = [deck] { return deck->isVisible(); };
-    item->isIslandVisible = [this] { return m_island && m_island->isVisible(); };
-    item->onToggleControlDeck = [&env] { env.panels().toggleControlDeck(); };
-    item->onToggleIsland = [&env] { env.panels().toggleIsland(); };
-    item->onOpenLibrary = [this] { m_library.show(); };
-    item->onQuit = [this] { requestQuit(); };
-    item->onOpenSettings = [this] {
+    m_trayMenu = std::make_unique<TrayMenu>(env);
+    TrayMenu *item = m_trayMenu.get();
+    connect(item, &TrayMenu::libraryRequested, this, [this] { m_library.show(); });
+    connect(item, &TrayMenu::quitRequested, this, &Application::requestQuit);
+    connect(item, &TrayMenu::settingsRequested, this, [this] {
         m_library.show();
         m_library.showSettings();
-    };
+    });
     placeMenu();
 }
 
 void Application::placeMenu() {
-    const bool inTray = m_statusItem->showInTray();
+    const bool inTray = m_trayMenu->showInTray();
     if (m_inTray == inTray)
         return;
     m_inTray = inTray;
-    m_deck->setMenu(inTray ? nullptr : m_statusItem->menu());
+    m_deck->setMenu(inTray ? nullptr : m_trayMenu->menu());
     // With no tray the deck is the only way to the menu: show it once.
     if (!inTray && !m_deck->isVisible())
         m_deck->setVisible(true);
@@ -189,10 +185,7 @@ void Application::launch() {
     installIsland();
     installControls();
 
-    m_env.hotKeys().onAction = [this](HotKeyAction action, bool withShift) {
-        m_env.commands().handle(action, withShift);
-    };
-    m_env.hotKeys().start();
+    m_env.shortcutRegistry().start();
     offerGnomeShortcuts();
 
     // Any change of the island's settings lays it out again.
@@ -252,8 +245,8 @@ void Application::offerGnomeShortcuts() {
                                  QStringLiteral("GNOME's keyboard settings could not be "
                                                 "changed: ") +
                                      error);
-        m_env.hotKeys().unregisterAll();
-        m_env.hotKeys().registerAll();
+        m_env.shortcutRegistry().unregisterAll();
+        m_env.shortcutRegistry().registerAll();
     });
     ask->open();
 }
@@ -261,7 +254,7 @@ void Application::offerGnomeShortcuts() {
 void Application::sweep() {
     CaptureShield::sweep(m_env.settings());
     // A tray host may have started or gone away since.
-    if (m_statusItem)
+    if (m_trayMenu)
         placeMenu();
     // Full-screen windows may be raised over the island; put it back on top.
     if (m_island && m_env.prefs().aboveFullScreen())

@@ -5,7 +5,7 @@
 #include "Orvell/library/LibraryWindowController.h"
 #include "Platform/session/ScreenLock.h"
 #include "Orvell/island/ScreenObserver.h"
-#include "Orvell/tray/StatusItemController.h"
+#include "Orvell/tray/TrayMenu.h"
 
 #include <QObject>
 #include <QTimer>
@@ -15,7 +15,7 @@
 
 class AppEnvironment;
 class ScriptStore;
-class DisplayLinkDriver;
+class FrameClock;
 
 // Start-up and the wiring between the parts: the island, the shortcuts, the
 // preference observers, the capture-shield sweep and the final flush.
@@ -40,7 +40,7 @@ public:
     static QString unsavedQuestion(const ScriptStore &store);
     IslandPanelController *island() const { return m_island.get(); }
     ControlDeckPanelController *deck() const { return m_deck.get(); }
-    StatusItemController *statusItem() const { return m_statusItem.get(); }
+    TrayMenu *trayMenu() const { return m_trayMenu.get(); }
     LibraryWindowController &library() { return m_library; }
     ScreenObserver &screens() { return m_screens; }
 
@@ -61,7 +61,7 @@ private:
     ScreenObserver m_screens;
     std::unique_ptr<IslandPanelController> m_island;
     std::unique_ptr<ControlDeckPanelController> m_deck;
-    std::unique_ptr<StatusItemController> m_statusItem;
+    std::unique_ptr<TrayMenu> m_trayMenu;
     std::optional<bool> m_inTray;
     ScreenLock m_lock;
     LibraryWindowController m_library;

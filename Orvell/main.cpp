@@ -4,7 +4,7 @@
 #include "Platform/shortcuts/GlobalShortcuts.h"
 #include "Platform/audio/MicrophoneSource.h"
 #include "Platform/session/SingleInstance.h"
-#include "Platform/session/XdgAutostartLoginItem.h"
+#include "Platform/session/XdgAutostart.h"
 #include "base/AppIdentity.h"
 #include "import/DocumentConverter.h"
 #include "settings/PreferenceKeys.h"
@@ -77,7 +77,7 @@ int main(int argc, char *argv[]) {
 
     AppEnvironment::Services services;
     services.settings = SettingsStore::openUserStore();
-    services.loginItem = std::make_unique<XdgAutostartLoginItem>();
+    services.autostart = std::make_unique<XdgAutostart>();
     services.shortcuts = GlobalShortcuts::create();
     services.loadLibraryInBackground = true;
     // The microphone chosen in the settings, read each time listening starts.

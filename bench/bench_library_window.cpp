@@ -6,7 +6,7 @@
 #include "Orvell/library/LibraryListModel.h"
 #include "Orvell/library/LibraryWindow.h"
 #include "Orvell/library/ScriptEditorView.h"
-#include "settings/LoginItem.h"
+#include "settings/Autostart.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,7 +19,7 @@
 
 namespace {
 
-struct NoLoginItem : LoginItem {
+struct NoAutostart : Autostart {
     bool isEnabled() const override { return false; }
     bool setEnabled(bool, QString *) override { return true; }
 };
@@ -39,7 +39,7 @@ struct Library {
     Library(int scripts, int lastWords) {
         AppEnvironment::Services services;
         services.settings = SettingsStore::inMemory();
-        services.loginItem = std::make_unique<NoLoginItem>();
+        services.autostart = std::make_unique<NoAutostart>();
         services.shortcuts = std::make_unique<NoShortcuts>();
         services.libraryRoot = dir.filePath("library");
         env = std::make_unique<AppEnvironment>(std::move(services));

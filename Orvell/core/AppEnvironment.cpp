@@ -3,7 +3,7 @@
 #include "Orvell/island/CaptureShield.h"
 #include "import/DocumentConverter.h"
 #include "library/UnsavedCopies.h"
-#include "settings/LoginItem.h"
+#include "settings/Autostart.h"
 #include "voice/SpeechListener.h"
 
 #include <QCoreApplication>
@@ -40,7 +40,7 @@ QString AppEnvironment::welcomeText() {
 AppEnvironment::AppEnvironment(Services services, QObject *parent)
     : QObject(parent)
     , m_settings(std::move(services.settings))
-    , m_loginItem(std::move(services.loginItem))
+    , m_autostart(std::move(services.autostart))
     , m_shortcuts(std::move(services.shortcuts)) {
     Scheduler &scheduler = services.scheduler ? *services.scheduler : Scheduler::eventLoop();
     m_island = std::make_unique<IslandLayoutModel>(scheduler);
@@ -52,27 +52,13 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     m_store = std::make_unique<ScriptStore>(
         services.libraryRoot.isEmpty() ? ScriptStore::defaultRoot() : services.libraryRoot,
         storeOptions);
-    m_hotKeys = std::make_unique<HotKeyCenter>(*m_shortcuts);
+    m_registry = std::make_unique<ShortcutRegistry>(*m_shortcuts);
     m_panels = std::make_unique<PanelToggles>();
-    m_prefs = std::make_unique<Preferences>(*m_settings, *m_loginItem);
-
-    m_scroll->setT(m_prefs->reading().speedT());
-    m_hotKeys->loadBindings = [this] { return m_prefs->hotKeyBindings(); };
-    m_hotKeys->saveBindings = [this](const QByteArray &json) { m_prefs->setHotKeyBindings(json); };
-    connect(m_prefs.get(), &Preferences::hotKeyBindingsChanged, m_hotKeys.get(),
-            &HotKeyCenter::reloadBindings);
-    // Choosing another script stops playback and rewinds.
-    m_store->onSelectionChanged = [this] {
-        m_scroll->pause();
-        m_scroll->restart();
-    };
-    m_commands = std::make_unique<PrompterCommands>(*m_scroll, m_prefs->reading(), *m_panels);
-    m_selection = std::make_unique<LibrarySelection>(*m_store);
-    m_viewport = std::make_unique<ScriptViewportModel>(*m_selection, m_prefs->reading(), *m_scroll);
-
-    m_rhythmCache = std::make_unique<RhythmCache>(RhythmCache::standard());
-    m_pace = std::make_unique<PaceGuide>(scheduler);
-    m_pace->attach(m_prefs->reading(), *m_scroll, *m_selection, *m_rhythmCache);
+    m_prefs = std::make_unique<Preferences>(*m_settings, *m_autostart);
+    m_registry->loadBindings = [this] { return m_prefs->hotKeyBindings(); };
+    m_registry->saveBindings = [this](const QByteArray &json) { m_prefs->setHotKeyBindings(json); };
+    connect(m_prefs.get(), &Preferences::hotKeyBindingsChanged, m_registry.get(),
+            &ShortcutRegistry::reloadBindings);
 
     // Voice follow hears the speaker through the packaged speech model; where
     // it or a microphone is missing, it is simply not available.
@@ -86,29 +72,11 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
         recognition.hasModel = &SpeechDecoder::hasModelFor;
         recognition.installedLocales = &SpeechDecoder::installedLocales;
     }
-    m_voice = std::make_unique<VoiceFollow>(std::move(recognition));
-    m_voice->attach(m_prefs->reading(), *m_scroll, *m_selection);
-    m_commands->toggleVoiceFollow = [this] { m_voice->toggle(); };
-
-    // The guides lay out the same lines as the island draws.
-    const auto followWidth = [this] {
-        m_pace->setViewportWidth(m_viewport->viewportSize().width());
-        m_voice->setViewportWidth(m_viewport->viewportSize().width());
-    };
-    connect(m_viewport.get(), &ScriptViewportModel::layoutChanged, this, followWidth);
-    // The island shows the light of the guide that is on.
-    const auto chooseGlow = [this] {
-        GlowSource *source = nullptr;
-        if (m_voice->isActive())
-            source = m_voice.get();
-        else if (m_pace->isActive())
-            source = m_pace.get();
-        m_viewport->setGlowSource(source);
-    };
-    connect(&m_prefs->reading(), &ReadingPreferences::paceGuideEnabledChanged, this, chooseGlow);
-    connect(&m_prefs->reading(), &ReadingPreferences::voiceFollowEnabledChanged, this, chooseGlow);
-    connect(&m_prefs->reading(), &ReadingPreferences::voiceFollowLocaleChanged, this, chooseGlow);
-    chooseGlow();
+    m_rhythmCache = std::make_unique<RhythmCache>(RhythmCache::standard());
+    m_reading = std::make_unique<ReadingSession>(*m_store, m_prefs->reading(), *m_scroll,
+                                                 *m_rhythmCache, std::move(recognition), scheduler);
+    m_commands = std::make_unique<PrompterCommands>(*m_scroll, m_reading->voice());
+    connect(m_registry.get(), &ShortcutRegistry::triggered, m_commands.get(), &PrompterCommands::handle);
 
     const DocumentConverter converter(QCoreApplication::applicationFilePath(),
                                       {QStringLiteral("convert-document")});

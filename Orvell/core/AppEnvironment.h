@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Platform/shortcuts/GlobalShortcuts.h"
-#include "Orvell/shortcuts/HotKeyCenter.h"
+#include "Orvell/shortcuts/ShortcutRegistry.h"
 #include "commands/PanelToggles.h"
 #include "commands/PrompterCommands.h"
 #include "import/ImportQueue.h"
@@ -9,10 +9,9 @@
 #include "library/ScriptStore.h"
 #include "pace/RhythmCache.h"
 #include "playback/ScrollEngine.h"
-#include "reading/LibrarySelection.h"
 #include "reading/PaceGuide.h"
+#include "reading/ReadingSession.h"
 #include "reading/ScriptViewportModel.h"
-#include "reading/VoiceFollow.h"
 #include "settings/Preferences.h"
 #include "settings/SettingsStore.h"
 #include "voice/AudioSource.h"
@@ -21,7 +20,7 @@
 
 #include <memory>
 
-class LoginItem;
+class Autostart;
 
 // The object graph every window, view and controller receives. Built once
 // at start-up and kept until the process ends.
@@ -31,7 +30,7 @@ class AppEnvironment : public QObject {
 public:
     struct Services {
         std::unique_ptr<SettingsStore> settings;
-        std::unique_ptr<LoginItem> loginItem;
+        std::unique_ptr<Autostart> autostart;
         std::unique_ptr<GlobalShortcuts> shortcuts;
         QString libraryRoot;
         Scheduler *scheduler = nullptr;
@@ -57,13 +56,14 @@ public:
     IslandLayoutModel &island() { return *m_island; }
     ScrollEngine &scroll() { return *m_scroll; }
     ScriptStore &store() { return *m_store; }
-    HotKeyCenter &hotKeys() { return *m_hotKeys; }
+    ShortcutRegistry &shortcutRegistry() { return *m_registry; }
     GlobalShortcuts &shortcuts() { return *m_shortcuts; }
     PanelToggles &panels() { return *m_panels; }
     PrompterCommands &commands() { return *m_commands; }
-    ScriptViewportModel &viewport() { return *m_viewport; }
-    PaceGuide &pace() { return *m_pace; }
-    VoiceFollow &voice() { return *m_voice; }
+    ReadingSession &reading() { return *m_reading; }
+    ScriptViewportModel &viewport() { return m_reading->viewport(); }
+    PaceGuide &pace() { return m_reading->pace(); }
+    VoiceFollow &voice() { return m_reading->voice(); }
     // A microphone as voice follow would open it; null where there is none.
     std::unique_ptr<AudioSource> openMicrophone() const {
         return m_microphone ? m_microphone() : nullptr;
@@ -88,20 +88,17 @@ signals:
 
 private:
     std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<LoginItem> m_loginItem;
+    std::unique_ptr<Autostart> m_autostart;
     std::unique_ptr<GlobalShortcuts> m_shortcuts;
     std::unique_ptr<IslandLayoutModel> m_island;
     std::unique_ptr<ScrollEngine> m_scroll;
     std::unique_ptr<ScriptStore> m_store;
-    std::unique_ptr<LibrarySelection> m_selection;
-    std::unique_ptr<HotKeyCenter> m_hotKeys;
+    std::unique_ptr<ShortcutRegistry> m_registry;
     std::unique_ptr<PanelToggles> m_panels;
     std::unique_ptr<Preferences> m_prefs;
     std::unique_ptr<PrompterCommands> m_commands;
-    std::unique_ptr<ScriptViewportModel> m_viewport;
     std::unique_ptr<RhythmCache> m_rhythmCache;
-    std::unique_ptr<PaceGuide> m_pace;
-    std::unique_ptr<VoiceFollow> m_voice;
+    std::unique_ptr<ReadingSession> m_reading;
     std::unique_ptr<ImportQueue> m_imports;
     QStringList m_unsavedFolders;
     QString m_restoredNotice;

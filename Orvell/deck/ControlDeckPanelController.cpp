@@ -44,14 +44,12 @@ std::optional<QPoint> ControlDeckPanelController::remembered() const {
 void ControlDeckPanelController::create() {
     m_view = new ControlDeckView(m_env);
     m_view->setMenu(m_menu);
-    m_view->onHide = [this] { setVisible(false); };
-    m_view->onShowSaveProblem = [this] {
-        if (onShowSaveProblem)
-            onShowSaveProblem();
-    };
-    m_view->onDragged = [this](QPoint at) {
+    connect(m_view, &ControlDeckView::hideClicked, this, [this] { setVisible(false); });
+    connect(m_view, &ControlDeckView::saveProblemClicked, this,
+            &ControlDeckPanelController::saveProblemClicked);
+    connect(m_view, &ControlDeckView::dragged, this, [this](QPoint at) {
         m_env.settings().setValue(positionKey, QStringLiteral("%1 %2").arg(at.x()).arg(at.y()));
-    };
+    });
 }
 
 void ControlDeckPanelController::setMenu(QMenu *menu) {
@@ -92,6 +90,5 @@ void ControlDeckPanelController::setVisible(bool visible) {
         });
         fade->start(QAbstractAnimation::DeleteWhenStopped);
     }
-    if (onVisibilityChanged)
-        onVisibilityChanged(visible);
+    emit visibilityChanged(visible);
 }

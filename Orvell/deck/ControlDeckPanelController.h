@@ -38,13 +38,15 @@ public:
     void setMenu(QMenu *menu);
 
     ControlDeckView *view() const { return m_view; }
-    std::function<void(bool)> onVisibilityChanged;
-    // The deck's "Not saved" button: the library window says more.
-    std::function<void()> onShowSaveProblem;
 
     // Centred on the free area, `bottomMargin` above its bottom, or less when
     // the screen is too short.
     static QPoint placement(const QRectF &visibleFrame, const QSize &deck);
+
+signals:
+    void visibilityChanged(bool visible);
+    // The deck's "Not saved" button: the library window says more.
+    void saveProblemClicked();
 
 private:
     void create();

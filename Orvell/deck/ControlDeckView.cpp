@@ -110,21 +110,18 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     };
     connect(&env.store(), &ScriptStore::saveProblemChanged, this, syncSaveProblem);
     syncSaveProblem();
-    connect(m_saveProblem, &QToolButton::clicked, this, [this] {
-        if (onShowSaveProblem)
-            onShowSaveProblem();
-    });
+    connect(m_saveProblem, &QToolButton::clicked, this, &ControlDeckView::saveProblemClicked);
 
     ScrollEngine &scroll = env.scroll();
-    connect(m_play, &QAbstractButton::clicked, this, [&scroll] { scroll.toggle(); });
-    connect(m_restart, &QAbstractButton::clicked, this, [&scroll] { scroll.restart(); });
-    connect(m_hide, &QAbstractButton::clicked, this, [this] {
-        if (onHide)
-            onHide();
-    });
-    connect(m_islandToggle, &QToolButton::clicked, this, [&env] { env.panels().toggleIsland(); });
-    connect(m_deckToggle, &QToolButton::clicked, this,
-            [&env] { env.panels().toggleControlDeck(); });
+    PrompterCommands &commands = env.commands();
+    const auto command = [&commands](HotKeyAction action) {
+        return [&commands, action] { commands.handle(action); };
+    };
+    connect(m_play, &QAbstractButton::clicked, this, command(HotKeyAction::playPause));
+    connect(m_restart, &QAbstractButton::clicked, this, command(HotKeyAction::restart));
+    connect(m_hide, &QAbstractButton::clicked, this, &ControlDeckView::hideClicked);
+    connect(m_islandToggle, &QToolButton::clicked, this, command(HotKeyAction::toggleIsland));
+    connect(m_deckToggle, &QToolButton::clicked, this, command(HotKeyAction::toggleControlDeck));
     connect(m_menuButton, &QAbstractButton::clicked, this, [this] {
         if (m_menu)
             m_menu->popup(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height())));
@@ -134,11 +131,8 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     syncPlay();
     m_speed->setT(scroll.t());
     connect(&scroll, &ScrollEngine::tChanged, this, [this, &scroll] { m_speed->setT(scroll.t()); });
-    connect(m_speed, &SpeedSlider::tEdited, this, [&env](double t) {
-        env.scroll().setT(t);
-        env.prefs().reading().setSpeedT(t);
-    });
-    connect(&env.hotKeys(), &HotKeyCenter::bindingsChanged, this, &ControlDeckView::refreshHelp);
+    connect(m_speed, &SpeedSlider::tEdited, &commands, &PrompterCommands::setSpeed);
+    connect(&env.shortcutRegistry(), &ShortcutRegistry::bindingsChanged, this, &ControlDeckView::refreshHelp);
     refreshHelp();
     setFixedWidth(deckWidth);
     adjustSize();
@@ -154,7 +148,7 @@ QString ControlDeckView::hideHelp(const QString &shortcut) {
 
 void ControlDeckView::refreshHelp() {
     const auto shortcut = [this](HotKeyAction action) {
-        return m_env.hotKeys().binding(action).displayString();
+        return m_env.shortcutRegistry().binding(action).displayString();
     };
     m_islandToggle->setToolTip(toggleHelp(HotKeyActions::title(HotKeyAction::toggleIsland),
                                           shortcut(HotKeyAction::toggleIsland)));
@@ -205,6 +199,6 @@ void ControlDeckView::mouseReleaseEvent(QMouseEvent *) {
     m_dragFrom.reset();
     setCursor(Qt::OpenHandCursor);
     PanelCursor::shared().setSurface(Qt::OpenHandCursor);
-    if (moved && onDragged)
-        onDragged(pos());
+    if (moved)
+        emit dragged(pos());
 }

@@ -35,9 +35,6 @@ public:
 
     // Where there is no tray to hold the menu, the deck carries it.
     void setMenu(QMenu *menu);
-    std::function<void()> onHide;
-    // The window's new top-left corner when a drag by the background ends.
-    std::function<void(QPoint)> onDragged;
 
     PlayButton *playButton() const { return m_play; }
     GlassButton *restartButton() const { return m_restart; }
@@ -51,11 +48,17 @@ public:
     QToolButton *deckToggle() const { return m_deckToggle; }
     // Shown while a save is pending; opens the library, where the notice says more.
     QToolButton *saveProblemButton() const { return m_saveProblem; }
-    std::function<void()> onShowSaveProblem;
 
     // "Show / Hide Island (Ctrl+Alt+Super+T from any app)".
     static QString toggleHelp(const QString &title, const QString &shortcut);
     static QString hideHelp(const QString &shortcut);
+
+signals:
+    void hideClicked();
+    // The window's new top-left corner when a drag by the background ends.
+    void dragged(QPoint topLeft);
+    // The "Not saved" button: the library window says more.
+    void saveProblemClicked();
 
 protected:
     void paintEvent(QPaintEvent *) override;

@@ -458,13 +458,13 @@ void IslandPanel::mouseReleaseEvent(QMouseEvent *event) {
     if (dragged) {
         setCursor(Qt::OpenHandCursor);
         m_model.endDrag();
-        if (onDragCommitted)
-            onDragCommitted(frameOrigin());
+        emit dragCommitted(frameOrigin());
         return;
     }
     if (const auto control = controlAt(event->position() + m_offset)) {
-        const auto &action = *control == 0 ? m_model.onHideIsland : m_model.onResetPosition;
-        if (action)
-            action();
+        if (*control == 0)
+            emit hideClicked();
+        else
+            emit resetPositionClicked();
     }
 }

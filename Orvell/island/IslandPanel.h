@@ -28,8 +28,6 @@ public:
     IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll, ScriptViewportModel &script,
                 QWidget *parent = nullptr);
 
-    // Called with the window's new top-left corner when a drag ends.
-    std::function<void(QPoint)> onDragCommitted;
     // The rectangle the window may be dragged within (the display), if any.
     std::function<std::optional<QRect>()> dragBounds;
 
@@ -45,6 +43,13 @@ public:
     QRect drawnRect() const;
     // Moves every animation to its end at once (for tests and screenshots).
     void finishAnimations();
+
+signals:
+    // The window's new top-left corner when a drag ends.
+    void dragCommitted(QPoint topLeft);
+    // The two small buttons.
+    void hideClicked();
+    void resetPositionClicked();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -3,11 +3,13 @@
 #include "Orvell/island/IslandPanel.h"
 #include "Orvell/island/ScreenObserver.h"
 #include "base/Metrics.h"
+#include "island/IslandLayoutModel.h"
 
-IslandPanelController::IslandPanelController(ScreenObserver &screens, Providers providers,
-                                             QObject *parent)
+IslandPanelController::IslandPanelController(ScreenObserver &screens, IslandLayoutModel &model,
+                                             Providers providers, QObject *parent)
     : QObject(parent)
     , m_screens(screens)
+    , m_model(model)
     , m_providers(std::move(providers)) {
     connect(&m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
         if (m_panel)
@@ -51,18 +53,19 @@ void IslandPanelController::install() {
     m_geometry = geometry;
     // The views read the layout from the model, so it is handed over before
     // the window exists.
-    if (onLayoutChanged)
-        onLayoutChanged(layout, geometry);
+    publish(layout, geometry);
     m_panel = m_providers.makePanel();
     m_panel->setFrame(layout.windowFrame.toAlignedRect());
-    if (onPanelCreated)
-        onPanelCreated(m_panel);
+    emit panelCreated(m_panel);
     m_visible = true;
     m_panel->setWindowOpacity(1);
     m_panel->show();
     raise();
-    if (onInstalled)
-        onInstalled(layout, geometry);
+}
+
+void IslandPanelController::publish(const IslandLayout &layout, const NotchGeometry &geometry) {
+    m_model.setGeometry(geometry);
+    m_model.setLayout(layout);
 }
 
 void IslandPanelController::reposition(bool force) {
@@ -78,8 +81,7 @@ void IslandPanelController::reposition(bool force) {
         m_panel->setFrame(layout.windowFrame.toAlignedRect());
     m_layout = layout;
     m_geometry = geometry;
-    if (onLayoutChanged)
-        onLayoutChanged(layout, geometry);
+    publish(layout, geometry);
     raise();
 }
 
@@ -87,8 +89,7 @@ void IslandPanelController::setVisible(bool visible) {
     if (!m_panel || visible == m_visible)
         return;
     m_visible = visible;
-    if (onVisibilityChanged)
-        onVisibilityChanged(visible);
+    emit visibilityChanged(visible);
     m_fade.stop();
     if (visible) {
         m_panel->setWindowOpacity(0);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class IslandLayoutModel;
 class IslandPanel;
 class ScreenObserver;
 
@@ -31,14 +32,10 @@ public:
         std::function<IslandPanel *()> makePanel;
     };
 
-    IslandPanelController(ScreenObserver &screens, Providers providers, QObject *parent = nullptr);
+    // Every layout it measures goes into `model`, which the views read.
+    IslandPanelController(ScreenObserver &screens, IslandLayoutModel &model, Providers providers,
+                          QObject *parent = nullptr);
     ~IslandPanelController() override;
-
-    std::function<void(const IslandLayout &, const NotchGeometry &)> onInstalled;
-    std::function<void(const IslandLayout &, const NotchGeometry &)> onLayoutChanged;
-    std::function<void(bool)> onVisibilityChanged;
-    // Called when the window is (re)created, so it can be hardened and given a frame clock.
-    std::function<void(IslandPanel *)> onPanelCreated;
 
     bool isVisible() const { return m_visible; }
     bool isUserDragging = false;
@@ -57,11 +54,18 @@ public:
     };
     std::optional<DragPosition> dragPosition(QPoint windowTopLeft) const;
 
+signals:
+    void visibilityChanged(bool visible);
+    // The window was created, so it can be hardened and given a frame clock.
+    void panelCreated(IslandPanel *panel);
+
 private:
+    void publish(const IslandLayout &layout, const NotchGeometry &geometry);
     bool measure(NotchGeometry &geometry, IslandLayout &layout) const;
     void raise();
 
     ScreenObserver &m_screens;
+    IslandLayoutModel &m_model;
     Providers m_providers;
     QPointer<IslandPanel> m_panel;
     std::optional<IslandLayout> m_layout;

@@ -124,8 +124,7 @@ std::optional<ScreenFacts> ScreenObserver::resolve() const {
 }
 
 void ScreenObserver::replaceNow() {
-    if (onReplace)
-        onReplace();
+    emit replaced();
 }
 
 void ScreenObserver::scheduleReplace() {

@@ -56,10 +56,13 @@ public:
 
     // Now, and again 0.15 s and 0.5 s later: displays settle in steps.
     void scheduleReplace();
-    std::function<void()> onReplace;
 
     // Listens for display changes and the target setting.
     void start();
+
+signals:
+    // The island should be placed again.
+    void replaced();
 
 private:
     void replaceNow();

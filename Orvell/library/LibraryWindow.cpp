@@ -323,7 +323,7 @@ void LibraryWindow::buildMenus() {
         });
     view->addSeparator();
     view->addAction(QStringLiteral("Play / Pause"), QKeySequence(QStringLiteral("Ctrl+Space")),
-                    this, [this] { m_env.scroll().toggle(); });
+                    this, [this] { m_env.commands().handle(HotKeyAction::playPause); });
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("About Orvell"), this, [this] {
         QMessageBox::about(this, QStringLiteral("About Orvell"),

@@ -124,8 +124,11 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
     m_pages->addWidget(page);
 
     ScrollEngine &scroll = env.scroll();
-    connect(back, &QPushButton::clicked, this, [&scroll] { scroll.restart(); });
-    connect(m_play, &QPushButton::clicked, this, [&scroll] { scroll.toggle(); });
+    PrompterCommands &commands = env.commands();
+    connect(back, &QPushButton::clicked, this,
+            [&commands] { commands.handle(HotKeyAction::restart); });
+    connect(m_play, &QPushButton::clicked, this,
+            [&commands] { commands.handle(HotKeyAction::playPause); });
     connect(paste, &QPushButton::clicked, this, &ScriptEditorView::paste);
     connect(replace, &QPushButton::clicked, this, &ScriptEditorView::replace);
     connect(copy, &QPushButton::clicked, this, &ScriptEditorView::copy);

@@ -2,7 +2,7 @@
 
 #include "Orvell/settings/AppearanceSettingsView.h"
 #include "Orvell/settings/GeneralSettingsView.h"
-#include "Orvell/settings/HotKeySettingsView.h"
+#include "Orvell/settings/ShortcutSettingsView.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -53,7 +53,7 @@ SettingsPaneView::SettingsPaneView(SettingsPane pane, AppEnvironment &env, QWidg
         m_form = new AppearanceSettingsView(env, page);
         break;
     case SettingsPane::shortcuts:
-        m_form = new HotKeySettingsView(env, page);
+        m_form = new ShortcutSettingsView(env, page);
         break;
     }
     m_form->setMaximumWidth(maximumFormWidth);

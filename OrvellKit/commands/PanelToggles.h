@@ -2,11 +2,9 @@
 
 #include <QObject>
 
-#include <functional>
-
 // Mirrors the island and the control deck for views that may not hold
-// their controllers. The flags are written only by the panels' own
-// visibility reports.
+// their controllers (the tray's and the deck's toggles show them). The
+// flags are written only by the panels' own visibility reports.
 class PanelToggles : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isIslandVisible READ isIslandVisible WRITE setIslandVisible NOTIFY
@@ -21,10 +19,6 @@ public:
     void setIslandVisible(bool visible);
     bool isControlDeckVisible() const { return m_deck; }
     void setControlDeckVisible(bool visible);
-
-    // Replaced at start-up; until then they do nothing.
-    std::function<void()> toggleIsland = [] {};
-    std::function<void()> toggleControlDeck = [] {};
 
 signals:
     void isIslandVisibleChanged();

@@ -1,48 +1,45 @@
 #include "commands/PrompterCommands.h"
 
-#include "commands/PanelToggles.h"
 #include "playback/ScrollEngine.h"
-#include "settings/ReadingPreferences.h"
+#include "playback/SpeedCurve.h"
+#include "reading/VoiceFollow.h"
 
-PrompterCommands::PrompterCommands(ScrollEngine &scroll, ReadingPreferences &prefs,
-                                   PanelToggles &panels)
-    : m_scroll(&scroll)
-    , m_prefs(&prefs)
-    , m_panels(&panels) {}
+PrompterCommands::PrompterCommands(ScrollEngine &scroll, VoiceFollow &voice, QObject *parent)
+    : QObject(parent)
+    , m_scroll(&scroll)
+    , m_voice(&voice) {}
 
-void PrompterCommands::nudgeSpeed(double direction, bool withShift) {
-    const double step = withShift ? SpeedCurve::shiftArrowStep : SpeedCurve::arrowStep;
-    m_scroll->nudgeSpeed(direction * step);
-    // Written back every time, so the speed survives a restart of the app.
-    m_prefs->setSpeedT(m_scroll->t());
+void PrompterCommands::setSpeed(double t) {
+    if (m_scroll)
+        m_scroll->setT(t);
 }
 
 void PrompterCommands::handle(HotKeyAction action, bool withShift) {
     // A command that arrives while the app is shutting down is dropped.
-    if (!m_scroll || !m_prefs || !m_panels)
+    if (!m_scroll || !m_voice)
         return;
+    const double step = withShift ? SpeedCurve::shiftArrowStep : SpeedCurve::arrowStep;
     switch (action) {
     case HotKeyAction::playPause:
         m_scroll->toggle();
         break;
     case HotKeyAction::speedUp:
-        nudgeSpeed(+1, withShift);
+        m_scroll->nudgeSpeed(+step);
         break;
     case HotKeyAction::speedDown:
-        nudgeSpeed(-1, withShift);
+        m_scroll->nudgeSpeed(-step);
         break;
     case HotKeyAction::restart:
         m_scroll->restart();
         break;
     case HotKeyAction::toggleIsland:
-        m_panels->toggleIsland();
+        emit islandToggleRequested();
         break;
     case HotKeyAction::toggleControlDeck:
-        m_panels->toggleControlDeck();
+        emit controlDeckToggleRequested();
         break;
     case HotKeyAction::toggleVoiceFollow:
-        if (toggleVoiceFollow)
-            toggleVoiceFollow();
+        m_voice->toggle();
         break;
     }
 }

@@ -2,29 +2,31 @@
 
 #include "commands/HotKeyAction.h"
 
+#include <QObject>
 #include <QPointer>
 
-#include <functional>
-
-class PanelToggles;
-class ReadingPreferences;
 class ScrollEngine;
+class VoiceFollow;
 
-// Where every command ends: shortcuts, island buttons, the control deck and
-// the tray menu all call handle().
-class PrompterCommands {
+// Where every command ends: shortcuts of every desktop, the session bus,
+// the tray menu, the control deck, the island's buttons and the library's
+// menus all call handle(). What the kit cannot carry out itself (the
+// panels belong to the app) is asked for by a signal.
+class PrompterCommands : public QObject {
+    Q_OBJECT
+
 public:
-    PrompterCommands(ScrollEngine &scroll, ReadingPreferences &prefs, PanelToggles &panels);
+    PrompterCommands(ScrollEngine &scroll, VoiceFollow &voice, QObject *parent = nullptr);
 
-    // Voice follow plugs in here; until it does the command does nothing.
-    std::function<void()> toggleVoiceFollow;
+    void handle(HotKeyAction action, bool withShift = false);
+    // A speed chosen outright, as on the deck's slider.
+    void setSpeed(double t);
 
-    void handle(HotKeyAction action, bool withShift);
+signals:
+    void islandToggleRequested();
+    void controlDeckToggleRequested();
 
 private:
-    void nudgeSpeed(double direction, bool withShift);
-
     QPointer<ScrollEngine> m_scroll;
-    QPointer<ReadingPreferences> m_prefs;
-    QPointer<PanelToggles> m_panels;
+    QPointer<VoiceFollow> m_voice;
 };

@@ -29,13 +29,11 @@ void IslandLayoutModel::setDragging(bool value) {
 
 void IslandLayoutModel::beginDrag() {
     setDragging(true);
-    if (onDragBegan)
-        onDragBegan();
+    emit dragBegan();
 }
 
 void IslandLayoutModel::endDrag() {
-    if (onDragEnded)
-        onDragEnded();
+    emit dragEnded();
     QPointer<IslandLayoutModel> self(this);
     m_scheduler.schedule(dragSettleDelay, [self] {
         if (self)

@@ -6,7 +6,6 @@
 
 #include <QObject>
 
-#include <functional>
 #include <optional>
 
 // The island's current layout, as the views read it. One per application.
@@ -28,11 +27,6 @@ public:
     void setGeometry(const std::optional<NotchGeometry> &geometry);
     bool isDragging() const { return m_isDragging; }
 
-    std::function<void()> onHideIsland;
-    std::function<void()> onResetPosition;
-    std::function<void()> onDragBegan;
-    std::function<void()> onDragEnded;
-
     void beginDrag();
     void endDrag();
 
@@ -40,6 +34,10 @@ signals:
     void layoutChanged();
     void geometryChanged();
     void isDraggingChanged();
+    // The pointer took the island and let it go; isDragging lingers a little
+    // longer, until the island has settled.
+    void dragBegan();
+    void dragEnded();
 
 private:
     void setDragging(bool value);

@@ -158,8 +158,7 @@ void ScriptStore::select(const QUuid &id) {
         return;
     setSelection(id);
     writeManifestNow();
-    if (onSelectionChanged)
-        onSelectionChanged();
+    emit selectedScriptReplaced();
 }
 
 Script ScriptStore::create(const QString &title, const QString &body, bool selectIt) {
@@ -172,8 +171,7 @@ Script ScriptStore::create(const QString &title, const QString &body, bool selec
     emit scriptsChanged();
     if (selectIt) {
         setSelection(s.id);
-        if (onSelectionChanged)
-            onSelectionChanged();
+        emit selectedScriptReplaced();
     }
     writeBodyNow(s);
     writeManifestNow();
@@ -247,8 +245,7 @@ void ScriptStore::deleteScript(const QUuid &id) {
             next = m_scripts[std::min<size_t>(static_cast<size_t>(*position), m_scripts.size() - 1)]
                        .id;
         setSelection(next);
-        if (onSelectionChanged)
-            onSelectionChanged();
+        emit selectedScriptReplaced();
     }
     writeManifestNow();
     if (!m_lock)

@@ -104,9 +104,6 @@ public:
     // A script's word count, kept as its text changes (0 for an unknown id).
     int wordCount(const QUuid &id) const { return m_wordCounts.value(id); }
 
-    // Called after the selection changes through select, create with
-    // selection, or a deletion that moves it.
-    std::function<void()> onSelectionChanged;
     double saveDebounce = defaultSaveDebounce;
 
     void select(const QUuid &id);
@@ -177,6 +174,10 @@ signals:
     void loaded();
     void scriptsChanged();
     void selectedIDChanged();
+    // Another script was chosen by an edit of the library: select, create
+    // with selection, an import that selects, or a deletion that moves it
+    // (not a reload that keeps the selection where it was).
+    void selectedScriptReplaced();
     void selectedWordCountChanged();
     void recoveryChanged();
     void saveProblemChanged();

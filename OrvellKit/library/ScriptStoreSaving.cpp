@@ -398,8 +398,7 @@ std::vector<AddedScript> ScriptStore::finishBatch(Batch batch, bool inBackground
     if (m_selectedID != selectedBefore) {
         emit selectedIDChanged();
         refreshWordCount();
-        if (onSelectionChanged)
-            onSelectionChanged();
+        emit selectedScriptReplaced();
     }
     return std::move(results);
 }

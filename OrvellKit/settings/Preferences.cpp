@@ -1,7 +1,7 @@
 #include "settings/Preferences.h"
 
 #include "base/Metrics.h"
-#include "settings/LoginItem.h"
+#include "settings/Autostart.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -13,10 +13,10 @@ Q_LOGGING_CATEGORY(lcPreferences, "org.orvell.Orvell.Preferences")
 
 namespace K = PreferenceKeys;
 
-Preferences::Preferences(SettingsStore &store, LoginItem &loginItem, QObject *parent)
+Preferences::Preferences(SettingsStore &store, Autostart &autostart, QObject *parent)
     : QObject(parent)
     , m_store(store)
-    , m_loginItem(loginItem)
+    , m_autostart(autostart)
     , m_reading(store) {
     m_store.registerDefaults({{K::notchCoverHeight, Metrics::notchCoverHeight},
                               {K::islandWidth, Metrics::panelWidth},
@@ -138,12 +138,12 @@ void Preferences::setHotKeyBindings(const QByteArray &json) {
 }
 
 bool Preferences::launchAtLogin() const {
-    return m_loginItem.isEnabled();
+    return m_autostart.isEnabled();
 }
 
 void Preferences::setLaunchAtLogin(bool enabled) {
     QString error;
-    if (!m_loginItem.setEnabled(enabled, &error)) {
+    if (!m_autostart.setEnabled(enabled, &error)) {
         qCWarning(lcPreferences).noquote()
             << QStringLiteral("launchAtLogin %1 failed: %2")
                    .arg(enabled ? QStringLiteral("true") : QStringLiteral("false"), error);

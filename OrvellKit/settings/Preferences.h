@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QString>
 
-class LoginItem;
+class Autostart;
 class SettingsStore;
 
 // The window and shell settings, plus the reading ones as `reading`. Like
@@ -32,7 +32,7 @@ public:
     // A drag that ends this close to top centre snaps back to it.
     static constexpr double snapDistance = 8;
 
-    Preferences(SettingsStore &store, LoginItem &loginItem, QObject *parent = nullptr);
+    Preferences(SettingsStore &store, Autostart &autostart, QObject *parent = nullptr);
 
     ReadingPreferences &reading() { return m_reading; }
     const ReadingPreferences &reading() const { return m_reading; }
@@ -86,7 +86,7 @@ signals:
 
 private:
     SettingsStore &m_store;
-    LoginItem &m_loginItem;
+    Autostart &m_autostart;
     ReadingPreferences m_reading;
     QString m_launchAtLoginProblem;
 };

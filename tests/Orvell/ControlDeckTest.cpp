@@ -4,11 +4,13 @@
 #include "OrvellKitUI/PlayButton.h"
 #include "Orvell/island/ScreenObserver.h"
 #include "OrvellKitUI/SpeedSlider.h"
-#include "Orvell/tray/StatusItemController.h"
+#include "Orvell/tray/TrayMenu.h"
 
 #include "support/ManualScheduler.h"
 #include "support/QtPrinters.h"
 #include "support/TestEnvironment.h"
+
+#include <QSignalSpy>
 
 #include <QAccessible>
 #include <QMenu>
@@ -39,15 +41,13 @@ QStringList titles(QMenu *menu) {
 
 } // namespace
 
-TEST(StatusItem, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
+TEST(TrayMenu, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
     TestEnvironment app;
     AppEnvironment &env = *app.env;
     for (const Script &s : std::vector<Script>(env.store().scripts()))
         env.store().deleteScript(s.id); // the welcome script
-    StatusItemController item(env);
-    bool deck = false, island = true;
-    item.isControlDeckVisible = [&] { return deck; };
-    item.isIslandVisible = [&] { return island; };
+    TrayMenu item(env);
+    env.panels().setIslandVisible(true);
     item.refresh();
     EXPECT_EQ(titles(item.menu()),
               (QStringList{"Play\tCtrl+Alt+Super+Space", "Restart\tCtrl+Alt+Super+R", "-",
@@ -65,12 +65,12 @@ TEST(StatusItem, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
     env.store().create("First", "one", false);
     const Script second = env.store().create("Second", "two", true);
     env.scroll().play();
-    deck = true;
-    island = false;
-    HotKeyBinding restart = env.hotKeys().binding(HotKeyAction::restart);
+    env.panels().setControlDeckVisible(true);
+    env.panels().setIslandVisible(false);
+    HotKeyBinding restart = env.shortcutRegistry().binding(HotKeyAction::restart);
     restart.keyCode = 17; // T's code in the stored key space
     restart.modifierFlags = HotKeyBinding::control | HotKeyBinding::shift;
-    ASSERT_EQ(env.hotKeys().assign(restart, HotKeyAction::restart), std::nullopt);
+    ASSERT_EQ(env.shortcutRegistry().assign(restart, HotKeyAction::restart), std::nullopt);
     emit item.menu()->aboutToShow();
     EXPECT_TRUE(shown(item.menu()).at(0)->text().startsWith("Pause\t"));
     EXPECT_EQ(shown(item.menu()).at(1)->text(), "Restart\tCtrl+Shift+T");
@@ -85,6 +85,10 @@ TEST(StatusItem, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
     EXPECT_FALSE(env.scroll().isPlaying());
     shown(item.menu()).at(0)->trigger();
     EXPECT_TRUE(env.scroll().isPlaying());
+    // The panel toggles go the way every command goes.
+    QSignalSpy island(&env.commands(), &PrompterCommands::islandToggleRequested);
+    shown(item.menu()).at(4)->trigger();
+    EXPECT_EQ(island.count(), 1);
 }
 
 TEST(ControlDeck, placedAboveTheBottomOrFlushWhenTheScreenIsShort) {
@@ -106,7 +110,8 @@ TEST(ControlDeck, itsControlsDriveThePrompterAndSayWhatTheyDo) {
     ScreenObserver screens(env.prefs(), clock);
     ControlDeckPanelController deck(env, screens);
     bool reported = false;
-    deck.onVisibilityChanged = [&](bool visible) { reported = visible; };
+    QObject::connect(&deck, &ControlDeckPanelController::visibilityChanged,
+                     [&](bool visible) { reported = visible; });
     deck.setVisible(true);
     ASSERT_NE(deck.view(), nullptr);
     EXPECT_TRUE(reported);
@@ -146,7 +151,7 @@ TEST(ControlDeck, itsControlsDriveThePrompterAndSayWhatTheyDo) {
     EXPECT_TRUE(view->menuButton()->isVisibleTo(view));
 
     // A position dragged to is remembered for the next launch.
-    view->onDragged(QPoint(120, 300));
+    emit view->dragged(QPoint(120, 300));
     deck.setVisible(false);
     EXPECT_FALSE(deck.isVisible());
     ControlDeckPanelController again(env, screens);

@@ -1,4 +1,4 @@
-#include "Orvell/island/DisplayLinkDriver.h"
+#include "Orvell/island/FrameClock.h"
 #include "Orvell/island/IslandPanel.h"
 #include "Orvell/island/IslandPanelController.h"
 #include "Orvell/island/ScreenObserver.h"
@@ -7,7 +7,7 @@
 #include "playback/ScrollEngine.h"
 #include "reading/LibrarySelection.h"
 #include "reading/ScriptViewportModel.h"
-#include "settings/LoginItem.h"
+#include "settings/Autostart.h"
 #include "settings/Preferences.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnvironment.h"
@@ -22,7 +22,7 @@
 
 namespace {
 
-using NoLoginItem = TestEnvironment::NoLoginItem;
+using NoAutostart = TestEnvironment::NoAutostart;
 
 ScreenFacts display(const QString &name, QRectF frame, bool builtIn) {
     ScreenFacts f;
@@ -35,9 +35,9 @@ ScreenFacts display(const QString &name, QRectF frame, bool builtIn) {
 
 } // namespace
 
-TEST(DisplayLinkDriver, deliversBoundedStepsAndNothingAcrossAPause) {
+TEST(FrameClock, deliversBoundedStepsAndNothingAcrossAPause) {
     QWindow window;
-    DisplayLinkDriver driver(&window, [] { return 0.0; });
+    FrameClock driver(&window, [] { return 0.0; });
     std::vector<double> steps;
     driver.frame(10.0); // never started, no callback yet: only recorded
     driver.onTick = [&](double dt) { steps.push_back(dt); };
@@ -73,7 +73,7 @@ TEST(ScreenObserver, targetsResolveWithFallbacks) {
     EXPECT_EQ(Target::fromStored("middle").kind, Target::Kind::builtIn);
 
     auto settings = SettingsStore::inMemory();
-    NoLoginItem login;
+    NoAutostart login;
     Preferences prefs(*settings, login);
     ManualScheduler clock;
     std::vector<ScreenFacts> displays = {display("HDMI-1", QRectF(0, 0, 1920, 1080), false),
@@ -98,7 +98,7 @@ TEST(ScreenObserver, targetsResolveWithFallbacks) {
 
 TEST(ScreenObserver, aChosenDisplayStaysChosenWhenScreensAreReorderedOrReplugged) {
     auto settings = SettingsStore::inMemory();
-    NoLoginItem login;
+    NoAutostart login;
     Preferences prefs(*settings, login);
     ManualScheduler clock;
     const auto monitor = [](QString output, QString model, QString serial, double x) {
@@ -141,12 +141,12 @@ TEST(ScreenObserver, aChosenDisplayStaysChosenWhenScreensAreReorderedOrReplugged
 
 TEST(ScreenObserver, aBurstOfChangesPlacesAtMostThreeTimesAfterItsLastEvent) {
     auto settings = SettingsStore::inMemory();
-    NoLoginItem login;
+    NoAutostart login;
     Preferences prefs(*settings, login);
     ManualScheduler clock;
     ScreenObserver observer(prefs, clock, {[] { return std::vector<ScreenFacts>(); }, {}});
     int placements = 0;
-    observer.onReplace = [&] { ++placements; };
+    QObject::connect(&observer, &ScreenObserver::replaced, [&] { ++placements; });
     observer.scheduleReplace();
     clock.advance(0.1);
     observer.scheduleReplace();
@@ -162,7 +162,7 @@ namespace {
 struct PanelFixture : ::testing::Test {
     QTemporaryDir dir;
     std::unique_ptr<SettingsStore> settings = SettingsStore::inMemory();
-    NoLoginItem login;
+    NoAutostart login;
     Preferences prefs{*settings, login};
     ManualScheduler clock;
     IslandLayoutModel model{clock};
@@ -183,12 +183,9 @@ struct PanelFixture : ::testing::Test {
         };
         providers.aboveFullScreen = [] { return false; };
         providers.makePanel = [this] { return new IslandPanel(model, scroll, viewport); };
-        controller = std::make_unique<IslandPanelController>(screens, providers);
-        controller->onLayoutChanged = [this](const IslandLayout &l, const NotchGeometry &g) {
-            model.setGeometry(g);
-            model.setLayout(l);
-        };
-        controller->onVisibilityChanged = [this](bool v) { visibility.push_back(v); };
+        controller = std::make_unique<IslandPanelController>(screens, model, providers);
+        QObject::connect(controller.get(), &IslandPanelController::visibilityChanged,
+                         [this](bool v) { visibility.push_back(v); });
     }
 };
 

@@ -1,6 +1,6 @@
 #include "Orvell/settings/AppearanceSettingsView.h"
 #include "Orvell/settings/GeneralSettingsView.h"
-#include "Orvell/settings/HotKeySettingsView.h"
+#include "Orvell/settings/ShortcutSettingsView.h"
 #include "Orvell/library/LibraryWindow.h"
 #include "Orvell/island/ScreenObserver.h"
 #include "Orvell/settings/SettingsPaneView.h"
@@ -238,9 +238,9 @@ TEST(GeneralPane, targetTimeIsSetInStepsAndNaturalTimeRestored) {
 
 TEST(ShortcutsPane, recordingSuspendsTheGrabsAndAssignsOrExplains) {
     TestEnvironment app;
-    HotKeyCenter &center = app.env->hotKeys();
+    ShortcutRegistry &center = app.env->shortcutRegistry();
     center.start();
-    HotKeySettingsView pane(*app.env);
+    ShortcutSettingsView pane(*app.env);
     pane.show();
     EXPECT_EQ(pane.bindingButton(HotKeyAction::playPause)->text(), "Ctrl+Alt+Super+Space");
 
@@ -299,7 +299,7 @@ TEST(ShortcutsPane, recordingSuspendsTheGrabsAndAssignsOrExplains) {
 
 TEST(ShortcutsPane, warnsWhileAnotherProgramHoldsTheKeyboardAndNamesTheMechanism) {
     TestEnvironment app;
-    HotKeySettingsView pane(*app.env);
+    ShortcutSettingsView pane(*app.env);
     pane.show();
     EXPECT_TRUE(pane.secureInputWarning()->isHidden());
     app.shortcuts->keyboardHeld = true;
@@ -318,7 +318,7 @@ TEST(SettingsPanes, areSidebarDestinationsMadeWhenChosenAndDroppedWhenLeft) {
     window.showSettings(SettingsPane::shortcuts);
     ASSERT_NE(window.settingsPane(), nullptr);
     EXPECT_EQ(window.settingsPane()->pane(), SettingsPane::shortcuts);
-    EXPECT_NE(qobject_cast<HotKeySettingsView *>(window.settingsPane()->form()), nullptr);
+    EXPECT_NE(qobject_cast<ShortcutSettingsView *>(window.settingsPane()->form()), nullptr);
     EXPECT_LE(window.settingsPane()->form()->maximumWidth(), 680);
     QPointer<SettingsPaneView> shortcuts = window.settingsPane();
     window.showSettings(SettingsPane::appearance);

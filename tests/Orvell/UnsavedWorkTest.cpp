@@ -1,7 +1,7 @@
 #include "Orvell/Application.h"
 #include "Orvell/deck/ControlDeckView.h"
 #include "Orvell/library/LibraryWindow.h"
-#include "Orvell/tray/StatusItemController.h"
+#include "Orvell/tray/TrayMenu.h"
 #include "library/UnsavedCopies.h"
 #include "support/DiskFault.h"
 #include "support/LibraryTestSupport.h"
@@ -20,7 +20,7 @@ TEST(UnsavedWork, isShownWhereTheUserLooksAndKeptAsideAtQuit) {
     TestEnvironment app;
     AppEnvironment &env = *app.env;
     ScriptStore &store = env.store();
-    StatusItemController item(env);
+    TrayMenu item(env);
     ControlDeckView deck(env);
     QAction *warning = item.menu()->actions().at(0);
     EXPECT_FALSE(warning->isVisible());

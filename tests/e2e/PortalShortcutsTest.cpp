@@ -1,7 +1,7 @@
 // Global shortcuts through a desktop portal: a stand-in portal (python3-dbus)
 // on this test's private session bus answers as KDE Plasma and others do.
 #include "Platform/shortcuts/GlobalShortcuts.h"
-#include "Orvell/shortcuts/HotKeyCenter.h"
+#include "Orvell/shortcuts/ShortcutRegistry.h"
 #include "Platform/shortcuts/PortalGlobalShortcuts.h"
 
 #include <QDBusConnection>
@@ -62,10 +62,11 @@ struct FakePortal {
 
 struct Center {
     PortalGlobalShortcuts portal{QDBusConnection::sessionBus()};
-    HotKeyCenter center{portal};
+    ShortcutRegistry center{portal};
     std::vector<HotKeyAction> fired;
     Center() {
-        center.onAction = [this](HotKeyAction a, bool) { fired.push_back(a); };
+        QObject::connect(&center, &ShortcutRegistry::triggered,
+                         [this](HotKeyAction a, bool) { fired.push_back(a); });
         center.start();
     }
     bool bound() const { return !portal.assigned().empty(); }

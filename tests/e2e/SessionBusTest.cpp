@@ -57,7 +57,7 @@ struct BusFixture : ::testing::Test {
     AppEnvironment *env = nullptr;
     std::unique_ptr<AppBus> bus;
     SingleInstance instance;
-    int shown = 0, decks = 0, voices = 0;
+    int shown = 0, decks = 0, islands = 0;
 
     void SetUp() override {
         ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "needs dbus-run-session";
@@ -65,10 +65,12 @@ struct BusFixture : ::testing::Test {
         qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
         QStandardPaths::setTestModeEnabled(false);
         ASSERT_EQ(instance.claim(), SingleInstance::Claim::first);
-        app = std::make_unique<TestEnvironment>(false);
+        app = std::make_unique<TestEnvironment>(false, QString(), true);
         env = app->env.get();
-        env->panels().toggleControlDeck = [this] { ++decks; };
-        env->commands().toggleVoiceFollow = [this] { ++voices; };
+        QObject::connect(&env->commands(), &PrompterCommands::controlDeckToggleRequested,
+                         [this] { ++decks; });
+        QObject::connect(&env->commands(), &PrompterCommands::islandToggleRequested,
+                         [this] { ++islands; });
         bus = std::make_unique<AppBus>(*env);
         bus->onShowLibrary = [this] { ++shown; };
         ASSERT_TRUE(bus->publish(QDBusConnection::sessionBus()));
@@ -98,15 +100,14 @@ TEST_F(BusFixture, everyCommandArrivesThroughOrvellCliSend) {
     EXPECT_EQ(cli({"send", "restart"}).code, 0);
     EXPECT_EQ(scroll.offset(), 0);
 
-    int islands = 0;
-    env->panels().toggleIsland = [&] { ++islands; };
+    const bool voiceWasOn = env->prefs().reading().voiceFollowEnabled();
     EXPECT_EQ(cli({"send", "toggleIsland"}).code, 0);
     EXPECT_EQ(cli({"send", "toggleControlDeck"}).code, 0);
     EXPECT_EQ(cli({"send", "toggleVoiceFollow"}).code, 0);
     EXPECT_EQ(cli({"send", "showLibrary"}).code, 0);
     EXPECT_EQ(islands, 1);
     EXPECT_EQ(decks, 1);
-    EXPECT_EQ(voices, 1);
+    EXPECT_NE(env->prefs().reading().voiceFollowEnabled(), voiceWasOn);
     EXPECT_EQ(shown, 1);
 
     const Reply unknown = cli({"send", "fly"});
@@ -299,7 +300,7 @@ TEST(FullDisk, anImportIsToldTrueAndAnEditIsSavedOnceThereIsRoomAgain) {
     const auto open = [&](const QString &root) {
         AppEnvironment::Services services;
         services.settings = SettingsStore::inMemory();
-        services.loginItem = std::make_unique<TestEnvironment::NoLoginItem>();
+        services.autostart = std::make_unique<TestEnvironment::NoAutostart>();
         services.shortcuts = std::make_unique<FakeGlobalShortcuts>();
         services.unsavedFolders = QStringList{home.filePath("state")};
         services.libraryRoot = root;

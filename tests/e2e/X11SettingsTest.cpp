@@ -2,7 +2,7 @@
 // row and pressing the keys, then fired from the keyboard while another
 // window has the focus.
 #include "Orvell/core/AppEnvironment.h"
-#include "Orvell/settings/HotKeySettingsView.h"
+#include "Orvell/settings/ShortcutSettingsView.h"
 #include "support/TestEnvironment.h"
 
 #include <QLabel>
@@ -25,16 +25,17 @@ TEST(X11ShortcutsPane, aRecordedShortcutFiresFromAnotherWindow) {
     QTemporaryDir dir;
     AppEnvironment::Services services;
     services.settings = SettingsStore::inMemory();
-    services.loginItem = std::make_unique<TestEnvironment::NoLoginItem>();
+    services.autostart = std::make_unique<TestEnvironment::NoAutostart>();
     services.shortcuts = GlobalShortcuts::create();
     services.libraryRoot = dir.filePath("library");
     AppEnvironment env(std::move(services));
     ASSERT_EQ(env.shortcuts().mechanism(), "X11 key grabs");
     std::vector<HotKeyAction> fired;
-    env.hotKeys().onAction = [&](HotKeyAction a, bool) { fired.push_back(a); };
-    env.hotKeys().start();
+    QObject::connect(&env.shortcutRegistry(), &ShortcutRegistry::triggered,
+                     [&](HotKeyAction a, bool) { fired.push_back(a); });
+    env.shortcutRegistry().start();
 
-    HotKeySettingsView pane(env);
+    ShortcutSettingsView pane(env);
     pane.setWindowTitle("Orvell Shortcuts Test");
     pane.resize(640, 600);
     pane.show();

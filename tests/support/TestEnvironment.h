@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Orvell/core/AppEnvironment.h"
-#include "settings/LoginItem.h"
+#include "settings/Autostart.h"
 #include "support/FakeGlobalShortcuts.h"
 
 #include <QFileInfo>
@@ -12,7 +12,7 @@
 // The app's object graph over an in-memory settings store, shortcuts that
 // grab nothing and a library in a temporary folder.
 struct TestEnvironment {
-    struct NoLoginItem : LoginItem {
+    struct NoAutostart : Autostart {
         bool enabled = false;
         QString failure; // set to make the next change fail with it
         bool isEnabled() const override { return enabled; }
@@ -50,7 +50,7 @@ struct TestEnvironment {
 
     QTemporaryDir dir;
     FakeGlobalShortcuts *shortcuts = nullptr;
-    NoLoginItem *login = nullptr;
+    NoAutostart *login = nullptr;
     int microphonesOpen = 0;
     std::unique_ptr<AppEnvironment> env;
 
@@ -60,9 +60,9 @@ struct TestEnvironment {
                              bool withMicrophone = false) {
         AppEnvironment::Services services;
         services.settings = SettingsStore::inMemory();
-        auto loginItem = std::make_unique<NoLoginItem>();
-        login = loginItem.get();
-        services.loginItem = std::move(loginItem);
+        auto autostart = std::make_unique<NoAutostart>();
+        login = autostart.get();
+        services.autostart = std::move(autostart);
         if (withMicrophone)
             services.microphone = [this] {
                 return std::unique_ptr<AudioSource>(new FakeMicrophone(&microphonesOpen));

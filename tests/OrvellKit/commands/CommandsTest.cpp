@@ -1,8 +1,7 @@
 #include "commands/PanelToggles.h"
 #include "commands/PrompterCommands.h"
+#include "reading/VoiceFollow.h"
 #include "playback/ScrollEngine.h"
-#include "settings/ReadingPreferences.h"
-#include "settings/SettingsStore.h"
 
 #include "support/FakeTickSource.h"
 #include "support/QtPrinters.h"
@@ -14,29 +13,30 @@
 namespace {
 
 struct CommandsFixture : ::testing::Test {
-    std::unique_ptr<SettingsStore> store = SettingsStore::inMemory();
-    ReadingPreferences prefs{*store};
     ScrollEngine scroll{160};
-    PanelToggles panels;
-    PrompterCommands commands{scroll, prefs, panels};
+    VoiceFollow voice{[] {
+        VoiceFollow::Recognition r;
+        r.makeListener = [](const ScriptWords &) { return nullptr; };
+        r.hasModel = [](const QString &) { return true; };
+        r.installedLocales = [] { return QStringList{QStringLiteral("en_US")}; };
+        return r;
+    }()};
+    PrompterCommands commands{scroll, voice};
 };
 
 } // namespace
 
-TEST_F(CommandsFixture, speedCommandsStepAndRememberTheSpeed) {
+TEST_F(CommandsFixture, speedCommandsStepWithinTheRange) {
     scroll.setT(0.45);
-    commands.handle(HotKeyAction::speedUp, false);
+    commands.handle(HotKeyAction::speedUp);
     EXPECT_DOUBLE_EQ(scroll.t(), 0.5);
-    EXPECT_DOUBLE_EQ(prefs.speedT(), 0.5);
     commands.handle(HotKeyAction::speedUp, true);
     EXPECT_DOUBLE_EQ(scroll.t(), 0.6);
     scroll.setT(0.05);
     commands.handle(HotKeyAction::speedDown, true);
     EXPECT_EQ(scroll.t(), 0);
-    // At the end of the range the speed stays and is still written back.
-    store->setValue("SpeedT", 0.3);
-    commands.handle(HotKeyAction::speedDown, false);
-    EXPECT_EQ(prefs.speedT(), 0);
+    commands.setSpeed(1.5);
+    EXPECT_EQ(scroll.t(), 1);
 }
 
 TEST_F(CommandsFixture, playPauseRestartAndToggles) {
@@ -45,7 +45,7 @@ TEST_F(CommandsFixture, playPauseRestartAndToggles) {
     scroll.setContentHeight(100);
     scroll.setOffset(100);
     scroll.session().setElapsed(30);
-    commands.handle(HotKeyAction::playPause, false);
+    commands.handle(HotKeyAction::playPause);
     EXPECT_TRUE(scroll.isPlaying());
     EXPECT_EQ(scroll.offset(), 0); // a finished script plays from the top
     EXPECT_EQ(scroll.session().elapsed(), 0);
@@ -53,22 +53,20 @@ TEST_F(CommandsFixture, playPauseRestartAndToggles) {
     int restarts = 0;
     scroll.addRestartObserver([&] { ++restarts; });
     clock->frame(0.1);
-    commands.handle(HotKeyAction::restart, false);
+    commands.handle(HotKeyAction::restart);
     EXPECT_TRUE(scroll.isPlaying());
     EXPECT_EQ(restarts, 1);
-    commands.handle(HotKeyAction::playPause, false);
+    commands.handle(HotKeyAction::playPause);
     EXPECT_FALSE(scroll.isPlaying());
 
-    // Before start-up wires them the toggles do nothing; then they reach their panels.
-    commands.handle(HotKeyAction::toggleControlDeck, false);
-    commands.handle(HotKeyAction::toggleVoiceFollow, false);
-    int island = 0, voice = 0;
-    panels.toggleIsland = [&] { ++island; };
-    commands.toggleVoiceFollow = [&] { ++voice; };
-    commands.handle(HotKeyAction::toggleIsland, false);
-    commands.handle(HotKeyAction::toggleVoiceFollow, false);
-    EXPECT_EQ(island, 1);
-    EXPECT_EQ(voice, 1);
+    // The panels are the app's: the commands ask for them, once each.
+    QSignalSpy island(&commands, &PrompterCommands::islandToggleRequested);
+    QSignalSpy deck(&commands, &PrompterCommands::controlDeckToggleRequested);
+    commands.handle(HotKeyAction::toggleIsland);
+    commands.handle(HotKeyAction::toggleControlDeck);
+    commands.handle(HotKeyAction::toggleControlDeck);
+    EXPECT_EQ(island.count(), 1);
+    EXPECT_EQ(deck.count(), 2);
 }
 
 TEST(PanelToggles, flagsNotifyOnlyOnChange) {

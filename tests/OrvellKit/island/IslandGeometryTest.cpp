@@ -213,15 +213,14 @@ TEST(IslandLayoutModel, assigningAnEqualValueNotifiesNobody) {
 TEST(IslandLayoutModel, dragEndsAfterTheSettleDelay) {
     ManualScheduler clock;
     IslandLayoutModel model(clock);
-    int began = 0, ended = 0;
-    model.onDragBegan = [&] { ++began; };
-    model.onDragEnded = [&] { ++ended; };
+    QSignalSpy began(&model, &IslandLayoutModel::dragBegan);
+    QSignalSpy ended(&model, &IslandLayoutModel::dragEnded);
 
     model.beginDrag();
     EXPECT_TRUE(model.isDragging());
     model.endDrag();
-    EXPECT_EQ(began, 1);
-    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(began.count(), 1);
+    EXPECT_EQ(ended.count(), 1);
     EXPECT_TRUE(model.isDragging());
     clock.advance(0.17);
     EXPECT_TRUE(model.isDragging());

@@ -104,15 +104,14 @@ TEST_F(StoreFixture, deletingTheSelectionMovesItToItsNeighbour) {
     const Script a = store->create("A", "a", true);
     const Script b = store->create("B", "b b", false);
     const Script c = store->create("C", "c c c", false);
-    int changes = 0;
-    store->onSelectionChanged = [&] { ++changes; };
+    QSignalSpy changes(store.get(), &ScriptStore::selectedScriptReplaced);
 
     store->select(b.id);
     store->deleteScript(b.id);
     EXPECT_EQ(store->selectedID(), c.id);
     store->deleteScript(c.id);
     EXPECT_EQ(store->selectedID(), a.id);
-    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(changes.count(), 3);
     store->deleteScript(a.id);
     EXPECT_EQ(store->selectedID(), std::nullopt);
     EXPECT_EQ(store->selectedWordCount(), 0);
@@ -122,13 +121,12 @@ TEST_F(StoreFixture, deletingTheSelectionMovesItToItsNeighbour) {
 TEST_F(StoreFixture, selectIgnoresUnknownAndCurrentScripts) {
     auto store = open();
     const Script a = store->create("A", "a", true);
-    int changes = 0;
-    store->onSelectionChanged = [&] { ++changes; };
+    QSignalSpy changes(store.get(), &ScriptStore::selectedScriptReplaced);
     store->select(QUuid::createUuid());
     store->select(a.id);
-    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(changes.count(), 0);
     const Script b = store->create("B", "b", true);
-    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(changes.count(), 1);
     EXPECT_EQ(indexOnDisk().selectedID, b.id);
 }
 

@@ -1,5 +1,5 @@
 #include "settings/Preferences.h"
-#include "settings/LoginItem.h"
+#include "settings/Autostart.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -19,7 +19,7 @@ namespace K = PreferenceKeys;
 
 namespace {
 
-class FakeLoginItem : public LoginItem {
+class FakeAutostart : public Autostart {
 public:
     bool isEnabled() const override { return enabled; }
     bool setEnabled(bool value, QString *error) override {
@@ -36,7 +36,7 @@ public:
 
 struct PreferencesFixture : ::testing::Test {
     std::unique_ptr<SettingsStore> store = SettingsStore::inMemory();
-    FakeLoginItem login;
+    FakeAutostart login;
     Preferences prefs{*store, login};
     ReadingPreferences &reading = prefs.reading();
 };
@@ -190,7 +190,7 @@ TEST_F(PreferencesFixture, writesThroughEitherObjectNotifyReadersOfTheOther) {
     EXPECT_GE(placement.count(), 1);
 }
 
-TEST_F(PreferencesFixture, loginItemFailureIsLoggedAndStateStays) {
+TEST_F(PreferencesFixture, autostartFailureIsLoggedAndStateStays) {
     prefs.setLaunchAtLogin(true);
     EXPECT_TRUE(prefs.launchAtLogin());
 
@@ -221,7 +221,7 @@ TEST(SettingsStore, fileStoreSurvivesAReopenAndReadsTextAsNumbers) {
     const QString path = dir.filePath("org.orvell.Orvell.conf");
     {
         auto store = SettingsStore::openFile(path);
-        FakeLoginItem login;
+        FakeAutostart login;
         Preferences prefs(*store, login);
         prefs.reading().setFontSize(30);
         prefs.reading().setPaceGuideEnabled(true);
@@ -230,7 +230,7 @@ TEST(SettingsStore, fileStoreSurvivesAReopenAndReadsTextAsNumbers) {
         store->sync();
     }
     auto store = SettingsStore::openFile(path);
-    FakeLoginItem login;
+    FakeAutostart login;
     Preferences prefs(*store, login);
     EXPECT_EQ(prefs.reading().fontSize(), 30);
     EXPECT_TRUE(prefs.reading().paceGuideEnabled());
@@ -243,7 +243,7 @@ TEST(SettingsStore, changesWrittenByAnotherProgramAreAnnouncedOwnWritesAreNot) {
     QTemporaryDir dir;
     const QString path = dir.filePath("org.orvell.Orvell.conf");
     auto store = SettingsStore::openFile(path);
-    FakeLoginItem login;
+    FakeAutostart login;
     Preferences prefs(*store, login);
     prefs.reading().setFontSize(30);
     prefs.setHotKeyBindings(R"({"a":1})");
@@ -292,7 +292,7 @@ TEST(SettingsStore, damagedFileFallsBackToDefaults) {
     file.close();
 
     auto store = SettingsStore::openFile(path);
-    FakeLoginItem login;
+    FakeAutostart login;
     Preferences prefs(*store, login);
     EXPECT_TRUE(std::isfinite(prefs.reading().fontSize()));
     EXPECT_TRUE(std::isfinite(prefs.reading().speedT()));

@@ -22,13 +22,13 @@ struct RegistrationError {
 };
 
 // One shortcut per command, grabbed system-wide; presses become commands.
-class HotKeyCenter : public QObject {
+class ShortcutRegistry : public QObject {
     Q_OBJECT
 
 public:
-    explicit HotKeyCenter(GlobalShortcuts &shortcuts, QObject *parent = nullptr);
+    explicit ShortcutRegistry(GlobalShortcuts &shortcuts, QObject *parent = nullptr);
 
-    std::function<void(HotKeyAction, bool withShift)> onAction;
+    // Where the bindings are stored.
     std::function<QByteArray()> loadBindings;
     std::function<void(const QByteArray &)> saveBindings;
 
@@ -55,6 +55,8 @@ public:
     void restoreAllDefaults();
 
 signals:
+    // A shortcut was pressed.
+    void triggered(HotKeyAction action, bool withShift);
     void bindingsChanged();
     void failuresChanged();
 

@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QUuid>
 
-#include <functional>
 #include <optional>
 
 class AppEnvironment;
@@ -17,32 +16,27 @@ class QSystemTrayIcon;
 // scripts, the library, the settings and quitting. Titles, shortcuts and the
 // scripts are read afresh each time the menu opens. Where the desktop has no
 // tray, the same menu rides on the control deck instead.
-class StatusItemController : public QObject {
+class TrayMenu : public QObject {
     Q_OBJECT
 
 public:
-    explicit StatusItemController(AppEnvironment &env, QObject *parent = nullptr);
-    ~StatusItemController() override;
+    explicit TrayMenu(AppEnvironment &env, QObject *parent = nullptr);
+    ~TrayMenu() override;
 
     QMenu *menu() const { return m_menu; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
-
-    // Wired by the application; until the library window exists these two
-    // only say in the log that it does not.
-    std::function<void()> onOpenLibrary;
-    std::function<void()> onOpenSettings;
-    std::function<bool()> isControlDeckVisible;
-    std::function<bool()> isIslandVisible;
-    std::function<void()> onToggleControlDeck;
-    std::function<void()> onToggleIsland;
-    // Quit Orvell; quits at once when not set.
-    std::function<void()> onQuit;
 
     // Shows the tray item where a tray host is there; false where none is.
     bool showInTray();
     void hideFromTray();
     // What opening the menu does; public for tests.
     void refresh();
+
+signals:
+    // The windows and quitting belong to the application.
+    void libraryRequested();
+    void settingsRequested();
+    void quitRequested();
 
 private:
     QString withShortcut(const QString &title, HotKeyAction action) const;

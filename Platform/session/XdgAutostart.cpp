@@ -1,4 +1,4 @@
-#include "Platform/session/XdgAutostartLoginItem.h"
+#include "Platform/session/XdgAutostart.h"
 
 #include "base/AppIdentity.h"
 
@@ -35,21 +35,21 @@ QString execValue(const QString &program) {
 
 } // namespace
 
-XdgAutostartLoginItem::XdgAutostartLoginItem()
-    : XdgAutostartLoginItem(
+XdgAutostart::XdgAutostart()
+    : XdgAutostart(
           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
               QStringLiteral("/autostart"),
           QCoreApplication::applicationFilePath()) {}
 
-XdgAutostartLoginItem::XdgAutostartLoginItem(QString autostartDir, QString executable)
+XdgAutostart::XdgAutostart(QString autostartDir, QString executable)
     : m_dir(std::move(autostartDir))
     , m_executable(std::move(executable)) {}
 
-QString XdgAutostartLoginItem::entryPath() const {
+QString XdgAutostart::entryPath() const {
     return m_dir + QLatin1Char('/') + AppIdentity::appId + QStringLiteral(".desktop");
 }
 
-bool XdgAutostartLoginItem::isEnabled() const {
+bool XdgAutostart::isEnabled() const {
     QFile file(entryPath());
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
@@ -64,7 +64,7 @@ bool XdgAutostartLoginItem::isEnabled() const {
     return true;
 }
 
-bool XdgAutostartLoginItem::setEnabled(bool enabled, QString *error) {
+bool XdgAutostart::setEnabled(bool enabled, QString *error) {
     const QString path = entryPath();
     if (!enabled) {
         QFile file(path);

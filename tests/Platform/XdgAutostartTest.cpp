@@ -1,4 +1,4 @@
-#include "Platform/session/XdgAutostartLoginItem.h"
+#include "Platform/session/XdgAutostart.h"
 
 #include <QFile>
 #include <QFileDevice>
@@ -17,9 +17,9 @@ QString readAll(const QString &path) {
 }
 } // namespace
 
-TEST(XdgAutostartLoginItem, writesAndRemovesTheAutostartEntry) {
+TEST(XdgAutostart, writesAndRemovesTheAutostartEntry) {
     QTemporaryDir home;
-    XdgAutostartLoginItem item(home.filePath("config/autostart"), "/opt/Orvell/bin/orvell");
+    XdgAutostart item(home.filePath("config/autostart"), "/opt/Orvell/bin/orvell");
     EXPECT_FALSE(item.isEnabled());
     QString error;
     ASSERT_TRUE(item.setEnabled(true, &error)) << error.toStdString();
@@ -36,9 +36,9 @@ TEST(XdgAutostartLoginItem, writesAndRemovesTheAutostartEntry) {
     EXPECT_TRUE(item.setEnabled(false, &error)); // already off
 }
 
-TEST(XdgAutostartLoginItem, quotesPathsWithSpacesAndRespectsADisabledEntry) {
+TEST(XdgAutostart, quotesPathsWithSpacesAndRespectsADisabledEntry) {
     QTemporaryDir home;
-    XdgAutostartLoginItem item(home.path(), "/home/a b/orvell");
+    XdgAutostart item(home.path(), "/home/a b/orvell");
     QString error;
     ASSERT_TRUE(item.setEnabled(true, &error));
     EXPECT_TRUE(readAll(item.entryPath()).contains("\nExec=\"/home/a b/orvell\"\n"));
@@ -50,12 +50,12 @@ TEST(XdgAutostartLoginItem, quotesPathsWithSpacesAndRespectsADisabledEntry) {
     EXPECT_FALSE(item.isEnabled());
 }
 
-TEST(XdgAutostartLoginItem, unwritableFolderFailsWithAReason) {
+TEST(XdgAutostart, unwritableFolderFailsWithAReason) {
     if (geteuid() == 0)
         GTEST_SKIP() << "root writes through folder permissions";
     QTemporaryDir home;
     QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    XdgAutostartLoginItem item(home.filePath("autostart"), "/usr/bin/orvell");
+    XdgAutostart item(home.filePath("autostart"), "/usr/bin/orvell");
     QString error;
     EXPECT_FALSE(item.setEnabled(true, &error));
     EXPECT_FALSE(error.isEmpty());
@@ -64,12 +64,12 @@ TEST(XdgAutostartLoginItem, unwritableFolderFailsWithAReason) {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-TEST(XdgAutostartLoginItem, folderThatIsAFileFailsWithAReason) {
+TEST(XdgAutostart, folderThatIsAFileFailsWithAReason) {
     QTemporaryDir home;
     QFile blocker(home.filePath("autostart"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    XdgAutostartLoginItem item(home.filePath("autostart"), "/usr/bin/orvell");
+    XdgAutostart item(home.filePath("autostart"), "/usr/bin/orvell");
     QString error;
     EXPECT_FALSE(item.setEnabled(true, &error));
     EXPECT_FALSE(error.isEmpty());

@@ -1,4 +1,4 @@
-#include "Orvell/shortcuts/HotKeyCenter.h"
+#include "Orvell/shortcuts/ShortcutRegistry.h"
 
 #include <QLoggingCategory>
 
@@ -21,20 +21,20 @@ QString RegistrationError::message() const {
     return QStringLiteral("Global shortcuts are not available on this desktop.");
 }
 
-HotKeyCenter::HotKeyCenter(GlobalShortcuts &shortcuts, QObject *parent)
+ShortcutRegistry::ShortcutRegistry(GlobalShortcuts &shortcuts, QObject *parent)
     : QObject(parent)
     , m_shortcuts(shortcuts) {
     for (HotKeyAction action : HotKeyActions::allCases())
         m_bindings[action] = HotKeyBinding::defaultFor(action);
-    connect(&m_shortcuts, &GlobalShortcuts::activated, this, &HotKeyCenter::pressed);
+    connect(&m_shortcuts, &GlobalShortcuts::activated, this, &ShortcutRegistry::pressed);
 }
 
-HotKeyBinding HotKeyCenter::binding(HotKeyAction action) const {
+HotKeyBinding ShortcutRegistry::binding(HotKeyAction action) const {
     const auto it = m_bindings.find(action);
     return it == m_bindings.end() ? HotKeyBinding::defaultFor(action) : it->second;
 }
 
-void HotKeyCenter::start() {
+void ShortcutRegistry::start() {
     if (m_running)
         return;
     m_running = true;
@@ -47,18 +47,18 @@ void HotKeyCenter::start() {
         registerAll();
 }
 
-void HotKeyCenter::pressed(quint32 id) {
+void ShortcutRegistry::pressed(quint32 id) {
     const auto it = m_slots.find(id);
     // An id that was released is somebody else's business.
-    if (it == m_slots.end() || !onAction)
+    if (it == m_slots.end())
         return;
-    onAction(it->second.action, it->second.withShift);
+    emit triggered(it->second.action, it->second.withShift);
 }
 
 std::optional<RegistrationError>
-HotKeyCenter::registerCombination(const HotKeyBinding &b, HotKeyAction action, bool withShift) {
+ShortcutRegistry::registerCombination(const HotKeyBinding &b, HotKeyAction action, bool withShift) {
     if (m_nextID == std::numeric_limits<quint32>::max())
-        qFatal("HotKeyCenter: shortcut ids ran out");
+        qFatal("ShortcutRegistry: shortcut ids ran out");
     const quint32 id = m_nextID++;
     int status = 0;
     const GlobalShortcuts::Shortcut shortcut{HotKeyActions::rawValue(action),
@@ -75,7 +75,7 @@ HotKeyCenter::registerCombination(const HotKeyBinding &b, HotKeyAction action, b
     return RegistrationError{RegistrationError::Kind::unavailable, action, status};
 }
 
-std::optional<RegistrationError> HotKeyCenter::registerAction(HotKeyAction action,
+std::optional<RegistrationError> ShortcutRegistry::registerAction(HotKeyAction action,
                                                               const HotKeyBinding &b) {
     auto error = registerCombination(b, action, false);
     if (!error && HotKeyActions::supportsShift(action))
@@ -83,7 +83,7 @@ std::optional<RegistrationError> HotKeyCenter::registerAction(HotKeyAction actio
     return error;
 }
 
-void HotKeyCenter::unregisterAction(HotKeyAction action) {
+void ShortcutRegistry::unregisterAction(HotKeyAction action) {
     for (auto it = m_slots.begin(); it != m_slots.end();) {
         if (it->second.action == action) {
             m_shortcuts.release(it->first);
@@ -94,7 +94,7 @@ void HotKeyCenter::unregisterAction(HotKeyAction action) {
     }
 }
 
-void HotKeyCenter::setFailure(HotKeyAction action, const std::optional<QString> &message) {
+void ShortcutRegistry::setFailure(HotKeyAction action, const std::optional<QString> &message) {
     const auto it = m_failures.find(action);
     if (!message) {
         if (it == m_failures.end())
@@ -110,25 +110,25 @@ void HotKeyCenter::setFailure(HotKeyAction action, const std::optional<QString> 
     emit failuresChanged();
 }
 
-void HotKeyCenter::registerAll() {
+void ShortcutRegistry::registerAll() {
     for (HotKeyAction action : HotKeyActions::allCases()) {
         const auto error = registerAction(action, binding(action));
         setFailure(action, error ? std::optional<QString>(error->message()) : std::nullopt);
     }
 }
 
-void HotKeyCenter::unregisterAll() {
+void ShortcutRegistry::unregisterAll() {
     for (const auto &[id, slot] : m_slots)
         m_shortcuts.release(id);
     m_slots.clear();
 }
 
-void HotKeyCenter::suspend() {
+void ShortcutRegistry::suspend() {
     unregisterAll();
     m_suspended = true;
 }
 
-void HotKeyCenter::resume() {
+void ShortcutRegistry::resume() {
     if (!m_suspended)
         return;
     m_suspended = false;
@@ -136,7 +136,7 @@ void HotKeyCenter::resume() {
         registerAll();
 }
 
-void HotKeyCenter::reloadBindings() {
+void ShortcutRegistry::reloadBindings() {
     if (!loadBindings)
         return;
     std::map<HotKeyAction, HotKeyBinding> stored;
@@ -155,7 +155,7 @@ void HotKeyCenter::reloadBindings() {
         registerAll();
 }
 
-std::optional<RegistrationError> HotKeyCenter::assign(const HotKeyBinding &b, HotKeyAction action) {
+std::optional<RegistrationError> ShortcutRegistry::assign(const HotKeyBinding &b, HotKeyAction action) {
     if ((b.modifierFlags & HotKeyBinding::commandKeys) == 0)
         return RegistrationError{RegistrationError::Kind::needsModifier, action, 0};
     const auto wanted = b.combinations(action);
@@ -185,12 +185,12 @@ std::optional<RegistrationError> HotKeyCenter::assign(const HotKeyBinding &b, Ho
     return std::nullopt;
 }
 
-void HotKeyCenter::restoreDefault(HotKeyAction action) {
+void ShortcutRegistry::restoreDefault(HotKeyAction action) {
     if (const auto error = assign(HotKeyBinding::defaultFor(action), action))
         setFailure(action, error->message());
 }
 
-void HotKeyCenter::restoreAllDefaults() {
+void ShortcutRegistry::restoreAllDefaults() {
     unregisterAll();
     for (HotKeyAction action : HotKeyActions::allCases())
         m_bindings[action] = HotKeyBinding::defaultFor(action);
@@ -200,7 +200,7 @@ void HotKeyCenter::restoreAllDefaults() {
         registerAll();
 }
 
-void HotKeyCenter::save() {
+void ShortcutRegistry::save() {
     if (!saveBindings)
         return;
     std::map<HotKeyAction, HotKeyBinding> changed;

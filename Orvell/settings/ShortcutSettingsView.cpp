@@ -1,4 +1,4 @@
-#include "Orvell/settings/HotKeySettingsView.h"
+#include "Orvell/settings/ShortcutSettingsView.h"
 
 #include "Orvell/core/AppEnvironment.h"
 #include "Platform/shortcuts/GnomeKeybindings.h"
@@ -56,15 +56,15 @@ bool KeyCapture::eventFilter(QObject *, QEvent *event) {
     return true;
 }
 
-QString HotKeySettingsView::bindLines() const {
+QString ShortcutSettingsView::bindLines() const {
     std::vector<GlobalShortcuts::Shortcut> shortcuts;
     for (HotKeyAction action : HotKeyActions::allCases())
         shortcuts.push_back({HotKeyActions::rawValue(action), HotKeyActions::title(action),
-                             m_env.hotKeys().binding(action), false});
+                             m_env.shortcutRegistry().binding(action), false});
     return GlobalShortcuts::bindLines(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), shortcuts);
 }
 
-HotKeySettingsView::HotKeySettingsView(AppEnvironment &env, QWidget *parent)
+ShortcutSettingsView::ShortcutSettingsView(AppEnvironment &env, QWidget *parent)
     : QWidget(parent)
     , m_env(env) {
     auto *column = new QVBoxLayout(this);
@@ -110,7 +110,7 @@ HotKeySettingsView::HotKeySettingsView(AppEnvironment &env, QWidget *parent)
             stopRecording();
             m_message->clear();
             m_message->hide();
-            m_env.hotKeys().restoreDefault(action);
+            m_env.shortcutRegistry().restoreDefault(action);
         });
         m_rows[action] = row;
     }
@@ -148,7 +148,7 @@ HotKeySettingsView::HotKeySettingsView(AppEnvironment &env, QWidget *parent)
     connect(m_restoreAll, &QPushButton::clicked, this, [this] {
         stopRecording();
         m_message->hide();
-        m_env.hotKeys().restoreAllDefaults();
+        m_env.shortcutRegistry().restoreAllDefaults();
     });
 
     column->addWidget(SettingsPaneView::caption(
@@ -189,8 +189,8 @@ HotKeySettingsView::HotKeySettingsView(AppEnvironment &env, QWidget *parent)
                                                                "not be changed: ") +
                                                     error);
             // What GNOME now runs for Orvell is what the rows say.
-            m_env.hotKeys().unregisterAll();
-            m_env.hotKeys().registerAll();
+            m_env.shortcutRegistry().unregisterAll();
+            m_env.shortcutRegistry().registerAll();
             refreshDesktop();
         });
     }
@@ -206,23 +206,23 @@ HotKeySettingsView::HotKeySettingsView(AppEnvironment &env, QWidget *parent)
                 [this] { QGuiApplication::clipboard()->setText(bindLines()); });
         howColumn->addWidget(copy, 0, Qt::AlignLeft);
     }
-    connect(&service, &GlobalShortcuts::noticeChanged, this, &HotKeySettingsView::refreshDesktop);
+    connect(&service, &GlobalShortcuts::noticeChanged, this, &ShortcutSettingsView::refreshDesktop);
     column->addWidget(how);
     column->addStretch(1);
 
     m_securePoll = new QTimer(this);
     m_securePoll->setInterval(1000);
-    connect(m_securePoll, &QTimer::timeout, this, &HotKeySettingsView::pollSecureInput);
-    connect(&env.hotKeys(), &HotKeyCenter::bindingsChanged, this, &HotKeySettingsView::refresh);
-    connect(&env.hotKeys(), &HotKeyCenter::failuresChanged, this, &HotKeySettingsView::refresh);
+    connect(m_securePoll, &QTimer::timeout, this, &ShortcutSettingsView::pollSecureInput);
+    connect(&env.shortcutRegistry(), &ShortcutRegistry::bindingsChanged, this, &ShortcutSettingsView::refresh);
+    connect(&env.shortcutRegistry(), &ShortcutRegistry::failuresChanged, this, &ShortcutSettingsView::refresh);
     refresh();
 }
 
-HotKeySettingsView::~HotKeySettingsView() {
+ShortcutSettingsView::~ShortcutSettingsView() {
     stopRecording();
 }
 
-void HotKeySettingsView::refreshDesktop() {
+void ShortcutSettingsView::refreshDesktop() {
     const GlobalShortcuts &service = m_env.shortcuts();
     switch (service.kind()) {
     case GlobalShortcuts::Kind::bindLines:
@@ -248,9 +248,9 @@ void HotKeySettingsView::refreshDesktop() {
         m_lines->setPlainText(bindLines());
 }
 
-void HotKeySettingsView::refresh() {
+void ShortcutSettingsView::refresh() {
     refreshDesktop();
-    const HotKeyCenter &center = m_env.hotKeys();
+    const ShortcutRegistry &center = m_env.shortcutRegistry();
     for (auto &[action, row] : m_rows) {
         const bool recordingThis = m_recording == action;
         row.binding->setText(recordingThis ? QStringLiteral("Type a shortcut\u2026")
@@ -263,9 +263,9 @@ void HotKeySettingsView::refresh() {
     }
 }
 
-void HotKeySettingsView::startRecording(HotKeyAction action) {
+void ShortcutSettingsView::startRecording(HotKeyAction action) {
     if (!m_recording)
-        m_env.hotKeys().suspend();
+        m_env.shortcutRegistry().suspend();
     m_recording = action;
     m_message->hide();
     if (!m_capture)
@@ -274,23 +274,23 @@ void HotKeySettingsView::startRecording(HotKeyAction action) {
     refresh();
 }
 
-void HotKeySettingsView::stopRecording() {
+void ShortcutSettingsView::stopRecording() {
     if (!m_recording)
         return;
     m_recording.reset();
     delete m_capture;
     m_capture = nullptr;
-    m_env.hotKeys().resume();
+    m_env.shortcutRegistry().resume();
     refresh();
 }
 
-void HotKeySettingsView::recorded(const HotKeyBinding &binding) {
+void ShortcutSettingsView::recorded(const HotKeyBinding &binding) {
     if (!m_recording)
         return;
     const HotKeyBinding masked{binding.keyCode,
                                binding.modifierFlags &
                                    (HotKeyBinding::commandKeys | HotKeyBinding::shift)};
-    if (const auto error = m_env.hotKeys().assign(masked, *m_recording)) {
+    if (const auto error = m_env.shortcutRegistry().assign(masked, *m_recording)) {
         // The old binding stays; the row keeps recording for another try.
         SettingsPaneView::setProblem(m_message, error->message());
         return;
@@ -299,19 +299,19 @@ void HotKeySettingsView::recorded(const HotKeyBinding &binding) {
     stopRecording();
 }
 
-void HotKeySettingsView::pollSecureInput() {
+void ShortcutSettingsView::pollSecureInput() {
     // While recording, the keyboard is ours to read; nothing to warn about.
     const bool held = !m_recording && m_env.shortcuts().keyboardHeldElsewhere();
     m_secureInput->setVisible(held);
 }
 
-void HotKeySettingsView::showEvent(QShowEvent *event) {
+void ShortcutSettingsView::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     pollSecureInput();
     m_securePoll->start();
 }
 
-void HotKeySettingsView::hideEvent(QHideEvent *event) {
+void ShortcutSettingsView::hideEvent(QHideEvent *event) {
     m_securePoll->stop();
     stopRecording();
     QWidget::hideEvent(event);

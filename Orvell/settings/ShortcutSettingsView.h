@@ -36,12 +36,12 @@ private:
 // One row per command with its shortcut, recorded by clicking it and
 // pressing the new keys; the warnings and the way shortcuts reach Orvell on
 // this desktop below.
-class HotKeySettingsView : public QWidget {
+class ShortcutSettingsView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit HotKeySettingsView(AppEnvironment &env, QWidget *parent = nullptr);
-    ~HotKeySettingsView() override;
+    explicit ShortcutSettingsView(AppEnvironment &env, QWidget *parent = nullptr);
+    ~ShortcutSettingsView() override;
 
     // The lines to bind in this desktop's configuration when Orvell cannot grab keys.
     QString bindLines() const;

@@ -1,82 +1,59 @@
-#include "Orvell/tray/StatusItemController.h"
+#include "Orvell/tray/TrayMenu.h"
 
 #include "Orvell/core/AppEnvironment.h"
 #include "OrvellKitUI/AppIcon.h"
 
-#include <QCoreApplication>
-#include <QLoggingCategory>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-Q_LOGGING_CATEGORY(lcStatusItem, "org.orvell.Orvell.StatusItem")
-
-StatusItemController::StatusItemController(AppEnvironment &env, QObject *parent)
+TrayMenu::TrayMenu(AppEnvironment &env, QObject *parent)
     : QObject(parent)
     , m_env(env) {
     m_menu = new QMenu;
     m_menu->setAccessibleName(QStringLiteral("Orvell"));
     // First in the menu while a save is pending, so it is seen.
-    m_unsaved = m_menu->addAction(QStringLiteral("\u26A0 Changes not saved \u2014 Show Library\u2026"),
-                                  this, [this] {
-                                      if (onOpenLibrary)
-                                          onOpenLibrary();
-                                  });
+    m_unsaved = m_menu->addAction(
+        QStringLiteral("\u26A0 Changes not saved \u2014 Show Library\u2026"), this,
+        &TrayMenu::libraryRequested);
     m_unsavedSeparator = m_menu->addSeparator();
-    m_play = m_menu->addAction(QStringLiteral("Play"), this, [this] { m_env.scroll().toggle(); });
-    m_restart =
-        m_menu->addAction(QStringLiteral("Restart"), this, [this] { m_env.scroll().restart(); });
+    const auto command = [this](HotKeyAction action) {
+        return [this, action] { m_env.commands().handle(action); };
+    };
+    m_play = m_menu->addAction(QStringLiteral("Play"), this, command(HotKeyAction::playPause));
+    m_restart = m_menu->addAction(QStringLiteral("Restart"), this, command(HotKeyAction::restart));
     m_menu->addSeparator();
-    m_deck = m_menu->addAction(QStringLiteral("Show Controls"), this, [this] {
-        if (onToggleControlDeck)
-            onToggleControlDeck();
-    });
-    m_island = m_menu->addAction(QStringLiteral("Show Island"), this, [this] {
-        if (onToggleIsland)
-            onToggleIsland();
-    });
+    m_deck = m_menu->addAction(QStringLiteral("Show Controls"), this,
+                               command(HotKeyAction::toggleControlDeck));
+    m_island =
+        m_menu->addAction(QStringLiteral("Show Island"), this, command(HotKeyAction::toggleIsland));
     m_menu->addSeparator();
     m_scripts = m_menu->addMenu(QStringLiteral("Scripts"));
-    m_menu->addAction(QStringLiteral("Library\u2026"), this, [this] {
-        if (onOpenLibrary)
-            onOpenLibrary();
-        else
-            qCInfo(lcStatusItem) << "Library\u2026: there is no library window yet";
-    });
+    m_menu->addAction(QStringLiteral("Library\u2026"), this, &TrayMenu::libraryRequested);
     m_menu->addSeparator();
-    m_menu->addAction(QStringLiteral("Settings\u2026"), this, [this] {
-        if (onOpenSettings)
-            onOpenSettings();
-        else
-            qCInfo(lcStatusItem) << "Settings\u2026: there is no settings window yet";
-    });
+    m_menu->addAction(QStringLiteral("Settings\u2026"), this, &TrayMenu::settingsRequested);
     // Says how the shortcuts shown above reach Orvell on this desktop.
     m_shortcuts = m_menu->addAction(QString());
     m_shortcuts->setEnabled(false);
     m_menu->addSeparator();
     // Through the normal way out, so pending saves are written.
-    m_menu->addAction(QStringLiteral("Quit Orvell"), this, [this] {
-        if (onQuit)
-            onQuit();
-        else
-            QCoreApplication::quit();
-    });
-    connect(m_menu, &QMenu::aboutToShow, this, &StatusItemController::refresh);
-    connect(&env.store(), &ScriptStore::saveProblemChanged, this, &StatusItemController::refresh);
+    m_menu->addAction(QStringLiteral("Quit Orvell"), this, &TrayMenu::quitRequested);
+    connect(m_menu, &QMenu::aboutToShow, this, &TrayMenu::refresh);
+    connect(&env.store(), &ScriptStore::saveProblemChanged, this, &TrayMenu::refresh);
     refresh();
 }
 
-StatusItemController::~StatusItemController() {
+TrayMenu::~TrayMenu() {
     delete m_tray;
     delete m_menu;
 }
 
-QString StatusItemController::withShortcut(const QString &title, HotKeyAction action) const {
-    const QString keys = m_env.hotKeys().binding(action).displayString();
+QString TrayMenu::withShortcut(const QString &title, HotKeyAction action) const {
+    const QString keys = m_env.shortcutRegistry().binding(action).displayString();
     // A menu shows what follows a tab in its shortcut column.
     return keys.isEmpty() ? title : title + QLatin1Char('\t') + keys;
 }
 
-void StatusItemController::refresh() {
+void TrayMenu::refresh() {
     const QString problem = m_env.store().saveProblem();
     m_unsaved->setVisible(!problem.isEmpty());
     m_unsavedSeparator->setVisible(!problem.isEmpty());
@@ -91,11 +68,11 @@ void StatusItemController::refresh() {
         withShortcut(m_env.scroll().isPlaying() ? QStringLiteral("Pause") : QStringLiteral("Play"),
                      HotKeyAction::playPause));
     m_restart->setText(withShortcut(QStringLiteral("Restart"), HotKeyAction::restart));
-    const bool deck = isControlDeckVisible && isControlDeckVisible();
+    const bool deck = m_env.panels().isControlDeckVisible();
     m_deck->setText(
         withShortcut(deck ? QStringLiteral("Hide Controls") : QStringLiteral("Show Controls"),
                      HotKeyAction::toggleControlDeck));
-    const bool island = isIslandVisible && isIslandVisible();
+    const bool island = m_env.panels().isIslandVisible();
     m_island->setText(
         withShortcut(island ? QStringLiteral("Hide Island") : QStringLiteral("Show Island"),
                      HotKeyAction::toggleIsland));
@@ -117,7 +94,7 @@ void StatusItemController::refresh() {
     }
 }
 
-bool StatusItemController::showInTray() {
+bool TrayMenu::showInTray() {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return false;
     if (!m_tray) {
@@ -135,7 +112,7 @@ bool StatusItemController::showInTray() {
     return true;
 }
 
-void StatusItemController::hideFromTray() {
+void TrayMenu::hideFromTray() {
     if (m_tray)
         m_tray->hide();
 }

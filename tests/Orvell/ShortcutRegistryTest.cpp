@@ -1,4 +1,4 @@
-#include "Orvell/shortcuts/HotKeyCenter.h"
+#include "Orvell/shortcuts/ShortcutRegistry.h"
 #include "support/FakeGlobalShortcuts.h"
 
 #include "support/QtPrinters.h"
@@ -11,12 +11,13 @@ constexpr quint64 cmd = HotKeyBinding::commandKeys;
 
 struct CenterFixture : ::testing::Test {
     FakeGlobalShortcuts shortcuts;
-    HotKeyCenter center{shortcuts};
+    ShortcutRegistry center{shortcuts};
     QByteArray saved = "unset";
     std::vector<std::pair<HotKeyAction, bool>> actions;
 
     void SetUp() override {
-        center.onAction = [this](HotKeyAction a, bool shift) { actions.emplace_back(a, shift); };
+        QObject::connect(&center, &ShortcutRegistry::triggered,
+                         [this](HotKeyAction a, bool shift) { actions.emplace_back(a, shift); });
         center.saveBindings = [this](const QByteArray &json) { saved = json; };
     }
 };
@@ -105,9 +106,9 @@ TEST_F(CenterFixture, savedBindingsOverlayTheDefaults) {
     EXPECT_TRUE(actions.empty());
 }
 
-TEST(HotKeyCenter, withoutAShortcutServiceEveryCommandSaysSo) {
+TEST(ShortcutRegistry, withoutAShortcutServiceEveryCommandSaysSo) {
     UnavailableGlobalShortcuts none;
-    HotKeyCenter center(none);
+    ShortcutRegistry center(none);
     center.start();
     EXPECT_EQ(center.failures().size(), 7u);
     EXPECT_EQ(center.failures().at(HotKeyAction::playPause),
@@ -140,7 +141,7 @@ TEST_F(CenterFixture, bindingsChangedOnDiskAreGrabbedAnewOnlyWhenTheyDiffer) {
     center.loadBindings = [&] { return stored; };
     center.start();
     int changes = 0;
-    QObject::connect(&center, &HotKeyCenter::bindingsChanged, [&] { ++changes; });
+    QObject::connect(&center, &ShortcutRegistry::bindingsChanged, [&] { ++changes; });
     center.reloadBindings();
     EXPECT_EQ(changes, 0);
     stored = HotKeyBinding::encode({{HotKeyAction::playPause, {35, cmd}}});

@@ -15,15 +15,15 @@
 // and answers update requests every 5 ms, a timer at the display's refresh
 // rate does, so no frame is drawn that the display would never show.
 // Stopped, it asks for nothing, so a paused prompter never wakes up.
-class DisplayLinkDriver : public QObject, public TickSource {
+class FrameClock : public QObject, public TickSource {
     Q_OBJECT
 
 public:
     // Time in seconds on a monotonic clock; replaceable in tests.
     using Clock = std::function<double()>;
 
-    explicit DisplayLinkDriver(QWindow *host, Clock clock = {});
-    ~DisplayLinkDriver() override;
+    explicit FrameClock(QWindow *host, Clock clock = {});
+    ~FrameClock() override;
 
     void start() override;
     void stop() override;

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "settings/LoginItem.h"
+#include "settings/Autostart.h"
 
 #include <QString>
 
 // Launch at login through an XDG autostart entry
 // (~/.config/autostart/org.orvell.Orvell.desktop), which every freedesktop
 // session honours.
-class XdgAutostartLoginItem : public LoginItem {
+class XdgAutostart : public Autostart {
 public:
     // The user's autostart folder, starting this executable.
-    XdgAutostartLoginItem();
-    XdgAutostartLoginItem(QString autostartDir, QString executable);
+    XdgAutostart();
+    XdgAutostart(QString autostartDir, QString executable);
 
     bool isEnabled() const override;
     bool setEnabled(bool enabled, QString *error) override;

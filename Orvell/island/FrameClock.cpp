@@ -1,4 +1,4 @@
-#include "Orvell/island/DisplayLinkDriver.h"
+#include "Orvell/island/FrameClock.h"
 
 #include "playback/SpeedCurve.h"
 
@@ -12,10 +12,10 @@
 
 Q_LOGGING_CATEGORY(lcFrameClock, "org.orvell.Orvell.FrameClock", QtWarningMsg)
 
-DisplayLinkDriver::DisplayLinkDriver(QWindow *host, Clock clock)
+FrameClock::FrameClock(QWindow *host, Clock clock)
     : m_host(host)
     , m_clock(std::move(clock)) {
-    Q_ASSERT_X(host, "DisplayLinkDriver", "a frame clock needs a window to follow");
+    Q_ASSERT_X(host, "FrameClock", "a frame clock needs a window to follow");
     if (!m_clock) {
         m_elapsed.start();
         // Offset by one second so that no real frame time is 0, which means "none yet".
@@ -38,17 +38,17 @@ DisplayLinkDriver::DisplayLinkDriver(QWindow *host, Clock clock)
         });
     }
     refreshPeriod();
-    connect(host, &QWindow::screenChanged, this, &DisplayLinkDriver::refreshPeriod);
+    connect(host, &QWindow::screenChanged, this, &FrameClock::refreshPeriod);
 }
 
-void DisplayLinkDriver::refreshPeriod() {
+void FrameClock::refreshPeriod() {
     const QScreen *screen = m_host ? m_host->screen() : nullptr;
     const double rate = screen ? screen->refreshRate() : 0;
     // Rates outside what displays do (0 from virtual servers) mean "unknown".
     m_period = rate >= 20 && rate <= 500 ? 1.0 / rate : 1.0 / 60;
 }
 
-void DisplayLinkDriver::scheduleNext() {
+void FrameClock::scheduleNext() {
     if (!m_started || !m_timer)
         return;
     // Deadlines advance by whole periods from the first frame, so timer
@@ -60,12 +60,12 @@ void DisplayLinkDriver::scheduleNext() {
     m_timer->start(std::max(0, static_cast<int>(std::lround((m_nextDeadline - now) * 1000))));
 }
 
-DisplayLinkDriver::~DisplayLinkDriver() {
+FrameClock::~FrameClock() {
     if (m_host)
         m_host->removeEventFilter(this);
 }
 
-void DisplayLinkDriver::start() {
+void FrameClock::start() {
     if (m_started || !m_host)
         return;
     m_started = true;
@@ -79,14 +79,14 @@ void DisplayLinkDriver::start() {
     m_host->requestUpdate();
 }
 
-void DisplayLinkDriver::stop() {
+void FrameClock::stop() {
     m_started = false;
     m_lastTimestamp = 0;
     if (m_timer)
         m_timer->stop();
 }
 
-void DisplayLinkDriver::frame(double timestamp) {
+void FrameClock::frame(double timestamp) {
     Q_ASSERT(QThread::currentThread() == thread());
     if (m_lastTimestamp != 0) {
         count(timestamp - m_lastTimestamp);
@@ -96,7 +96,7 @@ void DisplayLinkDriver::frame(double timestamp) {
     m_lastTimestamp = timestamp;
 }
 
-void DisplayLinkDriver::count(double interval) {
+void FrameClock::count(double interval) {
     if (!lcFrameClock().isDebugEnabled())
         return;
     if (m_frames == 0)
@@ -123,7 +123,7 @@ void DisplayLinkDriver::count(double interval) {
     m_sumInterval = m_sumSquares = m_maxInterval = 0;
 }
 
-bool DisplayLinkDriver::eventFilter(QObject *watched, QEvent *event) {
+bool FrameClock::eventFilter(QObject *watched, QEvent *event) {
     if (watched == m_host && event->type() == QEvent::UpdateRequest && m_started && !m_timerPaced) {
         frame(m_clock());
         // The tick may have paused the engine, which stopped us.
