@@ -26,7 +26,7 @@ int run(const QStringList &args, CliStreams io) {
         if (name != u"subtle" && name != u"natural" && name != u"generous")
             return usageError(io.err, "rhythm",
                               QStringLiteral("the style is subtle, natural or generous"));
-        style = PauseStyles::fromRawValue(name);
+        style = PauseStyles::fromName(name);
     }
     if (options->positional().size() != 1)
         return usageError(io.err, "rhythm", QStringLiteral("name one script file"));

@@ -13,8 +13,8 @@ namespace {
 // each calls.
 QList<std::pair<QString, QString>> sendable() {
     QList<std::pair<QString, QString>> list;
-    for (HotKeyAction action : HotKeyActions::allCases())
-        list.append({HotKeyActions::rawValue(action), HotKeyActions::busMethod(action)});
+    for (HotKeyAction action : HotKeyActions::names.values())
+        list.append({HotKeyActions::names.name(action), HotKeyActions::busMethod(action)});
     list.append({QStringLiteral("showLibrary"), QStringLiteral("ShowLibrary")});
     return list;
 }

@@ -11,7 +11,7 @@ packages=(
   qt6-multimedia-dev pulseaudio pulseaudio-utils
   fonts-inter
   libgtest-dev libgmock-dev libbenchmark-dev
-  libxcb1-dev libxcb-shm0-dev libxcb-shape0-dev libxcb-keysyms1-dev libxcb-screensaver0-dev x11proto-dev
+  libx11-dev libxcb1-dev libxcb-shm0-dev libxcb-shape0-dev libxcb-keysyms1-dev libxcb-screensaver0-dev x11proto-dev
   qt6-qpa-plugins
   xvfb xauth xdotool openbox x11-utils
   dbus-daemon dbus-bin trayer

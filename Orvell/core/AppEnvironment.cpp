@@ -2,6 +2,7 @@
 
 #include "Orvell/island/CaptureShield.h"
 #include "import/DocumentConverter.h"
+#include "import/ScriptImporter.h"
 #include "library/UnsavedCopies.h"
 #include "settings/Autostart.h"
 #include "voice/SpeechListener.h"
@@ -31,8 +32,9 @@ QString AppEnvironment::welcomeText() {
            capture +
            QStringLiteral("\n\nOpen the Library from Orvell's icon in the tray \u2014 or, on a "
                           "desktop without a tray, from the menu button on the floating controls "
-                          "\u2014 to write your own script, or drop a .txt, .md, .rtf or .docx "
-                          "file onto the list to import one."
+                          "\u2014 to write your own script, or drop ") +
+           ScriptImporter::commonFormats() +
+           QStringLiteral(" onto the list to import one."
                           "\n\nAdjust the speed until it matches how you actually talk, then "
                           "forget it is there.");
 }

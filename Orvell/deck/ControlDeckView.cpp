@@ -150,12 +150,12 @@ void ControlDeckView::refreshHelp() {
     const auto shortcut = [this](HotKeyAction action) {
         return m_env.shortcutRegistry().binding(action).displayString();
     };
-    m_islandToggle->setToolTip(toggleHelp(HotKeyActions::title(HotKeyAction::toggleIsland),
+    m_islandToggle->setToolTip(toggleHelp(HotKeyActions::names.title(HotKeyAction::toggleIsland),
                                           shortcut(HotKeyAction::toggleIsland)));
-    m_islandToggle->setAccessibleName(HotKeyActions::title(HotKeyAction::toggleIsland));
-    m_deckToggle->setToolTip(toggleHelp(HotKeyActions::title(HotKeyAction::toggleControlDeck),
+    m_islandToggle->setAccessibleName(HotKeyActions::names.title(HotKeyAction::toggleIsland));
+    m_deckToggle->setToolTip(toggleHelp(HotKeyActions::names.title(HotKeyAction::toggleControlDeck),
                                         shortcut(HotKeyAction::toggleControlDeck)));
-    m_deckToggle->setAccessibleName(HotKeyActions::title(HotKeyAction::toggleControlDeck));
+    m_deckToggle->setAccessibleName(HotKeyActions::names.title(HotKeyAction::toggleControlDeck));
     m_hide->setToolTip(hideHelp(shortcut(HotKeyAction::toggleControlDeck)));
 }
 

@@ -74,13 +74,13 @@ void LibraryListModel::setFilter(LibraryFilter filter) {
 }
 
 LibrarySort LibraryListModel::sort() const {
-    return LibrarySorts::fromRawValue(m_env.settings().stringValue(PreferenceKeys::librarySort));
+    return LibrarySorts::fromName(m_env.settings().stringValue(PreferenceKeys::librarySort));
 }
 
 void LibraryListModel::setSort(LibrarySort sort) {
     if (sort == this->sort() && m_env.settings().hasStoredValue(PreferenceKeys::librarySort))
         return;
-    m_env.settings().setValue(PreferenceKeys::librarySort, LibrarySorts::rawValue(sort));
+    m_env.settings().setValue(PreferenceKeys::librarySort, LibrarySorts::names.name(sort));
     emit rowsChanged();
 }
 
@@ -143,7 +143,18 @@ QString LibraryListModel::foldedBody(const Script &script) const {
 }
 
 QString LibraryListModel::emptyMessage() const {
-    return LibraryFilters::emptyMessage(m_filter);
+    switch (m_filter) {
+    case LibraryFilter::all:
+        return QStringLiteral("Create a script, or drop %1 here.")
+            .arg(ScriptImporter::commonFormats());
+    case LibraryFilter::favorites:
+        return QStringLiteral("Star a script to keep it here.");
+    case LibraryFilter::recent:
+        return QStringLiteral("Scripts you edit this week appear here.");
+    case LibraryFilter::onIsland:
+        break;
+    }
+    return QStringLiteral("Select a script to show it on the island.");
 }
 
 void LibraryListModel::setStatus(ImportStatus status) {

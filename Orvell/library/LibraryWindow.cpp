@@ -4,6 +4,7 @@
 #include "Orvell/library/LibraryListModel.h"
 #include "Orvell/library/ScriptEditorView.h"
 #include "Orvell/settings/SettingsPaneView.h"
+#include "import/ScriptImporter.h"
 #include "settings/PreferenceKeys.h"
 
 #include <QApplication>
@@ -170,19 +171,19 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     m_sort->setAccessibleName(QStringLiteral("Sort By"));
     m_sort->setPopupMode(QToolButton::InstantPopup);
     auto *sortMenu = new QMenu(m_sort);
-    for (LibrarySort sort : LibrarySorts::allCases()) {
-        QAction *a = sortMenu->addAction(LibrarySorts::title(sort));
+    for (LibrarySort sort : LibrarySorts::names.values()) {
+        QAction *a = sortMenu->addAction(LibrarySorts::names.title(sort));
         a->setCheckable(true);
         connect(a, &QAction::triggered, this, [this, sort] { m_list->setSort(sort); });
     }
     connect(sortMenu, &QMenu::aboutToShow, this, [this, sortMenu] {
-        const auto sorts = LibrarySorts::allCases();
+        const auto sorts = LibrarySorts::names.values();
         for (int i = 0; i < sorts.size(); ++i)
             sortMenu->actions().at(i)->setChecked(sorts.at(i) == m_list->sort());
     });
     m_sort->setMenu(sortMenu);
     auto *import = new QPushButton(QStringLiteral("Import Script"), listColumnWidget);
-    import->setToolTip(QStringLiteral("Import a .txt, .md, .rtf or .docx file"));
+    import->setToolTip(QStringLiteral("Import ") + ScriptImporter::commonFormats());
     auto *create = new QPushButton(QStringLiteral("New Script"), listColumnWidget);
     create->setToolTip(QStringLiteral("Create a new script (Ctrl+N)"));
     tools->addWidget(m_search, 1);
@@ -314,8 +315,8 @@ void LibraryWindow::buildMenus() {
     edit->addAction(QStringLiteral("Settings\u2026"), QKeySequence(QStringLiteral("Ctrl+,")), this,
                     [this] { showSettings(); });
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
-    for (LibraryFilter filter : LibraryFilters::allCases())
-        view->addAction(LibraryFilters::title(filter), this, [this, filter] {
+    for (LibraryFilter filter : LibraryFilters::names.values())
+        view->addAction(LibraryFilters::names.title(filter), this, [this, filter] {
             for (int i = 0; i < m_sidebar->count(); ++i)
                 if (m_sidebar->item(i)->data(kindRole).toInt() == 0 &&
                     m_sidebar->item(i)->data(idRole).toInt() == static_cast<int>(filter))
@@ -339,8 +340,8 @@ void LibraryWindow::refreshSidebar() {
     header->setFlags(Qt::NoItemFlags);
     header->setData(kindRole, -1);
     m_sidebar->addItem(header);
-    for (LibraryFilter filter : LibraryFilters::allCases()) {
-        auto *item = new QListWidgetItem(LibraryFilters::title(filter));
+    for (LibraryFilter filter : LibraryFilters::names.values()) {
+        auto *item = new QListWidgetItem(LibraryFilters::names.title(filter));
         item->setData(idRole, static_cast<int>(filter));
         item->setData(kindRole, 0);
         m_sidebar->addItem(item);
@@ -349,9 +350,9 @@ void LibraryWindow::refreshSidebar() {
     settings->setFlags(Qt::NoItemFlags);
     settings->setData(kindRole, -1);
     m_sidebar->addItem(settings);
-    for (SettingsPane pane : SettingsPanes::allCases()) {
+    for (SettingsPane pane : SettingsPanes::names.values()) {
         auto *item = new QListWidgetItem(QIcon::fromTheme(SettingsPanes::iconName(pane)),
-                                         SettingsPanes::title(pane));
+                                         SettingsPanes::names.title(pane));
         item->setData(kindRole, 1);
         item->setData(idRole, static_cast<int>(pane));
         m_sidebar->addItem(item);
@@ -492,8 +493,7 @@ void LibraryWindow::showDestination(QListWidgetItem *item) {
 void LibraryWindow::openImportDialog() {
     const QStringList files = QFileDialog::getOpenFileNames(
         this, QStringLiteral("Import Script"), QString(),
-        QStringLiteral("Scripts (*.txt *.text *.md *.markdown *.mdown *.mkd *.mdtext *.rtf *.rtfd "
-                       "*.docx *.doc *.wordml *.odt);;All files (*)"));
+        ScriptImporter::fileDialogFilter());
     if (!files.isEmpty())
         m_list->importFiles(files);
 }

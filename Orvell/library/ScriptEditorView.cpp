@@ -50,7 +50,8 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
     big.setBold(true);
     none->setFont(big);
     auto *hint = new QLabel(
-        QStringLiteral("Create a script, or drop a .txt, .md, .rtf or .docx file onto the list."),
+        QStringLiteral("Create a script, or drop %1 onto the list.")
+            .arg(ScriptImporter::commonFormats()),
         empty);
     hint->setAlignment(Qt::AlignCenter);
     hint->setWordWrap(true);

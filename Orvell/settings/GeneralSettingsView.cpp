@@ -200,8 +200,8 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     paceForm->addRow(m_noScript);
     m_pauses = new QComboBox(pace);
     m_pauses->setAccessibleName(QStringLiteral("Pauses"));
-    for (PauseStyle style : PauseStyles::allCases())
-        m_pauses->addItem(PauseStyles::title(style), PauseStyles::rawValue(style));
+    for (PauseStyle style : PauseStyles::names.values())
+        m_pauses->addItem(PauseStyles::names.title(style), PauseStyles::names.name(style));
     paceForm->addRow(QStringLiteral("Pauses"), m_pauses);
     m_rhythmVoice = new QComboBox(pace);
     m_rhythmVoice->setAccessibleName(QStringLiteral("Rhythm voice"));
@@ -272,7 +272,7 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
             m_env.store().setTarget(std::nullopt, *id);
     });
     connect(m_pauses, &QComboBox::activated, this, [this, &reading](int index) {
-        reading.setPacePauseStyle(PauseStyles::fromRawValue(m_pauses->itemData(index).toString()));
+        reading.setPacePauseStyle(PauseStyles::fromName(m_pauses->itemData(index).toString()));
     });
     connect(m_rhythmVoice, &QComboBox::activated, this, [this, &reading](int index) {
         reading.setPaceRhythmVoice(m_rhythmVoice->itemData(index).toString());
@@ -404,7 +404,7 @@ void GeneralSettingsView::refresh() {
                            : m_meterError);
         m_paceGuide->setChecked(reading.paceGuideEnabled());
         m_pauses->setCurrentIndex(
-            std::max(0, m_pauses->findData(PauseStyles::rawValue(reading.pacePauseStyle()))));
+            std::max(0, m_pauses->findData(PauseStyles::names.name(reading.pacePauseStyle()))));
         m_rhythmVoice->setCurrentIndex(
             std::max(0, m_rhythmVoice->findData(reading.paceRhythmVoice())));
     }

@@ -15,7 +15,7 @@
 SettingsPaneView::SettingsPaneView(SettingsPane pane, AppEnvironment &env, QWidget *parent)
     : QWidget(parent)
     , m_pane(pane) {
-    setAccessibleName(SettingsPanes::title(pane) + QStringLiteral(" settings"));
+    setAccessibleName(SettingsPanes::names.title(pane) + QStringLiteral(" settings"));
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -25,12 +25,12 @@ SettingsPaneView::SettingsPaneView(SettingsPane pane, AppEnvironment &env, QWidg
     headerRow->setContentsMargins(24, 14, 24, 14);
     auto *icon = new QLabel(header);
     icon->setPixmap(QIcon::fromTheme(SettingsPanes::iconName(pane)).pixmap(22, 22));
-    auto *title = new QLabel(SettingsPanes::title(pane), header);
+    auto *title = new QLabel(SettingsPanes::names.title(pane), header);
     QFont font = title->font();
     font.setPointSizeF(font.pointSizeF() * 1.35);
     font.setWeight(QFont::DemiBold);
     title->setFont(font);
-    title->setAccessibleName(SettingsPanes::title(pane));
+    title->setAccessibleName(SettingsPanes::names.title(pane));
     headerRow->addWidget(icon);
     headerRow->addWidget(title, 1);
     column->addWidget(header);

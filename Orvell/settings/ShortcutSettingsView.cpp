@@ -58,8 +58,8 @@ bool KeyCapture::eventFilter(QObject *, QEvent *event) {
 
 QString ShortcutSettingsView::bindLines() const {
     std::vector<GlobalShortcuts::Shortcut> shortcuts;
-    for (HotKeyAction action : HotKeyActions::allCases())
-        shortcuts.push_back({HotKeyActions::rawValue(action), HotKeyActions::title(action),
+    for (HotKeyAction action : HotKeyActions::names.values())
+        shortcuts.push_back({HotKeyActions::names.name(action), HotKeyActions::names.title(action),
                              m_env.shortcutRegistry().binding(action), false});
     return GlobalShortcuts::bindLines(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), shortcuts);
 }
@@ -73,13 +73,13 @@ ShortcutSettingsView::ShortcutSettingsView(AppEnvironment &env, QWidget *parent)
     QGroupBox *list = SettingsPaneView::section(QStringLiteral("Shortcuts"), this);
     auto *grid = new QGridLayout(list);
     int line = 0;
-    for (HotKeyAction action : HotKeyActions::allCases()) {
+    for (HotKeyAction action : HotKeyActions::names.values()) {
         Row row;
         auto *titles = new QWidget(list);
         auto *titleColumn = new QVBoxLayout(titles);
         titleColumn->setContentsMargins(0, 0, 0, 0);
         titleColumn->setSpacing(0);
-        titleColumn->addWidget(new QLabel(HotKeyActions::title(action), titles));
+        titleColumn->addWidget(new QLabel(HotKeyActions::names.title(action), titles));
         if (HotKeyActions::supportsShift(action))
             titleColumn->addWidget(
                 SettingsPaneView::caption(QStringLiteral("Hold Shift for a bigger step."), titles));
@@ -88,14 +88,14 @@ ShortcutSettingsView::ShortcutSettingsView(AppEnvironment &env, QWidget *parent)
         row.binding = new QPushButton(list);
         row.binding->setMinimumWidth(190);
         row.binding->setAccessibleName(QStringLiteral("Shortcut for ") +
-                                       HotKeyActions::title(action));
+                                       HotKeyActions::names.title(action));
         row.restore = new QToolButton(list);
         row.restore->setIcon(QIcon::fromTheme(QStringLiteral("edit-undo"),
                                               style()->standardIcon(QStyle::SP_ArrowBack)));
         row.restore->setAutoRaise(true);
         row.restore->setToolTip(QStringLiteral("Restore the default shortcut"));
         row.restore->setAccessibleName(QStringLiteral("Restore the default shortcut for ") +
-                                       HotKeyActions::title(action));
+                                       HotKeyActions::names.title(action));
         grid->addWidget(titles, line, 0);
         grid->addWidget(row.binding, line, 1, Qt::AlignTop);
         grid->addWidget(row.restore, line, 2, Qt::AlignTop);

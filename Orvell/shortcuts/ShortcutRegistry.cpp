@@ -11,7 +11,7 @@ QString RegistrationError::message() const {
     case Kind::needsModifier:
         return QStringLiteral("Add Control, Alt or Super.");
     case Kind::alreadyAssigned:
-        return QStringLiteral("That shortcut is already used by ") + HotKeyActions::title(owner) +
+        return QStringLiteral("That shortcut is already used by ") + HotKeyActions::names.title(owner) +
                QLatin1Char('.');
     case Kind::inUseByAnotherApp:
         return QStringLiteral("That shortcut is in use by another app.");
@@ -24,7 +24,7 @@ QString RegistrationError::message() const {
 ShortcutRegistry::ShortcutRegistry(GlobalShortcuts &shortcuts, QObject *parent)
     : QObject(parent)
     , m_shortcuts(shortcuts) {
-    for (HotKeyAction action : HotKeyActions::allCases())
+    for (HotKeyAction action : HotKeyActions::names.values())
         m_bindings[action] = HotKeyBinding::defaultFor(action);
     connect(&m_shortcuts, &GlobalShortcuts::activated, this, &ShortcutRegistry::pressed);
 }
@@ -61,8 +61,8 @@ ShortcutRegistry::registerCombination(const HotKeyBinding &b, HotKeyAction actio
         qFatal("ShortcutRegistry: shortcut ids ran out");
     const quint32 id = m_nextID++;
     int status = 0;
-    const GlobalShortcuts::Shortcut shortcut{HotKeyActions::rawValue(action),
-                                             HotKeyActions::title(action), b, withShift};
+    const GlobalShortcuts::Shortcut shortcut{HotKeyActions::names.name(action),
+                                             HotKeyActions::names.title(action), b, withShift};
     switch (m_shortcuts.grab(id, shortcut, &status)) {
     case GlobalShortcuts::Failure::none:
         m_slots[id] = {action, withShift};
@@ -105,13 +105,13 @@ void ShortcutRegistry::setFailure(HotKeyAction action, const std::optional<QStri
     } else {
         m_failures[action] = *message;
         qCWarning(lcHotKeys).noquote()
-            << QStringLiteral("shortcut for %1: %2").arg(HotKeyActions::title(action), *message);
+            << QStringLiteral("shortcut for %1: %2").arg(HotKeyActions::names.title(action), *message);
     }
     emit failuresChanged();
 }
 
 void ShortcutRegistry::registerAll() {
-    for (HotKeyAction action : HotKeyActions::allCases()) {
+    for (HotKeyAction action : HotKeyActions::names.values()) {
         const auto error = registerAction(action, binding(action));
         setFailure(action, error ? std::optional<QString>(error->message()) : std::nullopt);
     }
@@ -140,7 +140,7 @@ void ShortcutRegistry::reloadBindings() {
     if (!loadBindings)
         return;
     std::map<HotKeyAction, HotKeyBinding> stored;
-    for (HotKeyAction action : HotKeyActions::allCases())
+    for (HotKeyAction action : HotKeyActions::names.values())
         stored[action] = HotKeyBinding::defaultFor(action);
     for (const auto &[action, b] : HotKeyBinding::decode(loadBindings()))
         stored[action] = b;
@@ -159,7 +159,7 @@ std::optional<RegistrationError> ShortcutRegistry::assign(const HotKeyBinding &b
     if ((b.modifierFlags & HotKeyBinding::commandKeys) == 0)
         return RegistrationError{RegistrationError::Kind::needsModifier, action, 0};
     const auto wanted = b.combinations(action);
-    for (HotKeyAction other : HotKeyActions::allCases()) {
+    for (HotKeyAction other : HotKeyActions::names.values()) {
         if (other == action)
             continue;
         for (const HotKeyBinding &taken : binding(other).combinations(other)) {
@@ -192,7 +192,7 @@ void ShortcutRegistry::restoreDefault(HotKeyAction action) {
 
 void ShortcutRegistry::restoreAllDefaults() {
     unregisterAll();
-    for (HotKeyAction action : HotKeyActions::allCases())
+    for (HotKeyAction action : HotKeyActions::names.values())
         m_bindings[action] = HotKeyBinding::defaultFor(action);
     emit bindingsChanged();
     save();

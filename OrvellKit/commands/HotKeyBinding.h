@@ -36,7 +36,6 @@ struct HotKeyBinding {
 
     // "Ctrl+Alt+Super+Space": Ctrl, Alt, Shift, Super in that order, then the key.
     QString displayString() const;
-    static QString keyName(quint16 keyCode);
 
     // The stored JSON: {"playPause": {"keyCode": 49, "modifierFlags": 1835008}, ...}.
     // Unknown commands are dropped; data that does not decode gives nothing.

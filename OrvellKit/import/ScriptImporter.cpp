@@ -79,10 +79,23 @@ static QString baseNameOf(const QString &path) {
     return dot > 0 ? name.left(dot) : (dot == 0 ? QString() : name);
 }
 
+QString fileDialogFilter() {
+    QStringList patterns;
+    for (const QStringList *list : {&plainTextExtensions, &markdownExtensions, &richExtensions})
+        for (const QString &ext : *list)
+            if (!ext.isEmpty())
+                patterns << QStringLiteral("*.") + ext;
+    return QStringLiteral("Scripts (%1);;All files (*)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+QString commonFormats() {
+    return QStringLiteral("a .txt, .md, .rtf or .docx file");
+}
+
 bool canImport(const QString &path) {
     const QString ext = extensionOf(path);
     return plainTextExtensions.contains(ext) || markdownExtensions.contains(ext) ||
-           attributedExtensions.contains(ext);
+           richExtensions.contains(ext);
 }
 
 ScriptImportError::Kind errorFor(FileRead::Failure failure) {

@@ -48,7 +48,7 @@ inline const QStringList plainTextExtensions = {QStringLiteral("txt"), QStringLi
 inline const QStringList markdownExtensions = {QStringLiteral("md"), QStringLiteral("markdown"),
                                                QStringLiteral("mdown"), QStringLiteral("mkd"),
                                                QStringLiteral("mdtext")};
-inline const QStringList attributedExtensions = {QStringLiteral("rtf"),  QStringLiteral("rtfd"),
+inline const QStringList richExtensions = {QStringLiteral("rtf"),  QStringLiteral("rtfd"),
                                                  QStringLiteral("docx"), QStringLiteral("doc"),
                                                  QStringLiteral("odt"),  QStringLiteral("wordml")};
 
@@ -56,6 +56,11 @@ inline const QStringList attributedExtensions = {QStringLiteral("rtf"),  QString
 // limit, in the app); nothing with the error when it cannot.
 using Converter = std::function<std::optional<QString>(const QString &path, DocumentType type,
                                                        ScriptImportError *error)>;
+
+// What can be imported, as the file chooser filters it: "Scripts (*.txt …);;All files (*)".
+QString fileDialogFilter();
+// The formats a person knows by name, for hints: "a .txt, .md, .rtf or .docx file".
+QString commonFormats();
 
 std::optional<DocumentType> documentType(const QString &extension);
 // The extension as the importer sees it: lower case, empty for "README" or ".md".

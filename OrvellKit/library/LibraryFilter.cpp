@@ -8,66 +8,7 @@
 
 #include <algorithm>
 
-namespace {
-
-struct FilterTexts {
-    LibraryFilter filter;
-    const char *raw, *title, *systemImage, *emptyMessage;
-};
-
-constexpr FilterTexts filterTexts[] = {
-    {LibraryFilter::all, "all", "All Scripts", "doc.text.fill",
-     "Create a script, or drop a .txt, .md, .rtf or .docx file here."},
-    {LibraryFilter::favorites, "favorites", "Favorites", "star.fill",
-     "Star a script to keep it here."},
-    {LibraryFilter::recent, "recent", "Recently Edited", "clock.fill",
-     "Scripts you edit this week appear here."},
-    {LibraryFilter::onIsland, "onIsland", "On the Island", "rectangle.topthird.inset.filled",
-     "Select a script to show it on the island."},
-};
-
-struct SortTexts {
-    LibrarySort sort;
-    const char *raw, *title;
-};
-
-constexpr SortTexts sortTexts[] = {
-    {LibrarySort::lastEdited, "lastEdited", "Last Edited"},
-    {LibrarySort::title, "title", "Title"},
-    {LibrarySort::custom, "custom", "Custom Order"},
-};
-
-const FilterTexts &textsOf(LibraryFilter f) {
-    return filterTexts[static_cast<int>(f)];
-}
-
-const SortTexts &textsOf(LibrarySort s) {
-    return sortTexts[static_cast<int>(s)];
-}
-
-} // namespace
-
 namespace LibraryFilters {
-
-QList<LibraryFilter> allCases() {
-    QList<LibraryFilter> all;
-    for (const FilterTexts &t : filterTexts)
-        all << t.filter;
-    return all;
-}
-
-QString rawValue(LibraryFilter filter) {
-    return QLatin1StringView(textsOf(filter).raw);
-}
-QString title(LibraryFilter filter) {
-    return QLatin1StringView(textsOf(filter).title);
-}
-QString systemImage(LibraryFilter filter) {
-    return QLatin1StringView(textsOf(filter).systemImage);
-}
-QString emptyMessage(LibraryFilter filter) {
-    return QLatin1StringView(textsOf(filter).emptyMessage);
-}
 
 bool includes(LibraryFilter filter, const Script &script, const std::optional<QUuid> &selectedID,
               double now) {
@@ -85,32 +26,6 @@ bool includes(LibraryFilter filter, const Script &script, const std::optional<QU
 }
 
 } // namespace LibraryFilters
-
-namespace LibrarySorts {
-
-QList<LibrarySort> allCases() {
-    QList<LibrarySort> all;
-    for (const SortTexts &t : sortTexts)
-        all << t.sort;
-    return all;
-}
-
-QString rawValue(LibrarySort sort) {
-    return QLatin1StringView(textsOf(sort).raw);
-}
-QString title(LibrarySort sort) {
-    return QLatin1StringView(textsOf(sort).title);
-}
-
-LibrarySort fromRawValue(const QString &name) {
-    for (const SortTexts &t : sortTexts) {
-        if (name == QLatin1StringView(t.raw))
-            return t.sort;
-    }
-    return LibrarySort::lastEdited;
-}
-
-} // namespace LibrarySorts
 
 std::vector<ScriptSection>
 ScriptSection::build(const std::vector<Script> &scripts, LibraryFilter filter, LibrarySort sort,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/EnumNames.h"
 #include "library/Script.h"
 
 #include <QList>
@@ -18,11 +19,13 @@ namespace LibraryFilters {
 // Scripts edited less than this long ago count as recent.
 inline constexpr double recentWindow = 604800;
 
-QList<LibraryFilter> allCases();
-QString rawValue(LibraryFilter filter);
-QString title(LibraryFilter filter);
-QString systemImage(LibraryFilter filter);
-QString emptyMessage(LibraryFilter filter);
+inline constexpr EnumName<LibraryFilter> rows[] = {
+    {LibraryFilter::all, "all", "All Scripts"},
+    {LibraryFilter::favorites, "favorites", "Favorites"},
+    {LibraryFilter::recent, "recent", "Recently Edited"},
+    {LibraryFilter::onIsland, "onIsland", "On the Island"},
+};
+inline constexpr EnumNames names{rows};
 bool includes(LibraryFilter filter, const Script &script, const std::optional<QUuid> &selectedID,
               double now);
 } // namespace LibraryFilters
@@ -30,11 +33,16 @@ bool includes(LibraryFilter filter, const Script &script, const std::optional<QU
 enum class LibrarySort { lastEdited, title, custom };
 
 namespace LibrarySorts {
-QList<LibrarySort> allCases();
-QString rawValue(LibrarySort sort);
-QString title(LibrarySort sort);
+inline constexpr EnumName<LibrarySort> rows[] = {
+    {LibrarySort::lastEdited, "lastEdited", "Last Edited"},
+    {LibrarySort::title, "title", "Title"},
+    {LibrarySort::custom, "custom", "Custom Order"},
+};
+inline constexpr EnumNames names{rows};
 // Unknown names read as lastEdited.
-LibrarySort fromRawValue(const QString &name);
+inline LibrarySort fromName(const QString &name) {
+    return names.parse(name).value_or(LibrarySort::lastEdited);
+}
 } // namespace LibrarySorts
 
 // One titled group of the script list.

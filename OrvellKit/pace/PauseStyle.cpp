@@ -2,22 +2,6 @@
 
 namespace PauseStyles {
 
-QList<PauseStyle> allCases() {
-    return {PauseStyle::subtle, PauseStyle::natural, PauseStyle::generous};
-}
-
-QString title(PauseStyle style) {
-    switch (style) {
-    case PauseStyle::subtle:
-        return QStringLiteral("Subtle");
-    case PauseStyle::generous:
-        return QStringLiteral("Generous");
-    case PauseStyle::natural:
-        break;
-    }
-    return QStringLiteral("Natural");
-}
-
 double voiceScale(PauseStyle style) {
     switch (style) {
     case PauseStyle::subtle:
@@ -35,26 +19,6 @@ double seconds(PauseStyle style, PauseKind kind) {
     static constexpr double table[5][3] = {
         {0, 0, 0}, {0.2, 0.3, 0.4}, {0.35, 0.5, 0.7}, {0.5, 0.8, 1.2}, {1.0, 1.4, 2.0}};
     return table[static_cast<int>(kind)][static_cast<int>(style)];
-}
-
-QString rawValue(PauseStyle style) {
-    switch (style) {
-    case PauseStyle::subtle:
-        return QStringLiteral("subtle");
-    case PauseStyle::generous:
-        return QStringLiteral("generous");
-    case PauseStyle::natural:
-        break;
-    }
-    return QStringLiteral("natural");
-}
-
-PauseStyle fromRawValue(const QString &name) {
-    if (name == QLatin1StringView("subtle"))
-        return PauseStyle::subtle;
-    if (name == QLatin1StringView("generous"))
-        return PauseStyle::generous;
-    return PauseStyle::natural;
 }
 
 } // namespace PauseStyles

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QList>
-#include <QString>
+#include "base/EnumNames.h"
 
 // How generous the pace guide's pauses are; the raw names are stored.
 enum class PauseStyle { subtle, natural, generous };
@@ -10,13 +9,16 @@ enum class PauseStyle { subtle, natural, generous };
 enum class PauseKind { none = 0, comma = 1, clause = 2, sentence = 3, paragraph = 4 };
 
 namespace PauseStyles {
-QList<PauseStyle> allCases();
-QString rawValue(PauseStyle style);
-QString title(PauseStyle style);
+inline constexpr EnumName<PauseStyle> rows[] = {{PauseStyle::subtle, "subtle", "Subtle"},
+                                                 {PauseStyle::natural, "natural", "Natural"},
+                                                 {PauseStyle::generous, "generous", "Generous"}};
+inline constexpr EnumNames names{rows};
 // How much a measured voice pause is stretched or shortened.
 double voiceScale(PauseStyle style);
 // The pause written punctuation calls for, in seconds.
 double seconds(PauseStyle style, PauseKind kind);
 // Unknown names read as natural.
-PauseStyle fromRawValue(const QString &name);
+inline PauseStyle fromName(const QString &name) {
+    return names.parse(name).value_or(PauseStyle::natural);
+}
 } // namespace PauseStyles

@@ -94,10 +94,10 @@ void ReadingPreferences::setVoiceFollowLookahead(qint64 value) {
 }
 
 PauseStyle ReadingPreferences::pacePauseStyle() const {
-    return PauseStyles::fromRawValue(m_store.stringValue(K::pacePauseStyle));
+    return PauseStyles::fromName(m_store.stringValue(K::pacePauseStyle));
 }
 void ReadingPreferences::setPacePauseStyle(PauseStyle value) {
-    m_store.setValue(K::pacePauseStyle, PauseStyles::rawValue(value));
+    m_store.setValue(K::pacePauseStyle, PauseStyles::names.name(value));
 }
 
 QString ReadingPreferences::paceRhythmVoice() const {

@@ -7,7 +7,6 @@
 // A binding as each desktop writes it down. The key is named by its xkb
 // keysym name ("space", "Up", "r"); empty when a desktop has no name for it.
 namespace KeyNames {
-QString xkb(quint16 keyCode);
 // The desktop portal's trigger strings: "CTRL+ALT+LOGO+space".
 QString portalTrigger(const HotKeyBinding &binding);
 // GNOME's accelerators: "<Control><Alt><Super>space".

@@ -1,10 +1,11 @@
 #include "Platform/shortcuts/X11GlobalShortcuts.h"
 
+#include "commands/KeyCodes.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 
-#include <X11/keysym.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
@@ -13,98 +14,6 @@
 Q_LOGGING_CATEGORY(lcShortcuts, "org.orvell.Orvell.HotKeys.X11")
 
 namespace {
-
-struct KeyMap {
-    quint16 code;
-    quint32 keysym;
-};
-
-// The stored key codes (US layout positions) and the X keysyms they mean.
-constexpr KeyMap keyMap[] = {
-    {49, XK_space},
-    {36, XK_Return},
-    {76, XK_KP_Enter},
-    {48, XK_Tab},
-    {51, XK_BackSpace},
-    {117, XK_Delete},
-    {53, XK_Escape},
-    {123, XK_Left},
-    {124, XK_Right},
-    {126, XK_Up},
-    {125, XK_Down},
-    {115, XK_Home},
-    {119, XK_End},
-    {116, XK_Prior},
-    {121, XK_Next},
-    {114, XK_Help},
-    {122, XK_F1},
-    {120, XK_F2},
-    {99, XK_F3},
-    {118, XK_F4},
-    {96, XK_F5},
-    {97, XK_F6},
-    {98, XK_F7},
-    {100, XK_F8},
-    {101, XK_F9},
-    {109, XK_F10},
-    {103, XK_F11},
-    {111, XK_F12},
-    {105, XK_F13},
-    {107, XK_F14},
-    {113, XK_F15},
-    {106, XK_F16},
-    {64, XK_F17},
-    {79, XK_F18},
-    {80, XK_F19},
-    {90, XK_F20},
-    {0, XK_a},
-    {11, XK_b},
-    {8, XK_c},
-    {2, XK_d},
-    {14, XK_e},
-    {3, XK_f},
-    {5, XK_g},
-    {4, XK_h},
-    {34, XK_i},
-    {38, XK_j},
-    {40, XK_k},
-    {37, XK_l},
-    {46, XK_m},
-    {45, XK_n},
-    {31, XK_o},
-    {35, XK_p},
-    {12, XK_q},
-    {15, XK_r},
-    {1, XK_s},
-    {17, XK_t},
-    {32, XK_u},
-    {9, XK_v},
-    {13, XK_w},
-    {7, XK_x},
-    {16, XK_y},
-    {6, XK_z},
-    {29, XK_0},
-    {18, XK_1},
-    {19, XK_2},
-    {20, XK_3},
-    {21, XK_4},
-    {23, XK_5},
-    {22, XK_6},
-    {26, XK_7},
-    {28, XK_8},
-    {25, XK_9},
-    {27, XK_minus},
-    {24, XK_equal},
-    {33, XK_bracketleft},
-    {30, XK_bracketright},
-    {42, XK_backslash},
-    {41, XK_semicolon},
-    {39, XK_apostrophe},
-    {43, XK_comma},
-    {47, XK_period},
-    {44, XK_slash},
-    {50, XK_grave},
-};
 
 constexpr quint16 relevantModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
@@ -149,11 +58,8 @@ X11GlobalShortcuts::~X11GlobalShortcuts() {
 }
 
 quint32 X11GlobalShortcuts::keysymFor(quint16 keyCode) {
-    for (const KeyMap &k : keyMap) {
-        if (k.code == keyCode)
-            return k.keysym;
-    }
-    return 0;
+    const ShortcutKey *key = KeyCodes::find(keyCode);
+    return key ? key->keysym : 0;
 }
 
 quint16 X11GlobalShortcuts::modifierMaskFor(quint64 flags) {

@@ -1,6 +1,7 @@
 #include "Platform/shortcuts/GlobalShortcuts.h"
 #include "Platform/shortcuts/GnomeKeybindings.h"
 #include "Platform/shortcuts/KeyNames.h"
+#include "commands/KeyCodes.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -8,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "support/QtPrinters.h"
+
+// Last: Xlib defines short macros (None, Bool) that Qt headers use as names.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -46,7 +50,7 @@ TEST(ShortcutServices, bindingsAreWrittenTheWayEachDesktopReadsThem) {
     EXPECT_EQ(KeyNames::hyprlandKeys({15, all}), "CTRL ALT SUPER, r");
     EXPECT_EQ(KeyNames::portalTrigger({101, HotKeyBinding::control}), "CTRL+F9");
     EXPECT_EQ(KeyNames::portalTrigger({116, HotKeyBinding::option}), "ALT+Page_Up");
-    EXPECT_EQ(KeyNames::xkb(999), "");
+    EXPECT_EQ(KeyNames::portalTrigger({999, all}), "");
 
     const auto shortcuts = someShortcuts();
     EXPECT_EQ(GlobalShortcuts::bindLines("sway", shortcuts),
@@ -124,4 +128,25 @@ TEST(GnomeKeybindings, readsAndWritesGsettingsLists) {
     EXPECT_EQ(GnomeKeybindings::parseList("['/a/', '/b\\'c/']"), (QStringList{"/a/", "/b'c/"}));
     EXPECT_EQ(GnomeKeybindings::formatList({}), "@as []");
     EXPECT_EQ(GnomeKeybindings::formatList({"/a/", "/b'c/"}), "['/a/', '/b\\'c/']");
+}
+
+// The one key table against X's own names: every key's xkb name must be the
+// keysym an X grab asks for, and each code and Qt key must lead back to its row.
+TEST(ShortcutServices, theKeyTableAgreesWithXAndWithItself) {
+    int rows = 0;
+    for (quint16 code = 0; code < 256; ++code) {
+        const ShortcutKey *key = KeyCodes::find(code);
+        if (!key)
+            continue;
+        ++rows;
+        EXPECT_EQ(XStringToKeysym(key->xkb), key->keysym) << key->xkb;
+        ASSERT_NE(KeyCodes::fromQtKey(key->qtKey), nullptr) << key->xkb;
+        EXPECT_EQ(KeyCodes::fromQtKey(key->qtKey)->code, code) << key->xkb;
+        EXPECT_EQ(KeyCodes::xkb(code), QString::fromLatin1(key->xkb));
+    }
+    EXPECT_EQ(rows, 83);
+    // What Shift types names the key it is typed with.
+    EXPECT_EQ(KeyCodes::fromQtKey(Qt::Key_Question)->code, KeyCodes::fromQtKey(Qt::Key_Slash)->code);
+    EXPECT_EQ(KeyCodes::fromQtKey(Qt::Key_Exclam)->code, KeyCodes::fromQtKey(Qt::Key_1)->code);
+    EXPECT_EQ(KeyCodes::fromQtKey(Qt::Key_MediaPlay), nullptr);
 }

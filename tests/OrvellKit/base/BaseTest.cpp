@@ -1,3 +1,4 @@
+#include "base/EnumNames.h"
 #include "base/IsoDate.h"
 #include "base/SerialQueue.h"
 
@@ -46,4 +47,21 @@ TEST(SerialQueue, anAbandoningQueueLetsTheRunningJobFinishAndDropsTheRest) {
             q.post([&] { ++runs; });
     }
     EXPECT_EQ(runs, 5);
+}
+
+namespace {
+enum class Tide { low, high, slack };
+constexpr EnumName<Tide> tideRows[] = {{Tide::high, "high", "High Tide"}, {Tide::low, "low", "Low Tide"}};
+constexpr EnumNames tides{tideRows};
+} // namespace
+
+TEST(EnumNames, keepTheTablesOrderAndRefuseWhatItDoesNotHold) {
+    EXPECT_EQ(tides.values(), (QList<Tide>{Tide::high, Tide::low}));
+    EXPECT_EQ(tides.name(Tide::low), "low");
+    EXPECT_EQ(tides.title(Tide::high), "High Tide");
+    EXPECT_EQ(tides.parse(u"high"), Tide::high);
+    // Stored names are matched exactly; a value missing from the table has no name.
+    EXPECT_EQ(tides.parse(u"High"), std::nullopt);
+    EXPECT_EQ(tides.parse(u""), std::nullopt);
+    EXPECT_TRUE(tides.name(Tide::slack).isEmpty());
 }

@@ -36,9 +36,9 @@ TEST(LibraryFilter, recentWindowIsStrictAndFutureDatesCount) {
     EXPECT_TRUE(includes(LibraryFilter::recent, future, std::nullopt, now));
     EXPECT_TRUE(includes(LibraryFilter::onIsland, almost, almost.id, now));
     EXPECT_FALSE(includes(LibraryFilter::onIsland, almost, std::nullopt, now));
-    EXPECT_EQ(title(LibraryFilter::onIsland), "On the Island");
-    EXPECT_EQ(LibrarySorts::fromRawValue("custom"), LibrarySort::custom);
-    EXPECT_EQ(LibrarySorts::fromRawValue("sideways"), LibrarySort::lastEdited);
+    EXPECT_EQ(names.title(LibraryFilter::onIsland), "On the Island");
+    EXPECT_EQ(LibrarySorts::fromName("custom"), LibrarySort::custom);
+    EXPECT_EQ(LibrarySorts::fromName("sideways"), LibrarySort::lastEdited);
 }
 
 TEST(ScriptSection, searchIgnoresCaseAccentsAndBlankQueries) {
