@@ -1,10 +1,9 @@
 #include "Orvell/Application.h"
 
 #include "Orvell/core/AppEnvironment.h"
-#include "Orvell/island/CaptureShield.h"
 #include "Orvell/island/FrameClock.h"
-#include "Platform/shortcuts/GnomeKeybindings.h"
 #include "Orvell/island/IslandPanel.h"
+#include "settings/PreferenceKeys.h"
 #include "Platform/x11/X11Window.h"
 #include "base/Metrics.h"
 
@@ -87,7 +86,6 @@ void Application::installIsland() {
         env.panels().setIslandVisible(visible);
     });
     connect(island, &IslandPanelController::panelCreated, this, [&env, island](IslandPanel *panel) {
-        CaptureShield::harden(panel, env.settings());
         panel->winId(); // the frame clock follows the native window
         env.scroll().attach(std::make_shared<FrameClock>(panel->windowHandle()));
         panel->dragBounds = [island]() -> std::optional<QRect> {
@@ -220,9 +218,9 @@ void Application::launch() {
 void Application::offerGnomeShortcuts() {
     // GNOME on Wayland gives apps no global shortcuts; GNOME's own keyboard
     // settings can run orvell-cli instead. Asked once, changed only on a yes.
-    auto *gnome = qobject_cast<GnomeKeybindings *>(&m_env.shortcuts());
-    constexpr QLatin1StringView offered{"GnomeShortcutsOffered"};
-    if (!gnome || gnome->isInstalled() || m_env.settings().boolValue(offered))
+    GlobalShortcuts &service = m_env.shortcuts();
+    const QLatin1StringView offered = PreferenceKeys::gnomeShortcutsOffered;
+    if (!service.canInstall() || service.isInstalled() || m_env.settings().boolValue(offered))
         return;
     m_env.settings().setValue(offered, true);
     auto *ask = new QMessageBox(
@@ -236,23 +234,20 @@ void Application::offerGnomeShortcuts() {
     QPushButton *add = ask->addButton(QStringLiteral("Add Shortcuts"), QMessageBox::AcceptRole);
     ask->addButton(QStringLiteral("Not Now"), QMessageBox::RejectRole);
     ask->setAttribute(Qt::WA_DeleteOnClose);
-    connect(ask, &QMessageBox::finished, this, [this, ask, add, gnome] {
+    connect(ask, &QMessageBox::finished, this, [this, ask, add] {
         if (ask->clickedButton() != add)
             return;
         QString error;
-        if (!gnome->install(&error))
+        if (!m_env.shortcutRegistry().setInstalledInDesktop(true, &error))
             QMessageBox::warning(nullptr, QStringLiteral("Orvell's shortcuts on GNOME"),
                                  QStringLiteral("GNOME's keyboard settings could not be "
                                                 "changed: ") +
                                      error);
-        m_env.shortcutRegistry().unregisterAll();
-        m_env.shortcutRegistry().registerAll();
     });
     ask->open();
 }
 
 void Application::sweep() {
-    CaptureShield::sweep(m_env.settings());
     // A tray host may have started or gone away since.
     if (m_trayMenu)
         placeMenu();

@@ -18,7 +18,8 @@ class ScriptStore;
 class FrameClock;
 
 // Start-up and the wiring between the parts: the island, the shortcuts, the
-// preference observers, the capture-shield sweep and the final flush.
+// preference observers, a periodic look at the tray and full-screen windows,
+// and the final flush.
 class Application : public QObject {
     Q_OBJECT
 

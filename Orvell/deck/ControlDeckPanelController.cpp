@@ -3,6 +3,7 @@
 #include "Orvell/core/AppEnvironment.h"
 #include "Orvell/deck/ControlDeckView.h"
 #include "Orvell/island/ScreenObserver.h"
+#include "settings/PreferenceKeys.h"
 #include "Platform/x11/X11Window.h"
 
 #include <QGuiApplication>
@@ -29,7 +30,7 @@ QPoint ControlDeckPanelController::placement(const QRectF &visible, const QSize 
 }
 
 std::optional<QPoint> ControlDeckPanelController::remembered() const {
-    const QStringList parts = m_env.settings().stringValue(positionKey).split(QLatin1Char(' '));
+    const QStringList parts = m_env.settings().stringValue(PreferenceKeys::controlDeckPosition).split(QLatin1Char(' '));
     bool okX = false, okY = false;
     const QPoint at(parts.value(0).toInt(&okX), parts.value(1).toInt(&okY));
     if (!okX || !okY)
@@ -48,7 +49,7 @@ void ControlDeckPanelController::create() {
     connect(m_view, &ControlDeckView::saveProblemClicked, this,
             &ControlDeckPanelController::saveProblemClicked);
     connect(m_view, &ControlDeckView::dragged, this, [this](QPoint at) {
-        m_env.settings().setValue(positionKey, QStringLiteral("%1 %2").arg(at.x()).arg(at.y()));
+        m_env.settings().setValue(PreferenceKeys::controlDeckPosition, QStringLiteral("%1 %2").arg(at.x()).arg(at.y()));
     });
 }
 

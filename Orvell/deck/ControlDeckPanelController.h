@@ -24,8 +24,6 @@ public:
     static constexpr double bottomMargin = 32;
     static constexpr int fadeInMs = 180;
     static constexpr int fadeOutMs = 120;
-    // Where a dragged deck is remembered, as "x y".
-    static constexpr const char *positionKey = "OrvellControlDeck";
 
     ControlDeckPanelController(AppEnvironment &env, ScreenObserver &screens,
                                QObject *parent = nullptr);

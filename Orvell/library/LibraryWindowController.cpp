@@ -3,6 +3,7 @@
 #include "Orvell/core/AppEnvironment.h"
 #include "OrvellKitUI/AppIcon.h"
 #include "Orvell/library/LibraryWindow.h"
+#include "settings/PreferenceKeys.h"
 #include "Platform/x11/X11Window.h"
 
 #include <QEvent>
@@ -21,7 +22,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
         if (event->type() == QEvent::Hide || event->type() == QEvent::Close)
             m_settings.setValue(
-                LibraryWindowController::geometryKey,
+                PreferenceKeys::libraryWindowGeometry,
                 QString::fromLatin1(static_cast<QWidget *>(watched)->saveGeometry().toBase64()));
         return false;
     }
@@ -35,7 +36,7 @@ private:
 LibraryWindowController::LibraryWindowController(AppEnvironment &env, QObject *parent)
     : QObject(parent)
     , m_env(env) {
-    connect(&env.prefs(), &Preferences::showDockIconChanged, this,
+    connect(&env.prefs(), &Preferences::showInTaskbarChanged, this,
             &LibraryWindowController::applyTaskbarPolicy);
 }
 
@@ -50,7 +51,7 @@ void LibraryWindowController::show() {
                 onQuit();
         };
         const QByteArray saved =
-            QByteArray::fromBase64(m_env.settings().stringValue(geometryKey).toLatin1());
+            QByteArray::fromBase64(m_env.settings().stringValue(PreferenceKeys::libraryWindowGeometry).toLatin1());
         if (!saved.isEmpty())
             m_window->restoreGeometry(saved);
         m_window->installEventFilter(new GeometryKeeper(m_env.settings(), m_window.get()));
@@ -68,5 +69,5 @@ void LibraryWindowController::showSettings() {
 
 void LibraryWindowController::applyTaskbarPolicy() {
     if (m_window && m_window->windowHandle() && X11Window::isAvailable())
-        X11Window::setSkipTaskbar(m_window->windowHandle(), !m_env.prefs().showDockIcon());
+        X11Window::setSkipTaskbar(m_window->windowHandle(), !m_env.prefs().showInTaskbar());
 }

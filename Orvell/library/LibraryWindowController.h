@@ -15,7 +15,6 @@ class LibraryWindowController : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr const char *geometryKey = "OrvellLibraryWindow3";
 
     explicit LibraryWindowController(AppEnvironment &env, QObject *parent = nullptr);
     ~LibraryWindowController() override;

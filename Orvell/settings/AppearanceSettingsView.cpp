@@ -94,9 +94,9 @@ AppearanceSettingsView::AppearanceSettingsView(AppEnvironment &env, QWidget *par
                        "is the only position that hides the notch, and the only one without close "
                        "and reset buttons."),
         island));
-    m_cover = slider(16, 60, 1, QStringLiteral("Notch cover"), island);
+    m_cover = slider(16, 60, 1, QStringLiteral("Camera cover"), island);
     m_coverValue = valueColumn(46, island);
-    islandForm->addRow(QStringLiteral("Notch cover"),
+    islandForm->addRow(QStringLiteral("Camera cover"),
                        SettingsPaneView::row(m_cover, m_coverValue, island));
     islandForm->addRow(SettingsPaneView::caption(
         QStringLiteral("The black strip at the top that hides the notch. Nothing is drawn there "

@@ -249,7 +249,7 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     connect(m_display, &QComboBox::activated, this, [this, &prefs](int index) {
         prefs.setTargetDisplay(m_display->itemData(index).toString());
     });
-    connect(m_taskbar, &QCheckBox::toggled, &prefs, &Preferences::setShowDockIcon);
+    connect(m_taskbar, &QCheckBox::toggled, &prefs, &Preferences::setShowInTaskbar);
     connect(m_aboveFullScreen, &QCheckBox::toggled, &prefs, &Preferences::setAboveFullScreen);
     connect(m_launchAtLogin, &QCheckBox::toggled, &prefs, &Preferences::setLaunchAtLogin);
     connect(m_voiceFollow, &QCheckBox::toggled, &reading,
@@ -279,7 +279,7 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     });
 
     // And follow whatever else changes the same settings.
-    for (auto signal : {&Preferences::targetDisplayChanged, &Preferences::showDockIconChanged,
+    for (auto signal : {&Preferences::targetDisplayChanged, &Preferences::showInTaskbarChanged,
                         &Preferences::aboveFullScreenChanged, &Preferences::launchAtLoginChanged,
                         &Preferences::microphoneChanged})
         connect(&prefs, signal, this, &GeneralSettingsView::refresh);
@@ -383,7 +383,7 @@ void GeneralSettingsView::refresh() {
             }
         }
         m_display->setCurrentIndex(row);
-        m_taskbar->setChecked(prefs.showDockIcon());
+        m_taskbar->setChecked(prefs.showInTaskbar());
         m_aboveFullScreen->setChecked(prefs.aboveFullScreen());
         m_launchAtLogin->setChecked(prefs.launchAtLogin());
         m_voiceFollow->setChecked(reading.voiceFollowEnabled());

@@ -1,7 +1,6 @@
 #include "Orvell/settings/ShortcutSettingsView.h"
 
 #include "Orvell/core/AppEnvironment.h"
-#include "Platform/shortcuts/GnomeKeybindings.h"
 #include "Orvell/settings/SettingsPaneView.h"
 
 #include <QApplication>
@@ -121,24 +120,23 @@ ShortcutSettingsView::ShortcutSettingsView(AppEnvironment &env, QWidget *parent)
     m_message->setAccessibleName(QStringLiteral("Shortcut message"));
     column->addWidget(m_message);
 
-    m_secureInput = new QWidget(this);
-    auto *secureColumn = new QVBoxLayout(m_secureInput);
-    secureColumn->setContentsMargins(0, 0, 0, 0);
-    auto *secureTitle = new QLabel(QStringLiteral("\u26A0 Secure input is on"), m_secureInput);
-    QFont bold = secureTitle->font();
+    m_keyboardHeld = new QWidget(this);
+    auto *heldColumn = new QVBoxLayout(m_keyboardHeld);
+    heldColumn->setContentsMargins(0, 0, 0, 0);
+    auto *heldTitle = new QLabel(QStringLiteral("\u26A0 The keyboard is held by another app"), m_keyboardHeld);
+    QFont bold = heldTitle->font();
     bold.setBold(true);
-    secureTitle->setFont(bold);
-    secureColumn->addWidget(secureTitle);
-    secureColumn->addWidget(SettingsPaneView::caption(
+    heldTitle->setFont(bold);
+    heldColumn->addWidget(heldTitle);
+    heldColumn->addWidget(SettingsPaneView::caption(
         QStringLiteral(
-            "Another app \u2014 usually a password field, or a terminal with secure "
-            "keyboard entry \u2014 has asked the system to keep keystrokes to itself. No "
-            "app's shortcuts can fire until it lets go. Leave the password field and "
-            "these will start working again."),
-        m_secureInput));
-    m_secureInput->setAccessibleName(QStringLiteral("Secure input is on"));
-    m_secureInput->hide();
-    column->addWidget(m_secureInput);
+            "Another program \u2014 usually a password prompt or a locked screen \u2014 "
+            "holds the whole keyboard. No app's shortcuts can fire until it lets go. Close "
+            "the prompt and these will start working again."),
+        m_keyboardHeld));
+    m_keyboardHeld->setAccessibleName(QStringLiteral("The keyboard is held by another app"));
+    m_keyboardHeld->hide();
+    column->addWidget(m_keyboardHeld);
 
     auto *buttons = new QHBoxLayout;
     m_restoreAll = new QPushButton(QStringLiteral("Restore Defaults"), this);
@@ -172,25 +170,20 @@ ShortcutSettingsView::ShortcutSettingsView(AppEnvironment &env, QWidget *parent)
     howColumn->addWidget(m_notice);
     GlobalShortcuts &service = env.shortcuts();
     const GlobalShortcuts::Kind kind = service.kind();
-    if (kind == GlobalShortcuts::Kind::gnomeKeybindings) {
+    if (service.canInstall()) {
         m_gnome = new QPushButton(how);
         howColumn->addWidget(m_gnome, 0, Qt::AlignLeft);
         m_gnomeProblem = SettingsPaneView::problem(how);
         howColumn->addWidget(m_gnomeProblem);
         connect(m_gnome, &QPushButton::clicked, this, [this] {
-            auto *gnome = qobject_cast<GnomeKeybindings *>(&m_env.shortcuts());
-            if (!gnome)
-                return;
             QString error;
-            const bool done = gnome->isInstalled() ? gnome->remove(&error) : gnome->install(&error);
+            const bool done = m_env.shortcutRegistry().setInstalledInDesktop(
+                !m_env.shortcuts().isInstalled(), &error);
             SettingsPaneView::setProblem(m_gnomeProblem,
                                          done ? QString()
                                               : QStringLiteral("GNOME's keyboard settings could "
                                                                "not be changed: ") +
                                                     error);
-            // What GNOME now runs for Orvell is what the rows say.
-            m_env.shortcutRegistry().unregisterAll();
-            m_env.shortcutRegistry().registerAll();
             refreshDesktop();
         });
     }
@@ -210,9 +203,9 @@ ShortcutSettingsView::ShortcutSettingsView(AppEnvironment &env, QWidget *parent)
     column->addWidget(how);
     column->addStretch(1);
 
-    m_securePoll = new QTimer(this);
-    m_securePoll->setInterval(1000);
-    connect(m_securePoll, &QTimer::timeout, this, &ShortcutSettingsView::pollSecureInput);
+    m_keyboardPoll = new QTimer(this);
+    m_keyboardPoll->setInterval(1000);
+    connect(m_keyboardPoll, &QTimer::timeout, this, &ShortcutSettingsView::pollKeyboardHeld);
     connect(&env.shortcutRegistry(), &ShortcutRegistry::bindingsChanged, this, &ShortcutSettingsView::refresh);
     connect(&env.shortcutRegistry(), &ShortcutRegistry::failuresChanged, this, &ShortcutSettingsView::refresh);
     refresh();
@@ -239,8 +232,7 @@ void ShortcutSettingsView::refreshDesktop() {
     m_notice->setText(notice);
     m_notice->setVisible(!notice.isEmpty());
     if (m_gnome) {
-        const auto *gnome = qobject_cast<const GnomeKeybindings *>(&service);
-        m_gnome->setText(gnome && gnome->isInstalled()
+        m_gnome->setText(service.isInstalled()
                              ? QStringLiteral("Remove from GNOME's keyboard shortcuts")
                              : QStringLiteral("Add to GNOME's keyboard shortcuts"));
     }
@@ -299,20 +291,20 @@ void ShortcutSettingsView::recorded(const HotKeyBinding &binding) {
     stopRecording();
 }
 
-void ShortcutSettingsView::pollSecureInput() {
+void ShortcutSettingsView::pollKeyboardHeld() {
     // While recording, the keyboard is ours to read; nothing to warn about.
     const bool held = !m_recording && m_env.shortcuts().keyboardHeldElsewhere();
-    m_secureInput->setVisible(held);
+    m_keyboardHeld->setVisible(held);
 }
 
 void ShortcutSettingsView::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
-    pollSecureInput();
-    m_securePoll->start();
+    pollKeyboardHeld();
+    m_keyboardPoll->start();
 }
 
 void ShortcutSettingsView::hideEvent(QHideEvent *event) {
-    m_securePoll->stop();
+    m_keyboardPoll->stop();
     stopRecording();
     QWidget::hideEvent(event);
 }

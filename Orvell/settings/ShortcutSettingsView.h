@@ -51,7 +51,7 @@ public:
     QLabel *failureLabel(HotKeyAction action) const { return m_rows.at(action).failure; }
     QPushButton *restoreAll() const { return m_restoreAll; }
     QLabel *message() const { return m_message; }
-    QWidget *secureInputWarning() const { return m_secureInput; }
+    QWidget *keyboardHeldWarning() const { return m_keyboardHeld; }
     QLabel *mechanism() const { return m_mechanism; }
     QLabel *notice() const { return m_notice; }
     QPushButton *gnomeButton() const { return m_gnome; }
@@ -60,7 +60,7 @@ public:
     void startRecording(HotKeyAction action);
     void stopRecording();
     // Asks whether another program holds the keyboard; once a second while shown.
-    void pollSecureInput();
+    void pollKeyboardHeld();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -81,13 +81,13 @@ private:
     std::map<HotKeyAction, Row> m_rows;
     QPushButton *m_restoreAll = nullptr;
     QLabel *m_message = nullptr;
-    QWidget *m_secureInput = nullptr;
+    QWidget *m_keyboardHeld = nullptr;
     QLabel *m_mechanism = nullptr;
     QLabel *m_notice = nullptr;
     QPushButton *m_gnome = nullptr;
     QLabel *m_gnomeProblem = nullptr;
     class QPlainTextEdit *m_lines = nullptr;
-    QTimer *m_securePoll = nullptr;
+    QTimer *m_keyboardPoll = nullptr;
     std::optional<HotKeyAction> m_recording;
     KeyCapture *m_capture = nullptr;
 };

@@ -185,6 +185,13 @@ std::optional<RegistrationError> ShortcutRegistry::assign(const HotKeyBinding &b
     return std::nullopt;
 }
 
+bool ShortcutRegistry::setInstalledInDesktop(bool installed, QString *error) {
+    const bool done = installed ? m_shortcuts.install(error) : m_shortcuts.remove(error);
+    unregisterAll();
+    registerAll();
+    return done;
+}
+
 void ShortcutRegistry::restoreDefault(HotKeyAction action) {
     if (const auto error = assign(HotKeyBinding::defaultFor(action), action))
         setFailure(action, error->message());

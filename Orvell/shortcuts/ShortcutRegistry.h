@@ -51,6 +51,10 @@ public:
     void reloadBindings();
     // Validates and installs a recorded shortcut; nothing changes on failure.
     std::optional<RegistrationError> assign(const HotKeyBinding &binding, HotKeyAction action);
+    // Adds the shortcuts to the desktop's own keyboard settings, or takes
+    // them out, and grabs again, so what the desktop runs is what the
+    // bindings say. False and why when the desktop refuses.
+    bool setInstalledInDesktop(bool installed, QString *error);
     void restoreDefault(HotKeyAction action);
     void restoreAllDefaults();
 

@@ -20,16 +20,15 @@ inline constexpr QLatin1StringView notchCoverHeight{"NotchCoverHeight"};
 inline constexpr QLatin1StringView islandWidth{"IslandWidth"};
 inline constexpr QLatin1StringView targetDisplay{"TargetDisplay"};
 inline constexpr QLatin1StringView aboveFullScreen{"AboveFullScreen"};
-inline constexpr QLatin1StringView showDockIcon{"ShowDockIcon"};
+inline constexpr QLatin1StringView showInTaskbar{"ShowDockIcon"}; // an older name, kept on disk
 inline constexpr QLatin1StringView islandPlacement{"IslandPlacement"};
 inline constexpr QLatin1StringView islandFreeX{"IslandFreeX"};
 inline constexpr QLatin1StringView islandFreeY{"IslandFreeY"};
 inline constexpr QLatin1StringView hotKeyBindings{"HotKeyBindings"};
 inline constexpr QLatin1StringView librarySort{"LibrarySort"};
-// Defined for completeness: the setting itself lives in the autostart entry.
-inline constexpr QLatin1StringView launchAtLogin{"LaunchAtLogin"};
-inline constexpr QLatin1StringView disableCaptureShield{"DebugDisableCaptureShield"};
-inline constexpr QLatin1StringView renderProbe{"DebugRenderProbe"};
-inline constexpr QLatin1StringView offsetLog{"DebugOffsetLog"};
 inline constexpr QLatin1StringView accountEmail{"AccountEmail"};
+// Where the windows were left, and questions asked once.
+inline constexpr QLatin1StringView controlDeckPosition{"OrvellControlDeck"};
+inline constexpr QLatin1StringView libraryWindowGeometry{"OrvellLibraryWindow3"};
+inline constexpr QLatin1StringView gnomeShortcutsOffered{"GnomeShortcutsOffered"};
 } // namespace PreferenceKeys

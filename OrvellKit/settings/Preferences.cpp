@@ -22,7 +22,7 @@ Preferences::Preferences(SettingsStore &store, Autostart &autostart, QObject *pa
                               {K::islandWidth, Metrics::panelWidth},
                               {K::targetDisplay, QStringLiteral("builtIn")},
                               {K::aboveFullScreen, false},
-                              {K::showDockIcon, true},
+                              {K::showInTaskbar, true},
                               {K::islandPlacement, QStringLiteral("topCenter")},
                               {K::islandFreeX, 0.0},
                               {K::islandFreeY, 0.0}});
@@ -33,7 +33,7 @@ Preferences::Preferences(SettingsStore &store, Autostart &autostart, QObject *pa
         {K::targetDisplay, &Preferences::targetDisplayChanged},
         {K::voiceFollowMicrophone, &Preferences::microphoneChanged},
         {K::aboveFullScreen, &Preferences::aboveFullScreenChanged},
-        {K::showDockIcon, &Preferences::showDockIconChanged},
+        {K::showInTaskbar, &Preferences::showInTaskbarChanged},
         {K::islandPlacement, &Preferences::islandPlacementChanged},
         {K::islandFreeX, &Preferences::islandPlacementChanged},
         {K::islandFreeY, &Preferences::islandPlacementChanged},
@@ -82,11 +82,11 @@ void Preferences::setAboveFullScreen(bool value) {
     m_store.setValue(K::aboveFullScreen, value);
 }
 
-bool Preferences::showDockIcon() const {
-    return m_store.boolValue(K::showDockIcon);
+bool Preferences::showInTaskbar() const {
+    return m_store.boolValue(K::showInTaskbar);
 }
-void Preferences::setShowDockIcon(bool value) {
-    m_store.setValue(K::showDockIcon, value);
+void Preferences::setShowInTaskbar(bool value) {
+    m_store.setValue(K::showInTaskbar, value);
 }
 
 IslandPlacement Preferences::islandPlacement() const {

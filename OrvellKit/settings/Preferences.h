@@ -21,7 +21,7 @@ class Preferences : public QObject {
         QString targetDisplay READ targetDisplay WRITE setTargetDisplay NOTIFY targetDisplayChanged)
     Q_PROPERTY(bool aboveFullScreen READ aboveFullScreen WRITE setAboveFullScreen NOTIFY
                    aboveFullScreenChanged)
-    Q_PROPERTY(bool showDockIcon READ showDockIcon WRITE setShowDockIcon NOTIFY showDockIconChanged)
+    Q_PROPERTY(bool showInTaskbar READ showInTaskbar WRITE setShowInTaskbar NOTIFY showInTaskbarChanged)
     Q_PROPERTY(QString islandPlacementName READ islandPlacementName NOTIFY islandPlacementChanged)
     Q_PROPERTY(
         bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
@@ -46,8 +46,8 @@ public:
     void setTargetDisplay(const QString &value);
     bool aboveFullScreen() const;
     void setAboveFullScreen(bool value);
-    bool showDockIcon() const;
-    void setShowDockIcon(bool value);
+    bool showInTaskbar() const;
+    void setShowInTaskbar(bool value);
 
     IslandPlacement islandPlacement() const;
     void setIslandPlacement(const IslandPlacement &placement);
@@ -78,7 +78,7 @@ signals:
     void islandWidthChanged();
     void targetDisplayChanged();
     void aboveFullScreenChanged();
-    void showDockIconChanged();
+    void showInTaskbarChanged();
     void islandPlacementChanged();
     void hotKeyBindingsChanged();
     void launchAtLoginChanged();

@@ -87,3 +87,13 @@ std::unique_ptr<GlobalShortcuts> GlobalShortcuts::create() {
     }
     return std::make_unique<UnavailableGlobalShortcuts>();
 }
+
+bool GlobalShortcuts::install(QString *error) {
+    if (error)
+        *error = QStringLiteral("this desktop's keyboard settings do not hold Orvell's shortcuts");
+    return false;
+}
+
+bool GlobalShortcuts::remove(QString *error) {
+    return install(error);
+}

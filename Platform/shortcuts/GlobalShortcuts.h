@@ -53,6 +53,14 @@ public:
     // locked screen), so that no shortcut can fire until it lets go.
     virtual bool keyboardHeldElsewhere() const { return false; }
 
+    // Where the desktop's own keyboard settings hold the shortcuts (GNOME
+    // without the portal), they are added and taken out on the user's word.
+    virtual bool canInstall() const { return false; }
+    virtual bool isInstalled() const { return false; }
+    // False and why when the desktop refuses, or holds no shortcuts of apps.
+    virtual bool install(QString *error);
+    virtual bool remove(QString *error);
+
     // The lines to put in a desktop's own configuration so its keys run
     // `orvell-cli send …`: sway's bindsym, Hyprland's bind, else the commands.
     static QString bindLines(const QString &desktop, const std::vector<Shortcut> &shortcuts,

@@ -31,11 +31,12 @@ public:
     Kind kind() const override { return Kind::gnomeKeybindings; }
     QString notice() const override;
 
-    bool isInstalled() const;
+    bool canInstall() const override { return true; }
+    bool isInstalled() const override;
     // Adds (or updates) one custom shortcut per command; false and why on failure.
-    bool install(QString *error);
+    bool install(QString *error) override;
     // Takes Orvell's entries out of GNOME's list and resets them.
-    bool remove(QString *error);
+    bool remove(QString *error) override;
 
     // gsettings' list syntax, both ways: "['/a/', '/b/']" or "@as []".
     static QStringList parseList(const QString &text);

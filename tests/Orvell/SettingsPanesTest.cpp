@@ -143,7 +143,7 @@ TEST(GeneralPane, togglesWriteThroughAndALoginFailureIsShownWhereTheToggleIs) {
     Preferences &prefs = app.env->prefs();
     GeneralSettingsView pane(*app.env, nullptr, {[] { return std::vector<ScreenFacts>(); }, {}});
     pane.taskbar()->click();
-    EXPECT_FALSE(prefs.showDockIcon());
+    EXPECT_FALSE(prefs.showInTaskbar());
     pane.aboveFullScreen()->click();
     EXPECT_TRUE(prefs.aboveFullScreen());
     pane.launchAtLogin()->click();
@@ -301,13 +301,13 @@ TEST(ShortcutsPane, warnsWhileAnotherProgramHoldsTheKeyboardAndNamesTheMechanism
     TestEnvironment app;
     ShortcutSettingsView pane(*app.env);
     pane.show();
-    EXPECT_TRUE(pane.secureInputWarning()->isHidden());
+    EXPECT_TRUE(pane.keyboardHeldWarning()->isHidden());
     app.shortcuts->keyboardHeld = true;
-    pane.pollSecureInput();
-    EXPECT_FALSE(pane.secureInputWarning()->isHidden());
+    pane.pollKeyboardHeld();
+    EXPECT_FALSE(pane.keyboardHeldWarning()->isHidden());
     app.shortcuts->keyboardHeld = false;
-    pane.pollSecureInput();
-    EXPECT_TRUE(pane.secureInputWarning()->isHidden());
+    pane.pollKeyboardHeld();
+    EXPECT_TRUE(pane.keyboardHeldWarning()->isHidden());
     EXPECT_EQ(pane.mechanism()->text(), "Active: X11 key grabs.");
 }
 

@@ -88,6 +88,16 @@ TEST_F(CenterFixture, aShortcutHeldByAnotherAppFailsOnlyItsCommand) {
     EXPECT_EQ(actions.back().first, HotKeyAction::restart);
 }
 
+TEST_F(CenterFixture, aDesktopThatHoldsNoShortcutsSaysSoAndTheGrabsStay) {
+    center.start();
+    shortcuts.taken = {{17, cmd}}; // taken since: the grab again finds it
+    QString error;
+    EXPECT_FALSE(center.setInstalledInDesktop(true, &error));
+    EXPECT_EQ(error, "this desktop's keyboard settings do not hold Orvell's shortcuts");
+    EXPECT_EQ(shortcuts.grabs.size(), 8u);
+    EXPECT_EQ(center.failures().size(), 1u);
+}
+
 TEST_F(CenterFixture, savedBindingsOverlayTheDefaults) {
     center.loadBindings = [] {
         return QByteArray(R"({"speedUp": {"keyCode": 124, "modifierFlags": 1835008},

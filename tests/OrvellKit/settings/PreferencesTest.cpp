@@ -63,7 +63,7 @@ TEST_F(PreferencesFixture, emptyStoreReadsTheDefaults) {
     EXPECT_EQ(prefs.islandWidth(), 400);
     EXPECT_EQ(prefs.notchCoverHeight(), 56);
     EXPECT_EQ(prefs.targetDisplay(), "builtIn");
-    EXPECT_TRUE(prefs.showDockIcon());
+    EXPECT_TRUE(prefs.showInTaskbar());
     EXPECT_FALSE(prefs.aboveFullScreen());
     EXPECT_EQ(prefs.islandPlacement(), IslandPlacement::topCenter());
     EXPECT_TRUE(prefs.hotKeyBindings().isEmpty());
