@@ -52,8 +52,8 @@ QString entryPath(const QString &name) {
 }
 
 // The relocatable schema at an entry's path, as gsettings takes it.
-QString entrySettings(const QString &path) {
-    return QLatin1StringView(GnomeKeybindings::entrySchema) + QLatin1Char(':') + path;
+QString entrySettings(const QString &entry) {
+    return QLatin1StringView(GnomeKeybindings::entrySchema) + QLatin1Char(':') + entry;
 }
 
 } // namespace

@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr quint64 cmd = HotKeyBinding::commandKeys;
+constexpr quint64 commandKeys = HotKeyBinding::commandKeys;
 
 ScreenFacts monitor(QString output, QString model, QString serial) {
     ScreenFacts d;
@@ -275,7 +275,7 @@ TEST(ShortcutsPane, recordingSuspendsTheGrabsAndAssignsOrExplains) {
               HotKeyBinding::defaultFor(HotKeyAction::restart));
 
     // Taken by another program: said in its row.
-    app.shortcuts->taken.push_back({40, cmd});
+    app.shortcuts->taken.push_back({40, commandKeys});
     center.unregisterAll();
     center.registerAll();
     EXPECT_EQ(pane.failureLabel(HotKeyAction::toggleControlDeck)->text(),
@@ -284,7 +284,7 @@ TEST(ShortcutsPane, recordingSuspendsTheGrabsAndAssignsOrExplains) {
 
     pane.restoreButton(HotKeyAction::playPause)->click();
     EXPECT_EQ(pane.bindingButton(HotKeyAction::playPause)->text(), "Ctrl+Alt+Super+Space");
-    center.assign({7, cmd}, HotKeyAction::restart);
+    center.assign({7, commandKeys}, HotKeyAction::restart);
     pane.restoreAll()->click();
     EXPECT_EQ(center.binding(HotKeyAction::restart),
               HotKeyBinding::defaultFor(HotKeyAction::restart));

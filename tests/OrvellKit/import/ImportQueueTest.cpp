@@ -96,9 +96,10 @@ TEST_F(QueueFixture, aCancelledImportKeepsWhatWasAddedAndSaysHowFarItGot) {
     EXPECT_GT(outcome->imported, 0);
     EXPECT_LT(outcome->imported, 3000);
     EXPECT_EQ(static_cast<int>(store.scripts().size()), outcome->imported);
-    EXPECT_EQ(outcome->summary, QStringLiteral("Imported %1 of 3,000 files before the import was "
+    EXPECT_EQ(outcome->summary, QStringLiteral("Imported %1 of %2 files before the import was "
                                                "cancelled.")
-                                    .arg(QLocale().toString(outcome->imported)));
+                                    .arg(QLocale().toString(outcome->imported),
+                                         QLocale().toString(3000)));
     EXPECT_FALSE(queue.isBusy());
 }
 

@@ -54,6 +54,7 @@ TEST(ScriptSection, searchIgnoresCaseAccentsAndBlankQueries) {
 }
 
 TEST(ScriptSection, sortsAndSections) {
+    const QLocale before;
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const double january = 1768000000; // 2026-01-09
     const double march = 1773000000;   // 2026-03-08
@@ -79,5 +80,5 @@ TEST(ScriptSection, sortsAndSections) {
     EXPECT_EQ(none(LibrarySort::custom).size(), 1u);
     EXPECT_EQ(none(LibrarySort::title).size(), 1u);
     EXPECT_TRUE(none(LibrarySort::lastEdited).empty());
-    QLocale::setDefault(QLocale::c());
+    QLocale::setDefault(before);
 }

@@ -10,7 +10,7 @@
 namespace {
 
 // 2026-01-05 14:03:12 UTC
-constexpr double now = 1767621792;
+constexpr double stampedAt = 1767621792;
 
 struct DiskFixture : ::testing::Test {
     QTemporaryDir dir;
@@ -32,7 +32,7 @@ struct DiskFixture : ::testing::Test {
 } // namespace
 
 TEST_F(DiskFixture, newRootIsPreparedAndEmpty) {
-    const LoadOutcome outcome = ScriptDiskIO::load(root, now);
+    const LoadOutcome outcome = ScriptDiskIO::load(root, stampedAt);
     EXPECT_TRUE(QFileInfo(scripts()).isDir());
     EXPECT_TRUE(outcome.manifest.isEmpty());
     EXPECT_EQ(outcome.manifest.selectedID, std::nullopt);
@@ -50,7 +50,7 @@ TEST_F(DiskFixture, missingIndexIsRebuiltFromBodiesWithoutWriting) {
     const QUuid upper = QUuid::createUuid();
     writeFile(scripts() + "/" + Script::idText(upper) + ".TXT", "Shouting");
 
-    const LoadOutcome outcome = ScriptDiskIO::load(root, now);
+    const LoadOutcome outcome = ScriptDiskIO::load(root, stampedAt);
     EXPECT_EQ(outcome.recovery, std::nullopt);
     EXPECT_FALSE(QFile::exists(manifest()));
     const auto scriptsFound = outcome.scripts();
@@ -81,7 +81,7 @@ TEST_F(DiskFixture, damagedIndexIsSetAsideRebuiltAndReported) {
               R"({"entries":[{"id":"00000001-0000-4000-8000-00000000000A","title":"A",)"
               R"("createdAt":"2026-01-05T00:00:00Z","updatedAt":"2026-01-05T00:00:00Z"}]})")}) {
         writeFile(manifest(), damage);
-        const LoadOutcome outcome = ScriptDiskIO::load(root, now);
+        const LoadOutcome outcome = ScriptDiskIO::load(root, stampedAt);
         ASSERT_TRUE(outcome.recovery);
         EXPECT_EQ(outcome.recovery->recoveredCount, 2);
         EXPECT_EQ(readFile(outcome.recovery->backupPath), damage);
@@ -116,7 +116,7 @@ TEST_F(DiskFixture, orphansAreAdoptedOnceAndMissingBodiesStayEmpty) {
         ScriptDiskIO::writeManifest(ScriptManifest({known, ghost}, ghost.id), root, nullptr));
     const QUuid orphan = addBodyFile("Orphan text");
 
-    const LoadOutcome first = ScriptDiskIO::load(root, now);
+    const LoadOutcome first = ScriptDiskIO::load(root, stampedAt);
     const auto scriptsFound = first.scripts();
     ASSERT_EQ(scriptsFound.size(), 3u);
     EXPECT_EQ(scriptsFound[0], known);
@@ -128,7 +128,7 @@ TEST_F(DiskFixture, orphansAreAdoptedOnceAndMissingBodiesStayEmpty) {
     const QByteArray written = readFile(manifest());
     QString error;
     EXPECT_EQ(ScriptManifest::fromJson(written, &error)->order.size(), 3);
-    const LoadOutcome second = ScriptDiskIO::load(root, now);
+    const LoadOutcome second = ScriptDiskIO::load(root, stampedAt);
     EXPECT_EQ(readFile(manifest()), written); // nothing adopted, nothing rewritten
     EXPECT_EQ(second.scripts().size(), 3u);
 }
@@ -141,16 +141,16 @@ TEST_F(DiskFixture, bodiesInOtherEncodingsAreShownAndMarkedForSafekeeping) {
     writeFile(ScriptDiskIO::bodyPath(s.id, root), windows1252);
     const QUuid orphan = addBodyFile("na\xefve");
 
-    const LoadOutcome outcome = ScriptDiskIO::load(root, now);
+    const LoadOutcome outcome = ScriptDiskIO::load(root, stampedAt);
     EXPECT_EQ(outcome.bodies.value(s.id), QString::fromUtf8("\u201CCaf\u00e9\u201D \u2013 fine"));
     EXPECT_EQ(outcome.bodies.value(orphan), QString::fromUtf8("na\u00efve"));
     EXPECT_EQ(outcome.unsafeBodies, (QSet<QUuid>{s.id, orphan}));
 
     QString kept, error;
-    ASSERT_TRUE(ScriptDiskIO::keepCopyOfBody(s.id, root, now, &kept, &error));
+    ASSERT_TRUE(ScriptDiskIO::keepCopyOfBody(s.id, root, stampedAt, &kept, &error));
     EXPECT_EQ(QFileInfo(kept).fileName(), Script::idText(s.id) + ".txt.original-20260105-140312");
     EXPECT_EQ(readFile(kept), windows1252);
-    ASSERT_TRUE(ScriptDiskIO::keepCopyOfBody(s.id, root, now, &kept, &error));
+    ASSERT_TRUE(ScriptDiskIO::keepCopyOfBody(s.id, root, stampedAt, &kept, &error));
     EXPECT_TRUE(kept.endsWith("-2"));
 }
 
