@@ -4,7 +4,7 @@
 #include "Orvell/island/IslandPanelController.h"
 #include "Orvell/library/LibraryWindowController.h"
 #include "Platform/session/ScreenLock.h"
-#include "Orvell/island/ScreenObserver.h"
+#include "Orvell/core/ScreenObserver.h"
 #include "Orvell/tray/TrayMenu.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "Orvell/core/AppEnvironment.h"
 
-#include "Orvell/island/CaptureShield.h"
+#include "Orvell/core/CaptureShield.h"
 #include "import/DocumentConverter.h"
 #include "import/ScriptImporter.h"
 #include "library/UnsavedCopies.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Platform/shortcuts/GlobalShortcuts.h"
-#include "Orvell/shortcuts/ShortcutRegistry.h"
+#include "Orvell/core/ShortcutRegistry.h"
 #include "commands/PanelToggles.h"
 #include "commands/PrompterCommands.h"
 #include "import/ImportQueue.h"

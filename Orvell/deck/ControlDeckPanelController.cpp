@@ -2,7 +2,7 @@
 
 #include "Orvell/core/AppEnvironment.h"
 #include "Orvell/deck/ControlDeckView.h"
-#include "Orvell/island/ScreenObserver.h"
+#include "Orvell/core/ScreenObserver.h"
 #include "settings/PreferenceKeys.h"
 #include "Platform/x11/X11Window.h"
 

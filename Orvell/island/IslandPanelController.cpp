@@ -1,7 +1,7 @@
 #include "Orvell/island/IslandPanelController.h"
 
 #include "Orvell/island/IslandPanel.h"
-#include "Orvell/island/ScreenObserver.h"
+#include "Orvell/core/ScreenObserver.h"
 #include "base/Metrics.h"
 #include "island/IslandLayoutModel.h"
 

@@ -3,7 +3,7 @@
 #include "Orvell/core/AppEnvironment.h"
 #include "Orvell/library/LibraryListModel.h"
 #include "Orvell/library/ScriptEditorView.h"
-#include "Orvell/settings/SettingsPaneView.h"
+#include "Orvell/library/settings/SettingsPaneView.h"
 #include "import/ScriptImporter.h"
 #include "settings/PreferenceKeys.h"
 

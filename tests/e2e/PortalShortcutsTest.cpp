@@ -1,7 +1,7 @@
 // Global shortcuts through a desktop portal: a stand-in portal (python3-dbus)
 // on this test's private session bus answers as KDE Plasma and others do.
 #include "Platform/shortcuts/GlobalShortcuts.h"
-#include "Orvell/shortcuts/ShortcutRegistry.h"
+#include "Orvell/core/ShortcutRegistry.h"
 #include "Platform/shortcuts/PortalGlobalShortcuts.h"
 
 #include <QDBusConnection>

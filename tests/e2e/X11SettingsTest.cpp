@@ -2,7 +2,7 @@
 // row and pressing the keys, then fired from the keyboard while another
 // window has the focus.
 #include "Orvell/core/AppEnvironment.h"
-#include "Orvell/settings/ShortcutSettingsView.h"
+#include "Orvell/library/settings/ShortcutSettingsView.h"
 #include "support/TestEnvironment.h"
 
 #include <QLabel>

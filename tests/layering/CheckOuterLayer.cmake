@@ -3,8 +3,11 @@
 # themselves), the app everything below it, and nothing below the app
 # includes the app. Includes are written from the repository's root (or the
 # kit's), so the first folder of a path names its layer.
-#   cmake -DLAYER=<folder> -DALLOWED="base;text;...;Platform" [-DBARE=ON] -P CheckOuterLayer.cmake
+#   cmake -DLAYER=<folder> -DALLOWED="base;text;...;Platform" [-DBARE=ON] [-DROOMS=ON] -P CheckOuterLayer.cmake
 # BARE=ON lets a file include a header of its own folder by its name alone.
+# ROOMS=ON (the app) also keeps its feature folders apart: a file in one
+# includes its own folder and core/, core/ only itself, and only the files at
+# the layer's top (the composition root) include every feature.
 if(NOT LAYER OR NOT ALLOWED)
   message(FATAL_ERROR "usage: cmake -DLAYER=DIR -DALLOWED=a;b;c [-DBARE=ON] -P CheckOuterLayer.cmake")
 endif()
@@ -26,6 +29,16 @@ foreach(file ${sources})
     list(FIND ALLOWED "${target}" at)
     if(at EQUAL -1)
       string(APPEND problems "\n  ${file}: may not include \"${path}\"")
+    elseif(ROOMS)
+      get_filename_component(layer_name "${LAYER}" NAME)
+      file(RELATIVE_PATH inside "${LAYER}" "${file}")
+      if(target STREQUAL layer_name AND inside MATCHES "/")
+        string(REGEX REPLACE "/.*" "" room "${inside}")
+        string(REGEX REPLACE "^[^/]*/([^/]*)/.*" "\\1" other "${path}")
+        if(NOT other STREQUAL room AND NOT other STREQUAL "core")
+          string(APPEND problems "\n  ${file}: the ${room} room may not include \"${path}\"")
+        endif()
+      endif()
     endif()
   endforeach()
 endforeach()

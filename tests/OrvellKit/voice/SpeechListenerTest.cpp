@@ -118,11 +118,14 @@ TEST_F(ListenerFixture, volatileResultsExtendTheFinalisedWordsAndFinalOnesReplac
 TEST_F(ListenerFixture, anAbandonedRunNeverReportsAnything) {
     batches = {{{"late words", true}}};
     make();
-    // Two starts in a row: only the second builds a recogniser and listens.
+    // Two starts in a row: only the second listens. The first may already be
+    // building its recogniser on the worker (how far it got is a matter of
+    // timing); what it built is dropped unheard.
     listener->start("en_US", {});
     listener->start("en_US", {});
     settle();
-    EXPECT_EQ(decodersMade, 1);
+    EXPECT_GE(decodersMade, 1);
+    EXPECT_LE(decodersMade, 2);
     EXPECT_EQ(std::count_if(states.begin(), states.end(),
                             [](const auto &s) { return s.kind == Kind::listening; }),
               1);

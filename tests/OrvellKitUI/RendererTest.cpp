@@ -1,110 +1,13 @@
 #include "OrvellKitUI/Blur.h"
-#include "Orvell/island/IslandPanel.h"
 #include "OrvellKitUI/ScriptRenderer.h"
-#include "island/IslandLayoutModel.h"
-#include "library/ScriptStore.h"
-#include "playback/ScrollEngine.h"
-#include "reading/LibrarySelection.h"
-#include "reading/ScriptViewportModel.h"
-#include "settings/ReadingPreferences.h"
-#include "settings/SettingsStore.h"
 
-#include "support/FakeTickSource.h"
 #include "support/IslandFixture.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QPainter>
-#include <QScreen>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
-namespace {
-
-using namespace island_fixture;
-
-// Compares with tests/data/reference/NAME.png within a tolerance; on a
-// mismatch writes NAME.actual.png beside it and says so. Promoting it is a
-// rename after a look.
-void expectMatchesReference(const QImage &image, const QString &name) {
-    const QString dir = qEnvironmentVariable("ORVELL_TEST_DATA") + "/reference/";
-    const QString reference = dir + name + ".png";
-    const QString actual = dir + name + ".actual.png";
-    const QImage expected(reference);
-    const QImage got = image.convertToFormat(QImage::Format_ARGB32);
-    bool same = !expected.isNull() && expected.size() == got.size();
-    long differing = 0;
-    if (same) {
-        const QImage want = expected.convertToFormat(QImage::Format_ARGB32);
-        for (int y = 0; y < got.height(); ++y) {
-            const QRgb *a = reinterpret_cast<const QRgb *>(got.constScanLine(y));
-            const QRgb *b = reinterpret_cast<const QRgb *>(want.constScanLine(y));
-            for (int x = 0; x < got.width(); ++x) {
-                const int d =
-                    std::abs(qRed(a[x]) - qRed(b[x])) + std::abs(qGreen(a[x]) - qGreen(b[x])) +
-                    std::abs(qBlue(a[x]) - qBlue(b[x])) + std::abs(qAlpha(a[x]) - qAlpha(b[x]));
-                if (d > 48)
-                    ++differing;
-            }
-        }
-        // Anti-aliasing may differ a little between machines; shapes may not.
-        same = differing <= got.width() * got.height() / 500;
-    }
-    if (!same) {
-        got.save(actual);
-        ADD_FAILURE() << name.toStdString() << " differs from its reference (" << differing
-                      << " pixels); wrote " << actual.toStdString();
-    } else {
-        QFile::remove(actual);
-    }
-}
-
-struct RenderFixture : IslandFixture {
-    QImage renderIsland(IslandPlacement placement = IslandPlacement::topCenter()) {
-        const IslandLayout layout = placeIsland(placement);
-        IslandPanel panel(model, scroll, viewport);
-        panel.resize(layout.windowFrame.size().toSize());
-        panel.finishAnimations();
-        QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
-        // The desktop behind the island, so its outline shows.
-        image.fill(QColor(91, 122, 153));
-        panel.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-        return image;
-    }
-};
-
-} // namespace
-
-TEST_F(RenderFixture, idleIslandIsThePillAtTheTopCentre) {
-    const QImage image = renderIsland();
-    // Black inside the pill, the desktop beside it and below it.
-    EXPECT_EQ(image.pixelColor(273, 10), QColor(0, 0, 0));
-    EXPECT_EQ(image.pixelColor(273, 40), QColor(91, 122, 153));
-    EXPECT_EQ(image.pixelColor(150, 10), QColor(91, 122, 153));
-    expectMatchesReference(image, "island-idle");
-}
-
-TEST_F(RenderFixture, liveIslandLightsWhatWasSaidAndWhatComesNext) {
-    scroll.play();
-    scroll.pause();
-    // Halfway into the second line, with the next word as the lookahead.
-    FixedGlow glow(viewport, 37.5, 44);
-    viewport.setGlowSource(&glow);
-    scroll.setOffset(20);
-    const QImage image = renderIsland();
-    expectMatchesReference(image, "island-live-glow");
-    viewport.setGlowSource(nullptr);
-}
-
-TEST_F(RenderFixture, movedIslandShowsItsTwoButtons) {
-    scroll.play();
-    scroll.pause();
-    const QImage image = renderIsland(IslandPlacement::free(500, 120));
-    expectMatchesReference(image, "island-moved");
-}
+using island_fixture::script;
 
 TEST(ScriptRenderer, aFrameReusesTheLinesItRendered) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -122,41 +25,6 @@ TEST(ScriptRenderer, aFrameReusesTheLinesItRendered) {
     auto other = std::make_shared<const ScriptLayout>(key, ScriptWords(script));
     renderer.paint(p, QRectF(0, 0, 364, 150), other, 500, std::nullopt);
     EXPECT_LE(renderer.cachedLineCount(), lines + 2);
-}
-
-TEST_F(RenderFixture, aScrollFramePaintsTheScriptAreaAsAFullPaintWould) {
-    scroll.play();
-    scroll.pause();
-    scroll.setOffset(37.3);
-    const QImage full = renderIsland();
-    // Only the script area again, as a scrolling frame repaints it.
-    const IslandLayout layout = placeIsland();
-    IslandPanel panel(model, scroll, viewport);
-    panel.resize(layout.windowFrame.size().toSize());
-    panel.finishAnimations();
-    const QRect area(layout.scriptArea().topLeft().toPoint(), QSize(364, 150));
-    QImage partial = full.copy();
-    partial.fill(QColor(91, 122, 153));
-    panel.render(&partial, area.topLeft(), QRegion(area), QWidget::DrawChildren);
-    EXPECT_EQ(partial.copy(area), full.copy(area));
-}
-
-TEST_F(RenderFixture, theIslandOnScreenIsWhatAFullPaintShows) {
-    // The window repaints only what each frame changed; what it shows must
-    // still be, frame after frame, what painting it whole shows.
-    const QRect area = showLiveIsland();
-    int checked = 0;
-    for (int frame = 0; frame < 90; ++frame) {
-        // A light that moved between a frame and its paint is painted too.
-        readFrame(frame, 45);
-        if (frame % 3 != 0)
-            continue;
-        const auto [shown, whole] = shownAndWhole(area);
-        ASSERT_FALSE(shown.isNull());
-        EXPECT_EQ(shown, whole) << "frame " << frame;
-        ++checked;
-    }
-    EXPECT_EQ(checked, 30);
 }
 
 TEST(ScriptRenderer, aFrameLooksAsAFreshRendererDrawsIt) {

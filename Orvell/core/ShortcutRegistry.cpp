@@ -1,4 +1,4 @@
-#include "Orvell/shortcuts/ShortcutRegistry.h"
+#include "Orvell/core/ShortcutRegistry.h"
 
 #include <QLoggingCategory>
 

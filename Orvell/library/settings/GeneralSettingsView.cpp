@@ -1,10 +1,10 @@
-#include "Orvell/settings/GeneralSettingsView.h"
+#include "Orvell/library/settings/GeneralSettingsView.h"
 
 #include "Orvell/core/AppEnvironment.h"
-#include "Orvell/island/CaptureShield.h"
+#include "Orvell/core/CaptureShield.h"
 #include "Platform/audio/MicrophoneSource.h"
-#include "Orvell/island/ScreenObserver.h"
-#include "Orvell/settings/SettingsPaneView.h"
+#include "Orvell/core/ScreenObserver.h"
+#include "Orvell/library/settings/SettingsPaneView.h"
 #include "pace/RhythmVoice.h"
 
 #include <QCheckBox>

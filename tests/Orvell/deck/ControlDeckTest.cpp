@@ -2,7 +2,7 @@
 #include "Orvell/deck/ControlDeckView.h"
 #include "OrvellKitUI/GlassButton.h"
 #include "OrvellKitUI/PlayButton.h"
-#include "Orvell/island/ScreenObserver.h"
+#include "Orvell/core/ScreenObserver.h"
 #include "OrvellKitUI/SpeedSlider.h"
 #include "Orvell/tray/TrayMenu.h"
 

@@ -1,7 +1,7 @@
-#include "Orvell/settings/ShortcutSettingsView.h"
+#include "Orvell/library/settings/ShortcutSettingsView.h"
 
 #include "Orvell/core/AppEnvironment.h"
-#include "Orvell/settings/SettingsPaneView.h"
+#include "Orvell/library/settings/SettingsPaneView.h"
 
 #include <QApplication>
 #include <QClipboard>

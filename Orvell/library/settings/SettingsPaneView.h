@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Orvell/settings/SettingsPane.h"
+#include "Orvell/library/settings/SettingsPane.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "Orvell/shortcuts/ShortcutRegistry.h"
+#include "Orvell/core/ShortcutRegistry.h"
 #include "support/FakeGlobalShortcuts.h"
 
 #include "support/QtPrinters.h"

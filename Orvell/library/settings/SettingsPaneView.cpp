@@ -1,8 +1,8 @@
-#include "Orvell/settings/SettingsPaneView.h"
+#include "Orvell/library/settings/SettingsPaneView.h"
 
-#include "Orvell/settings/AppearanceSettingsView.h"
-#include "Orvell/settings/GeneralSettingsView.h"
-#include "Orvell/settings/ShortcutSettingsView.h"
+#include "Orvell/library/settings/AppearanceSettingsView.h"
+#include "Orvell/library/settings/GeneralSettingsView.h"
+#include "Orvell/library/settings/ShortcutSettingsView.h"
 
 #include <QFrame>
 #include <QGroupBox>

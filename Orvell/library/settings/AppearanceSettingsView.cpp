@@ -1,7 +1,7 @@
-#include "Orvell/settings/AppearanceSettingsView.h"
+#include "Orvell/library/settings/AppearanceSettingsView.h"
 
 #include "Orvell/core/AppEnvironment.h"
-#include "Orvell/settings/SettingsPaneView.h"
+#include "Orvell/library/settings/SettingsPaneView.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,4 +1,4 @@
-#include "Orvell/island/ScreenObserver.h"
+#include "Orvell/core/ScreenObserver.h"
 
 #include "Platform/session/QtScreens.h"
 #include "settings/Preferences.h"
