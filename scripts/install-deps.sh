@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build ccache pkg-config
+  build-essential cmake ninja-build ccache pkg-config lld
   qt6-base-dev qt6-base-dev-tools
   libicu-dev libzip-dev libespeak-ng-dev espeak-ng libexttextcat-dev libexttextcat-data
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us flite1-dev
