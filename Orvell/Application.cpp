@@ -91,7 +91,10 @@ void Application::installIsland() {
         panel->dragBounds = [island]() -> std::optional<QRect> {
             if (!island->geometry())
                 return std::nullopt;
-            return island->geometry()->screenFrame.toAlignedRect();
+            // The display below its top panel, and the panel too: a user may
+            // leave the island up there.
+            const NotchGeometry &at = *island->geometry();
+            return at.screenFrame.adjusted(0, -at.topPanel, 0, 0).toAlignedRect();
         };
         connect(panel, &IslandPanel::dragCommitted, island, [&env, island](QPoint topLeft) {
             if (const auto at = island->dragPosition(topLeft))

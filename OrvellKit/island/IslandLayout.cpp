@@ -25,9 +25,9 @@ QPointF IslandLayout::placementOrigin(double w, double h, const IslandPlacement 
     double y = placement.y;
     if (std::isnan(y))
         y = 0;
-    y = std::clamp(y, 0.0, std::max(0.0, s.height() - h));
+    y = std::clamp(y, -geometry.topPanel, std::max(0.0, s.height() - h));
     // A body dragged to within a few points of the top edge snaps flush to it.
-    if (y < 8)
+    if (std::abs(y) < 8)
         y = 0;
     return {x, y};
 }

@@ -76,7 +76,7 @@ struct IslandFixture : ::testing::Test {
     IslandLayout placeIsland(IslandPlacement placement = IslandPlacement::topCenter()) {
         ScreenFacts screen;
         screen.frame = QRectF(0, 0, 1512, 982);
-        screen.visibleFrame = QRectF(0, 24, 1512, 958);
+        screen.visibleFrame = QRectF(0, 0, 1512, 940); // a taskbar at the bottom
         const NotchGeometry g = NotchGeometry::measure(screen, 180);
         const IslandLayout layout = IslandLayout::make({400, 56, 160, placement}, g);
         model.setGeometry(g);

@@ -28,7 +28,7 @@ ScreenFacts display(const QString &name, QRectF frame, bool builtIn) {
     ScreenFacts f;
     f.name = name;
     f.frame = frame;
-    f.visibleFrame = frame.adjusted(0, 24, 0, 0);
+    f.visibleFrame = frame.adjusted(0, 0, 0, -42); // a taskbar at the bottom
     f.isBuiltIn = builtIn;
     return f;
 }

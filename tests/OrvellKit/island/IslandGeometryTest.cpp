@@ -15,12 +15,12 @@
 
 namespace {
 
-// A 1512×982 laptop panel at the desktop's origin with a 24-point top panel.
+// A 1512×982 laptop panel at the desktop's origin, its taskbar at the bottom.
 ScreenFacts laptop() {
     ScreenFacts s;
     s.name = QStringLiteral("eDP-1");
     s.frame = QRectF(0, 0, 1512, 982);
-    s.visibleFrame = QRectF(0, 24, 1512, 958);
+    s.visibleFrame = QRectF(0, 0, 1512, 940);
     s.statusBarThickness = 24;
     return s;
 }
@@ -44,16 +44,39 @@ IslandLayout::Config config(IslandPlacement placement = IslandPlacement::topCent
 TEST(NotchGeometry, displayWithoutHousingGetsACentredPill) {
     ScreenFacts external = laptop();
     external.frame = QRectF(1512, -200, 2560, 1440);
-    external.visibleFrame = QRectF(1512, -170, 2560, 1410);
+    external.visibleFrame = QRectF(1512, -200, 2560, 1400);
     const auto g = NotchGeometry::measure(external, 180);
     EXPECT_EQ(g.kind, NotchGeometry::Kind::synthesizedPill);
-    EXPECT_EQ(g.cutoutRect, QRectF(1512 + 1280 - 90, -200, 180, 30));
-    EXPECT_EQ(g.menuBarHeight, 30);
+    EXPECT_EQ(g.cutoutRect, QRectF(1512 + 1280 - 90, -200, 180, 24));
+    EXPECT_EQ(g.menuBarHeight, 24);
+    EXPECT_EQ(g.topPanel, 0);
+}
 
-    // A hidden top panel still leaves room for the status bar thickness.
-    ScreenFacts hidden = laptop();
-    hidden.visibleFrame = hidden.frame;
-    EXPECT_EQ(NotchGeometry::measure(hidden, 180).menuBarHeight, 24);
+TEST(NotchGeometry, theIslandHangsBelowATopPanelAndMayBeDraggedOntoIt) {
+    // GNOME's 32-point top bar on a display right of the laptop: the bar's
+    // clock at the top centre stays visible, the island hangs under it.
+    ScreenFacts gnome = laptop();
+    gnome.frame = QRectF(1512, -200, 2560, 1440);
+    gnome.visibleFrame = QRectF(1512, -168, 2560, 1408);
+    const auto g = NotchGeometry::measure(gnome, 180);
+    EXPECT_EQ(g.topPanel, 32);
+    EXPECT_EQ(g.screenFrame, QRectF(1512, -168, 2560, 1408));
+    EXPECT_EQ(g.cutoutRect, QRectF(1512 + 1280 - 90, -168, 180, 24));
+    const IslandLayout top = IslandLayout::make(config(), g);
+    EXPECT_EQ(top.windowFrame.top(), -168);
+
+    // Dragged up onto the bar it may stay there, but no higher than the display.
+    const IslandLayout onBar = IslandLayout::make(config(IslandPlacement::free(300, -20)), g);
+    EXPECT_EQ(onBar.windowFrame.top(), -168 - 20);
+    const IslandLayout above = IslandLayout::make(config(IslandPlacement::free(300, -90)), g);
+    EXPECT_EQ(above.windowFrame.top(), -200);
+
+    // A work area that begins far down (a tall panel on a short display, a
+    // desktop's odd report) is no top panel; a camera housing keeps its place.
+    ScreenFacts odd = laptop();
+    odd.visibleFrame = QRectF(0, 400, 1512, 582);
+    EXPECT_EQ(NotchGeometry::measure(odd, 180).topPanel, 0);
+    EXPECT_EQ(NotchGeometry::measure(withHousing(), 180).topPanel, 0);
 }
 
 TEST(NotchGeometry, reportedHousingIsUsedAsTheCutout) {
@@ -93,7 +116,7 @@ TEST(IslandLayout, absurdSettingsAreBoundedByTheCutout) {
 TEST(IslandLayout, theIslandNeverOutgrowsItsScreen) {
     ScreenFacts small = laptop();
     small.frame = QRectF(0, 0, 640, 480);
-    small.visibleFrame = QRectF(0, 24, 640, 456);
+    small.visibleFrame = QRectF(0, 0, 640, 456);
     const auto g = NotchGeometry::measure(small, 180);
     const auto l = IslandLayout::make(config(IslandPlacement::topCenter(), 900, 5000), g);
     EXPECT_EQ(l.bodyWidth, 640 - 2 * Metrics::filletSize);
@@ -119,7 +142,7 @@ TEST(IslandLayout, placementsAndTheirClamps) {
     EXPECT_EQ(originOf(IslandPlacement::free(300, 5000)).screenTopInset, 982 - 216);
     ScreenFacts tiny = laptop();
     tiny.frame = QRectF(0, 0, 300, 200);
-    tiny.visibleFrame = QRectF(0, 24, 300, 176);
+    tiny.visibleFrame = QRectF(0, 0, 300, 176);
     const auto onTiny = IslandLayout::make(config(IslandPlacement::free(200, 50)),
                                            NotchGeometry::measure(tiny, 180));
     EXPECT_EQ(onTiny.windowFrame.left(), 25 - 73);
