@@ -208,6 +208,15 @@ void Application::launch() {
     connect(&m_env, &AppEnvironment::restoredNoticeChanged, this, showRestored);
     showRestored();
 
+    // The screen stays awake while the script plays, and a minute after.
+    m_awakeRelease.setSingleShot(true);
+    m_awakeRelease.setInterval(awakeAfterPauseMs);
+    connect(&m_awakeRelease, &QTimer::timeout, this,
+            [this] { m_env.screenAwake().setHeld(false); });
+    connect(&m_env.scroll(), &ScrollEngine::isPlayingChanged, this, &Application::keepAwake);
+    connect(&m_env.prefs().reading(), &ReadingPreferences::keepScreenAwakeChanged, this,
+            &Application::keepAwake);
+
     m_sweepTimer.setInterval(sweepIntervalMs);
     m_sweepTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_sweepTimer, &QTimer::timeout, this, &Application::sweep);
@@ -248,6 +257,19 @@ void Application::offerGnomeShortcuts() {
                                      error);
     });
     ask->open();
+}
+
+void Application::keepAwake() {
+    ScreenAwake &awake = m_env.screenAwake();
+    if (!m_env.prefs().reading().keepScreenAwake()) {
+        m_awakeRelease.stop();
+        awake.setHeld(false);
+    } else if (m_env.scroll().isPlaying()) {
+        m_awakeRelease.stop();
+        awake.setHeld(true);
+    } else if (awake.isHeld() && !m_awakeRelease.isActive()) {
+        m_awakeRelease.start();
+    }
 }
 
 void Application::sweep() {

@@ -25,6 +25,9 @@ class Application : public QObject {
 
 public:
     static constexpr int sweepIntervalMs = 5000;
+    // How long the screen is kept awake after a pause, so a short break in
+    // the talk does not find it dimmed.
+    static constexpr int awakeAfterPauseMs = 60000;
 
     explicit Application(AppEnvironment &env, QObject *parent = nullptr);
     ~Application() override;
@@ -56,6 +59,7 @@ private:
     // The menu lives in the tray where a tray host runs, on the deck otherwise.
     void placeMenu();
     void sweep();
+    void keepAwake();
     void offerGnomeShortcuts();
 
     AppEnvironment &m_env;
@@ -67,4 +71,5 @@ private:
     ScreenLock m_lock;
     LibraryWindowController m_library;
     QTimer m_sweepTimer;
+    QTimer m_awakeRelease;
 };

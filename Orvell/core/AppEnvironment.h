@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/session/ScreenAwake.h"
 #include "Platform/shortcuts/GlobalShortcuts.h"
 #include "Orvell/core/ShortcutRegistry.h"
 #include "commands/PanelToggles.h"
@@ -58,6 +59,8 @@ public:
     ScriptStore &store() { return *m_store; }
     ShortcutRegistry &shortcutRegistry() { return *m_registry; }
     GlobalShortcuts &shortcuts() { return *m_shortcuts; }
+    // Holds off the screen saver while a script is read.
+    ScreenAwake &screenAwake() { return m_awake; }
     PanelToggles &panels() { return *m_panels; }
     PrompterCommands &commands() { return *m_commands; }
     ReadingSession &reading() { return *m_reading; }
@@ -100,6 +103,7 @@ private:
     std::unique_ptr<RhythmCache> m_rhythmCache;
     std::unique_ptr<ReadingSession> m_reading;
     std::unique_ptr<ImportQueue> m_imports;
+    ScreenAwake m_awake;
     QStringList m_unsavedFolders;
     QString m_restoredNotice;
     std::function<std::unique_ptr<AudioSource>()> m_microphone;

@@ -137,6 +137,10 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     behaviourColumn->addWidget(m_launchAtLogin);
     m_loginProblem = SettingsPaneView::problem(behaviour);
     behaviourColumn->addWidget(m_loginProblem);
+    m_keepAwake = new QCheckBox(QStringLiteral("Keep the screen awake while reading"), behaviour);
+    behaviourColumn->addWidget(m_keepAwake);
+    m_awakeProblem = SettingsPaneView::problem(behaviour);
+    behaviourColumn->addWidget(m_awakeProblem);
     column->addWidget(behaviour);
 
     // Voice follow.
@@ -252,6 +256,9 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     connect(m_taskbar, &QCheckBox::toggled, &prefs, &Preferences::setShowInTaskbar);
     connect(m_aboveFullScreen, &QCheckBox::toggled, &prefs, &Preferences::setAboveFullScreen);
     connect(m_launchAtLogin, &QCheckBox::toggled, &prefs, &Preferences::setLaunchAtLogin);
+    connect(m_keepAwake, &QCheckBox::toggled, &reading, &ReadingPreferences::setKeepScreenAwake);
+    connect(&env.screenAwake(), &ScreenAwake::problemChanged, this,
+            &GeneralSettingsView::refresh);
     connect(m_voiceFollow, &QCheckBox::toggled, &reading,
             &ReadingPreferences::setVoiceFollowEnabled);
     connect(m_language, &QComboBox::activated, this, [this, &reading](int index) {
@@ -288,7 +295,7 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
           &ReadingPreferences::voiceFollowLocaleChanged,
           &ReadingPreferences::voiceFollowLookaheadChanged,
           &ReadingPreferences::paceGuideEnabledChanged, &ReadingPreferences::pacePauseStyleChanged,
-          &ReadingPreferences::paceRhythmVoiceChanged})
+          &ReadingPreferences::paceRhythmVoiceChanged, &ReadingPreferences::keepScreenAwakeChanged})
         connect(&reading, signal, this, &GeneralSettingsView::refresh);
     connect(&env.voice(), &VoiceFollow::stateChanged, this, &GeneralSettingsView::refreshVoice);
     connect(&env.pace(), &PaceGuide::rhythmStateChanged, this, &GeneralSettingsView::refreshPace);
@@ -362,7 +369,7 @@ void GeneralSettingsView::refresh() {
     {
         const QSignalBlocker a(m_display), b(m_taskbar), c(m_aboveFullScreen), d(m_launchAtLogin),
             e(m_voiceFollow), f(m_language), g(m_lookahead), h(m_microphone), i(m_paceGuide),
-            j(m_pauses), k(m_rhythmVoice);
+            j(m_pauses), k(m_rhythmVoice), l(m_keepAwake);
         const QString stored = prefs.targetDisplay();
         int row = m_display->findData(stored);
         if (row < 0) {
@@ -386,6 +393,7 @@ void GeneralSettingsView::refresh() {
         m_taskbar->setChecked(prefs.showInTaskbar());
         m_aboveFullScreen->setChecked(prefs.aboveFullScreen());
         m_launchAtLogin->setChecked(prefs.launchAtLogin());
+        m_keepAwake->setChecked(reading.keepScreenAwake());
         m_voiceFollow->setChecked(reading.voiceFollowEnabled());
         const int language = m_language->findData(reading.voiceFollowLocale());
         if (language < 0)
@@ -409,6 +417,7 @@ void GeneralSettingsView::refresh() {
             std::max(0, m_rhythmVoice->findData(reading.paceRhythmVoice())));
     }
     SettingsPaneView::setProblem(m_loginProblem, prefs.launchAtLoginProblem());
+    SettingsPaneView::setProblem(m_awakeProblem, m_env.screenAwake().problem());
     refreshVoice();
     refreshPace();
 }

@@ -46,6 +46,8 @@ public:
     QCheckBox *aboveFullScreen() const { return m_aboveFullScreen; }
     QCheckBox *launchAtLogin() const { return m_launchAtLogin; }
     QLabel *launchAtLoginProblem() const { return m_loginProblem; }
+    QCheckBox *keepScreenAwake() const { return m_keepAwake; }
+    QLabel *keepScreenAwakeProblem() const { return m_awakeProblem; }
     QCheckBox *voiceFollow() const { return m_voiceFollow; }
     QLabel *voiceFollowNote() const { return m_voiceNote; }
     QComboBox *language() const { return m_language; }
@@ -86,6 +88,8 @@ private:
     QCheckBox *m_aboveFullScreen = nullptr;
     QCheckBox *m_launchAtLogin = nullptr;
     QLabel *m_loginProblem = nullptr;
+    QCheckBox *m_keepAwake = nullptr;
+    QLabel *m_awakeProblem = nullptr;
     QCheckBox *m_voiceFollow = nullptr;
     QLabel *m_voiceNote = nullptr;
     QComboBox *m_language = nullptr;

@@ -1,0 +1,139 @@
+#include "Platform/session/ScreenAwake.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+// Runs inside its own session bus (dbus-run-session), where stand-ins for the
+// desktop's screen saver answer on a second connection of this process.
+namespace {
+
+class FakeScreenSaver : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+
+public:
+    QStringList calls;
+    bool refuse = false;
+
+public slots:
+    uint Inhibit(const QString &app, const QString &reason) {
+        calls << QStringLiteral("Inhibit %1: %2").arg(app, reason);
+        return 41;
+    }
+    void UnInhibit(uint cookie) { calls << QStringLiteral("UnInhibit %1").arg(cookie); }
+};
+
+class FakeGnomeSession : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.gnome.SessionManager")
+
+public:
+    QStringList calls;
+    bool refuse = false;
+
+public slots:
+    uint Inhibit(const QString &app, uint, const QString &, uint flags) {
+        if (refuse) {
+            sendErrorReply(QDBusError::AccessDenied, QStringLiteral("not in a session"));
+            return 0;
+        }
+        calls << QStringLiteral("Inhibit %1 flags %2").arg(app).arg(flags);
+        return 7;
+    }
+    void Uninhibit(uint cookie) { calls << QStringLiteral("Uninhibit %1").arg(cookie); }
+};
+
+// The desktop's side: a connection of its own that owns the services.
+struct Desktop {
+    // A name of its own each time: a closed connection's name is not reused at once.
+    QString name = QStringLiteral("desktop-%1").arg(counter()++);
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+    static int &counter() {
+        static int n = 0;
+        return n;
+    }
+    ~Desktop() {
+        bus.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+        bus.unregisterService(QStringLiteral("org.gnome.SessionManager"));
+        QDBusConnection::disconnectFromBus(name);
+    }
+    template <typename T> void offer(T &object, const char *service, const char *path) {
+        ASSERT_TRUE(bus.registerObject(QLatin1StringView(path), &object,
+                                       QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(bus.registerService(QLatin1StringView(service)));
+    }
+};
+
+// Answers the bus until `done` holds (or five seconds pass).
+template <typename F> bool settle(F done) {
+    return QTest::qWaitFor(done, 5000);
+}
+
+} // namespace
+
+TEST(ScreenAwake, theScreenSaverIsHeldWhileAskedAndReleasedAfter) {
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "needs dbus-run-session";
+    Desktop desktop;
+    FakeScreenSaver saver;
+    desktop.offer(saver, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver");
+
+    ScreenAwake awake;
+    awake.setHeld(true);
+    awake.setHeld(true); // asked twice while the answer is on its way: one hold
+    ASSERT_TRUE(settle([&] { return awake.isHeld(); }));
+    EXPECT_EQ(saver.calls, QStringList{"Inhibit Orvell: Reading a script"});
+    EXPECT_TRUE(awake.problem().isEmpty());
+
+    awake.setHeld(false);
+    EXPECT_FALSE(awake.isHeld());
+    ASSERT_TRUE(settle([&] { return saver.calls.size() == 2; }));
+    EXPECT_EQ(saver.calls.last(), "UnInhibit 41");
+
+    // Released while the desktop was still answering: let go once it has.
+    awake.setHeld(true);
+    awake.setHeld(false);
+    ASSERT_TRUE(settle([&] { return saver.calls.size() == 4; }));
+    EXPECT_EQ(saver.calls.last(), "UnInhibit 41");
+    EXPECT_FALSE(awake.isHeld());
+
+    // Quitting while held gives the hold back.
+    {
+        ScreenAwake quitting;
+        quitting.setHeld(true);
+        ASSERT_TRUE(settle([&] { return quitting.isHeld(); }));
+    }
+    ASSERT_TRUE(settle([&] { return saver.calls.size() == 6; }));
+    EXPECT_EQ(saver.calls.last(), "UnInhibit 41");
+}
+
+TEST(ScreenAwake, gnomesSessionManagerStandsInAndARefusalIsSaid) {
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "needs dbus-run-session";
+    Desktop desktop;
+    FakeGnomeSession gnome;
+    desktop.offer(gnome, "org.gnome.SessionManager", "/org/gnome/SessionManager");
+
+    ScreenAwake awake;
+    awake.setHeld(true);
+    ASSERT_TRUE(settle([&] { return awake.isHeld(); }));
+    EXPECT_EQ(gnome.calls, QStringList{"Inhibit org.orvell.Orvell flags 8"});
+    awake.setHeld(false);
+    ASSERT_TRUE(settle([&] { return gnome.calls.size() == 2; }));
+    EXPECT_EQ(gnome.calls.last(), "Uninhibit 7");
+
+    gnome.refuse = true;
+    QSignalSpy problem(&awake, &ScreenAwake::problemChanged);
+    awake.setHeld(true);
+    ASSERT_TRUE(settle([&] { return problem.count() > 0; }));
+    EXPECT_FALSE(awake.isHeld());
+    EXPECT_TRUE(awake.problem().startsWith("The screen may dim while you read: the desktop did "
+                                           "not let Orvell keep it awake"))
+        << awake.problem().toStdString();
+}
+
+#include "ScreenAwakeTest.moc"
