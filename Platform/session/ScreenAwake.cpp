@@ -3,11 +3,14 @@
 #include "base/AppIdentity.h"
 
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QPointer>
 
 namespace {
+const QString portal = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString portalInhibit = QStringLiteral("org.freedesktop.portal.Inhibit");
 const QString screenSaver = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString screenSaverPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 const QString gnomeSession = QStringLiteral("org.gnome.SessionManager");
@@ -32,9 +35,9 @@ void ScreenAwake::setHeld(bool held) {
     m_wanted = held;
     if (m_asking)
         return; // the answer decides
-    if (held && !m_cookie)
-        ask(Service::screenSaver);
-    else if (!held && m_cookie)
+    if (held && !isHeld())
+        ask(Service::portal);
+    else if (!held && isHeld())
         release();
 }
 
@@ -44,31 +47,51 @@ void ScreenAwake::ask(Service service) {
         return;
     }
     m_service = service;
-    QDBusMessage call =
-        service == Service::screenSaver
-            ? QDBusMessage::createMethodCall(screenSaver, screenSaverPath, screenSaver,
-                                             QStringLiteral("Inhibit"))
-            : QDBusMessage::createMethodCall(gnomeSession, gnomeSessionPath, gnomeSession,
-                                             QStringLiteral("Inhibit"));
-    if (service == Service::screenSaver)
+    QDBusMessage call;
+    switch (service) {
+    case Service::portal:
+        // Flag 8: the session is not to go idle.
+        call = QDBusMessage::createMethodCall(portal, portalPath, portalInhibit,
+                                              QStringLiteral("Inhibit"));
+        call << QString() << inhibitIdle
+             << QVariantMap{{QStringLiteral("reason"), reason}};
+        break;
+    case Service::screenSaver:
+        call = QDBusMessage::createMethodCall(screenSaver, screenSaverPath, screenSaver,
+                                              QStringLiteral("Inhibit"));
         call << QStringLiteral("Orvell") << reason;
-    else
+        break;
+    case Service::gnomeSession:
+        call = QDBusMessage::createMethodCall(gnomeSession, gnomeSessionPath, gnomeSession,
+                                              QStringLiteral("Inhibit"));
         call << QString(AppIdentity::appId) << quint32(0) << reason << inhibitIdle;
+        break;
+    }
     m_asking = true;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, answerMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, service](auto *w) {
         w->deleteLater();
         m_asking = false;
-        const QDBusPendingReply<quint32> reply = *w;
-        if (reply.isError()) {
-            if (service == Service::screenSaver)
-                return ask(Service::gnomeSession);
+        const QDBusMessage reply = w->reply();
+        const QVariant answer = reply.arguments().value(0);
+        const bool ok = reply.type() == QDBusMessage::ReplyMessage &&
+                        (service == Service::portal
+                             ? answer.canConvert<QDBusObjectPath>()
+                             : answer.metaType() == QMetaType::fromType<uint>());
+        if (!ok) {
+            if (service != Service::gnomeSession)
+                return ask(service == Service::portal ? Service::screenSaver
+                                                      : Service::gnomeSession);
             setProblem(QStringLiteral("The screen may dim while you read: the desktop did not "
                                       "let Orvell keep it awake (%1).")
-                           .arg(reply.error().message()));
+                           .arg(reply.errorMessage().isEmpty() ? QStringLiteral("no answer")
+                                                               : reply.errorMessage()));
             return;
         }
-        m_cookie = reply.value();
+        if (service == Service::portal)
+            m_request = answer.value<QDBusObjectPath>().path();
+        else
+            m_cookie = answer.toUInt();
         setProblem(QString());
         emit heldChanged();
         // Paused while the desktop was answering.
@@ -78,17 +101,24 @@ void ScreenAwake::ask(Service service) {
 }
 
 void ScreenAwake::release() {
-    if (!m_cookie)
+    if (!isHeld())
         return;
-    const quint32 cookie = *m_cookie;
+    QDBusMessage call;
+    if (!m_request.isEmpty()) {
+        call = QDBusMessage::createMethodCall(portal, m_request,
+                                              QStringLiteral("org.freedesktop.portal.Request"),
+                                              QStringLiteral("Close"));
+    } else if (m_service == Service::screenSaver) {
+        call = QDBusMessage::createMethodCall(screenSaver, screenSaverPath, screenSaver,
+                                              QStringLiteral("UnInhibit"));
+        call << *m_cookie;
+    } else {
+        call = QDBusMessage::createMethodCall(gnomeSession, gnomeSessionPath, gnomeSession,
+                                              QStringLiteral("Uninhibit"));
+        call << *m_cookie;
+    }
     m_cookie.reset();
-    QDBusMessage call =
-        m_service == Service::screenSaver
-            ? QDBusMessage::createMethodCall(screenSaver, screenSaverPath, screenSaver,
-                                             QStringLiteral("UnInhibit"))
-            : QDBusMessage::createMethodCall(gnomeSession, gnomeSessionPath, gnomeSession,
-                                             QStringLiteral("Uninhibit"));
-    call << cookie;
+    m_request.clear();
     // Sent at once, also from the destructor at quit: the desktop drops a
     // hold whose owner left the bus anyway.
     m_bus.send(call);

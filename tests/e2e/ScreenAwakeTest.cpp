@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusContext>
+#include <QDBusObjectPath>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -49,6 +50,34 @@ public slots:
     void Uninhibit(uint cookie) { calls << QStringLiteral("Uninhibit %1").arg(cookie); }
 };
 
+class FakePortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
+
+public:
+    QStringList calls;
+
+public slots:
+    QDBusObjectPath Inhibit(const QString &, uint flags, const QVariantMap &options) {
+        calls << QStringLiteral("Inhibit flags %1: %2")
+                     .arg(flags)
+                     .arg(options.value(QStringLiteral("reason")).toString());
+        return QDBusObjectPath(QStringLiteral("/org/freedesktop/portal/desktop/request/1/t"));
+    }
+};
+
+// The portal's request: closing it ends the hold.
+class FakeRequest : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
+
+public:
+    QStringList *calls = nullptr;
+
+public slots:
+    void Close() { *calls << QStringLiteral("Close"); }
+};
+
 // The desktop's side: a connection of its own that owns the services.
 struct Desktop {
     // A name of its own each time: a closed connection's name is not reused at once.
@@ -61,6 +90,7 @@ struct Desktop {
     ~Desktop() {
         bus.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
         bus.unregisterService(QStringLiteral("org.gnome.SessionManager"));
+        bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
         QDBusConnection::disconnectFromBus(name);
     }
     template <typename T> void offer(T &object, const char *service, const char *path) {
@@ -110,6 +140,28 @@ TEST(ScreenAwake, theScreenSaverIsHeldWhileAskedAndReleasedAfter) {
     }
     ASSERT_TRUE(settle([&] { return saver.calls.size() == 6; }));
     EXPECT_EQ(saver.calls.last(), "UnInhibit 41");
+}
+
+TEST(ScreenAwake, thePortalComesFirstAndClosingItsRequestLetsGo) {
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "needs dbus-run-session";
+    Desktop desktop;
+    FakeScreenSaver saver;
+    desktop.offer(saver, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver");
+    FakePortal portal;
+    FakeRequest request;
+    request.calls = &portal.calls;
+    ASSERT_TRUE(desktop.bus.registerObject("/org/freedesktop/portal/desktop/request/1/t", &request,
+                                           QDBusConnection::ExportAllSlots));
+    desktop.offer(portal, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop");
+
+    ScreenAwake awake;
+    awake.setHeld(true);
+    ASSERT_TRUE(settle([&] { return awake.isHeld(); }));
+    EXPECT_EQ(portal.calls, QStringList{"Inhibit flags 8: Reading a script"});
+    awake.setHeld(false);
+    ASSERT_TRUE(settle([&] { return portal.calls.size() == 2; }));
+    EXPECT_EQ(portal.calls.last(), "Close");
+    EXPECT_TRUE(saver.calls.isEmpty());
 }
 
 TEST(ScreenAwake, gnomesSessionManagerStandsInAndARefusalIsSaid) {
