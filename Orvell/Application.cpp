@@ -208,6 +208,9 @@ void Application::launch() {
     connect(&m_env, &AppEnvironment::restoredNoticeChanged, this, showRestored);
     showRestored();
 
+    // Displays may have changed while the computer slept.
+    connect(&m_sleep, &SleepWatcher::resumed, &m_screens, &ScreenObserver::scheduleReplace);
+
     // The screen stays awake while the script plays, and a minute after.
     m_awakeRelease.setSingleShot(true);
     m_awakeRelease.setInterval(awakeAfterPauseMs);

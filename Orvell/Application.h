@@ -4,6 +4,7 @@
 #include "Orvell/island/IslandPanelController.h"
 #include "Orvell/library/LibraryWindowController.h"
 #include "Platform/session/ScreenLock.h"
+#include "Platform/session/SleepWatcher.h"
 #include "Orvell/core/ScreenObserver.h"
 #include "Orvell/tray/TrayMenu.h"
 
@@ -69,6 +70,7 @@ private:
     std::unique_ptr<TrayMenu> m_trayMenu;
     std::optional<bool> m_inTray;
     ScreenLock m_lock;
+    SleepWatcher m_sleep;
     LibraryWindowController m_library;
     QTimer m_sweepTimer;
     QTimer m_awakeRelease;

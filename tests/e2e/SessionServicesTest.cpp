@@ -1,9 +1,11 @@
 #include "Platform/session/ScreenAwake.h"
+#include "Platform/session/SleepWatcher.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QSignalSpy>
 #include <QTest>
@@ -188,4 +190,30 @@ TEST(ScreenAwake, gnomesSessionManagerStandsInAndARefusalIsSaid) {
         << awake.problem().toStdString();
 }
 
-#include "ScreenAwakeTest.moc"
+TEST(SleepWatcher, wakingFromSuspendIsToldOnceAndOnlyByLogind) {
+    // A stand-in logind on the test's own bus, given to the watcher as its system bus.
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "needs dbus-run-session";
+    Desktop logind;
+    Desktop stranger;
+    ASSERT_TRUE(logind.bus.registerService(QStringLiteral("org.freedesktop.login1")));
+    SleepWatcher watcher(QDBusConnection::sessionBus());
+    ASSERT_TRUE(watcher.isWatching());
+    QSignalSpy resumed(&watcher, &SleepWatcher::resumed);
+    const auto sleep = [](Desktop &from, bool sleeping) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QStringLiteral("/org/freedesktop/login1"),
+            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
+        signal << sleeping;
+        from.bus.send(signal);
+    };
+
+    // The stranger's is sent first, so were it taken it would arrive first.
+    sleep(stranger, false);
+    sleep(logind, true);
+    sleep(logind, false);
+    ASSERT_TRUE(settle([&] { return resumed.count() > 0; }));
+    EXPECT_EQ(resumed.count(), 1);
+    logind.bus.unregisterService(QStringLiteral("org.freedesktop.login1"));
+}
+
+#include "SessionServicesTest.moc"
