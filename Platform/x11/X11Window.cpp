@@ -94,9 +94,11 @@ public:
             changed = reinterpret_cast<xcb_destroy_notify_event_t *>(event)->window;
         else
             return false;
-        for (const QPointer<QWindow> &w : m_windows) {
-            if (w && w->handle() && static_cast<xcb_window_t>(w->winId()) == changed)
-                return false; // our own restacking
+        // Our own restacking, or a window of ours (a menu, a tooltip, a
+        // dialog) coming up: it is meant to be seen above the island and the deck.
+        for (const QWindow *w : QGuiApplication::allWindows()) {
+            if (w->handle() && static_cast<xcb_window_t>(w->winId()) == changed)
+                return false;
         }
         raiseAll();
         return false;
@@ -115,6 +117,15 @@ public:
                 !mayRaise || mayRaise(w) ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
             xcb_configure_window(c, static_cast<xcb_window_t>(w->winId()),
                                  XCB_CONFIG_WINDOW_STACK_MODE, &mode);
+        }
+        // A menu or tooltip of ours that is open stays above what was just raised.
+        for (const QWindow *w : QGuiApplication::allWindows()) {
+            const Qt::WindowType type = w->type();
+            if (!w->handle() || !w->isVisible() || (type != Qt::Popup && type != Qt::ToolTip))
+                continue;
+            const uint32_t above = XCB_STACK_MODE_ABOVE;
+            xcb_configure_window(c, static_cast<xcb_window_t>(w->winId()),
+                                 XCB_CONFIG_WINDOW_STACK_MODE, &above);
         }
         xcb_flush(c);
     }

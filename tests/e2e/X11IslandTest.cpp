@@ -1,11 +1,14 @@
 // The island on a real X server (run under Xvfb by CTest): where the window
 // sits, which clicks it takes, and whether the global shortcuts drive it.
+#include "Platform/x11/X11Window.h"
+
 #include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QRegularExpression>
@@ -322,6 +325,37 @@ TEST(X11Levels, fullScreenWindowsAndLockersAreCoveredOnlyAsTheSettingSays) {
     }
     windowManager.terminate();
     windowManager.waitForFinished(5000);
+}
+
+TEST(X11Levels, aMenuOfOursOpensAboveTheWindowsKeptOnTop) {
+    // The deck's ••• menu where there is no tray: the deck is kept on top and
+    // re-raises itself when windows come up, yet its own menu must stay above it.
+    xcb_connection_t *c =
+        qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    QWidget deck(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+    deck.setGeometry(300, 300, 400, 200);
+    deck.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&deck));
+    X11Window::keepAbove(deck.windowHandle());
+    QMenu menu;
+    for (const char *item : {"Library…", "Settings…", "Quit Orvell"})
+        menu.addAction(QString::fromUtf8(item));
+    menu.popup(QPoint(320, 330));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    const auto menuOnTop = [&] {
+        return stackingIndex(c, menu.winId()) > stackingIndex(c, deck.winId());
+    };
+    EXPECT_TRUE(waitUntil(menuOnTop, 3000));
+    // Another client's window coming up makes the deck rise again: the menu still on top.
+    QProcess other;
+    other.start("xmessage", {"-geometry", "+310+310", "another app"});
+    ASSERT_TRUE(other.waitForStarted());
+    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--name", "xmessage"}).trimmed().isEmpty(); }, 5000));
+    X11Window::raiseKept();
+    EXPECT_TRUE(waitUntil(menuOnTop, 3000));
+    menu.close();
+    other.kill();
+    other.waitForFinished(3000);
 }
 
 TEST(X11Tray, theTrayMenuDrivesThePrompter) {
