@@ -183,16 +183,25 @@ GlobalShortcuts::Failure GnomeKeybindings::grab(quint32 id, const Shortcut &shor
     const auto written = m_written.find(shortcut.name);
     if (written != m_written.end() && written->second == shortcut.binding)
         return Failure::none;
-    // At start-up the entries usually hold these keys already: one read
-    // instead of three writes each.
+    // At start-up the entries usually hold these keys and this orvell-cli
+    // already: one read instead of three writes each. An entry that runs
+    // another orvell-cli (a build moved or removed, a package that replaced
+    // it) is brought up to date, or GNOME's keys would silently do nothing.
     QString current;
     if (written == m_written.end() &&
-        gsettings({QStringLiteral("get"), entrySettings(entryPath(shortcut.name)),
-                   QStringLiteral("binding")},
-                  &current, nullptr) &&
-        current == quoted(KeyNames::gnomeAccelerator(shortcut.binding))) {
-        m_written[shortcut.name] = shortcut.binding;
-        return Failure::none;
+        gsettings({QStringLiteral("list-recursively"), entrySettings(entryPath(shortcut.name))},
+                  &current, nullptr)) {
+        const QString prefix = QLatin1StringView(entrySchema) + QLatin1Char(' ');
+        const QStringList lines = current.split(QLatin1Char('\n'));
+        const auto holds = [&](const QString &key, const QString &value) {
+            return lines.contains(prefix + key + QLatin1Char(' ') + value);
+        };
+        if (holds(QStringLiteral("binding"), quoted(KeyNames::gnomeAccelerator(shortcut.binding))) &&
+            holds(QStringLiteral("command"),
+                  quoted(m_cli + QStringLiteral(" send ") + shortcut.name))) {
+            m_written[shortcut.name] = shortcut.binding;
+            return Failure::none;
+        }
     }
     QString error;
     if (writeEntry(shortcut, &error)) {

@@ -114,6 +114,17 @@ TEST(GnomeKeybindings, addsRunnableShortcutsOnlyWhenAskedAndRemovesOnlyItsOwn) {
               GlobalShortcuts::Failure::none);
     EXPECT_EQ(gsettings({"get", entry + "speedUp/", "binding"}), "'<Control><Alt><Super>Down'")
         << "a binding changed while Orvell was not running is brought up to date";
+    EXPECT_EQ(gsettings({"get", entry + "playPause/", "command"}),
+              "'/opt/orvell/bin/orvell-cli send playPause'");
+
+    // Started from another place (the build moved, a package replaced it):
+    // GNOME's entries run the orvell-cli beside the running program again.
+    GnomeKeybindings moved("/usr/bin/orvell-cli");
+    EXPECT_EQ(moved.grab(1, {"playPause", "Play / Pause", {35, all}, false}, &status),
+              GlobalShortcuts::Failure::none);
+    EXPECT_EQ(gsettings({"get", entry + "playPause/", "command"}),
+              "'/usr/bin/orvell-cli send playPause'");
+    EXPECT_EQ(gsettings({"get", entry + "playPause/", "binding"}), "'<Control><Alt><Super>p'");
 
     ASSERT_TRUE(gnome.remove(&error)) << error.toStdString();
     EXPECT_FALSE(gnome.isInstalled());
