@@ -305,7 +305,9 @@ void PortalGlobalShortcuts::takeAssigned(const QList<PortalShortcut> &shortcuts)
                              "reports:\n") +
               lines.join(QLatin1Char('\n')) +
               QStringLiteral("\nAssign or change them in the desktop's shortcut settings "
-                             "(on KDE Plasma: System Settings \u203A Shortcuts \u203A Orvell)."));
+                             "(on KDE Plasma: System Settings \u203A Shortcuts, under "
+                             "\u201COrvell\u201D when Orvell was started from the applications "
+                             "menu, else under \u201Corvell\u201D)."));
 }
 
 void PortalGlobalShortcuts::setNotice(const QString &text) {
