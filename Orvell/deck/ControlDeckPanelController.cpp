@@ -16,7 +16,17 @@ ControlDeckPanelController::ControlDeckPanelController(AppEnvironment &env, Scre
                                                        QObject *parent)
     : QObject(parent)
     , m_env(env)
-    , m_screens(screens) {}
+    , m_screens(screens) {
+    // A panel that appears or moves, other displays, a wake from suspend: a
+    // deck the user never dragged keeps its place above the bottom of the
+    // free area.
+    connect(&screens, &ScreenObserver::replaced, this, [this] {
+        if (!m_view || !m_visible || remembered())
+            return;
+        if (const auto screen = m_screens.resolve())
+            m_view->move(placement(screen->visibleFrame, m_view->size()));
+    });
+}
 
 ControlDeckPanelController::~ControlDeckPanelController() {
     delete m_view;

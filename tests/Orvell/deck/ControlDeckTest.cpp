@@ -103,6 +103,37 @@ TEST(ControlDeck, placedAboveTheBottomOrFlushWhenTheScreenIsShort) {
               24 + 958 - 930 - 28);
 }
 
+TEST(ControlDeck, followsTheFreeAreaUntilTheUserPlacesIt) {
+    TestEnvironment app;
+    AppEnvironment &env = *app.env;
+    ManualScheduler clock;
+    ScreenFacts screen;
+    screen.name = QStringLiteral("eDP-1");
+    screen.frame = QRectF(0, 0, 1512, 982);
+    screen.visibleFrame = screen.frame;
+    ScreenObserver screens(env.prefs(), clock,
+                           {[&] { return std::vector<ScreenFacts>{screen}; }, [] { return QPointF(); }});
+    ControlDeckPanelController deck(env, screens);
+    deck.setVisible(true);
+    ASSERT_NE(deck.view(), nullptr);
+    const QPoint before = deck.view()->pos();
+    EXPECT_EQ(before, ControlDeckPanelController::placement(screen.visibleFrame, deck.view()->size()));
+
+    // A bottom panel appears (a late panel start, a wake from suspend).
+    screen.visibleFrame = QRectF(0, 0, 1512, 940);
+    screens.scheduleReplace();
+    clock.advance(1);
+    EXPECT_EQ(deck.view()->pos(), before - QPoint(0, 42));
+
+    // Where the user put it, it stays.
+    deck.view()->move(100, 100);
+    emit deck.view()->dragged(QPoint(100, 100));
+    screen.visibleFrame = QRectF(0, 0, 1512, 900);
+    screens.scheduleReplace();
+    clock.advance(1);
+    EXPECT_EQ(deck.view()->pos(), QPoint(100, 100));
+}
+
 TEST(ControlDeck, itsControlsDriveThePrompterAndSayWhatTheyDo) {
     TestEnvironment app;
     AppEnvironment &env = *app.env;
