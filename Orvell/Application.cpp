@@ -88,14 +88,6 @@ void Application::installIsland() {
     connect(island, &IslandPanelController::panelCreated, this, [&env, island](IslandPanel *panel) {
         panel->winId(); // the frame clock follows the native window
         env.scroll().attach(std::make_shared<FrameClock>(panel->windowHandle()));
-        panel->dragBounds = [island]() -> std::optional<QRect> {
-            if (!island->geometry())
-                return std::nullopt;
-            // The display below its top panel, and the panel too: a user may
-            // leave the island up there.
-            const NotchGeometry &at = *island->geometry();
-            return at.screenFrame.adjusted(0, -at.topPanel, 0, 0).toAlignedRect();
-        };
         connect(panel, &IslandPanel::dragCommitted, island, [&env, island](QPoint topLeft) {
             if (const auto at = island->dragPosition(topLeft))
                 env.prefs().placeIsland(at->x, at->y, at->centredX);
@@ -106,10 +98,6 @@ void Application::installIsland() {
             env.prefs().setIslandPlacement(IslandPlacement::topCenter());
         });
     });
-    connect(&env.island(), &IslandLayoutModel::dragBegan, island,
-            [island] { island->isUserDragging = true; });
-    connect(&env.island(), &IslandLayoutModel::dragEnded, island,
-            [island] { island->isUserDragging = false; });
     connect(&env.commands(), &PrompterCommands::islandToggleRequested, island,
             &IslandPanelController::toggle);
     connect(&m_screens, &ScreenObserver::replaced, island, [island] { island->reposition(false); });

@@ -11,6 +11,10 @@ IslandPanelController::IslandPanelController(ScreenObserver &screens, IslandLayo
     , m_screens(screens)
     , m_model(model)
     , m_providers(std::move(providers)) {
+    // Not the model's isDragging, which lingers while the island settles:
+    // the drop's own placement must move the window at once.
+    connect(&m_model, &IslandLayoutModel::dragBegan, this, [this] { m_pointerHolds = true; });
+    connect(&m_model, &IslandLayoutModel::dragEnded, this, [this] { m_pointerHolds = false; });
     connect(&m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
         if (m_panel)
             m_panel->setWindowOpacity(v.toDouble());
@@ -56,6 +60,13 @@ void IslandPanelController::install() {
     publish(layout, geometry);
     m_panel = m_providers.makePanel();
     m_panel->setFrame(layout.windowFrame.toAlignedRect());
+    // The display below its top panel, and the panel too: a user may leave
+    // the island up there.
+    m_panel->dragBounds = [this]() -> std::optional<QRect> {
+        if (!m_geometry)
+            return std::nullopt;
+        return m_geometry->screenFrame.adjusted(0, -m_geometry->topPanel, 0, 0).toAlignedRect();
+    };
     emit panelCreated(m_panel);
     m_visible = true;
     m_panel->setWindowOpacity(1);
@@ -77,7 +88,8 @@ void IslandPanelController::reposition(bool force) {
         raise();
         return;
     }
-    if (!isUserDragging && m_panel->frame() != layout.windowFrame.toAlignedRect())
+    // While the pointer holds the island, the drag places the window.
+    if (!m_pointerHolds && m_panel->frame() != layout.windowFrame.toAlignedRect())
         m_panel->setFrame(layout.windowFrame.toAlignedRect());
     m_layout = layout;
     m_geometry = geometry;

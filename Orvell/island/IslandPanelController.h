@@ -38,7 +38,6 @@ public:
     ~IslandPanelController() override;
 
     bool isVisible() const { return m_visible; }
-    bool isUserDragging = false;
     IslandPanel *panel() const;
     const std::optional<IslandLayout> &layout() const { return m_layout; }
     const std::optional<NotchGeometry> &geometry() const { return m_geometry; }
@@ -71,5 +70,6 @@ private:
     std::optional<IslandLayout> m_layout;
     std::optional<NotchGeometry> m_geometry;
     bool m_visible = false;
+    bool m_pointerHolds = false;
     QVariantAnimation m_fade;
 };

@@ -22,7 +22,6 @@ class FakeScreenSaver : public QObject {
 
 public:
     QStringList calls;
-    bool refuse = false;
 
 public slots:
     uint Inhibit(const QString &app, const QString &reason) {
