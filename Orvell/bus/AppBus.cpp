@@ -72,31 +72,39 @@ void AppBus::announce(const QStringList &names) {
 }
 
 void AppBus::PlayPause() {
-    m_env.commands().handle(HotKeyAction::playPause, false);
+    m_env.commands().handle(HotKeyAction::playPause);
 }
 
 void AppBus::SpeedUp() {
-    m_env.commands().handle(HotKeyAction::speedUp, false);
+    m_env.commands().handle(HotKeyAction::speedUp);
 }
 
 void AppBus::SpeedDown() {
-    m_env.commands().handle(HotKeyAction::speedDown, false);
+    m_env.commands().handle(HotKeyAction::speedDown);
+}
+
+void AppBus::SpeedUpMore() {
+    m_env.commands().handle(HotKeyAction::speedUpMore);
+}
+
+void AppBus::SpeedDownMore() {
+    m_env.commands().handle(HotKeyAction::speedDownMore);
 }
 
 void AppBus::Restart() {
-    m_env.commands().handle(HotKeyAction::restart, false);
+    m_env.commands().handle(HotKeyAction::restart);
 }
 
 void AppBus::ToggleIsland() {
-    m_env.commands().handle(HotKeyAction::toggleIsland, false);
+    m_env.commands().handle(HotKeyAction::toggleIsland);
 }
 
 void AppBus::ToggleControlDeck() {
-    m_env.commands().handle(HotKeyAction::toggleControlDeck, false);
+    m_env.commands().handle(HotKeyAction::toggleControlDeck);
 }
 
 void AppBus::ToggleVoiceFollow() {
-    m_env.commands().handle(HotKeyAction::toggleVoiceFollow, false);
+    m_env.commands().handle(HotKeyAction::toggleVoiceFollow);
 }
 
 void AppBus::ShowLibrary() {

@@ -38,6 +38,8 @@ public slots:
     void PlayPause();
     void SpeedUp();
     void SpeedDown();
+    void SpeedUpMore();
+    void SpeedDownMore();
     void Restart();
     void ToggleIsland();
     void ToggleControlDeck();

@@ -52,20 +52,20 @@ void ShortcutRegistry::pressed(quint32 id) {
     // An id that was released is somebody else's business.
     if (it == m_slots.end())
         return;
-    emit triggered(it->second.action, it->second.withShift);
+    emit triggered(it->second);
 }
 
-std::optional<RegistrationError>
-ShortcutRegistry::registerCombination(const HotKeyBinding &b, HotKeyAction action, bool withShift) {
+std::optional<RegistrationError> ShortcutRegistry::registerAction(HotKeyAction action,
+                                                                  const HotKeyBinding &b) {
     if (m_nextID == std::numeric_limits<quint32>::max())
         qFatal("ShortcutRegistry: shortcut ids ran out");
     const quint32 id = m_nextID++;
     int status = 0;
     const GlobalShortcuts::Shortcut shortcut{HotKeyActions::names.name(action),
-                                             HotKeyActions::names.title(action), b, withShift};
+                                             HotKeyActions::names.title(action), b};
     switch (m_shortcuts.grab(id, shortcut, &status)) {
     case GlobalShortcuts::Failure::none:
-        m_slots[id] = {action, withShift};
+        m_slots[id] = action;
         return std::nullopt;
     case GlobalShortcuts::Failure::inUseByAnotherApp:
         return RegistrationError{RegistrationError::Kind::inUseByAnotherApp, action, status};
@@ -75,17 +75,9 @@ ShortcutRegistry::registerCombination(const HotKeyBinding &b, HotKeyAction actio
     return RegistrationError{RegistrationError::Kind::unavailable, action, status};
 }
 
-std::optional<RegistrationError> ShortcutRegistry::registerAction(HotKeyAction action,
-                                                              const HotKeyBinding &b) {
-    auto error = registerCombination(b, action, false);
-    if (!error && HotKeyActions::supportsShift(action))
-        registerCombination(b.shiftVariant(), action, true); // a taken variant is not fatal
-    return error;
-}
-
 void ShortcutRegistry::unregisterAction(HotKeyAction action) {
     for (auto it = m_slots.begin(); it != m_slots.end();) {
-        if (it->second.action == action) {
+        if (it->second == action) {
             m_shortcuts.release(it->first);
             it = m_slots.erase(it);
         } else {
@@ -158,16 +150,9 @@ void ShortcutRegistry::reloadBindings() {
 std::optional<RegistrationError> ShortcutRegistry::assign(const HotKeyBinding &b, HotKeyAction action) {
     if ((b.modifierFlags & HotKeyBinding::commandKeys) == 0)
         return RegistrationError{RegistrationError::Kind::needsModifier, action, 0};
-    const auto wanted = b.combinations(action);
     for (HotKeyAction other : HotKeyActions::names.values()) {
-        if (other == action)
-            continue;
-        for (const HotKeyBinding &taken : binding(other).combinations(other)) {
-            for (const HotKeyBinding &combo : wanted) {
-                if (combo.sameCombination(taken))
-                    return RegistrationError{RegistrationError::Kind::alreadyAssigned, other, 0};
-            }
-        }
+        if (other != action && b.sameCombination(binding(other)))
+            return RegistrationError{RegistrationError::Kind::alreadyAssigned, other, 0};
     }
     unregisterAction(action);
     if (auto error = registerAction(action, b)) {
@@ -212,8 +197,7 @@ void ShortcutRegistry::save() {
         return;
     std::map<HotKeyAction, HotKeyBinding> changed;
     for (const auto &[action, b] : m_bindings) {
-        const HotKeyBinding d = HotKeyBinding::defaultFor(action);
-        if (b.keyCode != d.keyCode || b.modifierFlags != HotKeyBinding::commandKeys)
+        if (b != HotKeyBinding::defaultFor(action))
             changed[action] = b;
     }
     saveBindings(HotKeyBinding::encode(changed));

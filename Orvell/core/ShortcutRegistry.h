@@ -60,18 +60,11 @@ public:
 
 signals:
     // A shortcut was pressed.
-    void triggered(HotKeyAction action, bool withShift);
+    void triggered(HotKeyAction action);
     void bindingsChanged();
     void failuresChanged();
 
 private:
-    struct Slot {
-        HotKeyAction action;
-        bool withShift;
-    };
-
-    std::optional<RegistrationError> registerCombination(const HotKeyBinding &binding,
-                                                         HotKeyAction action, bool withShift);
     std::optional<RegistrationError> registerAction(HotKeyAction action,
                                                     const HotKeyBinding &binding);
     void unregisterAction(HotKeyAction action);
@@ -82,7 +75,7 @@ private:
     GlobalShortcuts &m_shortcuts;
     std::map<HotKeyAction, HotKeyBinding> m_bindings;
     std::map<HotKeyAction, QString> m_failures;
-    std::map<quint32, Slot> m_slots;
+    std::map<quint32, HotKeyAction> m_slots;
     quint32 m_nextID = 1;
     bool m_running = false;
     bool m_suspended = false;

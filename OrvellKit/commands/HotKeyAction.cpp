@@ -2,10 +2,6 @@
 
 namespace HotKeyActions {
 
-bool supportsShift(HotKeyAction action) {
-    return action == HotKeyAction::speedUp || action == HotKeyAction::speedDown;
-}
-
 QString busMethod(HotKeyAction action) {
     QString name = names.name(action);
     if (!name.isEmpty())

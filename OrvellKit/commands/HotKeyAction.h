@@ -6,11 +6,13 @@
 
 #include <optional>
 
-// The seven prompter commands every shortcut, button and menu item speaks.
+// The prompter commands every shortcut, button and menu item speaks.
 enum class HotKeyAction {
     playPause,
     speedUp,
     speedDown,
+    speedUpMore,
+    speedDownMore,
     restart,
     toggleIsland,
     toggleControlDeck,
@@ -24,6 +26,11 @@ inline constexpr EnumName<HotKeyAction> rows[] = {
     {HotKeyAction::playPause, "playPause", "Play / Pause"},
     {HotKeyAction::speedUp, "speedUp", "Speed Up"},
     {HotKeyAction::speedDown, "speedDown", "Speed Down"},
+    // The bigger steps are commands of their own: the portal and the
+    // desktops' own key settings bind one chord to one command, so "the
+    // same key with Shift" cannot be a variant there.
+    {HotKeyAction::speedUpMore, "speedUpMore", "Speed Up More"},
+    {HotKeyAction::speedDownMore, "speedDownMore", "Speed Down More"},
     {HotKeyAction::restart, "restart", "Restart Script"},
     {HotKeyAction::toggleIsland, "toggleIsland", "Show / Hide Island"},
     {HotKeyAction::toggleControlDeck, "toggleControlDeck", "Show / Hide Controls"},
@@ -32,6 +39,4 @@ inline constexpr EnumName<HotKeyAction> rows[] = {
 inline constexpr EnumNames names{rows};
 // The method that carries it out on the session bus: "PlayPause".
 QString busMethod(HotKeyAction action);
-// The speed commands own a second shortcut with Shift added.
-bool supportsShift(HotKeyAction action);
 } // namespace HotKeyActions

@@ -21,6 +21,10 @@ HotKeyBinding HotKeyBinding::defaultFor(HotKeyAction action) {
         return {126, commandKeys};
     case HotKeyAction::speedDown:
         return {125, commandKeys};
+    case HotKeyAction::speedUpMore:
+        return {126, commandKeys | shift};
+    case HotKeyAction::speedDownMore:
+        return {125, commandKeys | shift};
     case HotKeyAction::restart:
         return {15, commandKeys};
     case HotKeyAction::toggleIsland:
@@ -31,16 +35,6 @@ HotKeyBinding HotKeyBinding::defaultFor(HotKeyAction action) {
         break;
     }
     return {9, commandKeys};
-}
-
-HotKeyBinding HotKeyBinding::shiftVariant() const {
-    return {keyCode, (modifierFlags & commandKeys) | shift};
-}
-
-std::vector<HotKeyBinding> HotKeyBinding::combinations(HotKeyAction action) const {
-    if (HotKeyActions::supportsShift(action))
-        return {*this, shiftVariant()};
-    return {*this};
 }
 
 bool HotKeyBinding::sameCombination(const HotKeyBinding &other) const {

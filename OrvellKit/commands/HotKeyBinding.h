@@ -8,7 +8,6 @@
 
 #include <map>
 #include <optional>
-#include <vector>
 
 // A shortcut: a key and modifiers in the portable code space the stored
 // bindings use (the virtual key codes and modifier bits of the description),
@@ -26,11 +25,6 @@ struct HotKeyBinding {
 
     static HotKeyBinding defaultFor(HotKeyAction action);
 
-    // The same key with this binding's Control/Alt/Super plus Shift.
-    HotKeyBinding shiftVariant() const;
-    // What the binding occupies for an action: itself, and its Shift
-    // variant for the speed commands.
-    std::vector<HotKeyBinding> combinations(HotKeyAction action) const;
     // Same key and same modifiers, other bits ignored.
     bool sameCombination(const HotKeyBinding &other) const;
 

@@ -14,20 +14,25 @@ void PrompterCommands::setSpeed(double t) {
         m_scroll->setT(t);
 }
 
-void PrompterCommands::handle(HotKeyAction action, bool withShift) {
+void PrompterCommands::handle(HotKeyAction action) {
     // A command that arrives while the app is shutting down is dropped.
     if (!m_scroll || !m_voice)
         return;
-    const double step = withShift ? SpeedCurve::shiftArrowStep : SpeedCurve::arrowStep;
     switch (action) {
     case HotKeyAction::playPause:
         m_scroll->toggle();
         break;
     case HotKeyAction::speedUp:
-        m_scroll->nudgeSpeed(+step);
+        m_scroll->nudgeSpeed(+SpeedCurve::arrowStep);
         break;
     case HotKeyAction::speedDown:
-        m_scroll->nudgeSpeed(-step);
+        m_scroll->nudgeSpeed(-SpeedCurve::arrowStep);
+        break;
+    case HotKeyAction::speedUpMore:
+        m_scroll->nudgeSpeed(+SpeedCurve::shiftArrowStep);
+        break;
+    case HotKeyAction::speedDownMore:
+        m_scroll->nudgeSpeed(-SpeedCurve::shiftArrowStep);
         break;
     case HotKeyAction::restart:
         m_scroll->restart();

@@ -18,7 +18,7 @@ class PrompterCommands : public QObject {
 public:
     PrompterCommands(ScrollEngine &scroll, VoiceFollow &voice, QObject *parent = nullptr);
 
-    void handle(HotKeyAction action, bool withShift = false);
+    void handle(HotKeyAction action);
     // A speed chosen outright, as on the deck's slider.
     void setSpeed(double t);
 

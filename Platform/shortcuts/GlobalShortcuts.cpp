@@ -31,8 +31,6 @@ QString GlobalShortcuts::bindLines(const QString &desktop, const std::vector<Sho
     const bool hyprland = desktops.contains(QStringLiteral("hyprland"));
     QStringList lines;
     for (const Shortcut &s : shortcuts) {
-        if (s.shiftVariant)
-            continue;
         const QString command = cli + QStringLiteral(" send ") + s.name;
         if (sway && !KeyNames::swayKeys(s.binding).isEmpty())
             lines << QStringLiteral("bindsym ") + KeyNames::swayKeys(s.binding) +

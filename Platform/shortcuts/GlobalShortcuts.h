@@ -20,13 +20,12 @@ public:
     enum class Failure { none, inUseByAnotherApp, unavailable };
     enum class Kind { x11Grabs, portal, gnomeKeybindings, bindLines, none };
 
-    // One combination to grab: the command it is for (its stored name and
-    // title) and whether it is that command's Shift variant.
+    // One combination to grab and the command it is for: its stored name
+    // and its title.
     struct Shortcut {
         QString name;
         QString title;
         HotKeyBinding binding;
-        bool shiftVariant = false;
     };
 
     // What the factory looks at.

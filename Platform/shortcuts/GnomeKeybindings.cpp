@@ -133,8 +133,6 @@ bool GnomeKeybindings::install(QString *error) {
     if (!readList(&entries, error))
         return false;
     for (const auto &[id, s] : m_grabs) {
-        if (s.shiftVariant)
-            continue;
         if (!writeEntry(s, error))
             return false;
         if (!entries.contains(entryPath(s.name)))
@@ -145,8 +143,7 @@ bool GnomeKeybindings::install(QString *error) {
         return false;
     m_installed = true;
     for (const auto &[id, s] : m_grabs)
-        if (!s.shiftVariant)
-            m_written[s.name] = s.binding;
+        m_written[s.name] = s.binding;
     emit noticeChanged();
     return true;
 }
@@ -177,8 +174,7 @@ bool GnomeKeybindings::remove(QString *error) {
 
 GlobalShortcuts::Failure GnomeKeybindings::grab(quint32 id, const Shortcut &shortcut, int *) {
     m_grabs[id] = shortcut;
-    // GNOME runs the command; the Shift variants have no entry of their own.
-    if (shortcut.shiftVariant || !isInstalled())
+    if (!isInstalled())
         return Failure::unavailable;
     const auto written = m_written.find(shortcut.name);
     if (written != m_written.end() && written->second == shortcut.binding)
@@ -203,8 +199,14 @@ GlobalShortcuts::Failure GnomeKeybindings::grab(quint32 id, const Shortcut &shor
             return Failure::none;
         }
     }
+    // A command newer than the installed entries gets its entry and its
+    // place in the list, or GNOME would never run it.
     QString error;
-    if (writeEntry(shortcut, &error)) {
+    QStringList entries;
+    if (writeEntry(shortcut, &error) && readList(&entries, &error) &&
+        (entries.contains(entryPath(shortcut.name)) ||
+         set(QLatin1StringView(schema), QStringLiteral("custom-keybindings"),
+             formatList(entries << entryPath(shortcut.name)), &error))) {
         m_written[shortcut.name] = shortcut.binding;
     } else {
         qCWarning(lcGnome).noquote() << "could not update" << shortcut.name << ":" << error;

@@ -167,9 +167,6 @@ QList<PortalShortcut> PortalGlobalShortcuts::wanted() const {
 }
 
 GlobalShortcuts::Failure PortalGlobalShortcuts::grab(quint32 id, const Shortcut &shortcut, int *) {
-    // The portal binds one trigger per command; a Shift variant has no place there.
-    if (shortcut.shiftVariant)
-        return Failure::unavailable;
     m_grabs[id] = shortcut;
     scheduleBind();
     return Failure::none;

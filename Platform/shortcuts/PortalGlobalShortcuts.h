@@ -31,7 +31,7 @@ public slots:
 };
 
 // The desktop portal's GlobalShortcuts (org.freedesktop.portal.GlobalShortcuts):
-// one session per run, the seven commands bound by their stored names with
+// one session per run, the commands bound by their stored names with
 // the user's keys as preferred triggers, activations turned into presses.
 // The desktop decides the keys in the end; what it reports is the notice.
 class PortalGlobalShortcuts : public GlobalShortcuts {

@@ -21,9 +21,9 @@ using Kind = GlobalShortcuts::Kind;
 using Session = GlobalShortcuts::Session;
 
 std::vector<GlobalShortcuts::Shortcut> someShortcuts() {
-    return {{"playPause", "Play / Pause", {49, all}, false},
-            {"speedUp", "Speed Up", {126, all}, false},
-            {"speedUp", "Speed Up", {126, all | HotKeyBinding::shift}, true}};
+    return {{"playPause", "Play / Pause", {49, all}},
+            {"speedUp", "Speed Up", {126, all}},
+            {"speedUpMore", "Speed Up More", {126, all | HotKeyBinding::shift}}};
 }
 
 } // namespace
@@ -55,7 +55,8 @@ TEST(ShortcutServices, bindingsAreWrittenTheWayEachDesktopReadsThem) {
     const auto shortcuts = someShortcuts();
     EXPECT_EQ(GlobalShortcuts::bindLines("sway", shortcuts),
               "bindsym Ctrl+Mod1+Mod4+space exec orvell-cli send playPause\n"
-              "bindsym Ctrl+Mod1+Mod4+Up exec orvell-cli send speedUp");
+              "bindsym Ctrl+Mod1+Mod4+Up exec orvell-cli send speedUp\n"
+              "bindsym Ctrl+Mod1+Shift+Mod4+Up exec orvell-cli send speedUpMore");
     EXPECT_EQ(GlobalShortcuts::bindLines("Hyprland", shortcuts).section('\n', 0, 0),
               "bind = CTRL ALT SUPER, space, exec, orvell-cli send playPause");
     EXPECT_TRUE(
@@ -95,32 +96,41 @@ TEST(GnomeKeybindings, addsRunnableShortcutsOnlyWhenAskedAndRemovesOnlyItsOwn) {
     EXPECT_EQ(
         GnomeKeybindings::parseList(gsettings({"get", schema, "custom-keybindings"})),
         (QStringList{"/org/gnome/custom0/", QString(GnomeKeybindings::pathPrefix) + "playPause/",
-                     QString(GnomeKeybindings::pathPrefix) + "speedUp/"}));
+                     QString(GnomeKeybindings::pathPrefix) + "speedUp/",
+                     QString(GnomeKeybindings::pathPrefix) + "speedUpMore/"}));
     EXPECT_EQ(gsettings({"get", entry + "playPause/", "command"}),
               "'/opt/orvell/bin/orvell-cli send playPause'");
     EXPECT_EQ(gsettings({"get", entry + "playPause/", "binding"}), "'<Control><Alt><Super>space'");
     EXPECT_EQ(gsettings({"get", entry + "speedUp/", "name"}), "'Orvell: Speed Up'");
 
     // A binding changed in Orvell is changed in GNOME too.
-    EXPECT_EQ(gnome.grab(9, {"playPause", "Play / Pause", {35, all}, false}, &status),
+    EXPECT_EQ(gnome.grab(9, {"playPause", "Play / Pause", {35, all}}, &status),
               GlobalShortcuts::Failure::none);
     EXPECT_EQ(gsettings({"get", entry + "playPause/", "binding"}), "'<Control><Alt><Super>p'");
 
     // The next start finds them installed and takes them as they are.
     GnomeKeybindings nextStart("/opt/orvell/bin/orvell-cli");
-    EXPECT_EQ(nextStart.grab(1, {"playPause", "Play / Pause", {35, all}, false}, &status),
+    EXPECT_EQ(nextStart.grab(1, {"playPause", "Play / Pause", {35, all}}, &status),
               GlobalShortcuts::Failure::none);
-    EXPECT_EQ(nextStart.grab(2, {"speedUp", "Speed Up", {125, all}, false}, &status),
+    EXPECT_EQ(nextStart.grab(2, {"speedUp", "Speed Up", {125, all}}, &status),
               GlobalShortcuts::Failure::none);
     EXPECT_EQ(gsettings({"get", entry + "speedUp/", "binding"}), "'<Control><Alt><Super>Down'")
         << "a binding changed while Orvell was not running is brought up to date";
+    // A command that came with a newer Orvell joins the installed ones.
+    EXPECT_EQ(nextStart.grab(3, {"speedDownMore", "Speed Down More", {125, all | HotKeyBinding::shift}},
+                             &status),
+              GlobalShortcuts::Failure::none);
+    EXPECT_TRUE(GnomeKeybindings::parseList(gsettings({"get", schema, "custom-keybindings"}))
+                    .contains(QString(GnomeKeybindings::pathPrefix) + "speedDownMore/"));
+    EXPECT_EQ(gsettings({"get", entry + "speedDownMore/", "binding"}),
+              "'<Control><Alt><Shift><Super>Down'");
     EXPECT_EQ(gsettings({"get", entry + "playPause/", "command"}),
               "'/opt/orvell/bin/orvell-cli send playPause'");
 
     // Started from another place (the build moved, a package replaced it):
     // GNOME's entries run the orvell-cli beside the running program again.
     GnomeKeybindings moved("/usr/bin/orvell-cli");
-    EXPECT_EQ(moved.grab(1, {"playPause", "Play / Pause", {35, all}, false}, &status),
+    EXPECT_EQ(moved.grab(1, {"playPause", "Play / Pause", {35, all}}, &status),
               GlobalShortcuts::Failure::none);
     EXPECT_EQ(gsettings({"get", entry + "playPause/", "command"}),
               "'/usr/bin/orvell-cli send playPause'");

@@ -59,7 +59,7 @@ QString ShortcutSettingsView::bindLines() const {
     std::vector<GlobalShortcuts::Shortcut> shortcuts;
     for (HotKeyAction action : HotKeyActions::names.values())
         shortcuts.push_back({HotKeyActions::names.name(action), HotKeyActions::names.title(action),
-                             m_env.shortcutRegistry().binding(action), false});
+                             m_env.shortcutRegistry().binding(action)});
     return GlobalShortcuts::bindLines(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), shortcuts);
 }
 
@@ -79,9 +79,6 @@ ShortcutSettingsView::ShortcutSettingsView(AppEnvironment &env, QWidget *parent)
         titleColumn->setContentsMargins(0, 0, 0, 0);
         titleColumn->setSpacing(0);
         titleColumn->addWidget(new QLabel(HotKeyActions::names.title(action), titles));
-        if (HotKeyActions::supportsShift(action))
-            titleColumn->addWidget(
-                SettingsPaneView::caption(QStringLiteral("Hold Shift for a bigger step."), titles));
         row.failure = SettingsPaneView::problem(titles);
         titleColumn->addWidget(row.failure);
         row.binding = new QPushButton(list);

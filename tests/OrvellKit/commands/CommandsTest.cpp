@@ -30,10 +30,10 @@ TEST_F(CommandsFixture, speedCommandsStepWithinTheRange) {
     scroll.setT(0.45);
     commands.handle(HotKeyAction::speedUp);
     EXPECT_DOUBLE_EQ(scroll.t(), 0.5);
-    commands.handle(HotKeyAction::speedUp, true);
+    commands.handle(HotKeyAction::speedUpMore);
     EXPECT_DOUBLE_EQ(scroll.t(), 0.6);
     scroll.setT(0.05);
-    commands.handle(HotKeyAction::speedDown, true);
+    commands.handle(HotKeyAction::speedDownMore);
     EXPECT_EQ(scroll.t(), 0);
     commands.setSpeed(1.5);
     EXPECT_EQ(scroll.t(), 1);

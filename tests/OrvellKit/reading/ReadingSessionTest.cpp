@@ -48,7 +48,7 @@ struct SessionFixture : ::testing::Test {
 TEST_F(SessionFixture, theSpeedSurvivesWhoeverChangesIt) {
     commands.setSpeed(0.7);
     EXPECT_DOUBLE_EQ(prefs.speedT(), 0.7);
-    commands.handle(HotKeyAction::speedDown, true);
+    commands.handle(HotKeyAction::speedDownMore);
     EXPECT_DOUBLE_EQ(prefs.speedT(), 0.6);
 
     // A later start over the same settings begins at the last speed.
