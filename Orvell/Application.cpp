@@ -125,6 +125,7 @@ void Application::installControls() {
     TrayMenu *item = m_trayMenu.get();
     connect(item, &TrayMenu::libraryRequested, this, [this] { m_library.show(); });
     connect(item, &TrayMenu::quitRequested, this, &Application::requestQuit);
+    connect(item, &TrayMenu::trayChanged, this, &Application::placeMenu);
     connect(item, &TrayMenu::settingsRequested, this, [this] {
         m_library.show();
         m_library.showSettings();

@@ -2,11 +2,12 @@
 
 #include "Orvell/core/AppEnvironment.h"
 #include "OrvellKitUI/AppIcon.h"
+#include "Platform/tray/StatusNotifierItem.h"
 
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-TrayMenu::TrayMenu(AppEnvironment &env, QObject *parent)
+TrayMenu::TrayMenu(AppEnvironment &env, QDBusConnection bus, QObject *parent)
     : QObject(parent)
     , m_env(env) {
     m_menu = new QMenu;
@@ -39,6 +40,17 @@ TrayMenu::TrayMenu(AppEnvironment &env, QObject *parent)
     m_menu->addAction(QStringLiteral("Quit Orvell"), this, &TrayMenu::quitRequested);
     connect(m_menu, &QMenu::aboutToShow, this, &TrayMenu::refresh);
     connect(&env.store(), &ScriptStore::saveProblemChanged, this, &TrayMenu::refresh);
+
+    if (bus.isConnected()) {
+        m_item = new StatusNotifierItem(bus, this);
+        m_item->setTitle(QStringLiteral("Orvell"));
+        std::vector<QImage> icons;
+        for (int size : {16, 22, 24, 32, 48, 64})
+            icons.push_back(AppIcon::pixmap(size).toImage());
+        m_item->setIcons(icons);
+        connect(m_item, &StatusNotifierItem::menuRequested, this, &TrayMenu::popupAt);
+        connect(m_item, &StatusNotifierItem::shownChanged, this, &TrayMenu::trayChanged);
+    }
     refresh();
 }
 
@@ -58,8 +70,11 @@ void TrayMenu::refresh() {
     m_unsaved->setVisible(!problem.isEmpty());
     m_unsavedSeparator->setVisible(!problem.isEmpty());
     m_unsaved->setToolTip(problem);
+    const QString tip = problem.isEmpty() ? QStringLiteral("Orvell") : problem;
     if (m_tray)
-        m_tray->setToolTip(problem.isEmpty() ? QStringLiteral("Orvell") : problem);
+        m_tray->setToolTip(tip);
+    if (m_item)
+        m_item->setToolTip(problem);
     const QString mechanism = m_env.shortcuts().mechanism();
     m_shortcuts->setText(
         QStringLiteral("Shortcuts: ") +
@@ -95,24 +110,41 @@ void TrayMenu::refresh() {
 }
 
 bool TrayMenu::showInTray() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (m_item && m_item->isShown()) {
+        if (m_tray)
+            m_tray->hide();
+        return true;
+    }
+    // Qt decides once whether its tray speaks to a StatusNotifierItem host;
+    // asked only while there is none, it settles on the older system tray
+    // and never puts a second item beside this one.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (m_tray)
+            m_tray->hide();
         return false;
+    }
     if (!m_tray) {
         m_tray = new QSystemTrayIcon(AppIcon::icon());
         m_tray->setContextMenu(m_menu);
         refresh();
-        // A left click opens the same menu.
+        // A left click opens the same menu, by the icon.
         connect(m_tray, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::Trigger)
-                        m_menu->popup(QCursor::pos());
+                    if (reason != QSystemTrayIcon::Trigger)
+                        return;
+                    const QRect icon = m_tray->geometry();
+                    popupAt(icon.isValid() ? icon.bottomLeft() : QCursor::pos());
                 });
     }
     m_tray->show();
     return true;
 }
 
-void TrayMenu::hideFromTray() {
-    if (m_tray)
-        m_tray->hide();
+void TrayMenu::popupAt(const QPoint &at) {
+    if (m_menu->isVisible()) {
+        m_menu->hide();
+        return;
+    }
+    // QMenu flips to the side with room: above a bottom panel, below a top one.
+    m_menu->popup(at);
 }

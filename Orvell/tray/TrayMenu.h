@@ -2,7 +2,9 @@
 
 #include "commands/HotKeyAction.h"
 
+#include <QDBusConnection>
 #include <QObject>
+#include <QPoint>
 #include <QUuid>
 
 #include <optional>
@@ -11,32 +13,43 @@ class AppEnvironment;
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class StatusNotifierItem;
 
 // The tray item and its menu: play and restart, the panel toggles, the
 // scripts, the library, the settings and quitting. Titles, shortcuts and the
 // scripts are read afresh each time the menu opens. Where the desktop has no
 // tray, the same menu rides on the control deck instead.
+//
+// The item is a StatusNotifierItem where the desktop hosts those (followed
+// for as long as Orvell runs, so a panel that starts late still shows it),
+// else Qt's tray icon for the older system trays.
 class TrayMenu : public QObject {
     Q_OBJECT
 
 public:
-    explicit TrayMenu(AppEnvironment &env, QObject *parent = nullptr);
+    explicit TrayMenu(AppEnvironment &env, QDBusConnection bus = QDBusConnection::sessionBus(),
+                      QObject *parent = nullptr);
     ~TrayMenu() override;
 
     QMenu *menu() const { return m_menu; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
+    StatusNotifierItem *statusNotifierItem() const { return m_item; }
 
     // Shows the tray item where a tray host is there; false where none is.
     bool showInTray();
-    void hideFromTray();
     // What opening the menu does; public for tests.
     void refresh();
+    // Opens the menu with its corner at a place the tray gave, on the side
+    // of it that has room.
+    void popupAt(const QPoint &at);
 
 signals:
     // The windows and quitting belong to the application.
     void libraryRequested();
     void settingsRequested();
     void quitRequested();
+    // A tray host came or went: whether the menu is in the tray may have changed.
+    void trayChanged();
 
 private:
     QString withShortcut(const QString &title, HotKeyAction action) const;
@@ -45,6 +58,7 @@ private:
     QMenu *m_menu = nullptr;
     QMenu *m_scripts = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
+    StatusNotifierItem *m_item = nullptr;
     QAction *m_play = nullptr;
     QAction *m_restart = nullptr;
     QAction *m_deck = nullptr;

@@ -1,5 +1,6 @@
 #include "Platform/session/ScreenAwake.h"
 #include "Platform/session/SleepWatcher.h"
+#include "Platform/tray/StatusNotifierItem.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -7,6 +8,7 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -79,6 +81,25 @@ public slots:
     void Close() { *calls << QStringLiteral("Close"); }
 };
 
+// A panel's StatusNotifierWatcher, with or without a host behind it.
+class FakeWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+
+public:
+    QStringList items;
+    bool host = true;
+    bool hostRegistered() const { return host; }
+
+public slots:
+    void RegisterStatusNotifierItem(const QString &service) { items << service; }
+
+signals:
+    void StatusNotifierHostRegistered();
+    void StatusNotifierHostUnregistered();
+};
+
 // The desktop's side: a connection of its own that owns the services.
 struct Desktop {
     // A name of its own each time: a closed connection's name is not reused at once.
@@ -92,11 +113,13 @@ struct Desktop {
         bus.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
         bus.unregisterService(QStringLiteral("org.gnome.SessionManager"));
         bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        bus.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
         QDBusConnection::disconnectFromBus(name);
     }
-    template <typename T> void offer(T &object, const char *service, const char *path) {
-        ASSERT_TRUE(bus.registerObject(QLatin1StringView(path), &object,
-                                       QDBusConnection::ExportAllSlots));
+    template <typename T>
+    void offer(T &object, const char *service, const char *path,
+               QDBusConnection::RegisterOptions what = QDBusConnection::ExportAllSlots) {
+        ASSERT_TRUE(bus.registerObject(QLatin1StringView(path), &object, what));
         ASSERT_TRUE(bus.registerService(QLatin1StringView(service)));
     }
 };
@@ -187,6 +210,89 @@ TEST(ScreenAwake, gnomesSessionManagerStandsInAndARefusalIsSaid) {
     EXPECT_TRUE(awake.problem().startsWith("The screen may dim while you read: the desktop did "
                                            "not let Orvell keep it awake"))
         << awake.problem().toStdString();
+}
+
+TEST(StatusNotifierItem, aPanelThatStartsLateShowsTheItemAndItsClicksSayWhere) {
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "needs dbus-run-session";
+    StatusNotifierItem item;
+    item.setTitle("Orvell");
+    item.setToolTip("Changes not saved");
+    QImage icon(2, 1, QImage::Format_ARGB32);
+    icon.setPixel(0, 0, 0xff102030);
+    icon.setPixel(1, 0, 0x80ffffff);
+    item.setIcons({icon});
+    const auto watching = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
+                          QDBusConnection::ExportAllProperties;
+    QSignalSpy menu(&item, &StatusNotifierItem::menuRequested);
+    QTest::qWait(50);
+    EXPECT_FALSE(item.isShown()) << "no panel yet";
+
+    {
+        // The panel starts: the item registers with its watcher unasked.
+        Desktop panel;
+        FakeWatcher watcher;
+        panel.offer(watcher, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", watching);
+        ASSERT_TRUE(settle([&] { return watcher.items.size() == 1 && item.isShown(); }));
+        EXPECT_EQ(watcher.items.front(), item.serviceName());
+
+        // What the host reads, and a click with the place it gives.
+        const auto call = [&](const QString &iface, const QString &member, QVariantList args) {
+            QDBusMessage m = QDBusMessage::createMethodCall(item.serviceName(), "/StatusNotifierItem",
+                                                            iface, member);
+            m.setArguments(args);
+            // Both ends run on this thread: wait with the event loop turning.
+            QDBusPendingCall pending = panel.bus.asyncCall(m);
+            settle([&] { return pending.isFinished(); });
+            return pending.reply();
+        };
+        const auto get = [&](const QString &name) {
+            const QDBusMessage reply =
+                call("org.freedesktop.DBus.Properties", "Get", {"org.kde.StatusNotifierItem", name});
+            EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+            return reply.arguments().value(0).value<QDBusVariant>().variant();
+        };
+        EXPECT_EQ(get("Title").toString(), "Orvell");
+        EXPECT_EQ(get("Status").toString(), "Active");
+        EXPECT_TRUE(get("ItemIsMenu").toBool());
+        EXPECT_EQ(get("Menu").value<QDBusObjectPath>().path(), "/NO_DBUSMENU");
+        // The icon as the bus carries it: width, height, ARGB bytes in network order.
+        const QDBusArgument pixmaps = get("IconPixmap").value<QDBusArgument>();
+        EXPECT_EQ(pixmaps.currentSignature(), "a(iiay)");
+        pixmaps.beginArray();
+        int width = 0, height = 0;
+        QByteArray bytes;
+        pixmaps.beginStructure();
+        pixmaps >> width >> height >> bytes;
+        pixmaps.endStructure();
+        EXPECT_EQ(width, 2);
+        EXPECT_EQ(height, 1);
+        EXPECT_EQ(bytes.toHex(), "ff102030" "80ffffff");
+        EXPECT_EQ(call("org.kde.StatusNotifierItem", "ContextMenu", {12, 700}).type(),
+                  QDBusMessage::ReplyMessage);
+        EXPECT_EQ(call("org.kde.StatusNotifierItem", "Activate", {30, 710}).type(),
+                  QDBusMessage::ReplyMessage);
+        ASSERT_EQ(menu.count(), 2);
+        EXPECT_EQ(menu.at(0).at(0).toPoint(), QPoint(12, 700));
+        EXPECT_EQ(menu.at(1).at(0).toPoint(), QPoint(30, 710));
+
+        // The host goes while its watcher stays, and comes back.
+        watcher.host = false;
+        emit watcher.StatusNotifierHostUnregistered();
+        ASSERT_TRUE(settle([&] { return !item.isShown(); }));
+        watcher.host = true;
+        emit watcher.StatusNotifierHostRegistered();
+        ASSERT_TRUE(settle([&] { return item.isShown(); }));
+    }
+    // The panel quits: the item is not shown anywhere.
+    ASSERT_TRUE(settle([&] { return !item.isShown(); }));
+
+    // A watcher without a host does not count as a tray.
+    Desktop bare;
+    FakeWatcher watcher;
+    watcher.host = false;
+    bare.offer(watcher, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", watching);
+    ASSERT_TRUE(settle([&] { return watcher.items.size() == 1; }));
+    ASSERT_TRUE(settle([&] { return !item.isShown(); }));
 }
 
 TEST(SleepWatcher, wakingFromSuspendIsToldOnceAndOnlyByLogind) {

@@ -46,7 +46,7 @@ TEST(TrayMenu, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
     AppEnvironment &env = *app.env;
     for (const Script &s : std::vector<Script>(env.store().scripts()))
         env.store().deleteScript(s.id); // the welcome script
-    TrayMenu item(env);
+    TrayMenu item(env, QDBusConnection(QStringLiteral("no bus")));
     env.panels().setIslandVisible(true);
     item.refresh();
     EXPECT_EQ(titles(item.menu()),

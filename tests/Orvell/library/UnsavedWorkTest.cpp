@@ -20,7 +20,7 @@ TEST(UnsavedWork, isShownWhereTheUserLooksAndKeptAsideAtQuit) {
     TestEnvironment app;
     AppEnvironment &env = *app.env;
     ScriptStore &store = env.store();
-    TrayMenu item(env);
+    TrayMenu item(env, QDBusConnection(QStringLiteral("no bus")));
     ControlDeckView deck(env);
     QAction *warning = item.menu()->actions().at(0);
     EXPECT_FALSE(warning->isVisible());

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include <vector>
+
+class QDBusServiceWatcher;
+
+// Orvell's tray item where the desktop hosts StatusNotifierItems (KDE
+// Plasma; GNOME with the AppIndicator extension; most Wayland panels).
+// Qt's own tray decides once at start whether a host exists, so a panel
+// that starts after Orvell never shows it, and it drops the place the host
+// passes with a click. This item follows the host's watcher on the bus for
+// as long as Orvell runs and hands the click's place on, where the menu is
+// to open. It exports no menu over the bus: the host asks for it with
+// ContextMenu(x, y) and Orvell opens its own.
+class StatusNotifierItem : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char *watcherService = "org.kde.StatusNotifierWatcher";
+    static constexpr const char *watcherPath = "/StatusNotifierWatcher";
+    static constexpr const char *itemPath = "/StatusNotifierItem";
+
+    explicit StatusNotifierItem(QDBusConnection bus = QDBusConnection::sessionBus(),
+                                QObject *parent = nullptr);
+    ~StatusNotifierItem() override;
+
+    // Whether a host shows the item now: the watcher took it and says a
+    // host is registered.
+    bool isShown() const { return m_shown; }
+    // The name the item answers under, for the watcher.
+    QString serviceName() const { return m_service; }
+
+    void setTitle(const QString &title);
+    void setToolTip(const QString &text);
+    // The icon at the sizes the host may pick from.
+    void setIcons(const std::vector<QImage> &images);
+
+    // Called by the bus (the adaptor); public for it.
+    void hostActivated(int x, int y) { emit menuRequested(QPoint(x, y)); }
+    QString title() const { return m_title; }
+    QString toolTipText() const { return m_toolTip; }
+    const std::vector<QImage> &icons() const { return m_icons; }
+
+signals:
+    void shownChanged(bool shown);
+    // A click on the item, at the global place the host gave.
+    void menuRequested(const QPoint &at);
+
+    // For the adaptor, which announces them on the bus.
+    void titleChanged();
+    void toolTipChanged();
+    void iconChanged();
+
+private slots:
+    void hostRegistered();
+    void hostUnregistered();
+
+private:
+    void watcherAppeared();
+    void watcherGone();
+    void queryHost();
+    void setShown(bool shown);
+
+    QDBusConnection m_bus;
+    QDBusServiceWatcher *m_watch = nullptr;
+    QString m_service;
+    QString m_title;
+    QString m_toolTip;
+    std::vector<QImage> m_icons;
+    bool m_exported = false;
+    bool m_registered = false;
+    bool m_shown = false;
+};
