@@ -2,9 +2,47 @@
 
 #include "Orvell/core/AppEnvironment.h"
 #include "OrvellKitUI/AppIcon.h"
+#include "Platform/tray/DBusMenu.h"
 #include "Platform/tray/StatusNotifierItem.h"
 
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace {
+
+// The menu as a tray host draws it: the same actions, read as they are now.
+std::vector<DBusMenu::Entry> entriesOf(const QMenu *menu) {
+    std::vector<DBusMenu::Entry> out;
+    for (const QAction *a : menu->actions()) {
+        DBusMenu::Entry e;
+        e.label = a->text();
+        e.separator = a->isSeparator();
+        e.enabled = a->isEnabled();
+        e.visible = a->isVisible();
+        e.checkable = a->isCheckable();
+        e.checked = a->isChecked();
+        if (a->menu())
+            e.children = entriesOf(a->menu());
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
+QAction *actionAt(const QMenu *menu, const std::vector<int> &where) {
+    QAction *found = nullptr;
+    for (int index : where) {
+        if (!menu || index < 0 || index >= menu->actions().size())
+            return nullptr;
+        found = menu->actions().at(index);
+        menu = found->menu();
+    }
+    return found;
+}
+
+} // namespace
 #include <QSystemTrayIcon>
 
 TrayMenu::TrayMenu(AppEnvironment &env, QDBusConnection bus, QObject *parent)
@@ -49,6 +87,16 @@ TrayMenu::TrayMenu(AppEnvironment &env, QDBusConnection bus, QObject *parent)
             icons.push_back(AppIcon::pixmap(size).toImage());
         m_item->setIcons(icons);
         connect(m_item, &StatusNotifierItem::menuRequested, this, &TrayMenu::popupAt);
+        m_item->menu().entries = [this] {
+            refresh();
+            return entriesOf(m_menu);
+        };
+        connect(&m_item->menu(), &DBusMenu::activated, this,
+                [this](const std::vector<int> &where) {
+                    if (QAction *a = actionAt(m_menu, where); a && !a->menu())
+                        a->trigger();
+                });
+        m_item->menu().refresh();
         connect(m_item, &StatusNotifierItem::shownChanged, this, &TrayMenu::trayChanged);
     }
     refresh();
@@ -145,6 +193,30 @@ void TrayMenu::popupAt(const QPoint &at) {
         m_menu->hide();
         return;
     }
-    // QMenu flips to the side with room: above a bottom panel, below a top one.
-    m_menu->popup(at);
+    refresh(); // its size depends on the titles
+    const QScreen *screen = QGuiApplication::screenAt(at);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        m_menu->popup(at);
+        return;
+    }
+    m_menu->popup(menuPlace(at, m_menu->sizeHint(), screen->availableGeometry()));
+}
+
+QPoint TrayMenu::menuPlace(const QPoint &at, const QSize &size, const QRect &free) {
+    const auto fit = [](int start, int extent, int low, int high) {
+        return std::clamp(start, low, std::max(low, high + 1 - extent));
+    };
+    // Across: from the click, pushed back to stay on the free part.
+    const int x = fit(at.x() > free.right() ? free.right() + 1 - size.width() : at.x(),
+                      size.width(), free.left(), free.right());
+    // Up or down: against a panel the click was on, else from the click,
+    // turned upwards where there is no room below.
+    int y = at.y();
+    if (at.y() > free.bottom())
+        y = free.bottom() + 1 - size.height();
+    else if (at.y() >= free.top() && at.y() + size.height() > free.bottom() + 1)
+        y = at.y() - size.height();
+    return {x, fit(y, size.height(), free.top(), free.bottom())};
 }

@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <QUuid>
 
 #include <optional>
@@ -39,9 +40,13 @@ public:
     bool showInTray();
     // What opening the menu does; public for tests.
     void refresh();
-    // Opens the menu with its corner at a place the tray gave, on the side
-    // of it that has room.
+    // Opens the menu at a place the tray gave, beside the panel that holds
+    // the tray rather than over it.
     void popupAt(const QPoint &at);
+    // Where a menu of this size opens for a click at `at`, given the part
+    // of the screen that panels leave free: against the panel's edge when
+    // the click is on a panel, else at the click on the side with room.
+    static QPoint menuPlace(const QPoint &at, const QSize &size, const QRect &free);
 
 signals:
     // The windows and quitting belong to the application.

@@ -1,5 +1,7 @@
 #include "Platform/tray/StatusNotifierItem.h"
 
+#include "Platform/tray/DBusMenu.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -19,11 +21,10 @@ namespace {
 
 constexpr const char *itemInterface = "org.kde.StatusNotifierItem";
 constexpr const char *propertiesInterface = "org.freedesktop.DBus.Properties";
-// Hosts that cannot tell a missing menu from a broken one read this path
-// as "the item has none"; they send ContextMenu instead.
+// Hosts read this path as "the item has no menu" and send ContextMenu.
 constexpr const char *noMenu = "/NO_DBUSMENU";
 // A host hangs on a bus call for this long at most before Orvell gives up.
-constexpr int callTimeoutMs = 5000;
+constexpr int hostCallTimeoutMs = 5000;
 
 // One icon picture as the bus carries it: ARGB32 pixels in network order.
 struct SniIcon {
@@ -219,7 +220,8 @@ private:
         if (name == QLatin1StringView("ItemIsMenu"))
             return true;
         if (name == QLatin1StringView("Menu"))
-            return QVariant::fromValue(QDBusObjectPath(QLatin1StringView(noMenu)));
+            return QVariant::fromValue(QDBusObjectPath(
+                QLatin1StringView(m_item.hasMenu() ? DBusMenu::path : noMenu)));
         return QString();
     }
 
@@ -239,6 +241,7 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QObject *parent)
     m_service = QStringLiteral("org.kde.StatusNotifierItem-%1-%2")
                     .arg(QCoreApplication::applicationPid())
                     .arg(100 + ++instances);
+    m_menu = new DBusMenu(this);
     if (!m_bus.isConnected())
         return;
     auto *object = new ItemObject(*this);
@@ -250,6 +253,7 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QObject *parent)
                                     << m_bus.lastError().message();
         return;
     }
+    m_menuPublished = m_menu->publish(m_bus);
     const auto announce = [this](const char *signal) {
         m_bus.send(QDBusMessage::createSignal(QLatin1StringView(itemPath),
                                               QLatin1StringView(itemInterface),
@@ -312,7 +316,7 @@ void StatusNotifierItem::watcherAppeared() {
         QLatin1StringView(watcherService), QLatin1StringView(watcherPath),
         QLatin1StringView(watcherService), QStringLiteral("RegisterStatusNotifierItem"));
     call << m_service;
-    auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), this);
+    auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call, hostCallTimeoutMs), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         if (w->isError()) {
@@ -348,7 +352,7 @@ void StatusNotifierItem::queryHost() {
         QLatin1StringView(watcherService), QLatin1StringView(watcherPath),
         QLatin1StringView(propertiesInterface), QStringLiteral("Get"));
     get << QLatin1StringView(watcherService) << QStringLiteral("IsStatusNotifierHostRegistered");
-    auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(get, callTimeoutMs), this);
+    auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(get, hostCallTimeoutMs), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         const QDBusMessage reply = w->reply();

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+class DBusMenu;
 class QDBusServiceWatcher;
 
 // Orvell's tray item where the desktop hosts StatusNotifierItems (KDE
@@ -15,9 +16,9 @@ class QDBusServiceWatcher;
 // Qt's own tray decides once at start whether a host exists, so a panel
 // that starts after Orvell never shows it, and it drops the place the host
 // passes with a click. This item follows the host's watcher on the bus for
-// as long as Orvell runs and hands the click's place on, where the menu is
-// to open. It exports no menu over the bus: the host asks for it with
-// ContextMenu(x, y) and Orvell opens its own.
+// as long as Orvell runs.
+// The menu is published for the host to draw (DBusMenu); a host that
+// cannot asks with ContextMenu(x, y), and Orvell opens its own there.
 class StatusNotifierItem : public QObject {
     Q_OBJECT
 
@@ -40,6 +41,9 @@ public:
     void setToolTip(const QString &text);
     // The icon at the sizes the host may pick from.
     void setIcons(const std::vector<QImage> &images);
+    // What the host shows on a click; its entries come from the app.
+    DBusMenu &menu() const { return *m_menu; }
+    bool hasMenu() const { return m_menuPublished; }
 
     // Called by the bus (the adaptor); public for it.
     void hostActivated(int x, int y) { emit menuRequested(QPoint(x, y)); }
@@ -73,6 +77,8 @@ private:
     QString m_title;
     QString m_toolTip;
     std::vector<QImage> m_icons;
+    DBusMenu *m_menu = nullptr;
+    bool m_menuPublished = false;
     bool m_exported = false;
     bool m_registered = false;
     bool m_shown = false;

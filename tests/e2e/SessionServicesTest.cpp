@@ -1,5 +1,6 @@
 #include "Platform/session/ScreenAwake.h"
 #include "Platform/session/SleepWatcher.h"
+#include "Platform/tray/DBusMenu.h"
 #include "Platform/tray/StatusNotifierItem.h"
 
 #include <QCoreApplication>
@@ -99,6 +100,29 @@ signals:
     void StatusNotifierHostRegistered();
     void StatusNotifierHostUnregistered();
 };
+
+// A menu layout as a host reads it, (ia{sv}av), flattened to "id label" lines
+// indented by depth.
+void readLayout(const QDBusArgument &arg, QStringList &out, int depth = 0) {
+    int id = 0;
+    QVariantMap properties;
+    arg.beginStructure();
+    arg >> id >> properties;
+    const QString label = properties.value("type").toString() == "separator"
+                              ? QStringLiteral("--")
+                              : properties.value("label").toString();
+    out << QString(depth * 2, ' ') + QString::number(id) + ' ' + label +
+               (properties.value("toggle-state").toInt() == 1 ? " [x]" : "") +
+               (properties.value("enabled", true).toBool() ? "" : " (off)");
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        QDBusVariant child;
+        arg >> child;
+        readLayout(child.variant().value<QDBusArgument>(), out, depth + 1);
+    }
+    arg.endArray();
+    arg.endStructure();
+}
 
 // The desktop's side: a connection of its own that owns the services.
 struct Desktop {
@@ -254,7 +278,7 @@ TEST(StatusNotifierItem, aPanelThatStartsLateShowsTheItemAndItsClicksSayWhere) {
         EXPECT_EQ(get("Title").toString(), "Orvell");
         EXPECT_EQ(get("Status").toString(), "Active");
         EXPECT_TRUE(get("ItemIsMenu").toBool());
-        EXPECT_EQ(get("Menu").value<QDBusObjectPath>().path(), "/NO_DBUSMENU");
+        EXPECT_EQ(get("Menu").value<QDBusObjectPath>().path(), "/MenuBar");
         // The icon as the bus carries it: width, height, ARGB bytes in network order.
         const QDBusArgument pixmaps = get("IconPixmap").value<QDBusArgument>();
         EXPECT_EQ(pixmaps.currentSignature(), "a(iiay)");
@@ -274,6 +298,66 @@ TEST(StatusNotifierItem, aPanelThatStartsLateShowsTheItemAndItsClicksSayWhere) {
         ASSERT_EQ(menu.count(), 2);
         EXPECT_EQ(menu.at(0).at(0).toPoint(), QPoint(12, 700));
         EXPECT_EQ(menu.at(1).at(0).toPoint(), QPoint(30, 710));
+
+        // The menu the host draws: read afresh when it is about to open.
+        bool paused = false;
+        item.menu().entries = [&] {
+            using E = DBusMenu::Entry;
+            const auto entry = [](const char *label) {
+                E e;
+                e.label = label;
+                return e;
+            };
+            E separator;
+            separator.separator = true;
+            E scripts = entry("Scripts");
+            E talk = entry("Talk_v2");
+            talk.checkable = talk.checked = true;
+            scripts.children = {talk, entry("Notes")};
+            E off = entry("Shortcuts: none");
+            off.enabled = false;
+            return std::vector<E>{
+                entry(paused ? "Play\tCtrl+Alt+Super+Space" : "Pause\tCtrl+Alt+Super+Space"),
+                separator, scripts, off};
+        };
+        const auto menuCall = [&](const QString &member, QVariantList args) {
+            QDBusMessage m = QDBusMessage::createMethodCall(item.serviceName(), "/MenuBar",
+                                                            "com.canonical.dbusmenu", member);
+            m.setArguments(args);
+            QDBusPendingCall pending = panel.bus.asyncCall(m);
+            settle([&] { return pending.isFinished(); });
+            return pending.reply();
+        };
+        const auto layout = [&] {
+            const QDBusMessage reply = menuCall("GetLayout", {0, -1, QStringList()});
+            EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+            QStringList lines;
+            readLayout(reply.arguments().value(1).value<QDBusArgument>(), lines);
+            return lines;
+        };
+        EXPECT_TRUE(menuCall("AboutToShow", {0}).arguments().value(0).toBool());
+        EXPECT_EQ(layout(), (QStringList{"0 ", "  1 Pause", "  2 --", "  3 Scripts",
+                                         "    4 Talk__v2 [x]", "    5 Notes",
+                                         "  6 Shortcuts: none (off)"}));
+        EXPECT_FALSE(menuCall("AboutToShow", {0}).arguments().value(0).toBool())
+            << "nothing changed since";
+        paused = true;
+        EXPECT_TRUE(menuCall("AboutToShow", {0}).arguments().value(0).toBool());
+        EXPECT_EQ(layout().value(1), "  1 Play");
+
+        QSignalSpy chosen(&item.menu(), &DBusMenu::activated);
+        const auto click = [&](int id) {
+            return menuCall("Event", {id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u});
+        };
+        EXPECT_EQ(click(5).type(), QDBusMessage::ReplyMessage);
+        click(6); // disabled
+        click(2); // a separator
+        EXPECT_EQ(menuCall("Event", {99, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u})
+                      .type(),
+                  QDBusMessage::ReplyMessage);
+        ASSERT_EQ(chosen.count(), 1);
+        EXPECT_EQ(chosen.at(0).at(0).value<std::vector<int>>(), (std::vector<int>{2, 1}));
+        EXPECT_EQ(menuCall("GetLayout", {42, -1, QStringList()}).type(), QDBusMessage::ErrorMessage);
 
         // The host goes while its watcher stays, and comes back.
         watcher.host = false;

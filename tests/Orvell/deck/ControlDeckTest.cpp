@@ -41,6 +41,24 @@ QStringList titles(QMenu *menu) {
 
 } // namespace
 
+TEST(TrayMenu, theMenuOpensBesideThePanelThatHoldsTheTray) {
+    const QSize menu(300, 200);
+    // A bottom panel 44 px high: a click in its tray opens the menu above it.
+    const QRect overBottomPanel(0, 0, 1920, 1036);
+    EXPECT_EQ(TrayMenu::menuPlace({1712, 1058}, menu, overBottomPanel), QPoint(1620, 836));
+    EXPECT_EQ(TrayMenu::menuPlace({40, 1058}, menu, overBottomPanel), QPoint(40, 836));
+    // A top bar: below it, kept on the screen at the right edge.
+    const QRect underTopBar(0, 32, 1920, 1048);
+    EXPECT_EQ(TrayMenu::menuPlace({1900, 10}, menu, underTopBar), QPoint(1620, 32));
+    // A panel on the right side.
+    EXPECT_EQ(TrayMenu::menuPlace({1900, 500}, menu, QRect(0, 0, 1872, 1080)), QPoint(1572, 500));
+    // A click in the free part (an old tray's icon): at the click, or above it near the bottom.
+    EXPECT_EQ(TrayMenu::menuPlace({500, 400}, menu, overBottomPanel), QPoint(500, 400));
+    EXPECT_EQ(TrayMenu::menuPlace({500, 1000}, menu, overBottomPanel), QPoint(500, 800));
+    // A menu taller than the free part starts at its top.
+    EXPECT_EQ(TrayMenu::menuPlace({500, 1058}, QSize(300, 1200), overBottomPanel), QPoint(500, 0));
+}
+
 TEST(TrayMenu, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
     TestEnvironment app;
     AppEnvironment &env = *app.env;
