@@ -5,6 +5,7 @@
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QRegularExpression>
 
 namespace {
 
@@ -74,14 +75,23 @@ QVariantMap propertiesOf(const DBusMenu::Entry *entry) {
     if (!entry) // the root
         return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
     QVariantMap p;
-    if (entry->separator) {
-        p.insert(QStringLiteral("type"), QStringLiteral("separator"));
-    } else {
+    // Said for every entry, as some hosts keep a property that is left out.
+    p.insert(QStringLiteral("type"),
+             entry->separator ? QStringLiteral("separator") : QStringLiteral("standard"));
+    if (!entry->separator) {
         // An underscore marks a mnemonic there; a title's own is doubled.
         QString label = entry->label;
         label.replace(QLatin1Char('_'), QStringLiteral("__"));
-        // What follows a tab is a shortcut's text in a Qt menu.
+        // What follows a tab is a shortcut's text in a Qt menu; the host
+        // draws it from the key names.
         p.insert(QStringLiteral("label"), label.section(QLatin1Char('\t'), 0, 0));
+        QStringList keys = entry->label.section(QLatin1Char('\t'), 1).split(
+            QLatin1Char('+'), Qt::SkipEmptyParts);
+        if (!keys.isEmpty()) {
+            keys.replaceInStrings(QRegularExpression(QStringLiteral("^Ctrl$")),
+                                  QStringLiteral("Control"));
+            p.insert(QStringLiteral("shortcut"), QVariant::fromValue(QList<QStringList>{keys}));
+        }
     }
     p.insert(QStringLiteral("enabled"), entry->enabled);
     p.insert(QStringLiteral("visible"), entry->visible);
@@ -290,6 +300,7 @@ DBusMenu::DBusMenu(QObject *parent)
     qDBusRegisterMetaType<NodeProperties>();
     qDBusRegisterMetaType<QList<NodeProperties>>();
     qDBusRegisterMetaType<QList<int>>();
+    qDBusRegisterMetaType<QList<QStringList>>();
 }
 
 DBusMenu::~DBusMenu() {
@@ -310,10 +321,8 @@ bool DBusMenu::publish(const QDBusConnection &bus) {
 }
 
 const DBusMenu::Item *DBusMenu::item(int id) const {
-    // Ids are positions in the list plus one, so a lookup is direct.
-    if (id < 1 || id > int(m_items.size()))
-        return nullptr;
-    return &m_items[size_t(id - 1)];
+    const auto it = m_byId.find(id);
+    return it == m_byId.end() ? nullptr : &m_items[it->second];
 }
 
 void DBusMenu::click(int id) {
@@ -337,13 +346,22 @@ void DBusMenu::refresh() {
     }
 }
 
-void DBusMenu::index(const std::vector<Entry> &list, int parent, std::vector<int> where) {
+void DBusMenu::index(const std::vector<Entry> &list, int parent, const QString &parentKey,
+                     std::vector<int> where, std::map<QString, int> &ids) {
     where.push_back(0);
+    std::map<QString, int> seen;
     for (size_t i = 0; i < list.size(); ++i) {
         where.back() = int(i);
-        m_items.push_back({int(m_items.size()) + 1, &list[i], where, parent});
+        const QString name = list[i].separator ? QStringLiteral("--") : list[i].label;
+        const QString key = parentKey + QChar(0x1f) + name + QLatin1Char('#') +
+                            QString::number(seen[name]++);
+        const auto known = m_ids.find(key);
+        const int id = known != m_ids.end() ? known->second : m_nextId++;
+        ids[key] = id;
+        m_byId[id] = m_items.size();
+        m_items.push_back({id, &list[i], where, parent});
         if (!list[i].children.empty())
-            index(list[i].children, int(m_items.size()), where);
+            index(list[i].children, id, key, where, ids);
     }
 }
 
@@ -354,7 +372,10 @@ bool DBusMenu::rebuild() {
     m_built = true;
     m_entries = std::move(fresh);
     m_items.clear();
-    index(m_entries, 0, {});
+    m_byId.clear();
+    std::map<QString, int> ids;
+    index(m_entries, 0, QString(), {}, ids);
+    m_ids = std::move(ids);
     ++m_revision;
     emit layoutChanged(m_revision);
     return true;

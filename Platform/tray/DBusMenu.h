@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <vector>
 
 // A menu published on the session bus in the form tray hosts draw
@@ -59,11 +60,18 @@ signals:
     void layoutChanged(int revision);
 
 private:
-    void index(const std::vector<Entry> &entries, int parent, std::vector<int> where);
+    void index(const std::vector<Entry> &entries, int parent, const QString &parentKey,
+               std::vector<int> where, std::map<QString, int> &ids);
     bool rebuild();
 
     std::vector<Entry> m_entries;
     std::vector<Item> m_items;
+    std::map<int, size_t> m_byId;
+    // An entry keeps its id while its place and title stay: hosts update
+    // the items they hold by id, so an id given to another entry shows the
+    // old one's kind with the new one's title.
+    std::map<QString, int> m_ids;
+    int m_nextId = 1;
     int m_revision = 1;
     QDBusConnection m_bus{QString()};
     bool m_published = false;

@@ -170,7 +170,14 @@ public:
         const bool point = args.size() == 2 && args.at(0).canConvert<int>() &&
                            args.at(1).canConvert<int>();
         // Left and right click open the same menu: Orvell has no window
-        // that a click should bring forward.
+        // that a click should bring forward. Where the host draws the
+        // published menu, refusing Activate is how it is asked to (Plasma
+        // opens the menu on a refused activation; others open it anyway).
+        if (member == QLatin1StringView("Activate") && m_item.hasMenu()) {
+            connection.send(message.createErrorReply(
+                QDBusError::NotSupported, QStringLiteral("The menu is the item's only action.")));
+            return true;
+        }
         if ((member == QLatin1StringView("Activate") ||
              member == QLatin1StringView("ContextMenu")) &&
             point) {
