@@ -6,7 +6,17 @@
 #include "Platform/shortcuts/X11GlobalShortcuts.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QGuiApplication>
+
+namespace {
+
+bool isGnome(const QString &desktop) {
+    return desktop.split(QLatin1Char(':')).contains(QStringLiteral("GNOME"), Qt::CaseInsensitive);
+}
+
+} // namespace
 
 QString GlobalShortcuts::mechanism() const {
     switch (kind()) {
@@ -54,15 +64,33 @@ GlobalShortcuts::Session GlobalShortcuts::currentSession() {
     // Only worth a round trip on Wayland, where X11 grabs miss native windows.
     if (s.wayland)
         s.portal = PortalGlobalShortcuts::isOffered(QDBusConnection::sessionBus());
+    if (s.wayland && s.portal && isGnome(s.desktop)) {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << QStringLiteral("org.gnome.Shell") << QStringLiteral("ShellVersion");
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 1000);
+        s.gnomeShell = reply.arguments()
+                           .value(0)
+                           .value<QDBusVariant>()
+                           .variant()
+                           .toString()
+                           .section(QLatin1Char('.'), 0, 0)
+                           .toInt();
+    }
     return s;
 }
 
 GlobalShortcuts::Kind GlobalShortcuts::choose(const Session &s) {
     if (s.wayland) {
-        if (s.portal)
+        // GNOME's own portal binds global shortcuts from GNOME 48 on.
+        // Before that a portal that offers them hands them to another
+        // desktop's backend (KDE's, when installed), which takes them and
+        // never fires; GNOME's keyboard settings do work there.
+        const bool gnome = isGnome(s.desktop);
+        if (s.portal && (!gnome || s.gnomeShell >= 48))
             return Kind::portal;
-        if (s.desktop.split(QLatin1Char(':'))
-                .contains(QStringLiteral("GNOME"), Qt::CaseInsensitive))
+        if (gnome)
             return Kind::gnomeKeybindings;
         return Kind::bindLines;
     }

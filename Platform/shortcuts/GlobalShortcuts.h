@@ -34,6 +34,7 @@ public:
         bool x11 = false;     // Qt runs on xcb (X11 or XWayland)
         bool portal = false;  // the desktop portal offers GlobalShortcuts
         QString desktop;      // XDG_CURRENT_DESKTOP
+        int gnomeShell = 0;   // GNOME Shell's major version; 0 when not known
     };
 
     using QObject::QObject;

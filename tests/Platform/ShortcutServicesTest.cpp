@@ -32,7 +32,13 @@ TEST(ShortcutServices, theFactoryPicksWhatTheSessionOffers) {
     EXPECT_EQ(GlobalShortcuts::choose(Session{false, true, false, "openbox"}), Kind::x11Grabs);
     // On Wayland X11 grabs miss native windows: the portal where it exists...
     EXPECT_EQ(GlobalShortcuts::choose(Session{true, true, true, "KDE"}), Kind::portal);
-    EXPECT_EQ(GlobalShortcuts::choose(Session{true, true, true, "GNOME"}), Kind::portal);
+    EXPECT_EQ(GlobalShortcuts::choose(Session{true, true, true, "GNOME", 48}), Kind::portal);
+    // Before GNOME 48 a portal that offers them on GNOME is another desktop's
+    // backend, which never fires: GNOME's keyboard settings instead.
+    EXPECT_EQ(GlobalShortcuts::choose(Session{true, true, true, "GNOME", 43}),
+              Kind::gnomeKeybindings);
+    EXPECT_EQ(GlobalShortcuts::choose(Session{true, true, true, "GNOME", 0}),
+              Kind::gnomeKeybindings);
     // ...GNOME's own keyboard settings where it does not...
     EXPECT_EQ(GlobalShortcuts::choose(Session{true, true, false, "ubuntu:GNOME"}),
               Kind::gnomeKeybindings);
