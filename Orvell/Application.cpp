@@ -120,6 +120,10 @@ void Application::installControls() {
             &ControlDeckPanelController::toggle);
     connect(deck, &ControlDeckPanelController::saveProblemClicked, this,
             [this] { m_library.show(); });
+    connect(deck, &ControlDeckPanelController::settingsRequested, this, [this] {
+        m_library.show();
+        m_library.showSettings();
+    });
 
     m_trayMenu = std::make_unique<TrayMenu>(env);
     TrayMenu *item = m_trayMenu.get();

@@ -58,6 +58,8 @@ void ControlDeckPanelController::create() {
     connect(m_view, &ControlDeckView::hideClicked, this, [this] { setVisible(false); });
     connect(m_view, &ControlDeckView::saveProblemClicked, this,
             &ControlDeckPanelController::saveProblemClicked);
+    connect(m_view, &ControlDeckView::settingsRequested, this,
+            &ControlDeckPanelController::settingsRequested);
     connect(m_view, &ControlDeckView::dragged, this, [this](QPoint at) {
         m_env.settings().setValue(PreferenceKeys::controlDeckPosition, QStringLiteral("%1 %2").arg(at.x()).arg(at.y()));
     });

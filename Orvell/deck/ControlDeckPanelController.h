@@ -45,6 +45,7 @@ signals:
     void visibilityChanged(bool visible);
     // The deck's "Not saved" button: the library window says more.
     void saveProblemClicked();
+    void settingsRequested();
 
 private:
     void create();

@@ -8,6 +8,7 @@
 #include "OrvellKitUI/SpeedSlider.h"
 #include "OrvellKitUI/TypographySteppers.h"
 #include "OrvellKitUI/VoiceFollowButton.h"
+#include "Platform/session/ScreenAwake.h"
 #include "Platform/x11/X11Window.h"
 
 #include <QHBoxLayout>
@@ -90,18 +91,37 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     auto *toggles = new QHBoxLayout;
     m_islandToggle = toggleButton(QStringLiteral("Island"), this);
     m_deckToggle = toggleButton(QStringLiteral("Controls"), this);
-    // A save the disk refused is said here too: the library window may be
-    // closed while the user reads.
-    m_saveProblem = toggleButton(QStringLiteral("\u26A0 Not saved"), this);
-    m_saveProblem->setStyleSheet(QStringLiteral(
-        "QToolButton { color: #FFD479; background: rgba(255,170,0,40); border: 1px solid "
-        "rgba(255,170,0,110); border-radius: 12px; padding: 4px 12px; }"));
-    m_saveProblem->setAccessibleName(QStringLiteral("Changes not saved"));
+    // Problems are said here too, where the reader looks: the library
+    // window with the settings may be closed while the user reads.
+    const auto warning = [this](const QString &text, const QString &name) {
+        QToolButton *b = toggleButton(QStringLiteral("\u26A0 ") + text, this);
+        b->setStyleSheet(QStringLiteral(
+            "QToolButton { color: #FFD479; background: rgba(255,170,0,40); border: 1px solid "
+            "rgba(255,170,0,110); border-radius: 12px; padding: 4px 12px; }"));
+        b->setAccessibleName(name);
+        return b;
+    };
+    m_saveProblem = warning(QStringLiteral("Not saved"), QStringLiteral("Changes not saved"));
+    m_awakeProblem = warning(QStringLiteral("Screen may dim"),
+                             QStringLiteral("The screen may dim while you read"));
     toggles->addWidget(m_islandToggle);
     toggles->addWidget(m_deckToggle);
     toggles->addStretch(1);
+    toggles->addWidget(m_awakeProblem);
     toggles->addWidget(m_saveProblem);
     column->addLayout(toggles);
+    const auto syncAwakeProblem = [this, &env] {
+        const QString problem = env.screenAwake().problem();
+        m_awakeProblem->setVisible(!problem.isEmpty() &&
+                                   env.prefs().reading().keepScreenAwake());
+        m_awakeProblem->setToolTip(problem + QStringLiteral(" Click for the settings."));
+        m_awakeProblem->setAccessibleDescription(problem);
+    };
+    connect(&env.screenAwake(), &ScreenAwake::problemChanged, this, syncAwakeProblem);
+    connect(&env.prefs().reading(), &ReadingPreferences::keepScreenAwakeChanged, this,
+            syncAwakeProblem);
+    syncAwakeProblem();
+    connect(m_awakeProblem, &QToolButton::clicked, this, &ControlDeckView::settingsRequested);
     const auto syncSaveProblem = [this, &env] {
         const QString problem = env.store().saveProblem();
         m_saveProblem->setVisible(!problem.isEmpty());

@@ -48,6 +48,7 @@ public:
     QToolButton *deckToggle() const { return m_deckToggle; }
     // Shown while a save is pending; opens the library, where the notice says more.
     QToolButton *saveProblemButton() const { return m_saveProblem; }
+    QToolButton *awakeProblemButton() const { return m_awakeProblem; }
 
     // "Show / Hide Island (Ctrl+Alt+Super+T from any app)".
     static QString toggleHelp(const QString &title, const QString &shortcut);
@@ -59,6 +60,7 @@ signals:
     void dragged(QPoint topLeft);
     // The "Not saved" button: the library window says more.
     void saveProblemClicked();
+    void settingsRequested();
 
 protected:
     void paintEvent(QPaintEvent *) override;
@@ -82,6 +84,7 @@ private:
     QToolButton *m_islandToggle = nullptr;
     QToolButton *m_deckToggle = nullptr;
     QToolButton *m_saveProblem = nullptr;
+    QToolButton *m_awakeProblem = nullptr;
     QMenu *m_menu = nullptr;
     std::optional<QPoint> m_dragFrom;
     QPoint m_windowAtPress;

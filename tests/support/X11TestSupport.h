@@ -10,6 +10,8 @@
 
 #include <functional>
 
+#include <gtest/gtest.h>
+
 // Waits, handling events, until `done` holds or the deadline passes.
 inline bool waitUntil(const std::function<bool()> &done, int ms = 10000) {
     QDeadlineTimer deadline(ms);
@@ -25,8 +27,18 @@ inline bool waitUntil(const std::function<bool()> &done, int ms = 10000) {
 inline QString run(const QString &program, const QStringList &args) {
     QProcess p;
     p.start(program, args);
-    while (!p.waitForFinished(20))
+    // Bounded: a tool that never starts or hangs on a busy server fails
+    // its test instead of holding the whole run until its timeout.
+    QDeadlineTimer deadline(20000);
+    while (p.state() != QProcess::NotRunning && !p.waitForFinished(20)) {
         QCoreApplication::processEvents();
+        if (deadline.hasExpired()) {
+            p.kill();
+            p.waitForFinished(1000);
+            ADD_FAILURE() << program.toStdString() << " did not finish within 20 s";
+            break;
+        }
+    }
     return QString::fromLocal8Bit(p.readAllStandardOutput());
 }
 

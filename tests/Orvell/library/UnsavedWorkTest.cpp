@@ -10,6 +10,8 @@
 #include "support/QtPrinters.h"
 
 #include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -55,4 +57,31 @@ TEST(UnsavedWork, isShownWhereTheUserLooksAndKeptAsideAtQuit) {
     store.retryUnsaved();
     EXPECT_FALSE(warning->isVisible());
     EXPECT_FALSE(deck.saveProblemButton()->isVisibleTo(&deck));
+}
+
+// A screen that cannot be kept awake is said on the deck, not only in the
+// settings the reader may never open.
+TEST(UnsavedWork, aScreenThatMayDimIsSaidOnTheDeck) {
+    TestEnvironment app;
+    AppEnvironment &env = *app.env;
+    ControlDeckView deck(env);
+    QToolButton *dim = deck.awakeProblemButton();
+    EXPECT_FALSE(dim->isVisibleTo(&deck));
+    env.screenAwake().setHeld(true);
+    const bool answered = QTest::qWaitFor(
+        [&] { return env.screenAwake().isHeld() || !env.screenAwake().problem().isEmpty(); },
+        2000);
+    ASSERT_TRUE(answered);
+    if (env.screenAwake().isHeld())
+        GTEST_SKIP() << "this machine's session bus keeps the screen awake";
+    EXPECT_TRUE(dim->isVisibleTo(&deck));
+    EXPECT_TRUE(dim->toolTip().startsWith("The screen may dim while you read"))
+        << dim->toolTip().toStdString();
+    QSignalSpy settings(&deck, &ControlDeckView::settingsRequested);
+    dim->click();
+    EXPECT_EQ(settings.count(), 1);
+    // Turned off on purpose: nothing to warn about.
+    env.prefs().reading().setKeepScreenAwake(false);
+    EXPECT_FALSE(dim->isVisibleTo(&deck));
+    env.screenAwake().setHeld(false);
 }
