@@ -65,7 +65,9 @@ IslandLayout IslandLayout::make(const Config &config, const NotchGeometry &geome
     l.cutoutWidth = cw;
     l.placement = config.placement;
     l.screenTopInset = origin.y();
-    l.menuBarHeight = geometry.menuBarHeight;
+    // Under a real top panel the display is taken to begin below it: no
+    // menu bar lies over the body there, only the panel above it.
+    l.menuBarHeight = geometry.topPanel > 0 ? 0.0 : geometry.menuBarHeight;
     return l;
 }
 
@@ -89,8 +91,9 @@ QPainterPath IslandLayout::hitTestPath(bool includeBody) const {
     if (includeBody) {
         double top = 0;
         double height = bodyHeight;
-        if (!isFlush()) {
-            // The part of the body under the top panel belongs to the panel.
+        if (!isFlush() || screenTopInset < -0.5) {
+            // The part of the body under the top panel belongs to the panel
+            // (also for a body dragged up onto a real panel).
             const double hidden = menuBarHeight - screenTopInset;
             top = std::max(0.0, hidden);
             height = hidden >= 0 ? bodyHeight - top : bodyHeight;

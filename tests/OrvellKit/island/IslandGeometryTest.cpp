@@ -70,6 +70,17 @@ TEST(NotchGeometry, theIslandHangsBelowATopPanelAndMayBeDraggedOntoIt) {
     EXPECT_EQ(onBar.windowFrame.top(), -168 - 20);
     const IslandLayout above = IslandLayout::make(config(IslandPlacement::free(300, -90)), g);
     EXPECT_EQ(above.windowFrame.top(), -200);
+    // Clicks: the part on the bar reaches the bar, the rest the island; below
+    // the bar the whole body is the island's (no menu bar lies over it there).
+    const double left = onBar.windowFrame.left() + IslandLayout::bodyInset + onBar.bodyWidth / 2;
+    const QPainterPath onBarHits = onBar.hitTestPath(true).translated(onBar.windowFrame.topLeft());
+    EXPECT_FALSE(onBarHits.contains(QPointF(left, -168 - 20 + 10)));
+    EXPECT_TRUE(onBarHits.contains(QPointF(left, -168 + 10)));
+    const IslandLayout below = IslandLayout::make(config(IslandPlacement::free(300, 12)), g);
+    EXPECT_TRUE(below.hitTestPath(true)
+                    .translated(below.windowFrame.topLeft())
+                    .contains(QPointF(below.windowFrame.left() + IslandLayout::bodyInset + below.bodyWidth / 2,
+                                      -168 + 12 + 3)));
 
     // A work area that begins far down (a tall panel on a short display, a
     // desktop's odd report) is no top panel; a camera housing keeps its place.
