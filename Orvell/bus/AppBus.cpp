@@ -47,7 +47,7 @@ QString AppBus::selectedScriptTitle() const {
 }
 
 double AppBus::wordsPerMinute() const {
-    return m_env.scroll().estimate(m_env.store().selectedWordCount()).wordsPerMinute();
+    return m_env.scroll().wordsPerMinute();
 }
 
 void AppBus::announce(const QStringList &names) {

@@ -101,8 +101,8 @@ QString LibraryListModel::secondaryLine(const Script &script) const {
 }
 
 double LibraryListModel::speakingRate() const {
-    // Every script at the speaking rate the current speed gives the one on the island.
-    return m_env.scroll().estimate(m_env.store().selectedWordCount()).wordsPerMinute();
+    // The speed is a speaking rate: one figure for every script.
+    return m_env.scroll().wordsPerMinute();
 }
 
 QString LibraryListModel::secondaryLine(const Script &script, double wpm) const {

@@ -113,6 +113,7 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
     column->addLayout(actions);
 
     m_editor = new QPlainTextEdit(page);
+    m_editor->setPlaceholderText(QStringLiteral("Write or paste what you will say."));
     m_editor->setAccessibleName(QStringLiteral("Script text"));
     QFont text = m_editor->font();
     text.setPointSizeF(text.pointSizeF() * 1.15);
@@ -143,6 +144,7 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
     connect(&env.store(), &ScriptStore::scriptsChanged, this, &ScriptEditorView::load);
     connect(&scroll, &ScrollEngine::isPlayingChanged, this, &ScriptEditorView::refresh);
     connect(&scroll, &ScrollEngine::tChanged, this, &ScriptEditorView::refresh);
+    connect(&env.store(), &ScriptStore::selectedWordCountChanged, this, &ScriptEditorView::refresh);
     load();
 }
 
@@ -166,7 +168,13 @@ void ScriptEditorView::refresh() {
         return;
     const bool playing = m_env.scroll().isPlaying();
     m_title->setText(s->title);
-    m_status->setText(playing ? QStringLiteral("Playing now") : QStringLiteral("Ready to play"));
+    const double elapsed = m_env.scroll().session().elapsed();
+    if (playing)
+        m_status->setText(QStringLiteral("Playing now"));
+    else if (m_env.scroll().offset() > 0 || elapsed >= 0.5)
+        m_status->setText(QStringLiteral("Paused at ") + m_env.scroll().session().formatted());
+    else
+        m_status->setText(QStringLiteral("Ready to play"));
     m_play->setText(playing ? QStringLiteral("Pause") : QStringLiteral("Play"));
     m_play->setAccessibleName(m_play->text());
     m_favorite->setText(s->isFavorite ? QStringLiteral("Unfavorite") : QStringLiteral("Favorite"));
@@ -175,9 +183,11 @@ void ScriptEditorView::refresh() {
     m_favorite->setAccessibleName(m_favorite->text());
     const int words = m_env.store().selectedWordCount();
     const ReadEstimate estimate = m_env.scroll().estimate(words);
-    m_summary->setText(wordsText(words) + QStringLiteral(" \u00B7 about ") + estimate.formatted() +
-                       QStringLiteral(" at ") + QString::number(estimate.roundedWordsPerMinute()) +
-                       QStringLiteral(" wpm"));
+    m_summary->setText(words == 0 ? QStringLiteral("No words yet")
+                                  : wordsText(words) + QStringLiteral(" \u00B7 about ") +
+                                        estimate.formatted() + QStringLiteral(" at ") +
+                                        QString::number(estimate.roundedWordsPerMinute()) +
+                                        QStringLiteral(" wpm"));
     const QLocale locale;
     const auto date = [&](double seconds) {
         return locale.toString(QDateTime::fromMSecsSinceEpoch(qint64(seconds * 1000)),

@@ -109,8 +109,15 @@ void ScriptStore::setSelection(std::optional<QUuid> id) {
     if (id == m_selectedID)
         return;
     m_selectedID = id;
+    // The new script's count is in place before anyone hears of the new
+    // selection, so a header reading both never shows the old one's.
+    const Script *s = selected();
+    const int count = s ? m_wordCounts.value(s->id) : 0;
+    const bool recounted = count != m_selectedWordCount;
+    m_selectedWordCount = count;
     emit selectedIDChanged();
-    refreshWordCount();
+    if (recounted)
+        emit selectedWordCountChanged();
 }
 
 void ScriptStore::countWords(const Script &script) {
@@ -185,9 +192,10 @@ void ScriptStore::updateBody(const QString &body, const QUuid &id) {
     s->body = body;
     s->updatedAt = now();
     countWords(*s);
-    emit scriptsChanged();
+    // The count first: whoever hears of the change reads it at once.
     if (m_selectedID == id)
         refreshWordCount();
+    emit scriptsChanged();
     m_manifestNeedsWrite = true;
     scheduleBodySave(id);
 }
@@ -337,8 +345,8 @@ void ScriptStore::restore(const Script &kept, bool withBody) {
             s->body = kept.body;
     }
     countWords(*s);
-    emit scriptsChanged();
     refreshWordCount();
+    emit scriptsChanged();
     if (withBody)
         writeBodyNow(*s);
     writeManifestNow();

@@ -169,8 +169,18 @@ void ScrollEngine::addFrameObserver(std::function<void(double)> observer) {
     m_frameObservers.push_back(std::move(observer));
 }
 
+void ScrollEngine::setWordCount(int words) {
+    m_wordCount = std::max(0, words);
+}
+
+double ScrollEngine::pointsPerSecond() const {
+    if (m_wordCount > 0 && maxOffset() > 0)
+        return wordsPerMinute() / 60 * maxOffset() / m_wordCount;
+    return SpeedCurve::pointsPerSecond(m_t);
+}
+
 ReadEstimate ScrollEngine::estimate(int wordCount) const {
-    return {wordCount, maxOffset(), pointsPerSecond()};
+    return ReadEstimate::forDuration(wordCount, wordCount > 0 ? wordCount / wordsPerMinute() * 60 : 0);
 }
 
 void ScrollEngine::tick(double dt) {

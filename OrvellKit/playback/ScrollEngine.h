@@ -53,7 +53,12 @@ public:
     // Clamps to [0, 1] and always notifies.
     void setT(double value);
 
-    double pointsPerSecond() const { return SpeedCurve::pointsPerSecond(m_t); }
+    // The words of the script being read: with them the speed is a rate in
+    // words per minute over the script's laid-out height.
+    void setWordCount(int words);
+    int wordCount() const { return m_wordCount; }
+    double wordsPerMinute() const { return SpeedCurve::wordsPerMinute(m_t); }
+    double pointsPerSecond() const;
     double maxOffset() const { return m_contentHeight >= 0 ? m_contentHeight : 0; }
     double progress() const;
     bool isAtEnd() const { return m_offset >= maxOffset() && maxOffset() > 0; }
@@ -89,6 +94,8 @@ public:
         });
     }
 
+    // How long `wordCount` words take at the current speed: the same rate
+    // for every script, whichever is on the island.
     ReadEstimate estimate(int wordCount) const;
 
     // One frame of dt seconds, as the attached source delivers it.
@@ -115,6 +122,7 @@ private:
     bool m_isLive = false;
     double m_t = SpeedCurve::defaultT;
     double m_contentHeight = 0;
+    int m_wordCount = 0;
     double m_viewportHeight;
     std::optional<double> m_followTarget;
     SessionTimer m_session;

@@ -20,6 +20,18 @@ constexpr double clamp(double x) {
     return x;
 }
 
+// The speed is a speaking rate: t maps to words per minute (60 to 260; the
+// default 0.45 is 150, a calm speaking pace), and the scroll runs at
+// whatever points per second read the selected script's words at that rate
+// in the island's typography. A bigger font scrolls faster, not slower to
+// read. pointsPerSecond(t) is the scroll where no words are known.
+inline constexpr double minWordsPerMinute = 60.0;
+inline constexpr double wordsPerMinuteSpan = 200.0;
+
+constexpr double wordsPerMinute(double t) {
+    return minWordsPerMinute + wordsPerMinuteSpan * clamp(t);
+}
+
 constexpr double pointsPerSecond(double t) {
     return t <= 0 ? base : base + span * std::min(1.0, t);
 }

@@ -21,6 +21,11 @@ ReadingSession::ReadingSession(ScriptStore &store, ReadingPreferences &prefs,
     scroll.setT(prefs.speedT());
     connect(&scroll, &ScrollEngine::tChanged, this, [&prefs, &scroll] { prefs.setSpeedT(scroll.t()); });
 
+    // The speed is a rate in words per minute over the words on the island.
+    const auto countWords = [&store, &scroll] { scroll.setWordCount(store.selectedWordCount()); };
+    connect(&store, &ScriptStore::selectedWordCountChanged, this, countWords);
+    countWords();
+
     connect(&store, &ScriptStore::selectedScriptReplaced, this, [&scroll] {
         scroll.pause();
         scroll.restart();

@@ -144,13 +144,15 @@ TEST(SessionReadouts, sayTheReadingTimeAndRateAndTickOnlyWhileReading) {
     store.create("Talk", QString("word ").repeated(300), true);
     ScrollEngine scroll(160);
     scroll.setContentHeight(6000);
-    // 50 points a second: 6000 points in 2:00, 300 words at 150 a minute.
-    scroll.setT((50.0 - 18) / 70);
+    // The default speed is a calm 150 words a minute: 300 words in 2:00.
     SessionReadouts readouts(scroll, store);
     EXPECT_EQ(readouts.estimateText(), QString::fromUtf8("2:00  \u00B7  150 wpm"));
     EXPECT_EQ(readouts.elapsedText(), "0:00");
     scroll.setT(0);
-    EXPECT_EQ(readouts.estimateText(), QString::fromUtf8("5:33  \u00B7  54 wpm"));
+    EXPECT_EQ(readouts.estimateText(), QString::fromUtf8("5:00  \u00B7  60 wpm"));
+    // A bigger text (a taller layout) keeps the rate and the time.
+    scroll.setContentHeight(9000);
+    EXPECT_EQ(readouts.estimateText(), QString::fromUtf8("5:00  \u00B7  60 wpm"));
     scroll.session().setElapsed(61.4);
     EXPECT_EQ(readouts.elapsedText(), "1:01");
 }

@@ -118,6 +118,35 @@ TEST_F(StoreFixture, deletingTheSelectionMovesItToItsNeighbour) {
     EXPECT_EQ(indexOnDisk().selectedID, std::nullopt);
 }
 
+TEST_F(StoreFixture, whoeverHearsOfAChangeReadsTheCountOfTheScriptItIsAbout) {
+    auto store = open();
+    const Script a = store->create("A", "one", true);
+    const Script b = store->create("B", "one two three", false);
+    // What a header does: on every change, read the selection and its count.
+    std::vector<std::pair<QString, int>> seen;
+    const auto look = [&] {
+        const Script *s = store->selected();
+        seen.emplace_back(s ? s->title : QString(), store->selectedWordCount());
+    };
+    QObject::connect(store.get(), &ScriptStore::selectedIDChanged, look);
+    QObject::connect(store.get(), &ScriptStore::scriptsChanged, look);
+
+    store->select(b.id);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), std::make_pair(QString("B"), 3));
+    store->updateBody("one two three four", b.id); // a keystroke
+    EXPECT_EQ(seen.back(), std::make_pair(QString("B"), 4));
+    const Script c = store->create("C", "x", true); // an import or New Script
+    EXPECT_EQ(seen.back(), std::make_pair(QString("C"), 1));
+    store->deleteScript(c.id);
+    EXPECT_EQ(seen.back().second, store->selected() ? store->selected()->wordCount() : 0);
+    for (const auto &[title, count] : seen) {
+        if (title == a.title) {
+            EXPECT_EQ(count, 1) << "A was heard of with another script's count";
+        }
+    }
+}
+
 TEST_F(StoreFixture, selectIgnoresUnknownAndCurrentScripts) {
     auto store = open();
     const Script a = store->create("A", "a", true);

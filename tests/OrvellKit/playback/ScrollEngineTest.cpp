@@ -46,6 +46,31 @@ TEST_F(EngineFixture, speedModeAdvancesByStepTimesSpeed) {
     EXPECT_NEAR(engine.session().elapsed(), 0.2, 1e-12);
 }
 
+TEST_F(EngineFixture, theSpeedIsAReadingRateWhateverTheTypography) {
+    // 300 words laid out 6000 points tall, at the default 150 words a minute:
+    // 2:00 to read, so 50 points a second.
+    engine.setWordCount(300);
+    engine.setContentHeight(6000);
+    EXPECT_DOUBLE_EQ(engine.wordsPerMinute(), 150);
+    EXPECT_DOUBLE_EQ(engine.pointsPerSecond(), 50);
+    EXPECT_DOUBLE_EQ(engine.estimate(300).seconds(), 120);
+    // A bigger text makes the layout taller: the scroll speeds up, the rate stays.
+    engine.setContentHeight(9000);
+    EXPECT_DOUBLE_EQ(engine.pointsPerSecond(), 75);
+    EXPECT_DOUBLE_EQ(engine.estimate(300).wordsPerMinute(), 150);
+    // Any other script is timed at the same rate.
+    EXPECT_DOUBLE_EQ(engine.estimate(75).seconds(), 30);
+    engine.setT(1);
+    EXPECT_DOUBLE_EQ(engine.wordsPerMinute(), 260);
+    engine.play();
+    clock->frame(0.1);
+    EXPECT_NEAR(engine.offset(), 0.1 * 260 / 60 * 9000 / 300, 1e-9);
+    // No words: nothing to time, and the old scroll speed moves the text.
+    EXPECT_EQ(engine.estimate(0).seconds(), 0);
+    engine.setWordCount(0);
+    EXPECT_DOUBLE_EQ(engine.pointsPerSecond(), SpeedCurve::pointsPerSecond(1));
+}
+
 TEST_F(EngineFixture, clampsAtEndPausesStaysLiveAndReplaysFromTop) {
     engine.setContentHeight(300);
     engine.setT(1);
