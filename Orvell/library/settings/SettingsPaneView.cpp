@@ -3,6 +3,7 @@
 #include "Orvell/library/settings/AppearanceSettingsView.h"
 #include "Orvell/library/settings/GeneralSettingsView.h"
 #include "Orvell/library/settings/ShortcutSettingsView.h"
+#include "OrvellKitUI/WheelGuard.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -62,6 +63,7 @@ SettingsPaneView::SettingsPaneView(SettingsPane pane, AppEnvironment &env, QWidg
     centre->addStretch(1);
     scroll->setWidget(page);
     column->addWidget(scroll, 1);
+    WheelGuard::protect(page);
 }
 
 QGroupBox *SettingsPaneView::section(const QString &title, QWidget *parent) {

@@ -16,6 +16,8 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QWheelEvent>
+#include <QApplication>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
@@ -234,6 +236,38 @@ TEST(GeneralPane, targetTimeIsSetInStepsAndNaturalTimeRestored) {
     EXPECT_TRUE(pane.useNatural()->isEnabled());
     pane.useNatural()->click();
     EXPECT_FALSE(store.script(talk.id)->targetSeconds.has_value());
+}
+
+TEST(GeneralPane, theWheelScrollsThePagePastValuesAndChangesOnlyAFocusedOne) {
+    TestEnvironment app;
+    ScriptStore &store = app.env->store();
+    const Script talk = store.create("Talk", QString("word ").repeated(300), true);
+    SettingsPaneView pane(SettingsPane::general, *app.env);
+    pane.resize(700, 400);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    auto *form = qobject_cast<GeneralSettingsView *>(pane.form());
+    ASSERT_NE(form, nullptr);
+    QSpinBox *target = form->target();
+    const int before = target->value();
+    const auto wheel = [&](QWidget *at, int notches) {
+        const QPointF inside(at->width() / 2.0, at->height() / 2.0);
+        QWheelEvent event(inside, at->mapToGlobal(inside), QPoint(), QPoint(0, 120 * notches),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(at, &event);
+        return event.isAccepted();
+    };
+    for (int i = 0; i < 8; ++i)
+        EXPECT_FALSE(wheel(target, -1)) << "the field kept the wheel from the page around it";
+    EXPECT_EQ(target->value(), before);
+    EXPECT_FALSE(store.script(talk.id)->targetSeconds.has_value()) << "scrolling saved a target";
+
+    // Clicked into, the field takes the wheel.
+    target->setFocus(Qt::MouseFocusReason);
+    if (!target->hasFocus())
+        GTEST_SKIP() << "no focus on this platform";
+    wheel(target, 1);
+    EXPECT_NE(target->value(), before);
 }
 
 TEST(ShortcutsPane, recordingSuspendsTheGrabsAndAssignsOrExplains) {
