@@ -20,6 +20,8 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStyledItemDelegate>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -37,6 +39,39 @@ namespace {
 
 constexpr int idRole = Qt::UserRole;
 constexpr int kindRole = Qt::UserRole + 1; // 0 filter, 1 settings pane
+constexpr int titleRole = Qt::UserRole + 2;
+
+// Renaming in place edits the title alone, not the row's star and second
+// line, and hands what was typed to `rename` as it stands.
+class TitleEditor : public QStyledItemDelegate {
+public:
+    TitleEditor(std::function<void(const QUuid &, const QString &)> rename, QObject *parent)
+        : QStyledItemDelegate(parent)
+        , m_rename(std::move(rename)) {}
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override {
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            line->setText(index.data(titleRole).toString());
+        else
+            QStyledItemDelegate::setEditorData(editor, index);
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override {
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            m_rename(index.data(idRole).toUuid(), line->text());
+    }
+
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                              const QModelIndex &) const override {
+        // One line high, over the title.
+        QRect r = option.rect;
+        r.setHeight(std::min(r.height(), editor->sizeHint().height()));
+        editor->setGeometry(r);
+    }
+
+private:
+    std::function<void(const QUuid &, const QString &)> m_rename;
+};
 
 QLabel *notice(QWidget *parent) {
     auto *label = new QLabel(parent);
@@ -238,8 +273,8 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     splitter->setSizes({210, 330, 580});
 
     m_editor->onDelete = [this](const QUuid &id) { askToDelete(id); };
-    m_editor->onNewScript = [this] { startRename(m_list->newScript()); };
-    connect(create, &QPushButton::clicked, this, [this] { startRename(m_list->newScript()); });
+    m_editor->onNewScript = [this] { startNewScript(); };
+    connect(create, &QPushButton::clicked, this, [this] { startNewScript(); });
     connect(import, &QPushButton::clicked, this, &LibraryWindow::openImportDialog);
     connect(m_search, &QLineEdit::textChanged, m_list, &LibraryListModel::setSearch);
     connect(m_list, &LibraryListModel::rowsChanged, this, &LibraryWindow::refreshRows);
@@ -252,9 +287,16 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
         if (!m_refreshing && item && !item->data(idRole).toUuid().isNull())
             m_env.store().select(item->data(idRole).toUuid());
     });
-    connect(m_scripts, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
-        if (!m_refreshing && !item->data(idRole).toUuid().isNull())
-            m_env.store().rename(item->data(idRole).toUuid(), item->text().section('\n', 0, 0));
+    m_scripts->setItemDelegate(new TitleEditor(
+        [this](const QUuid &id, const QString &title) {
+            if (!id.isNull())
+                m_env.store().rename(id, title);
+        },
+        m_scripts));
+    connect(m_scripts->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (!std::exchange(m_writeAfterRename, false))
+            return;
+        m_editor->editor()->setFocus(Qt::OtherFocusReason);
     });
     connect(m_scripts->model(), &QAbstractItemModel::rowsMoved, this,
             [this](const QModelIndex &, int start, int, const QModelIndex &, int row) {
@@ -282,7 +324,7 @@ LibraryWindow::~LibraryWindow() = default;
 void LibraryWindow::buildMenus() {
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("New Script"), QKeySequence::New, this,
-                    [this] { startRename(m_list->newScript()); });
+                    [this] { startNewScript(); });
     file->addAction(QStringLiteral("Import\u2026"), QKeySequence::Open, this,
                     &LibraryWindow::openImportDialog);
     file->addSeparator();
@@ -303,6 +345,13 @@ void LibraryWindow::buildMenus() {
                     [this] { m_editor->replace(); });
     edit->addAction(QStringLiteral("Copy Text"), this, [this] { m_editor->copy(); });
     edit->addSeparator();
+    QAction *rename = edit->addAction(QStringLiteral("Rename Script"), this, [this] {
+        if (const auto id = m_env.store().selectedID())
+            startRename(*id);
+    });
+    rename->setShortcut(QKeySequence(Qt::Key_F2));
+    rename->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_scripts->addAction(rename);
     QAction *remove = edit->addAction(QStringLiteral("Delete Script\u2026"), this, [this] {
         if (const auto id = m_env.store().selectedID())
             askToDelete(*id);
@@ -381,7 +430,8 @@ void LibraryWindow::refreshRows() {
             item->setText((row.isFavorite ? QStringLiteral("\u2605 ") : QString()) + row.text +
                           QLatin1Char('\n') + row.secondary);
             item->setData(idRole, row.id);
-            item->setToolTip(row.secondary);
+            item->setData(titleRole, row.text);
+            item->setToolTip(row.text + QLatin1Char('\n') + row.secondary);
             item->setData(Qt::AccessibleTextRole, row.text);
             item->setData(Qt::AccessibleDescriptionRole,
                           (row.isFavorite ? QStringLiteral("Favorite, ") : QString()) +
@@ -449,13 +499,17 @@ void LibraryWindow::askToDelete(const QUuid &id) {
         m_env.store().deleteScript(id);
 }
 
+void LibraryWindow::startNewScript() {
+    // The title first; once it is confirmed (or left as it is) the words.
+    m_writeAfterRename = true;
+    startRename(m_list->newScript());
+}
+
 void LibraryWindow::startRename(const QUuid &id) {
     for (int i = 0; i < m_scripts->count(); ++i) {
         QListWidgetItem *item = m_scripts->item(i);
         if (item->data(idRole).toUuid() == id) {
-            m_refreshing = true;
-            item->setText(m_env.store().script(id) ? m_env.store().script(id)->title : QString());
-            m_refreshing = false;
+            m_scripts->setCurrentItem(item);
             m_scripts->editItem(item);
             return;
         }

@@ -60,6 +60,7 @@ public:
 
     void askToDelete(const QUuid &id);
     void startRename(const QUuid &id);
+    void startNewScript();
     void openImportDialog();
     void showSettings(SettingsPane pane = SettingsPane::general);
 
@@ -96,4 +97,5 @@ private:
     SettingsPaneView *m_pane = nullptr;
     ScriptEditorView *m_editor = nullptr;
     bool m_refreshing = false;
+    bool m_writeAfterRename = false;
 };

@@ -84,16 +84,45 @@ TEST_F(WindowFixture, renamingAndDeletingGoThroughTheStoreAfterTheUserSaysSo) {
         asked << title << text;
         return answer;
     };
-    const QUuid id = window.list().newScript();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // New Script: the title is edited in place, then the words.
+    window.startNewScript();
+    const QUuid id = *store.selectedID();
     EXPECT_EQ(store.script(id)->title, "Untitled Script");
-    EXPECT_EQ(store.selectedID(), id);
-    for (int i = 0; i < window.scripts()->count(); ++i)
-        if (window.scripts()->item(i)->data(Qt::UserRole).toUuid() == id)
-            window.scripts()->item(i)->setText("Opening remarks");
+    const auto titleField = [&]() -> QLineEdit * {
+        for (QLineEdit *field : window.scripts()->viewport()->findChildren<QLineEdit *>())
+            if (field->isVisible())
+                return field;
+        return nullptr;
+    };
+    // The view commits a typed title once the event loop turns.
+    const auto confirm = [&](QLineEdit *field) {
+        QTest::keyClick(field, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    ASSERT_NE(titleField(), nullptr);
+    EXPECT_EQ(titleField()->text(), "Untitled Script") << "only the title, not the second line";
+    titleField()->setText("Opening remarks");
+    confirm(titleField());
     EXPECT_EQ(store.script(id)->title, "Opening remarks");
+    if (QApplication::focusWidget()) {
+        EXPECT_EQ(QApplication::focusWidget(), window.editor()->editor())
+            << "typing after the title goes into the script";
+    }
+
+    // A favourite, renamed again: what is shown is what is stored.
+    store.toggleFavorite(id);
+    window.startRename(id);
+    ASSERT_NE(titleField(), nullptr);
+    EXPECT_EQ(titleField()->text(), "Opening remarks");
+    titleField()->setText(titleField()->text() + " v2");
+    confirm(titleField());
+    EXPECT_EQ(store.script(id)->title, "Opening remarks v2");
 
     window.askToDelete(id);
-    EXPECT_EQ(asked, (QStringList{QString::fromUtf8("Delete \u201COpening remarks\u201D?"),
+    EXPECT_EQ(asked, (QStringList{QString::fromUtf8("Delete \u201COpening remarks v2\u201D?"),
                                   "This removes the script and its file. It cannot be undone."}));
     EXPECT_NE(store.script(id), nullptr); // cancelled
     answer = true;
