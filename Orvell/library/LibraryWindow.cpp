@@ -27,6 +27,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QAction>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -113,8 +114,12 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     resize(1120, 720);
     setMinimumSize(980, 560);
     confirm = [this](const QString &title, const QString &text) {
-        return QMessageBox::warning(this, title, text, QMessageBox::Cancel | QMessageBox::Ok,
-                                    QMessageBox::Cancel) == QMessageBox::Ok;
+        QMessageBox ask(QMessageBox::Warning, title, text, QMessageBox::Cancel, this);
+        // The button says what it does; Cancel stays the default.
+        QPushButton *remove = ask.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
+        ask.setDefaultButton(QMessageBox::Cancel);
+        ask.exec();
+        return ask.clickedButton() == remove;
     };
     reveal = [](const QString &path) {
         // The file manager shows the file selected where it can; else its folder opens.
@@ -200,6 +205,11 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     m_search->setPlaceholderText(QStringLiteral("Search scripts"));
     m_search->setAccessibleName(QStringLiteral("Search scripts"));
     m_search->setClearButtonEnabled(true);
+    auto *clearSearch = new QAction(m_search);
+    clearSearch->setShortcut(Qt::Key_Escape);
+    clearSearch->setShortcutContext(Qt::WidgetShortcut);
+    connect(clearSearch, &QAction::triggered, m_search, &QLineEdit::clear);
+    m_search->addAction(clearSearch);
     m_sort = new QToolButton(listColumnWidget);
     m_sort->setText(QStringLiteral("Sort By"));
     m_sort->setToolTip(QStringLiteral("Sort scripts"));
@@ -376,9 +386,17 @@ void LibraryWindow::buildMenus() {
                     this, [this] { m_env.commands().handle(HotKeyAction::playPause); });
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("About Orvell"), this, [this] {
-        QMessageBox::about(this, QStringLiteral("About Orvell"),
-                           QStringLiteral("Orvell, the script prompter under your camera."));
+        QMessageBox::about(this, QStringLiteral("About Orvell"), aboutText(m_env.store().root()));
     });
+}
+
+QString LibraryWindow::aboutText(const QString &libraryFolder) {
+    return QStringLiteral("<p><b>Orvell %1</b><br>The script prompter under your camera.</p>"
+                          "<p>Your scripts: %2<br>Everything stays on this computer.</p>"
+                          "<p>Built with Qt %3 (LGPL 3), PocketSphinx (BSD), eSpeak NG (GPL 3), "
+                          "ICU, libzip and libexttextcat.</p>")
+        .arg(QStringLiteral(ORVELL_VERSION), libraryFolder.toHtmlEscaped(),
+             QString::fromLatin1(qVersion()));
 }
 
 void LibraryWindow::refreshSidebar() {

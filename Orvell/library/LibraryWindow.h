@@ -55,6 +55,8 @@ public:
     // The exact words of the delete confirmation.
     static QString deleteTitle(const QString &scriptTitle);
     static QString deleteText();
+    // Help › About: the version, where the scripts are, what Orvell is built with.
+    static QString aboutText(const QString &libraryFolder);
     // Nothing for an address that looks like one, else why it is refused.
     static QString emailProblemFor(const QString &address);
 

@@ -130,6 +130,23 @@ TEST_F(WindowFixture, renamingAndDeletingGoThroughTheStoreAfterTheUserSaysSo) {
     EXPECT_EQ(store.script(id), nullptr);
 }
 
+TEST_F(WindowFixture, escapeClearsTheSearchAndAboutSaysWhatAndWhere) {
+    LibraryWindow window(env);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.searchField()->setFocus();
+    QTest::keyClicks(window.searchField(), "budget");
+    EXPECT_EQ(window.list().search(), "budget");
+    QTest::keyClick(window.searchField(), Qt::Key_Escape);
+    EXPECT_EQ(window.searchField()->text(), "");
+    EXPECT_EQ(window.list().search(), "");
+
+    const QString about = LibraryWindow::aboutText(store.root());
+    EXPECT_TRUE(about.contains(QStringLiteral(ORVELL_VERSION_FOR_TESTS))) << about.toStdString();
+    EXPECT_TRUE(about.contains(store.root().toHtmlEscaped()));
+    EXPECT_TRUE(about.contains(qVersion()));
+}
+
 TEST_F(WindowFixture, pasteAndReplaceUseTheImportersNormalisation) {
     LibraryWindow window(env);
     ScriptEditorView *editor = window.editor();
