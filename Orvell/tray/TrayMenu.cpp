@@ -2,10 +2,14 @@
 
 #include "Orvell/core/AppEnvironment.h"
 #include "OrvellKitUI/AppIcon.h"
+#include "base/IsoDate.h"
+#include "library/LibraryFilter.h"
+#include "settings/PreferenceKeys.h"
 #include "Platform/tray/DBusMenu.h"
 #include "Platform/tray/StatusNotifierItem.h"
 
 #include <QGuiApplication>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QScreen>
 
@@ -67,6 +71,7 @@ TrayMenu::TrayMenu(AppEnvironment &env, QDBusConnection bus, QObject *parent)
         m_menu->addAction(QStringLiteral("Show Island"), this, command(HotKeyAction::toggleIsland));
     m_menu->addSeparator();
     m_scripts = m_menu->addMenu(QStringLiteral("Scripts"));
+    m_scripts->setToolTipsVisible(true);
     m_menu->addAction(QStringLiteral("Library\u2026"), this, &TrayMenu::libraryRequested);
     m_menu->addSeparator();
     m_menu->addAction(QStringLiteral("Settings\u2026"), this, &TrayMenu::settingsRequested);
@@ -147,8 +152,21 @@ void TrayMenu::refresh() {
         return;
     }
     const auto selected = m_env.store().selectedID();
-    for (const Script &s : scripts) {
-        QAction *item = m_scripts->addAction(s.title);
+    // In the library's order, favourites starred, long titles shortened
+    // (whole in the tooltip).
+    const LibrarySort sort =
+        LibrarySorts::fromName(m_env.settings().stringValue(PreferenceKeys::librarySort));
+    std::vector<Script> ordered;
+    for (const ScriptSection &section :
+         ScriptSection::build(scripts, LibraryFilter::all, sort, QString(), selected, IsoDate::now()))
+        ordered.insert(ordered.end(), section.scripts.begin(), section.scripts.end());
+    const QFontMetrics metrics(m_scripts->font());
+    for (const Script &s : ordered) {
+        const QString title = metrics.elidedText(s.title, Qt::ElideRight, 360);
+        QAction *item =
+            m_scripts->addAction(s.isFavorite ? QStringLiteral("\u2605 ") + title : title);
+        if (title != s.title)
+            item->setToolTip(s.title);
         item->setCheckable(true);
         item->setChecked(selected == s.id);
         const QUuid scriptId = s.id;

@@ -5,6 +5,8 @@
 #include "Orvell/core/ScreenObserver.h"
 #include "OrvellKitUI/SpeedSlider.h"
 #include "Orvell/tray/TrayMenu.h"
+#include "library/LibraryFilter.h"
+#include "settings/PreferenceKeys.h"
 
 #include "support/ManualScheduler.h"
 #include "support/QtPrinters.h"
@@ -94,11 +96,29 @@ TEST(TrayMenu, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
     EXPECT_EQ(shown(item.menu()).at(1)->text(), "Restart\tCtrl+Shift+T");
     EXPECT_TRUE(shown(item.menu()).at(3)->text().startsWith("Hide Controls\t"));
     EXPECT_TRUE(shown(item.menu()).at(4)->text().startsWith("Show Island\t"));
-    ASSERT_EQ(titles(scripts), (QStringList{"First", "Second"}));
-    EXPECT_FALSE(scripts->actions().at(0)->isChecked());
+    // The library's order (here by title), favourites starred,
+    // a long title shortened and whole in its tooltip.
+    env.settings().setValue(PreferenceKeys::librarySort,
+                            LibrarySorts::names.name(LibrarySort::title));
+    const Script longOne = env.store().create(QString("An Extremely Long Title ").repeated(6), "x", false);
+    env.store().toggleFavorite(second.id);
+    emit item.menu()->aboutToShow();
+    ASSERT_EQ(scripts->actions().size(), 3);
+    EXPECT_TRUE(scripts->actions().at(0)->text().endsWith(QChar(0x2026)));
+    EXPECT_EQ(scripts->actions().at(0)->toolTip(), longOne.title);
+    EXPECT_EQ(scripts->actions().at(1)->text(), "First");
+    EXPECT_EQ(scripts->actions().at(2)->text(), QString::fromUtf8("\u2605 Second"));
+    scripts->actions().at(1)->trigger();
+    emit item.menu()->aboutToShow();
     EXPECT_TRUE(scripts->actions().at(1)->isChecked());
+    EXPECT_FALSE(scripts->actions().at(2)->isChecked());
+    scripts->actions().at(2)->trigger();
+    emit item.menu()->aboutToShow();
+    EXPECT_TRUE(scripts->actions().at(2)->isChecked());
+    env.store().select(second.id);
+    env.scroll().play();
     // Choosing another script selects it, and stops and rewinds the reading.
-    scripts->actions().at(0)->trigger();
+    scripts->actions().at(1)->trigger();
     EXPECT_NE(env.store().selectedID(), second.id);
     EXPECT_FALSE(env.scroll().isPlaying());
     shown(item.menu()).at(0)->trigger();
