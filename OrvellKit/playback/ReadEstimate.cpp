@@ -3,6 +3,10 @@
 #include "base/DurationFormat.h"
 #include "playback/SpeedCurve.h"
 
+#include <unicode/ubrk.h>
+
+#include <algorithm>
+
 #include <cmath>
 
 double ReadEstimate::seconds() const {
@@ -44,15 +48,67 @@ double ReadEstimate::t(double targetWPM, int wordCount, double distance) {
     return SpeedCurve::clamp((pps - SpeedCurve::base) / SpeedCurve::span);
 }
 
+namespace {
+
+// Scripts written without spaces between words: Chinese, Japanese, Thai,
+// Lao, Khmer, Myanmar. A run of them is one "word" between spaces but
+// many words to say.
+bool unspaced(char32_t c) {
+    return (c >= 0x0E00 && c <= 0x0EFF) ||   // Thai, Lao
+           (c >= 0x1000 && c <= 0x109F) ||   // Myanmar
+           (c >= 0x1780 && c <= 0x17FF) ||   // Khmer
+           (c >= 0x3040 && c <= 0x30FF) ||   // Hiragana, Katakana
+           (c >= 0x31F0 && c <= 0x31FF) ||   // Katakana extensions
+           (c >= 0x3400 && c <= 0x4DBF) ||   // Han extension A
+           (c >= 0x4E00 && c <= 0x9FFF) ||   // Han
+           (c >= 0xF900 && c <= 0xFAFF) ||   // Han compatibility
+           (c >= 0xFF66 && c <= 0xFF9F) ||   // half-width Katakana
+           (c >= 0x20000 && c <= 0x3134F);   // Han extensions B–G
+}
+
+// The words ICU's dictionaries find in a run of such text.
+int dictionaryWords(QStringView run) {
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator *it = ubrk_open(UBRK_WORD, "", reinterpret_cast<const UChar *>(run.utf16()),
+                                   static_cast<int32_t>(run.size()), &status);
+    if (U_FAILURE(status))
+        return 1;
+    int count = 0;
+    for (int32_t end = ubrk_next(it); end != UBRK_DONE; end = ubrk_next(it))
+        if (ubrk_getRuleStatus(it) >= UBRK_WORD_NONE_LIMIT)
+            ++count;
+    ubrk_close(it);
+    return std::max(count, 1);
+}
+
+} // namespace
+
 int ReadEstimate::wordCountOf(QStringView text) {
     int count = 0;
-    bool inWord = false;
-    // Surrogate halves are never white space, so a UTF-16 walk is exact here.
-    for (QChar c : text) {
-        const bool space = c.isSpace();
-        if (!space && !inWord)
-            ++count;
-        inWord = !space;
+    qsizetype start = -1;
+    bool needsDictionary = false;
+    const auto endRun = [&](qsizetype end) {
+        if (start >= 0)
+            count += needsDictionary ? dictionaryWords(text.mid(start, end - start)) : 1;
+        start = -1;
+        needsDictionary = false;
+    };
+    // Runs between white space are words, except in the scripts above.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isSpace()) {
+            endRun(i);
+            continue;
+        }
+        if (start < 0)
+            start = i;
+        if (!needsDictionary) {
+            char32_t code = c.unicode();
+            if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                code = QChar::surrogateToUcs4(c, text[i + 1]);
+            needsDictionary = unspaced(code);
+        }
     }
+    endRun(text.size());
     return count;
 }

@@ -69,6 +69,13 @@ TEST(ReadEstimate, countsRunsOfNonWhitespace) {
     EXPECT_EQ(ReadEstimate::wordCountOf(u" \t\n \u00A0\u2003"), 0);
     EXPECT_EQ(ReadEstimate::wordCountOf(u"a\u3000b\u2028c"), 3);
     EXPECT_EQ(ReadEstimate::wordCountOf(u"don't-stop, now!"), 2);
+    // Scripts without spaces between words are counted word by word.
+    // "Thank you all for coming today." in Chinese, Japanese and Thai.
+    EXPECT_GE(ReadEstimate::wordCountOf(u"谢谢大家今天来参加。"), 4);
+    EXPECT_GE(ReadEstimate::wordCountOf(u"今日は皆さん来てくれてありがとう。"), 5);
+    EXPECT_GE(ReadEstimate::wordCountOf(u"ขอบคุณทุกคนที่มาวันนี้"), 4);
+    // A Latin word beside them keeps its count; a spaced Latin text is unchanged.
+    EXPECT_EQ(ReadEstimate::wordCountOf(u"Orvell 你好"), 1 + ReadEstimate::wordCountOf(u"你好"));
 }
 
 TEST(Countdown, stepsThroughThreeTwoOne) {
