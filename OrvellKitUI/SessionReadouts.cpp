@@ -2,6 +2,7 @@
 
 #include "library/ScriptStore.h"
 #include "playback/ScrollEngine.h"
+#include "reading/PaceGuide.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -60,8 +61,18 @@ void SessionReadouts::refreshElapsed() {
     m_elapsed->setText(m_scroll.session().formatted());
 }
 
+void SessionReadouts::followPace(PaceGuide &pace) {
+    m_pace = &pace;
+    connect(&pace, &PaceGuide::changed, this, &SessionReadouts::refreshEstimate);
+    refreshEstimate();
+}
+
 void SessionReadouts::refreshEstimate() {
-    const QString text = line(m_scroll, m_store.selectedWordCount());
+    const int words = m_store.selectedWordCount();
+    const bool paced = m_pace && m_pace->isActive() && m_pace->targetSeconds() > 0;
+    const QString text = paced
+                             ? ReadEstimate::forDuration(words, m_pace->targetSeconds()).sessionLine()
+                             : line(m_scroll, words);
     if (text != m_estimate->text())
         m_estimate->setText(text);
 }

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class PaceGuide;
 class QLabel;
 class ScriptStore;
 class ScrollEngine;
@@ -16,6 +17,9 @@ class SessionReadouts : public QWidget {
 public:
     SessionReadouts(ScrollEngine &scroll, ScriptStore &store, QWidget *parent = nullptr);
 
+    // With the pace guide on, the reading takes its target, not the speed's time.
+    void followPace(PaceGuide &pace);
+
     QString elapsedText() const;
     QString estimateText() const;
     // "2:00  ·  150 wpm" for a word count at the engine's distance and speed.
@@ -27,6 +31,7 @@ private:
 
     ScrollEngine &m_scroll;
     ScriptStore &m_store;
+    PaceGuide *m_pace = nullptr;
     QLabel *m_elapsed = nullptr;
     QLabel *m_estimate = nullptr;
     qint64 m_shownSecond = -1;

@@ -66,6 +66,7 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
                                 glassButtonDiameter, this);
     m_voice = new VoiceFollowButton(env.voice(), env.prefs().reading(), glassButtonDiameter, this);
     m_readouts = new SessionReadouts(env.scroll(), env.store(), this);
+    m_readouts->followPace(env.pace());
     m_hide = new GlassButton(GlassButton::Glyph::close, QStringLiteral("Hide Controls"),
                              glassButtonSmall, this);
     transport->addWidget(m_menuButton, 0, Qt::AlignVCenter);
@@ -152,6 +153,16 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     m_speed->setT(scroll.t());
     connect(&scroll, &ScrollEngine::tChanged, this, [this, &scroll] { m_speed->setT(scroll.t()); });
     connect(m_speed, &SpeedSlider::tEdited, &commands, &PrompterCommands::setSpeed);
+    // The pace guide times the words itself: the speed waits until it is off.
+    const auto paced = [this, &env] {
+        const bool on = env.prefs().reading().paceGuideEnabled();
+        m_speed->setEnabled(!on);
+        m_speed->setToolTip(on ? QStringLiteral("The pace guide sets the pace to the target time; "
+                                                "the speed applies when it is off.")
+                               : QString());
+    };
+    connect(&env.prefs().reading(), &ReadingPreferences::paceGuideEnabledChanged, this, paced);
+    paced();
     connect(&env.shortcutRegistry(), &ShortcutRegistry::bindingsChanged, this, &ControlDeckView::refreshHelp);
     refreshHelp();
     setFixedWidth(deckWidth);

@@ -145,6 +145,8 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
     connect(&scroll, &ScrollEngine::isPlayingChanged, this, &ScriptEditorView::refresh);
     connect(&scroll, &ScrollEngine::tChanged, this, &ScriptEditorView::refresh);
     connect(&env.store(), &ScriptStore::selectedWordCountChanged, this, &ScriptEditorView::refresh);
+    connect(&env.prefs().reading(), &ReadingPreferences::paceGuideEnabledChanged, this,
+            &ScriptEditorView::refresh);
     load();
 }
 
@@ -182,9 +184,15 @@ void ScriptEditorView::refresh() {
                                          : QStringLiteral("Add to Favorites"));
     m_favorite->setAccessibleName(m_favorite->text());
     const int words = m_env.store().selectedWordCount();
-    const ReadEstimate estimate = m_env.scroll().estimate(words);
+    // With the pace guide on, the reading takes the target; else the speed's time.
+    const PaceGuide &pace = m_env.pace();
+    const bool paced = pace.isActive() && pace.targetSeconds() > 0;
+    const ReadEstimate estimate = paced ? ReadEstimate::forDuration(words, pace.targetSeconds())
+                                        : m_env.scroll().estimate(words);
     m_summary->setText(words == 0 ? QStringLiteral("No words yet")
-                                  : wordsText(words) + QStringLiteral(" \u00B7 about ") +
+                                  : wordsText(words) +
+                                        (paced ? QStringLiteral(" \u00B7 target ")
+                                               : QStringLiteral(" \u00B7 about ")) +
                                         estimate.formatted() + QStringLiteral(" at ") +
                                         QString::number(estimate.roundedWordsPerMinute()) +
                                         QStringLiteral(" wpm"));

@@ -5,6 +5,8 @@
 #include "Orvell/core/ScreenObserver.h"
 #include "OrvellKitUI/SpeedSlider.h"
 #include "Orvell/tray/TrayMenu.h"
+#include "OrvellKitUI/SessionReadouts.h"
+#include "OrvellKitUI/SpeedSlider.h"
 #include "library/LibraryFilter.h"
 #include "settings/PreferenceKeys.h"
 
@@ -227,4 +229,30 @@ TEST(ControlDeck, itsControlsDriveThePrompterAndSayWhatTheyDo) {
     again.setVisible(true);
     EXPECT_EQ(again.view()->pos(), QPoint(120, 300));
     view->hideButton()->click();
+}
+
+TEST(ControlDeck, withThePaceGuideOnTheReadoutsSayTheTargetAndTheSpeedWaits) {
+    TestEnvironment app;
+    AppEnvironment &env = *app.env;
+    const Script talk = env.store().create("Talk", QString("word ").repeated(300), true);
+    ControlDeckView deck(env);
+    // The speed: 300 words at the default 150 a minute.
+    EXPECT_EQ(deck.readouts()->estimateText(), QString::fromUtf8("2:00  \u00B7  150 wpm"));
+    EXPECT_TRUE(deck.speedSlider()->isEnabled());
+
+    env.prefs().reading().setPaceGuideEnabled(true);
+    const double target = env.pace().targetSeconds();
+    ASSERT_GT(target, 0);
+    EXPECT_EQ(deck.readouts()->estimateText(), ReadEstimate::forDuration(300, target).sessionLine());
+    EXPECT_FALSE(deck.speedSlider()->isEnabled());
+    EXPECT_FALSE(deck.speedSlider()->toolTip().isEmpty());
+    // A target set for the script is what the deck says.
+    const auto [lo, hi] = env.pace().allowedRange();
+    env.store().setTarget(std::round((lo + hi) / 2), talk.id);
+    EXPECT_EQ(deck.readouts()->estimateText(),
+              ReadEstimate::forDuration(300, env.pace().targetSeconds()).sessionLine());
+
+    env.prefs().reading().setPaceGuideEnabled(false);
+    EXPECT_EQ(deck.readouts()->estimateText(), QString::fromUtf8("2:00  \u00B7  150 wpm"));
+    EXPECT_TRUE(deck.speedSlider()->isEnabled());
 }
