@@ -27,11 +27,31 @@
 namespace {
 
 // A stepper over seconds that reads and writes m:ss.
+// Any time can be typed, so one outside what the script allows can be
+// refused with the reason; the arrows stay within it.
 class TimeSpinBox : public QSpinBox {
 public:
-    using QSpinBox::QSpinBox;
+    explicit TimeSpinBox(QWidget *parent)
+        : QSpinBox(parent) {
+        setRange(0, 999 * 60 + 59);
+    }
+    void setAllowed(int low, int high) {
+        m_low = low;
+        m_high = std::max(low, high);
+    }
+    void stepBy(int steps) override {
+        setValue(std::clamp(value() + steps * singleStep(), m_low, m_high));
+    }
 
 protected:
+    StepEnabled stepEnabled() const override {
+        StepEnabled can = StepNone;
+        if (value() > m_low)
+            can |= StepDownEnabled;
+        if (value() < m_high)
+            can |= StepUpEnabled;
+        return can;
+    }
     QString textFromValue(int value) const override { return PaceGuide::format(value); }
     int valueFromText(const QString &text) const override {
         const QStringList parts = text.split(QLatin1Char(':'));
@@ -46,6 +66,10 @@ protected:
             return QValidator::Acceptable;
         return part.match(text).hasMatch() ? QValidator::Intermediate : QValidator::Invalid;
     }
+
+private:
+    int m_low = 0;
+    int m_high = 999 * 60 + 59;
 };
 
 QString languageName(const QString &locale) {
@@ -196,6 +220,9 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     m_target->setAccelerated(true);
     m_target->setKeyboardTracking(false);
     paceForm->addRow(m_targetLabel, m_target);
+    m_targetProblem = SettingsPaneView::problem(pace);
+    m_targetProblem->hide();
+    paceForm->addRow(m_targetProblem);
     m_natural = new QLabel(pace);
     m_useNatural = new QPushButton(QStringLiteral("Use natural time"), pace);
     paceForm->addRow(SettingsPaneView::row(m_natural, m_useNatural, pace));
@@ -271,8 +298,24 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     });
     connect(m_paceGuide, &QCheckBox::toggled, &reading, &ReadingPreferences::setPaceGuideEnabled);
     connect(m_target, &QSpinBox::valueChanged, this, [this](int seconds) {
-        if (const auto id = m_env.store().selectedID())
-            m_env.store().setTarget(static_cast<double>(seconds), *id);
+        const auto id = m_env.store().selectedID();
+        if (!id)
+            return;
+        const auto [lo, hi] = m_env.pace().allowedRange();
+        const int low = static_cast<int>(std::ceil(lo)), high = static_cast<int>(std::floor(hi));
+        if (seconds < low || seconds > high) {
+            // Refused, not bent to the nearest end: the reader said a time.
+            m_targetProblem->setText(QStringLiteral("This script takes %1\u2013%2 at a natural "
+                                                    "pace; %3 is outside that.")
+                                         .arg(PaceGuide::format(lo), PaceGuide::format(hi),
+                                              PaceGuide::format(seconds)));
+            m_targetProblem->show();
+            const QSignalBlocker block(m_target);
+            m_target->setValue(static_cast<int>(std::lround(m_env.pace().targetSeconds())));
+            return;
+        }
+        m_targetProblem->hide();
+        m_env.store().setTarget(static_cast<double>(seconds), *id);
     });
     connect(m_useNatural, &QPushButton::clicked, this, [this] {
         if (const auto id = m_env.store().selectedID())
@@ -474,6 +517,8 @@ void GeneralSettingsView::refreshPace() {
     for (QWidget *w :
          std::initializer_list<QWidget *>{m_targetLabel, m_target, m_natural, m_useNatural})
         w->setVisible(hasScript);
+    if (!hasScript)
+        m_targetProblem->hide();
     m_noScript->setVisible(!hasScript);
     if (hasScript) {
         const auto [lo, hi] = guide.allowedRange();
@@ -483,7 +528,7 @@ void GeneralSettingsView::refreshPace() {
         m_target->setAccessibleName(m_targetLabel->text());
         {
             const QSignalBlocker block(m_target);
-            m_target->setRange(low, std::max(low, high));
+            static_cast<TimeSpinBox *>(m_target)->setAllowed(low, high);
             m_target->setValue(static_cast<int>(std::lround(guide.targetSeconds())));
         }
         m_natural->setText(QStringLiteral("Natural ") + PaceGuide::format(guide.naturalSeconds()) +

@@ -60,6 +60,7 @@ public:
     QSpinBox *target() const { return m_target; }
     QLabel *targetLabel() const { return m_targetLabel; }
     QLabel *naturalLine() const { return m_natural; }
+    QLabel *targetProblem() const { return m_targetProblem; }
     QPushButton *useNatural() const { return m_useNatural; }
     QLabel *noScript() const { return m_noScript; }
     QComboBox *pauses() const { return m_pauses; }
@@ -102,6 +103,7 @@ private:
     QLabel *m_targetLabel = nullptr;
     QSpinBox *m_target = nullptr;
     QLabel *m_natural = nullptr;
+    QLabel *m_targetProblem = nullptr;
     QPushButton *m_useNatural = nullptr;
     QLabel *m_noScript = nullptr;
     QComboBox *m_pauses = nullptr;

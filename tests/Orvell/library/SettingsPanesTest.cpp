@@ -225,14 +225,30 @@ TEST(GeneralPane, targetTimeIsSetInStepsAndNaturalTimeRestored) {
     EXPECT_EQ(pane.targetLabel()->text(), QString::fromUtf8("Target for \u201CTalk\u201D"));
     EXPECT_EQ(pane.target()->singleStep(), 5);
     const auto [lo, hi] = app.env->pace().allowedRange();
-    EXPECT_EQ(pane.target()->minimum(), static_cast<int>(std::ceil(lo)));
-    EXPECT_EQ(pane.target()->maximum(), static_cast<int>(std::floor(hi)));
+    const int low = static_cast<int>(std::ceil(lo)), high = static_cast<int>(std::floor(hi));
     EXPECT_TRUE(pane.naturalLine()->text().startsWith("Natural "));
     EXPECT_FALSE(pane.useNatural()->isEnabled());
 
-    pane.target()->setValue(pane.target()->maximum());
-    EXPECT_EQ(store.script(talk.id)->targetSeconds, pane.target()->maximum());
-    EXPECT_EQ(pane.target()->text(), PaceGuide::format(pane.target()->maximum()));
+    // A time the script cannot take is refused with the reason, not bent.
+    pane.target()->setValue(high + 60);
+    EXPECT_FALSE(store.script(talk.id)->targetSeconds.has_value());
+    EXPECT_FALSE(pane.targetProblem()->isHidden());
+    EXPECT_TRUE(pane.targetProblem()->text().startsWith(
+        QString("This script takes %1\u2013%2").arg(PaceGuide::format(lo), PaceGuide::format(hi))))
+        << pane.targetProblem()->text().toStdString();
+    EXPECT_EQ(pane.target()->value(), static_cast<int>(std::lround(app.env->pace().targetSeconds())));
+
+    pane.target()->setValue(high);
+    EXPECT_EQ(store.script(talk.id)->targetSeconds, high);
+    EXPECT_TRUE(pane.targetProblem()->isHidden());
+    EXPECT_EQ(pane.target()->text(), PaceGuide::format(high));
+    // The arrows stay within what is allowed.
+    pane.target()->stepUp();
+    EXPECT_EQ(pane.target()->value(), high);
+    pane.target()->setValue(low);
+    pane.target()->stepDown();
+    EXPECT_EQ(pane.target()->value(), low);
+    pane.target()->setValue(high);
     EXPECT_TRUE(pane.useNatural()->isEnabled());
     pane.useNatural()->click();
     EXPECT_FALSE(store.script(talk.id)->targetSeconds.has_value());
