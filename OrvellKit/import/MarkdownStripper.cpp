@@ -1,5 +1,7 @@
 #include "import/MarkdownStripper.h"
 
+#include "import/ListLabels.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -36,9 +38,6 @@ const std::vector<QRegularExpression> &blockPatterns() {
     static const std::vector<QRegularExpression> patterns = {
         QRegularExpression(QStringLiteral("^ {0,3}#{1,6}[ \\t]+")),
         QRegularExpression(QStringLiteral("[ \\t]+#+[ \\t]*$")),
-        QRegularExpression(QStringLiteral("^[ \\t]*[-*+][ \\t]+\\[[ xX]\\][ \\t]+")),
-        QRegularExpression(QStringLiteral("^[ \\t]*[-*+][ \\t]+")),
-        QRegularExpression(QStringLiteral("^[ \\t]*\\d+[.)][ \\t]+")),
         QRegularExpression(QStringLiteral("[ \\t]+$")),
     };
     return patterns;
@@ -147,6 +146,15 @@ QString strip(const QString &markdown) {
             s.remove(0, quoted);
         for (const QRegularExpression &pattern : blockPatterns())
             s.remove(pattern);
+        // List items keep a label a reader can say, as the other importers
+        // write them: "• " for a bullet (and a task), "3. " for a number.
+        static const QRegularExpression bulletItem(
+            QStringLiteral("^[ \\t]*[-*+][ \\t]+(\\[[ xX]\\][ \\t]+)?"));
+        static const QRegularExpression numberItem(QStringLiteral("^[ \\t]*(\\d{1,9})[.)][ \\t]+"));
+        if (const auto m = bulletItem.match(s); m.hasMatch())
+            s.replace(0, m.capturedLength(), ListLabels::bullet);
+        else if (const auto n = numberItem.match(s); n.hasMatch())
+            s.replace(0, n.capturedLength(), n.captured(1) + QStringLiteral(". "));
     }
 
     for (size_t i = 1; i < lines.size(); ++i) {

@@ -166,10 +166,13 @@ TEST(MarkdownStripper, keepsTheWordsAndDropsTheMarkup) {
                           "***\n"
                           "<b>tag</b> <https://orvell.org>");
     EXPECT_EQ(MarkdownStripper::strip(md).split('\n'),
-              (QStringList{"Agenda", "Done", "First link and alt text",
+              (QStringList{"Agenda", QString::fromUtf8("\u2022 Done"), "1. First link and alt text",
                            "*not italic* and italic and bold and gone and code", "quoted",
                            "snake_case_names stay, this goes", "  code *kept*", "a   b", "",
                            "1   2", "Title", "", "", "", "tag https://orvell.org"}));
+    // Lists keep labels a reader can say, as the other importers write them.
+    EXPECT_EQ(MarkdownStripper::strip("Steps:\n* one\n  + two\n3) three\n10. ten"),
+              QString::fromUtf8("Steps:\n\u2022 one\n\u2022 two\n3. three\n10. ten"));
 }
 
 TEST(MarkdownStripper, deeplyNestedQuotesAndLongRunsOfMarkupStripWhole) {
