@@ -1,6 +1,7 @@
 #include "Orvell/Application.h"
 
 #include "Orvell/core/AppEnvironment.h"
+#include "Orvell/deck/ControlDeckView.h"
 #include "Orvell/island/FrameClock.h"
 #include "Orvell/island/IslandPanel.h"
 #include "settings/PreferenceKeys.h"
@@ -25,6 +26,14 @@ Application::Application(AppEnvironment &env, QObject *parent)
     // disk still refuses.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { m_env.saveBeforeQuitting(); });
     m_library.onQuit = [this] { requestQuit(); };
+    m_library.panels = [this] {
+        std::vector<QRect> out;
+        if (m_island && m_island->layout())
+            out.push_back(m_island->layout()->windowFrame.toAlignedRect());
+        if (m_deck && m_deck->view() && m_deck->isVisible())
+            out.push_back(m_deck->view()->window()->frameGeometry());
+        return out;
+    };
 }
 
 QString Application::unsavedQuestion(const ScriptStore &store) {

@@ -112,7 +112,8 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     setWindowTitle(QStringLiteral("Orvell"));
     setObjectName(QStringLiteral("OrvellLibraryWindow3"));
     resize(1120, 720);
-    setMinimumSize(980, 560);
+    // Narrow enough for two windows side by side on a 1920-pixel screen.
+    setMinimumSize(900, 480);
     confirm = [this](const QString &title, const QString &text) {
         QMessageBox ask(QMessageBox::Warning, title, text, QMessageBox::Cancel, this);
         // The button says what it does; Cancel stays the default.

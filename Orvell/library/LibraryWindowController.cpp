@@ -7,7 +7,11 @@
 #include "Platform/x11/X11Window.h"
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -52,14 +56,44 @@ void LibraryWindowController::show() {
         };
         const QByteArray saved =
             QByteArray::fromBase64(m_env.settings().stringValue(PreferenceKeys::libraryWindowGeometry).toLatin1());
-        if (!saved.isEmpty())
+        if (!saved.isEmpty()) {
             m_window->restoreGeometry(saved);
+        } else if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            m_window->setGeometry(firstPlace(screen->availableGeometry(), m_window->size(),
+                                             m_window->minimumSize(),
+                                             panels ? panels() : std::vector<QRect>()));
+        }
         m_window->installEventFilter(new GeometryKeeper(m_env.settings(), m_window.get()));
     }
     m_window->show();
     applyTaskbarPolicy();
     m_window->raise();
     m_window->activateWindow();
+}
+
+QRect LibraryWindowController::firstPlace(const QRect &free, const QSize &wanted,
+                                          const QSize &minimum, const std::vector<QRect> &panels) {
+    constexpr int gap = 12;
+    constexpr int titleBar = 32; // the window manager's, above the given place
+    int top = free.top() + titleBar;
+    int bottom = free.bottom() + 1;
+    for (const QRect &panel : panels) {
+        if (!panel.isValid() || panel.right() < free.left() || panel.left() > free.right())
+            continue;
+        if (panel.center().y() < free.center().y())
+            top = std::max(top, panel.bottom() + 1 + gap + titleBar);
+        else
+            bottom = std::min(bottom, panel.top() - gap);
+    }
+    const int width = std::min(wanted.width(), free.width());
+    int height = std::min(wanted.height(), bottom - top);
+    if (height < minimum.height()) {
+        // Too little room between them: the smallest window, below the
+        // island as far as the screen lets it; the deck may cover its foot.
+        height = std::min(minimum.height(), free.height() - titleBar);
+        top = std::min(top, free.bottom() + 1 - height);
+    }
+    return QRect(free.left() + (free.width() - width) / 2, top, width, height);
 }
 
 void LibraryWindowController::showSettings() {

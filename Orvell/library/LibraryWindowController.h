@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class AppEnvironment;
 class LibraryWindow;
@@ -25,6 +27,15 @@ public:
     LibraryWindow *window() const { return m_window.get(); }
     // What the window's File › Quit Orvell does.
     std::function<void()> onQuit;
+    // Where Orvell's own panels are (the island at its reading size, the
+    // deck): the window's first place keeps clear of them.
+    std::function<std::vector<QRect>()> panels;
+
+    // The first place of a window that wants `wanted` in the free area,
+    // between the panels above and below it (a title bar's height left
+    // above), no smaller than `minimum`.
+    static QRect firstPlace(const QRect &free, const QSize &wanted, const QSize &minimum,
+                            const std::vector<QRect> &panels);
 
 private:
     void applyTaskbarPolicy();

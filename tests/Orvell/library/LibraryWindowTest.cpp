@@ -1,4 +1,5 @@
 #include "Orvell/library/LibraryWindow.h"
+#include "Orvell/library/LibraryWindowController.h"
 #include "Orvell/library/LibraryListModel.h"
 #include "Orvell/library/ScriptEditorView.h"
 #include "library/ScriptDiskIO.h"
@@ -261,4 +262,33 @@ TEST_F(WindowFixture, rowsAreDraggedIntoANewOrderOnlyInTheCustomOrder) {
     EXPECT_EQ(store.scripts().front().title, "Third");
     window.list().setSort(LibrarySort::title);
     EXPECT_EQ(window.scripts()->dragDropMode(), QAbstractItemView::DropOnly);
+}
+
+TEST(LibraryWindowPlace, theFirstPlaceKeepsClearOfTheIslandAndTheDeck) {
+    const QSize wanted(1120, 720), minimum(900, 480);
+    const QRect island(981, 0, 598, 260), deck(1080, 1160, 400, 200);
+    // Room between them on a tall screen: the whole window, title bar below the island.
+    EXPECT_EQ(LibraryWindowController::firstPlace({0, 0, 2560, 1400}, wanted, minimum,
+                                                  {island, deck}),
+              QRect(720, 304, 1120, 720));
+    // A 1080-pixel screen with a bottom panel: as tall as fits between them.
+    const QRect free(0, 0, 1920, 1040);
+    const QRect hdIsland(661, 0, 598, 260), hdDeck(760, 800, 400, 200);
+    const QRect placed =
+        LibraryWindowController::firstPlace(free, wanted, minimum, {hdIsland, hdDeck});
+    EXPECT_EQ(placed.top(), 304);
+    EXPECT_EQ(placed.height(), 788 - 304);
+    EXPECT_EQ(placed.width(), 1120);
+    // No panels (hidden, or a desktop without them): near the top, whole.
+    EXPECT_EQ(LibraryWindowController::firstPlace(free, wanted, minimum, {}),
+              QRect(400, 32, 1120, 720));
+    // Too short for even the smallest window between them: the smallest,
+    // as far down as the screen lets it, the deck over its foot.
+    const QRect small = LibraryWindowController::firstPlace(
+        {0, 0, 1366, 728}, wanted, minimum, {QRect(384, 0, 598, 260), QRect(483, 520, 400, 200)});
+    EXPECT_EQ(small.height(), 480);
+    EXPECT_EQ(small.bottom(), 727);
+    // A narrow screen: no wider than it.
+    EXPECT_EQ(LibraryWindowController::firstPlace({0, 0, 1024, 768}, wanted, minimum, {}).width(),
+              1024);
 }
