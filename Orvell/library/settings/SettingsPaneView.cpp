@@ -5,6 +5,7 @@
 #include "Orvell/library/settings/ShortcutSettingsView.h"
 #include "OrvellKitUI/WheelGuard.h"
 
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -61,6 +62,14 @@ SettingsPaneView::SettingsPaneView(SettingsPane pane, AppEnvironment &env, QWidg
     centre->addStretch(1);
     centre->addWidget(m_form, 100, Qt::AlignTop);
     centre->addStretch(1);
+    // The page fits the pane's width: it scrolls down, never sideways. Lists
+    // of long names (displays, languages, voices) show them shortened, whole
+    // when opened.
+    for (QComboBox *list : page->findChildren<QComboBox *>()) {
+        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        list->setMinimumContentsLength(12);
+    }
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(page);
     column->addWidget(scroll, 1);
     WheelGuard::protect(page);
