@@ -73,6 +73,7 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
     m_title = new QLabel(page);
     m_title->setFont(big);
     m_title->setAccessibleName(QStringLiteral("Script title"));
+    m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_status = new QLabel(page);
     m_summary = new QLabel(page);
     m_summary->setAccessibleName(QStringLiteral("Words and reading time"));
@@ -121,6 +122,7 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
     column->addWidget(m_editor, 1);
     m_details = new QLabel(page);
     m_details->setAccessibleName(QStringLiteral("Details"));
+    m_details->setWordWrap(true);
     m_details->setStyleSheet(QStringLiteral("color: palette(mid);"));
     column->addWidget(m_details);
     m_pages->addWidget(page);
@@ -164,12 +166,26 @@ void ScriptEditorView::load() {
     refresh();
 }
 
+void ScriptEditorView::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    showTitle();
+}
+
+void ScriptEditorView::showTitle() {
+    const int room = m_title->width() > 0 ? m_title->width() : 600;
+    const QString shown = m_title->fontMetrics().elidedText(m_fullTitle, Qt::ElideRight, room);
+    m_title->setText(shown);
+    m_title->setToolTip(shown == m_fullTitle ? QString() : m_fullTitle);
+    m_title->setAccessibleDescription(m_fullTitle);
+}
+
 void ScriptEditorView::refresh() {
     const Script *s = m_env.store().selected();
     if (!s)
         return;
     const bool playing = m_env.scroll().isPlaying();
-    m_title->setText(s->title);
+    m_fullTitle = s->title;
+    showTitle();
     const double elapsed = m_env.scroll().session().elapsed();
     if (playing)
         m_status->setText(QStringLiteral("Playing now"));

@@ -34,7 +34,12 @@ public:
     std::function<void(const QUuid &)> onDelete;
     std::function<void()> onNewScript;
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    // A long title ends with an ellipsis; the tooltip has it whole.
+    void showTitle();
     void load();
     void refresh();
     void applyClipboard(bool replaceAll);
@@ -50,4 +55,5 @@ private:
     QPushButton *m_play = nullptr;
     QPushButton *m_favorite = nullptr;
     bool m_loading = false;
+    QString m_fullTitle;
 };
