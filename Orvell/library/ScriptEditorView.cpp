@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -74,6 +75,7 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
     m_title->setFont(big);
     m_title->setAccessibleName(QStringLiteral("Script title"));
     m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_title->installEventFilter(this);
     m_status = new QLabel(page);
     m_summary = new QLabel(page);
     m_summary->setAccessibleName(QStringLiteral("Words and reading time"));
@@ -166,9 +168,11 @@ void ScriptEditorView::load() {
     refresh();
 }
 
-void ScriptEditorView::resizeEvent(QResizeEvent *event) {
-    QWidget::resizeEvent(event);
-    showTitle();
+bool ScriptEditorView::eventFilter(QObject *watched, QEvent *event) {
+    // The title's own width is known only once its row is laid out.
+    if (watched == m_title && event->type() == QEvent::Resize)
+        showTitle();
+    return QWidget::eventFilter(watched, event);
 }
 
 void ScriptEditorView::showTitle() {

@@ -35,7 +35,7 @@ public:
     std::function<void()> onNewScript;
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // A long title ends with an ellipsis; the tooltip has it whole.

@@ -142,6 +142,15 @@ TEST_F(WindowFixture, escapeClearsTheSearchAndAboutSaysWhatAndWhere) {
     EXPECT_EQ(window.searchField()->text(), "");
     EXPECT_EQ(window.list().search(), "");
 
+    // Titles: whole when they fit, else ending with an ellipsis and whole in the tooltip.
+    store.create("Short", "words", true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.editor()->title()->text(), "Short");
+    const Script longOne = store.create(QString("A very long title ").repeated(20), "words", true);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.editor()->title()->text().endsWith(QChar(0x2026)));
+    EXPECT_EQ(window.editor()->title()->toolTip(), longOne.title);
+
     const QString about = LibraryWindow::aboutText(store.root());
     EXPECT_TRUE(about.contains(QStringLiteral(ORVELL_VERSION_FOR_TESTS))) << about.toStdString();
     EXPECT_TRUE(about.contains(store.root().toHtmlEscaped()));
