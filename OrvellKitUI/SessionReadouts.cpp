@@ -44,8 +44,11 @@ QString SessionReadouts::estimateText() const {
 }
 
 QString SessionReadouts::line(const ScrollEngine &scroll, int wordCount) {
-    const ReadEstimate estimate = scroll.estimate(wordCount);
-    return estimate.sessionLine();
+    // No words yet: the rate the speed is set to, not "0 wpm".
+    if (wordCount <= 0)
+        return QStringLiteral("0:00  \u00B7  ") + QString::number(qRound(scroll.wordsPerMinute())) +
+               QStringLiteral(" wpm");
+    return scroll.estimate(wordCount).sessionLine();
 }
 
 void SessionReadouts::refreshElapsed() {

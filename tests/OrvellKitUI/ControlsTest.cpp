@@ -153,6 +153,8 @@ TEST(SessionReadouts, sayTheReadingTimeAndRateAndTickOnlyWhileReading) {
     // A bigger text (a taller layout) keeps the rate and the time.
     scroll.setContentHeight(9000);
     EXPECT_EQ(readouts.estimateText(), QString::fromUtf8("5:00  \u00B7  60 wpm"));
+    // No words: the rate the speed is set to.
+    EXPECT_EQ(SessionReadouts::line(scroll, 0), QString::fromUtf8("0:00  \u00B7  60 wpm"));
     scroll.session().setElapsed(61.4);
     EXPECT_EQ(readouts.elapsedText(), "1:01");
 }
