@@ -66,7 +66,10 @@ void SessionReadouts::refreshElapsed() {
 
 void SessionReadouts::followPace(PaceGuide &pace) {
     m_pace = &pace;
-    connect(&pace, &PaceGuide::changed, this, &SessionReadouts::refreshEstimate);
+    // Not on every frame of the glow: the target moves only with the
+    // script, its rhythm, the pauses and the guide being on.
+    connect(&pace, &PaceGuide::rhythmStateChanged, this, &SessionReadouts::refreshEstimate);
+    connect(&m_store, &ScriptStore::scriptsChanged, this, &SessionReadouts::refreshEstimate);
     refreshEstimate();
 }
 

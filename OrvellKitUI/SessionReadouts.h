@@ -19,6 +19,8 @@ public:
 
     // With the pace guide on, the reading takes its target, not the speed's time.
     void followPace(PaceGuide &pace);
+    // Reads the estimate again (the guide switched, its pauses changed).
+    void refreshEstimate();
 
     QString elapsedText() const;
     QString estimateText() const;
@@ -27,7 +29,6 @@ public:
 
 private:
     void refreshElapsed();
-    void refreshEstimate();
 
     ScrollEngine &m_scroll;
     ScriptStore &m_store;

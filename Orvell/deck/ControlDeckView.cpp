@@ -163,6 +163,9 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     };
     connect(&env.prefs().reading(), &ReadingPreferences::paceGuideEnabledChanged, this, paced);
     paced();
+    for (auto signal : {&ReadingPreferences::paceGuideEnabledChanged,
+                        &ReadingPreferences::pacePauseStyleChanged})
+        connect(&env.prefs().reading(), signal, m_readouts, &SessionReadouts::refreshEstimate);
     connect(&env.shortcutRegistry(), &ShortcutRegistry::bindingsChanged, this, &ControlDeckView::refreshHelp);
     refreshHelp();
     setFixedWidth(deckWidth);
