@@ -301,3 +301,26 @@ TEST(LibraryWindowPlace, theFirstPlaceKeepsClearOfTheIslandAndTheDeck) {
     EXPECT_EQ(LibraryWindowController::firstPlace({0, 0, 1024, 768}, wanted, minimum, {}).width(),
               1024);
 }
+
+TEST_F(WindowFixture, everyRowIsTimedAtTheOneRateTheSpeedIsSetTo) {
+    LibraryListModel list(env);
+    const Script talk = store.create("Talk", QString("word ").repeated(300), true);
+    store.create("Notes", QString("word ").repeated(30), false);
+    const auto lines = [&] {
+        QStringList out;
+        for (const auto &row : list.rows())
+            if (!row.isHeader)
+                out << row.text + ": " + row.secondary;
+        return out;
+    };
+    const QStringList before = lines();
+    EXPECT_TRUE(before.contains(QString::fromUtf8("Talk: 300 words \u00B7 2:00 at 150 wpm"))) << before.join(" | ").toStdString();
+    EXPECT_TRUE(before.contains(QString::fromUtf8("Notes: 30 words \u00B7 0:12 at 150 wpm"))) << before.join(" | ").toStdString();
+    // Selecting another script or laying the text out bigger changes nothing.
+    store.select(store.scripts().back().id);
+    env.scroll().setContentHeight(env.scroll().contentHeight() * 2 + 500);
+    EXPECT_EQ(lines(), before);
+    env.scroll().setT(1);
+    EXPECT_TRUE(lines().contains(QString::fromUtf8("Talk: 300 words \u00B7 1:09 at 260 wpm"))) << lines().join(" | ").toStdString();
+    (void)talk;
+}
