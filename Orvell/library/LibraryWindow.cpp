@@ -274,9 +274,9 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     m_right = right;
     m_editor = new ScriptEditorView(env, right);
     right->addWidget(m_editor);
-    side->setMinimumWidth(190);
-    listColumnWidget->setMinimumWidth(300);
-    right->setMinimumWidth(420);
+    side->setMinimumWidth(170);
+    listColumnWidget->setMinimumWidth(260);
+    right->setMinimumWidth(380);
     splitter->setChildrenCollapsible(false);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 0);

@@ -90,18 +90,20 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
         button(QStringLiteral("Back to the start"), QStringLiteral("Back to the start"), page);
     m_play = button(QStringLiteral("Play"), QStringLiteral("Play or pause the island (Ctrl+Space)"),
                     page);
-    auto *paste = button(QStringLiteral("Paste"),
-                         QStringLiteral("Paste the clipboard onto the end of this script"), page);
-    auto *replace = button(QStringLiteral("Replace"),
-                           QStringLiteral("Replace this script with the clipboard"), page);
     m_favorite = button(QStringLiteral("Favorite"), QStringLiteral("Add to Favorites"), page);
-    auto *copy = button(QStringLiteral("Copy"), QStringLiteral("Copy the whole script"), page);
+    // The clipboard's actions live in the menu (and the Edit menu), so the
+    // row fits the narrowest window without cutting its labels.
     auto *more = new QToolButton(page);
     more->setText(QStringLiteral("More actions"));
     more->setAccessibleName(QStringLiteral("More actions"));
     more->setPopupMode(QToolButton::InstantPopup);
     auto *moreMenu = new QMenu(more);
+    moreMenu->addAction(QStringLiteral("Paste onto the End"), this, &ScriptEditorView::paste)
+        ->setToolTip(QStringLiteral("Paste the clipboard onto the end of this script"));
+    moreMenu->addAction(QStringLiteral("Replace with the Clipboard"), this,
+                        &ScriptEditorView::replace);
     moreMenu->addAction(QStringLiteral("Copy Text"), this, &ScriptEditorView::copy);
+    moreMenu->addSeparator();
     moreMenu->addAction(QStringLiteral("Duplicate"), this,
                         [this] { m_env.store().duplicate(m_shown); });
     moreMenu->addAction(QStringLiteral("Delete\u2026"), this, [this] {
@@ -110,7 +112,7 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
     });
     more->setMenu(moreMenu);
     for (QWidget *w :
-         std::initializer_list<QWidget *>{back, m_play, paste, replace, m_favorite, copy, more})
+         std::initializer_list<QWidget *>{back, m_play, m_favorite, more})
         actions->addWidget(w);
     actions->addStretch(1);
     column->addLayout(actions);
@@ -135,9 +137,6 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
             [&commands] { commands.handle(HotKeyAction::restart); });
     connect(m_play, &QPushButton::clicked, this,
             [&commands] { commands.handle(HotKeyAction::playPause); });
-    connect(paste, &QPushButton::clicked, this, &ScriptEditorView::paste);
-    connect(replace, &QPushButton::clicked, this, &ScriptEditorView::replace);
-    connect(copy, &QPushButton::clicked, this, &ScriptEditorView::copy);
     connect(m_favorite, &QPushButton::clicked, this,
             [this] { m_env.store().toggleFavorite(m_shown); });
     connect(m_editor, &QPlainTextEdit::textChanged, this, [this] {
