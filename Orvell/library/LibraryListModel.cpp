@@ -4,7 +4,9 @@
 #include "base/IsoDate.h"
 #include "base/TextFold.h"
 #include "import/ScriptImporter.h"
+#include "pace/PaceSchedule.h"
 #include "playback/ReadEstimate.h"
+#include "text/ScriptWords.h"
 #include "settings/PreferenceKeys.h"
 
 #include <QFileInfo>
@@ -30,8 +32,13 @@ LibraryListModel::LibraryListModel(AppEnvironment &env, QObject *parent)
     connect(&env.store(), &ScriptStore::scriptsChanged, this, &LibraryListModel::rowsChanged);
     connect(&env.store(), &ScriptStore::selectedIDChanged, this, &LibraryListModel::rowsChanged);
     connect(&env.scroll(), &ScrollEngine::tChanged, this, &LibraryListModel::rowsChanged);
-    connect(&env.scroll(), &ScrollEngine::contentHeightChanged, this,
+    // With the pace guide on, a script takes its target time.
+    ReadingPreferences &reading = env.prefs().reading();
+    connect(&reading, &ReadingPreferences::paceGuideEnabledChanged, this,
             &LibraryListModel::rowsChanged);
+    connect(&reading, &ReadingPreferences::pacePauseStyleChanged, this,
+            &LibraryListModel::rowsChanged);
+    connect(&env.pace(), &PaceGuide::rhythmStateChanged, this, &LibraryListModel::rowsChanged);
     ImportQueue &imports = env.imports();
     connect(&imports, &ImportQueue::started, this,
             [this](const QString &name) { setStatus({ImportStatus::Kind::working, name}); });
@@ -105,12 +112,41 @@ double LibraryListModel::speakingRate() const {
     return m_env.scroll().wordsPerMinute();
 }
 
+double LibraryListModel::pacedSeconds(const Script &script) const {
+    const PaceGuide &guide = m_env.pace();
+    // The script on the island: what the guide itself will take, its
+    // measured rhythm included.
+    if (m_env.store().selectedID() == script.id)
+        return guide.targetSeconds();
+    const PauseStyle style = m_env.prefs().reading().pacePauseStyle();
+    auto it = m_paced.find(script.id);
+    if (it == m_paced.end() || it->body != script.body || it->style != style) {
+        const ScriptWords words(script.body);
+        it = m_paced.insert(script.id, {script.body, style,
+                                        PaceSchedule::naturalSeconds(words, style, std::nullopt),
+                                        PaceSchedule::allowedRange(words, style, std::nullopt)});
+    }
+    if (!script.targetSeconds)
+        return it->natural;
+    return std::clamp(*script.targetSeconds, it->range.first,
+                      std::max(it->range.first, it->range.second));
+}
+
 QString LibraryListModel::secondaryLine(const Script &script, double wpm) const {
     const int words = script.id.isNull() ? script.wordCount() : m_env.store().wordCount(script.id);
     if (words == 0)
         return QStringLiteral("Empty script");
     const QString count =
         words == 1 ? QStringLiteral("1 word") : QString::number(words) + QStringLiteral(" words");
+    if (m_env.prefs().reading().paceGuideEnabled() && !script.id.isNull()) {
+        const double seconds = pacedSeconds(script);
+        if (seconds > 0) {
+            const ReadEstimate target = ReadEstimate::forDuration(words, seconds);
+            return count + QStringLiteral(" \u00B7 target ") + target.formatted() +
+                   QStringLiteral(" at ") + QString::number(target.roundedWordsPerMinute()) +
+                   QStringLiteral(" wpm");
+        }
+    }
     if (!(wpm > 0))
         return count;
     return count + QStringLiteral(" \u00B7 ") +

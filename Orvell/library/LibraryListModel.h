@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/LibraryFilter.h"
+#include "pace/PauseStyle.h"
 
 #include <QHash>
 #include <QObject>
@@ -78,9 +79,19 @@ private:
     QString secondaryLine(const Script &script, double wordsPerMinute) const;
     // Each body folded for the search, kept between keystrokes.
     QString foldedBody(const Script &script) const;
+    // How long a script takes with the pace guide: its target (within what
+    // it allows) or its natural time.
+    double pacedSeconds(const Script &script) const;
 
     AppEnvironment &m_env;
     mutable QHash<QUuid, std::pair<QString, QString>> m_folded;
+    struct Paced {
+        QString body;
+        PauseStyle style;
+        double natural;
+        std::pair<double, double> range;
+    };
+    mutable QHash<QUuid, Paced> m_paced;
     LibraryFilter m_filter = LibraryFilter::all;
     QString m_search;
     ImportStatus m_status;
