@@ -324,3 +324,29 @@ TEST_F(WindowFixture, everyRowIsTimedAtTheOneRateTheSpeedIsSetTo) {
     EXPECT_TRUE(lines().contains(QString::fromUtf8("Talk: 300 words \u00B7 1:09 at 260 wpm"))) << lines().join(" | ").toStdString();
     (void)talk;
 }
+
+TEST_F(WindowFixture, theHeaderAndFooterSpeakOfTheScriptShownAtOnce) {
+    LibraryWindow window(env);
+    const Script talk = store.create("Talk", QString("word ").repeated(300), true);
+    const Script notes = store.create("Notes", "one two three", false);
+    const auto header = [&] { return window.editor()->summary()->text(); };
+    const auto footer = [&] { return window.editor()->details()->text(); };
+    EXPECT_TRUE(header().startsWith("300 words")) << header().toStdString();
+    EXPECT_TRUE(footer().startsWith("Words 300")) << footer().toStdString();
+    store.select(notes.id); // a click or an arrow key in the list
+    EXPECT_TRUE(header().startsWith("3 words")) << header().toStdString();
+    EXPECT_TRUE(footer().startsWith("Words 3 ")) << footer().toStdString();
+    // Typing: the count follows each keystroke, not the one before.
+    window.editor()->editor()->moveCursor(QTextCursor::End);
+    window.editor()->editor()->insertPlainText(" four");
+    EXPECT_TRUE(header().startsWith("4 words")) << header().toStdString();
+    EXPECT_TRUE(footer().startsWith("Words 4 ")) << footer().toStdString();
+    // Deleting the shown script shows its neighbour's.
+    store.deleteScript(notes.id);
+    ASSERT_EQ(store.selectedID(), talk.id);
+    EXPECT_TRUE(header().startsWith("300 words")) << header().toStdString();
+    // A new empty script says so, with no time.
+    window.startNewScript();
+    EXPECT_EQ(header(), "No words yet");
+    EXPECT_EQ(window.editor()->editor()->placeholderText(), "Write or paste what you will say.");
+}
