@@ -113,7 +113,7 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     setObjectName(QStringLiteral("OrvellLibraryWindow3"));
     resize(1120, 720);
     // Narrow enough for two windows side by side on a 1920-pixel screen.
-    setMinimumSize(900, 480);
+    setMinimumSize(900, 420);
     confirm = [this](const QString &title, const QString &text) {
         QMessageBox ask(QMessageBox::Warning, title, text, QMessageBox::Cancel, this);
         // The button says what it does; Cancel stays the default.

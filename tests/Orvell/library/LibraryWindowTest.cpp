@@ -274,7 +274,7 @@ TEST_F(WindowFixture, rowsAreDraggedIntoANewOrderOnlyInTheCustomOrder) {
 }
 
 TEST(LibraryWindowPlace, theFirstPlaceKeepsClearOfTheIslandAndTheDeck) {
-    const QSize wanted(1120, 720), minimum(900, 480);
+    const QSize wanted(1120, 720), minimum(900, 420);
     const QRect island(981, 0, 598, 260), deck(1080, 1160, 400, 200);
     // Room between them on a tall screen: the whole window, title bar below the island.
     EXPECT_EQ(LibraryWindowController::firstPlace({0, 0, 2560, 1400}, wanted, minimum,
@@ -295,8 +295,16 @@ TEST(LibraryWindowPlace, theFirstPlaceKeepsClearOfTheIslandAndTheDeck) {
     // as far down as the screen lets it, the deck over its foot.
     const QRect small = LibraryWindowController::firstPlace(
         {0, 0, 1366, 728}, wanted, minimum, {QRect(384, 0, 598, 260), QRect(483, 520, 400, 200)});
-    EXPECT_EQ(small.height(), 480);
-    EXPECT_EQ(small.bottom(), 727);
+    EXPECT_EQ(small.height(), 420);
+    EXPECT_EQ(small.top(), 304);
+    EXPECT_LE(small.bottom(), 727);
+    // KDE's 44-pixel bottom panel and the deck above it on a 1080-pixel
+    // screen: the window fits between, clear of both.
+    const QRect kdeDeck(760, 768, 400, 230);
+    const QRect kde = LibraryWindowController::firstPlace({0, 0, 1920, 1036}, wanted, minimum,
+                                                          {hdIsland, kdeDeck});
+    EXPECT_LT(kde.bottom(), kdeDeck.top());
+    EXPECT_GT(kde.top(), hdIsland.bottom());
     // A narrow screen: no wider than it.
     EXPECT_EQ(LibraryWindowController::firstPlace({0, 0, 1024, 768}, wanted, minimum, {}).width(),
               1024);
