@@ -105,9 +105,12 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     m_saveProblem = warning(QStringLiteral("Not saved"), QStringLiteral("Changes not saved"));
     m_awakeProblem = warning(QStringLiteral("Screen may dim"),
                              QStringLiteral("The screen may dim while you read"));
+    m_voiceProblem = warning(QStringLiteral("Not listening"),
+                             QStringLiteral("Voice follow is not listening"));
     toggles->addWidget(m_islandToggle);
     toggles->addWidget(m_deckToggle);
     toggles->addStretch(1);
+    toggles->addWidget(m_voiceProblem);
     toggles->addWidget(m_awakeProblem);
     toggles->addWidget(m_saveProblem);
     column->addLayout(toggles);
@@ -123,6 +126,25 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
             syncAwakeProblem);
     syncAwakeProblem();
     connect(m_awakeProblem, &QToolButton::clicked, this, &ControlDeckView::settingsRequested);
+    // Voice follow switched on but unable to listen: said here, where the
+    // reader looks, not only in the settings.
+    const auto syncVoiceProblem = [this, &env] {
+        const VoiceFollow &voice = env.voice();
+        QString reason = voice.unavailableReason();
+        if (reason.isEmpty() && voice.state().kind == VoiceFollowState::Kind::failed)
+            reason = voice.state().message;
+        const bool show = env.prefs().reading().voiceFollowEnabled() && !reason.isEmpty();
+        m_voiceProblem->setVisible(show);
+        m_voiceProblem->setToolTip(reason + QStringLiteral(" Click for the settings."));
+        m_voiceProblem->setAccessibleDescription(reason);
+    };
+    connect(&env.voice(), &VoiceFollow::stateChanged, this, syncVoiceProblem);
+    connect(&env.prefs().reading(), &ReadingPreferences::voiceFollowEnabledChanged, this,
+            syncVoiceProblem);
+    connect(&env.prefs().reading(), &ReadingPreferences::voiceFollowLocaleChanged, this,
+            syncVoiceProblem);
+    syncVoiceProblem();
+    connect(m_voiceProblem, &QToolButton::clicked, this, &ControlDeckView::settingsRequested);
     const auto syncSaveProblem = [this, &env] {
         const QString problem = env.store().saveProblem();
         m_saveProblem->setVisible(!problem.isEmpty());

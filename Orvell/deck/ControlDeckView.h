@@ -49,6 +49,7 @@ public:
     // Shown while a save is pending; opens the library, where the notice says more.
     QToolButton *saveProblemButton() const { return m_saveProblem; }
     QToolButton *awakeProblemButton() const { return m_awakeProblem; }
+    QToolButton *voiceProblemButton() const { return m_voiceProblem; }
 
     // "Show / Hide Island (Ctrl+Alt+Super+T from any app)".
     static QString toggleHelp(const QString &title, const QString &shortcut);
@@ -85,6 +86,7 @@ private:
     QToolButton *m_deckToggle = nullptr;
     QToolButton *m_saveProblem = nullptr;
     QToolButton *m_awakeProblem = nullptr;
+    QToolButton *m_voiceProblem = nullptr;
     QMenu *m_menu = nullptr;
     std::optional<QPoint> m_dragFrom;
     QPoint m_windowAtPress;

@@ -256,3 +256,22 @@ TEST(ControlDeck, withThePaceGuideOnTheReadoutsSayTheTargetAndTheSpeedWaits) {
     EXPECT_EQ(deck.readouts()->estimateText(), QString::fromUtf8("2:00  \u00B7  150 wpm"));
     EXPECT_TRUE(deck.speedSlider()->isEnabled());
 }
+
+TEST(ControlDeck, voiceFollowThatCannotListenIsSaidOnTheDeck) {
+    TestEnvironment app;
+    AppEnvironment &env = *app.env;
+    ControlDeckView deck(env);
+    QToolButton *warning = deck.voiceProblemButton();
+    EXPECT_FALSE(warning->isVisibleTo(&deck));
+    const QString reason = env.voice().unavailableReason();
+    if (reason.isEmpty())
+        GTEST_SKIP() << "voice follow can listen on this machine";
+    env.prefs().reading().setVoiceFollowEnabled(true);
+    EXPECT_TRUE(warning->isVisibleTo(&deck));
+    EXPECT_TRUE(warning->toolTip().startsWith(reason)) << warning->toolTip().toStdString();
+    QSignalSpy settings(&deck, &ControlDeckView::settingsRequested);
+    warning->click();
+    EXPECT_EQ(settings.count(), 1);
+    env.prefs().reading().setVoiceFollowEnabled(false);
+    EXPECT_FALSE(warning->isVisibleTo(&deck));
+}
