@@ -1,8 +1,11 @@
 #include "OrvellKitUI/SpeedSlider.h"
 
 #include "OrvellKitUI/Tokens.h"
+#include "playback/SpeedCurve.h"
 
 #include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -75,8 +78,57 @@ double apply(SpeedSliderCommand command, double t, bool coarse) {
 
 } // namespace SpeedSliderCommands
 
+// For screen readers: a slider whose value is the speaking rate, read and
+// set in words per minute, in the steps the arrows take.
+class SpeedSliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SpeedSliderAccessible(SpeedSlider *slider)
+        : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value)
+            return QStringLiteral("%1 words per minute").arg(qRound(rate(slider()->t())));
+        return QAccessibleWidget::text(kind);
+    }
+
+    QVariant currentValue() const override { return qRound(rate(slider()->t())); }
+    void setCurrentValue(const QVariant &value) override {
+        slider()->edit(
+            (value.toDouble() - SpeedCurve::minWordsPerMinute) / SpeedCurve::wordsPerMinuteSpan);
+    }
+    QVariant maximumValue() const override { return qRound(rate(1)); }
+    QVariant minimumValue() const override { return qRound(rate(0)); }
+    QVariant minimumStepSize() const override {
+        return qRound(SpeedCurve::arrowStep * SpeedCurve::wordsPerMinuteSpan);
+    }
+
+private:
+    static double rate(double t) { return SpeedCurve::wordsPerMinute(t); }
+    SpeedSlider *slider() const { return static_cast<SpeedSlider *>(widget()); }
+};
+
+namespace {
+
+QAccessibleInterface *speedSliderAccessible(const QString &className, QObject *object) {
+    if (className == QLatin1StringView("SpeedSlider") && object && object->isWidgetType())
+        return new SpeedSliderAccessible(static_cast<SpeedSlider *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 SpeedSlider::SpeedSlider(QWidget *parent)
     : QWidget(parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(speedSliderAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Speed"));
     setCursor(Qt::PointingHandCursor);
@@ -88,8 +140,9 @@ void SpeedSlider::setT(double t) {
     if (t == m_t)
         return;
     m_t = t;
-    setAccessibleDescription(QStringLiteral("%1 %").arg(qRound(m_t * 100)));
-    QAccessibleValueChangeEvent event(this, m_t);
+    setAccessibleDescription(
+        QStringLiteral("%1 words per minute").arg(qRound(SpeedCurve::wordsPerMinute(m_t))));
+    QAccessibleValueChangeEvent event(this, qRound(SpeedCurve::wordsPerMinute(m_t)));
     QAccessible::updateAccessibility(&event);
     update();
     emit tChanged();

@@ -59,6 +59,7 @@ protected:
 
 private:
     void edit(double t);
+    friend class SpeedSliderAccessible;
 
     double m_t = 0;
     AttractPulseState m_pulse;

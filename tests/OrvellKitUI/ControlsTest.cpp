@@ -51,6 +51,27 @@ TEST(SpeedSlider, geometryPutsTheThumbAndTicksWithinTheTrack) {
     EXPECT_EQ(SpeedSliderCommands::fromKey(Qt::Key_A), std::nullopt);
 }
 
+TEST(SpeedSlider, aScreenReaderReadsAndStepsItInWordsPerMinute) {
+    SpeedSlider slider;
+    slider.setT(0.45);
+    QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(&slider);
+    ASSERT_NE(a11y, nullptr);
+    EXPECT_EQ(a11y->role(), QAccessible::Slider);
+    EXPECT_EQ(a11y->text(QAccessible::Name), "Speed");
+    EXPECT_EQ(a11y->text(QAccessible::Value), "150 words per minute");
+    QAccessibleValueInterface *value = a11y->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->currentValue().toInt(), 150);
+    EXPECT_EQ(value->minimumValue().toInt(), 60);
+    EXPECT_EQ(value->maximumValue().toInt(), 260);
+    EXPECT_EQ(value->minimumStepSize().toInt(), 10);
+    QSignalSpy edited(&slider, &SpeedSlider::tEdited);
+    value->setCurrentValue(200);
+    ASSERT_EQ(edited.count(), 1) << "a change from a screen reader is the user's";
+    EXPECT_DOUBLE_EQ(slider.t(), 0.7);
+    EXPECT_EQ(value->currentValue().toInt(), 200);
+}
+
 TEST(SpeedSlider, keysAndDragsSetTheSpeedAndStopThePulse) {
     SpeedSlider slider;
     slider.resize(238, 38);
