@@ -154,6 +154,7 @@ void VoiceFollow::sync() {
     // the installed model, and a setting means reading the settings file, so
     // both are read here, where every change arrives.
     m_lookahead = m_frame.prefs() ? static_cast<int>(m_frame.prefs()->voiceFollowLookahead()) : 3;
+    const bool wasActive = m_activeAtSync;
     m_activeAtSync = isActive();
     if (!m_activeAtSync) {
         m_frame.release();
@@ -165,6 +166,18 @@ void VoiceFollow::sync() {
     }
     if (m_frame.layOut())
         emit changed();
+    // Switched on in the middle of the script: listening starts from the
+    // line being read, not from the top.
+    if (!wasActive && m_frame.layout() && m_frame.scroll() && m_frame.scroll()->offset() > 0) {
+        m_cursor = ReadingFrame::wordAtReadingLine(*m_frame.layout(), words(),
+                                                   m_frame.scroll()->offset(),
+                                                   m_frame.scroll()->viewportHeight());
+        m_matcher.cursor = m_cursor;
+        m_front.reset();
+        m_front.position = spokenLength();
+        m_glowFront = m_front.position;
+        emit changed();
+    }
     follow();
     if (m_frame.scroll() && m_frame.scroll()->isPlaying()) {
         if (!m_listener || m_listeningLocale != m_frame.prefs()->voiceFollowLocale())

@@ -142,6 +142,26 @@ TEST_F(FollowFixture, heardWordsMoveTheCursorTheGlowAndTheScroll) {
     EXPECT_EQ(voice.front().rate, rate);
 }
 
+TEST_F(FollowFixture, switchedOnInTheMiddleItListensFromTheLineBeingRead) {
+    QStringList lines;
+    for (int i = 0; i < 60; ++i)
+        lines << QString("line %1 says something the reader will say aloud").arg(i);
+    store.create("Long", lines.join('\n'), true);
+    QCoreApplication::processEvents();
+    // Read a while at the speed, then voice follow goes on and Play is pressed:
+    // the text stays within a line or two of where it was.
+    scroll.setOffset(1200);
+    prefs.setVoiceFollowEnabled(true);
+    ASSERT_NE(voice.layout(), nullptr);
+    EXPECT_GT(voice.cursor(), 100) << "the cursor went back to the top";
+    ASSERT_TRUE(scroll.followTarget());
+    EXPECT_NEAR(*scroll.followTarget(), 1200, 100) << "the island would run back to the top";
+    scroll.play();
+    auto l = listening();
+    ASSERT_NE(l, nullptr);
+    EXPECT_NEAR(*scroll.followTarget(), 1200, 100);
+}
+
 TEST_F(FollowFixture, switchingOffClearsOnlyItsOwnTarget) {
     prefs.setVoiceFollowEnabled(true);
     EXPECT_TRUE(scroll.followTarget());
