@@ -116,6 +116,7 @@ void PaceGuide::sync() {
         m_rhythm.reset();
 
     // Read once here rather than from the settings every frame.
+    const bool wasActive = m_active;
     m_active = isActive();
     if (!m_active) {
         cancelMeasurement();
@@ -136,6 +137,17 @@ void PaceGuide::sync() {
 
     if (m_frame.layOut())
         m_aimedWord = -1;
+    // Switched on in the middle of the script: the guide takes up from the
+    // line being read (and times the rest to the target from there).
+    if (!wasActive && !keep && m_frame.layout() && m_frame.scroll() &&
+        m_frame.scroll()->offset() > 0 && !m_schedule.wordSlots.empty()) {
+        const int reading = ReadingFrame::wordAtReadingLine(
+            *m_frame.layout(), words(), m_frame.scroll()->offset(),
+            m_frame.scroll()->viewportHeight());
+        if (static_cast<size_t>(reading) < m_schedule.wordSlots.size())
+            m_clock = std::min(m_schedule.total,
+                               m_schedule.wordSlots[static_cast<size_t>(reading)].start);
+    }
     ScrollEngine *scroll = m_frame.scroll();
     if (scroll && scroll->isPlaying() && m_schedule.total > 0 && m_clock >= m_schedule.total)
         scroll->restart();

@@ -116,6 +116,26 @@ TEST_F(GuideFixture, theLightFollowsTheClockAndTheScriptEndsWithTheSchedule) {
     EXPECT_EQ(followWrites, before + 1);
 }
 
+TEST_F(GuideFixture, switchedOnInTheMiddleItTakesUpFromTheLineBeingRead) {
+    QStringList lines;
+    for (int i = 0; i < 60; ++i)
+        lines << QString("line %1 says something the reader will say aloud.").arg(i);
+    selectScript(lines.join('\n'));
+    // The scroll's height is the laid-out script's, as on the island.
+    prefs.setPaceGuideEnabled(true);
+    ASSERT_NE(guide.layout(), nullptr);
+    const double height = guide.layout()->height();
+    prefs.setPaceGuideEnabled(false);
+    scroll.setContentHeight(height);
+    // Read a while at the speed, then the guide goes on.
+    scroll.setOffset(1200);
+    prefs.setPaceGuideEnabled(true);
+    ASSERT_GT(guide.schedule().total, 0);
+    EXPECT_GT(guide.clock(), guide.schedule().total / 10) << "the guide started from the top";
+    ASSERT_TRUE(scroll.followTarget());
+    EXPECT_NEAR(*scroll.followTarget(), 1200, 100) << "the island would run back to the top";
+}
+
 TEST_F(GuideFixture, changingTheStyleKeepsTheShareOfProgress) {
     prefs.setPaceGuideEnabled(true);
     selectScript("One, two. Three, four.\n\nFive six seven eight nine ten.");
