@@ -2,7 +2,6 @@
 // server: a new script written in the library, a file imported, a search
 // cleared, the talk played from another window with the shortcut, Orvell
 // quit and started again with everything where it was left.
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -43,20 +42,7 @@ struct PreparedOrvell {
     }
     // orvell-cli as the user runs it beside this Orvell.
     QString cli(const QStringList &args) const {
-        QProcess p;
-        p.setProcessEnvironment(environment());
-        p.start(QStringLiteral(ORVELL_CLI), args);
-        QDeadlineTimer deadline(20000);
-        while (p.state() != QProcess::NotRunning && !p.waitForFinished(20)) {
-            QCoreApplication::processEvents();
-            if (deadline.hasExpired()) {
-                p.kill();
-                p.waitForFinished(1000);
-                ADD_FAILURE() << "orvell-cli " << args.join(' ').toStdString() << " hung";
-                break;
-            }
-        }
-        return QString::fromUtf8(p.readAllStandardOutput());
+        return run(QStringLiteral(ORVELL_CLI), args, environment());
     }
     QJsonArray scripts() const {
         return QJsonDocument::fromJson(cli({"library", "--json", "list"}).toUtf8())

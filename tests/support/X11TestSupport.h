@@ -24,8 +24,10 @@ inline bool waitUntil(const std::function<bool()> &done, int ms = 10000) {
 }
 
 // Runs a helper program (xdotool, xwininfo) while this process keeps handling events.
-inline QString run(const QString &program, const QStringList &args) {
+inline QString run(const QString &program, const QStringList &args,
+                   const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
+    p.setProcessEnvironment(environment);
     p.start(program, args);
     // Bounded: a tool that never starts or hangs on a busy server fails
     // its test instead of holding the whole run until its timeout.
