@@ -1,5 +1,7 @@
 #include "Platform/tray/DBusMenu.h"
 
+#include "Platform/tray/BusProperties.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -182,23 +184,10 @@ public:
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override {
         const QString member = message.member();
         const QVariantList args = message.arguments();
-        if (message.interface() == QLatin1StringView("org.freedesktop.DBus.Properties")) {
-            if (member == QLatin1StringView("GetAll")) {
-                connection.send(message.createReply(QVariant::fromValue(properties())));
-                return true;
-            }
-            if (member == QLatin1StringView("Get") && args.size() == 2) {
-                const QVariantMap all = properties();
-                const QString name = args.at(1).toString();
-                if (!all.contains(name))
-                    connection.send(message.createErrorReply(QDBusError::UnknownProperty, name));
-                else
-                    connection.send(
-                        message.createReply(QVariant::fromValue(QDBusVariant(all.value(name)))));
-                return true;
-            }
-            return false;
-        }
+        const QVariantMap own = properties();
+        if (answerPropertyCall(message, connection, own.keys(),
+                               [&own](const QString &name) { return own.value(name); }))
+            return true;
         if (!message.interface().isEmpty() && message.interface() != QLatin1StringView(menuInterface))
             return false;
 

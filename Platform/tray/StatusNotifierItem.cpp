@@ -1,5 +1,6 @@
 #include "Platform/tray/StatusNotifierItem.h"
 
+#include "Platform/tray/BusProperties.h"
 #include "Platform/tray/DBusMenu.h"
 
 #include <QCoreApplication>
@@ -139,32 +140,9 @@ public:
         const QString iface = message.interface();
         const QString member = message.member();
         const QVariantList args = message.arguments();
-        if (iface == QLatin1StringView(propertiesInterface)) {
-            if (member == QLatin1StringView("GetAll") && args.size() == 1) {
-                QVariantMap all;
-                for (const QString &name : names())
-                    all.insert(name, property(name));
-                connection.send(message.createReply(QVariant::fromValue(all)));
-                return true;
-            }
-            if (member == QLatin1StringView("Get") && args.size() == 2) {
-                const QString name = args.at(1).toString();
-                if (!names().contains(name)) {
-                    connection.send(message.createErrorReply(
-                        QDBusError::UnknownProperty, QStringLiteral("No property ") + name));
-                    return true;
-                }
-                connection.send(
-                    message.createReply(QVariant::fromValue(QDBusVariant(property(name)))));
-                return true;
-            }
-            if (member == QLatin1StringView("Set")) {
-                connection.send(message.createErrorReply(QDBusError::PropertyReadOnly,
-                                                         QStringLiteral("Read-only")));
-                return true;
-            }
-            return false;
-        }
+        if (answerPropertyCall(message, connection, names(),
+                               [this](const QString &name) { return property(name); }))
+            return true;
         if (!iface.isEmpty() && iface != QLatin1StringView(itemInterface))
             return false;
         const bool point = args.size() == 2 && args.at(0).canConvert<int>() &&

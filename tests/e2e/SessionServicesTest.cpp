@@ -146,11 +146,24 @@ struct Desktop {
         ASSERT_TRUE(bus.registerObject(QLatin1StringView(path), &object, what));
         ASSERT_TRUE(bus.registerService(QLatin1StringView(service)));
     }
+    QDBusMessage call(const QString &service, const QString &path, const QString &iface,
+                      const QString &member, const QVariantList &args);
 };
 
 // Answers the bus until `done` holds (or five seconds pass).
 template <typename F> bool settle(F done) {
     return QTest::qWaitFor(done, 5000);
+}
+
+// A call from the desktop's side to an object of the app's. Both ends run
+// on this thread: it waits with the event loop turning.
+QDBusMessage Desktop::call(const QString &service, const QString &path, const QString &iface,
+                           const QString &member, const QVariantList &args) {
+    QDBusMessage m = QDBusMessage::createMethodCall(service, path, iface, member);
+    m.setArguments(args);
+    QDBusPendingCall pending = bus.asyncCall(m);
+    settle([&] { return pending.isFinished(); });
+    return pending.reply();
 }
 
 } // namespace
@@ -261,13 +274,7 @@ TEST(StatusNotifierItem, aPanelThatStartsLateShowsTheItemAndItsClicksSayWhere) {
 
         // What the host reads, and a click with the place it gives.
         const auto call = [&](const QString &iface, const QString &member, QVariantList args) {
-            QDBusMessage m = QDBusMessage::createMethodCall(item.serviceName(), "/StatusNotifierItem",
-                                                            iface, member);
-            m.setArguments(args);
-            // Both ends run on this thread: wait with the event loop turning.
-            QDBusPendingCall pending = panel.bus.asyncCall(m);
-            settle([&] { return pending.isFinished(); });
-            return pending.reply();
+            return panel.call(item.serviceName(), "/StatusNotifierItem", iface, member, args);
         };
         const auto get = [&](const QString &name) {
             const QDBusMessage reply =
@@ -321,12 +328,7 @@ TEST(StatusNotifierItem, aPanelThatStartsLateShowsTheItemAndItsClicksSayWhere) {
                 separator, scripts, off};
         };
         const auto menuCall = [&](const QString &member, QVariantList args) {
-            QDBusMessage m = QDBusMessage::createMethodCall(item.serviceName(), "/MenuBar",
-                                                            "com.canonical.dbusmenu", member);
-            m.setArguments(args);
-            QDBusPendingCall pending = panel.bus.asyncCall(m);
-            settle([&] { return pending.isFinished(); });
-            return pending.reply();
+            return panel.call(item.serviceName(), "/MenuBar", "com.canonical.dbusmenu", member, args);
         };
         const auto layout = [&] {
             const QDBusMessage reply = menuCall("GetLayout", {0, -1, QStringList()});
