@@ -75,10 +75,9 @@ void SessionReadouts::followPace(PaceGuide &pace) {
 
 void SessionReadouts::refreshEstimate() {
     const int words = m_store.selectedWordCount();
-    const bool paced = m_pace && m_pace->isActive() && m_pace->targetSeconds() > 0;
-    const QString text = paced
-                             ? ReadEstimate::forDuration(words, m_pace->targetSeconds()).sessionLine()
-                             : line(m_scroll, words);
+    const std::optional<double> paced = m_pace ? m_pace->pacedSeconds() : std::nullopt;
+    const QString text =
+        paced ? ReadEstimate::forDuration(words, *paced).sessionLine() : line(m_scroll, words);
     if (text != m_estimate->text())
         m_estimate->setText(text);
 }

@@ -114,42 +114,38 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     toggles->addWidget(m_awakeProblem);
     toggles->addWidget(m_saveProblem);
     column->addLayout(toggles);
-    const auto syncAwakeProblem = [this, &env] {
-        const QString problem = env.screenAwake().problem();
-        m_awakeProblem->setVisible(!problem.isEmpty() &&
-                                   env.prefs().reading().keepScreenAwake());
-        m_awakeProblem->setToolTip(problem + QStringLiteral(" Click for the settings."));
-        m_awakeProblem->setAccessibleDescription(problem);
+    // Each shows while its sentence is not empty, the sentence in its tooltip.
+    const auto say = [](QToolButton *button, const QString &problem, const QString &hint) {
+        button->setVisible(!problem.isEmpty());
+        button->setToolTip(problem + QLatin1Char(' ') + hint);
+        button->setAccessibleDescription(problem);
+    };
+    const QString forSettings = QStringLiteral("Click for the settings.");
+    ReadingPreferences &reading = env.prefs().reading();
+    const auto syncAwakeProblem = [this, say, forSettings, &env, &reading] {
+        say(m_awakeProblem, reading.keepScreenAwake() ? env.screenAwake().problem() : QString(),
+            forSettings);
     };
     connect(&env.screenAwake(), &ScreenAwake::problemChanged, this, syncAwakeProblem);
-    connect(&env.prefs().reading(), &ReadingPreferences::keepScreenAwakeChanged, this,
-            syncAwakeProblem);
+    connect(&reading, &ReadingPreferences::keepScreenAwakeChanged, this, syncAwakeProblem);
     syncAwakeProblem();
     connect(m_awakeProblem, &QToolButton::clicked, this, &ControlDeckView::settingsRequested);
-    // Voice follow switched on but unable to listen: said here, where the
-    // reader looks, not only in the settings.
-    const auto syncVoiceProblem = [this, &env] {
+    // Voice follow switched on but unable to listen.
+    const auto syncVoiceProblem = [this, say, forSettings, &env, &reading] {
         const VoiceFollow &voice = env.voice();
         QString reason = voice.unavailableReason();
         if (reason.isEmpty() && voice.state().kind == VoiceFollowState::Kind::failed)
             reason = voice.state().message;
-        const bool show = env.prefs().reading().voiceFollowEnabled() && !reason.isEmpty();
-        m_voiceProblem->setVisible(show);
-        m_voiceProblem->setToolTip(reason + QStringLiteral(" Click for the settings."));
-        m_voiceProblem->setAccessibleDescription(reason);
+        say(m_voiceProblem, reading.voiceFollowEnabled() ? reason : QString(), forSettings);
     };
     connect(&env.voice(), &VoiceFollow::stateChanged, this, syncVoiceProblem);
-    connect(&env.prefs().reading(), &ReadingPreferences::voiceFollowEnabledChanged, this,
-            syncVoiceProblem);
-    connect(&env.prefs().reading(), &ReadingPreferences::voiceFollowLocaleChanged, this,
-            syncVoiceProblem);
+    for (auto signal : {&ReadingPreferences::voiceFollowEnabledChanged,
+                        &ReadingPreferences::voiceFollowLocaleChanged})
+        connect(&reading, signal, this, syncVoiceProblem);
     syncVoiceProblem();
     connect(m_voiceProblem, &QToolButton::clicked, this, &ControlDeckView::settingsRequested);
-    const auto syncSaveProblem = [this, &env] {
-        const QString problem = env.store().saveProblem();
-        m_saveProblem->setVisible(!problem.isEmpty());
-        m_saveProblem->setToolTip(problem + QStringLiteral(" Click to open the library."));
-        m_saveProblem->setAccessibleDescription(problem);
+    const auto syncSaveProblem = [this, say, &env] {
+        say(m_saveProblem, env.store().saveProblem(), QStringLiteral("Click to open the library."));
     };
     connect(&env.store(), &ScriptStore::saveProblemChanged, this, syncSaveProblem);
     syncSaveProblem();
@@ -176,18 +172,18 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     connect(&scroll, &ScrollEngine::tChanged, this, [this, &scroll] { m_speed->setT(scroll.t()); });
     connect(m_speed, &SpeedSlider::tEdited, &commands, &PrompterCommands::setSpeed);
     // The pace guide times the words itself: the speed waits until it is off.
-    const auto paced = [this, &env] {
-        const bool on = env.prefs().reading().paceGuideEnabled();
+    const auto paced = [this, &reading] {
+        const bool on = reading.paceGuideEnabled();
         m_speed->setEnabled(!on);
         m_speed->setToolTip(on ? QStringLiteral("The pace guide sets the pace to the target time; "
                                                 "the speed applies when it is off.")
                                : QString());
     };
-    connect(&env.prefs().reading(), &ReadingPreferences::paceGuideEnabledChanged, this, paced);
+    connect(&reading, &ReadingPreferences::paceGuideEnabledChanged, this, paced);
     paced();
     for (auto signal : {&ReadingPreferences::paceGuideEnabledChanged,
                         &ReadingPreferences::pacePauseStyleChanged})
-        connect(&env.prefs().reading(), signal, m_readouts, &SessionReadouts::refreshEstimate);
+        connect(&reading, signal, m_readouts, &SessionReadouts::refreshEstimate);
     connect(&env.shortcutRegistry(), &ShortcutRegistry::bindingsChanged, this, &ControlDeckView::refreshHelp);
     refreshHelp();
     setFixedWidth(deckWidth);

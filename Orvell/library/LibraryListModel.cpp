@@ -113,11 +113,10 @@ double LibraryListModel::speakingRate() const {
 }
 
 double LibraryListModel::pacedSeconds(const Script &script) const {
-    const PaceGuide &guide = m_env.pace();
     // The script on the island: what the guide itself will take, its
     // measured rhythm included.
     if (m_env.store().selectedID() == script.id)
-        return guide.targetSeconds();
+        return m_env.pace().pacedSeconds().value_or(0);
     const PauseStyle style = m_env.prefs().reading().pacePauseStyle();
     auto it = m_paced.find(script.id);
     if (it == m_paced.end() || it->body != script.body || it->style != style) {

@@ -204,10 +204,9 @@ void ScriptEditorView::refresh() {
     m_favorite->setAccessibleName(m_favorite->text());
     const int words = m_env.store().selectedWordCount();
     // With the pace guide on, the reading takes the target; else the speed's time.
-    const PaceGuide &pace = m_env.pace();
-    const bool paced = pace.isActive() && pace.targetSeconds() > 0;
-    const ReadEstimate estimate = paced ? ReadEstimate::forDuration(words, pace.targetSeconds())
-                                        : m_env.scroll().estimate(words);
+    const std::optional<double> paced = m_env.pace().pacedSeconds();
+    const ReadEstimate estimate =
+        paced ? ReadEstimate::forDuration(words, *paced) : m_env.scroll().estimate(words);
     m_summary->setText(words == 0 ? QStringLiteral("No words yet")
                                   : wordsText(words) +
                                         (paced ? QStringLiteral(" \u00B7 target ")

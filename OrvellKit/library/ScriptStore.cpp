@@ -111,10 +111,7 @@ void ScriptStore::setSelection(std::optional<QUuid> id) {
     m_selectedID = id;
     // The new script's count is in place before anyone hears of the new
     // selection, so a header reading both never shows the old one's.
-    const Script *s = selected();
-    const int count = s ? m_wordCounts.value(s->id) : 0;
-    const bool recounted = count != m_selectedWordCount;
-    m_selectedWordCount = count;
+    const bool recounted = recountSelected();
     emit selectedIDChanged();
     if (recounted)
         emit selectedWordCountChanged();
@@ -151,13 +148,18 @@ ScriptManifest ScriptStore::manifestOf(const std::vector<Script> &scripts,
     return manifest;
 }
 
-void ScriptStore::refreshWordCount() {
+bool ScriptStore::recountSelected() {
     const Script *s = selected();
     const int count = s ? m_wordCounts.value(s->id) : 0;
     if (count == m_selectedWordCount)
-        return;
+        return false;
     m_selectedWordCount = count;
-    emit selectedWordCountChanged();
+    return true;
+}
+
+void ScriptStore::refreshWordCount() {
+    if (recountSelected())
+        emit selectedWordCountChanged();
 }
 
 void ScriptStore::select(const QUuid &id) {

@@ -214,6 +214,8 @@ private:
     Script *mutableScript(const QUuid &id);
     void setSelection(std::optional<QUuid> id);
     void refreshWordCount();
+    // Takes the selected script's count; true when it changed (nobody told yet).
+    bool recountSelected();
     void countWords(const Script &script);
     // `catchUp`: first try the texts that failed before, so a later write
     // also saves what was pending.

@@ -78,6 +78,11 @@ std::pair<double, double> PaceGuide::allowedRange() const {
     return PaceSchedule::allowedRange(words(), style(), m_rhythm);
 }
 
+std::optional<double> PaceGuide::pacedSeconds() const {
+    const double target = isActive() ? targetSeconds() : 0;
+    return target > 0 ? std::optional<double>(target) : std::nullopt;
+}
+
 double PaceGuide::targetSeconds() const {
     if (words().count() == 0)
         return 0;

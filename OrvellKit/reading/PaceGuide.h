@@ -71,6 +71,9 @@ public:
     double naturalSeconds() const;
     std::pair<double, double> allowedRange() const;
     double targetSeconds() const;
+    // How long the selected script takes while the guide is on; nothing
+    // while it is off or the script has no words.
+    std::optional<double> pacedSeconds() const;
     double remainingSeconds() const { return std::max(0.0, m_schedule.total - m_clock); }
 
     static QString format(double seconds);
