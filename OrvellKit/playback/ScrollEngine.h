@@ -56,7 +56,6 @@ public:
     // The words of the script being read: with them the speed is a rate in
     // words per minute over the script's laid-out height.
     void setWordCount(int words);
-    int wordCount() const { return m_wordCount; }
     double wordsPerMinute() const { return SpeedCurve::wordsPerMinute(m_t); }
     double pointsPerSecond() const;
     double maxOffset() const { return m_contentHeight >= 0 ? m_contentHeight : 0; }

@@ -239,16 +239,6 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QObject *parent)
         return;
     }
     m_menuPublished = m_menu->publish(m_bus);
-    const auto announce = [this](const char *signal) {
-        m_bus.send(QDBusMessage::createSignal(QLatin1StringView(itemPath),
-                                              QLatin1StringView(itemInterface),
-                                              QLatin1StringView(signal)));
-    };
-    connect(this, &StatusNotifierItem::titleChanged, this, [announce] { announce("NewTitle"); });
-    connect(this, &StatusNotifierItem::toolTipChanged, this,
-            [announce] { announce("NewToolTip"); });
-    connect(this, &StatusNotifierItem::iconChanged, this, [announce] { announce("NewIcon"); });
-
     m_watch = new QDBusServiceWatcher(QLatin1StringView(watcherService), m_bus,
                                       QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_watch, &QDBusServiceWatcher::serviceRegistered, this,
@@ -276,19 +266,26 @@ void StatusNotifierItem::setTitle(const QString &title) {
     if (title == m_title)
         return;
     m_title = title;
-    emit titleChanged();
+    announce("NewTitle");
 }
 
 void StatusNotifierItem::setToolTip(const QString &text) {
     if (text == m_toolTip)
         return;
     m_toolTip = text;
-    emit toolTipChanged();
+    announce("NewToolTip");
 }
 
 void StatusNotifierItem::setIcons(const std::vector<QImage> &images) {
     m_icons = images;
-    emit iconChanged();
+    announce("NewIcon");
+}
+
+void StatusNotifierItem::announce(const char *signal) {
+    if (m_exported)
+        m_bus.send(QDBusMessage::createSignal(QLatin1StringView(itemPath),
+                                              QLatin1StringView(itemInterface),
+                                              QLatin1StringView(signal)));
 }
 
 void StatusNotifierItem::watcherAppeared() {

@@ -56,11 +56,6 @@ signals:
     // A click on the item, at the global place the host gave.
     void menuRequested(const QPoint &at);
 
-    // For the adaptor, which announces them on the bus.
-    void titleChanged();
-    void toolTipChanged();
-    void iconChanged();
-
 private slots:
     void hostRegistered();
     void hostUnregistered();
@@ -69,6 +64,8 @@ private:
     void watcherAppeared();
     void watcherGone();
     void queryHost();
+    // Tells hosts that a property changed ("NewTitle", "NewIcon", …).
+    void announce(const char *signal);
     void setShown(bool shown);
 
     QDBusConnection m_bus;
