@@ -94,7 +94,7 @@ void Application::installIsland() {
             env.scroll().goIdle();
         env.panels().setIslandVisible(visible);
     });
-    connect(island, &IslandPanelController::panelCreated, this, [&env, island](IslandPanel *panel) {
+    connect(island, &IslandPanelController::panelCreated, this, [this, &env, island](IslandPanel *panel) {
         panel->winId(); // the frame clock follows the native window
         env.scroll().attach(std::make_shared<FrameClock>(panel->windowHandle()));
         connect(panel, &IslandPanel::dragCommitted, island, [&env, island](QPoint topLeft) {
@@ -105,6 +105,19 @@ void Application::installIsland() {
                 [&env] { env.commands().handle(HotKeyAction::toggleIsland); });
         connect(panel, &IslandPanel::resetPositionClicked, &env.prefs(), [&env] {
             env.prefs().setIslandPlacement(IslandPlacement::topCenter());
+        });
+        // What the reading modes say is seen where the reader looks.
+        connect(&env.modeStatus(), &ModeStatus::notice, panel, [panel](const ModeStatus::Line &l) {
+            panel->showNotice(l.text, l.problem);
+        });
+        panel->idleHint = [&env] {
+            return QStringLiteral("Orvell: %1 plays your script from any app. Click for the "
+                                  "controls.")
+                .arg(env.shortcutRegistry().binding(HotKeyAction::playPause).displayString());
+        };
+        connect(panel, &IslandPanel::pillClicked, this, [this] {
+            if (m_deck)
+                m_deck->setVisible(true);
         });
     });
     connect(&env.commands(), &PrompterCommands::islandToggleRequested, island,
@@ -202,6 +215,8 @@ void Application::launch() {
     connect(&prefs, &Preferences::notchCoverHeightChanged, this, relayout);
     connect(&prefs, &Preferences::aboveFullScreenChanged, this, relayout);
 
+    welcome();
+
     // Scripts kept aside at the last quit are back: say so where it is seen.
     const auto showRestored = [this] {
         if (!m_env.restoredNotice().isEmpty())
@@ -230,6 +245,19 @@ void Application::launch() {
         if (s == Qt::ApplicationActive)
             sweep();
     });
+}
+
+void Application::welcome() {
+    // The first start shows where the script appears and where it is played:
+    // the island opens on the welcome script for a while, and the deck comes
+    // up (its Play pulses until it is first used).
+    SettingsStore &settings = m_env.settings();
+    if (settings.boolValue(PreferenceKeys::welcomed))
+        return;
+    settings.setValue(PreferenceKeys::welcomed, true);
+    if (IslandPanel *panel = m_island ? m_island->panel() : nullptr)
+        panel->showPreview(welcomePreviewMs);
+    m_deck->setVisible(true);
 }
 
 void Application::offerGnomeShortcuts() {

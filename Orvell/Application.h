@@ -29,6 +29,8 @@ public:
     // How long the screen is kept awake after a pause, so a short break in
     // the talk does not find it dimmed.
     static constexpr int awakeAfterPauseMs = 60000;
+    // How long the first start shows the welcome script on the island.
+    static constexpr int welcomePreviewMs = 6000;
 
     explicit Application(AppEnvironment &env, QObject *parent = nullptr);
     ~Application() override;
@@ -52,6 +54,8 @@ public:
 private:
     void installIsland();
     void installControls();
+    // The first start's welcome, and Play pulsing until it is first used.
+    void welcome();
     // One rule for the island and the deck: above ordinary windows and the
     // top panel, above full-screen ones only with the setting, never above
     // an active screen locker.

@@ -1,5 +1,6 @@
 #include "OrvellKitUI/GlassButton.h"
 
+#include "OrvellKitUI/AttractPulseState.h"
 #include "OrvellKitUI/PanelCursor.h"
 #include "OrvellKitUI/Tokens.h"
 
@@ -15,6 +16,19 @@ GlassButton::GlassButton(Glyph glyph, const QString &label, int diameter, QWidge
     setCursor(Qt::PointingHandCursor);
     // The deck never takes the focus from the presentation.
     setFocusPolicy(Qt::NoFocus);
+    // A slow breath: a frame every 50 ms is smooth enough, and only while it pulses.
+    m_breath.setInterval(50);
+    m_breath.setTimerType(Qt::CoarseTimer);
+    connect(&m_breath, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+}
+
+void GlassButton::showEvent(QShowEvent *) {
+    if (m_pulsing)
+        m_breath.start();
+}
+
+void GlassButton::hideEvent(QHideEvent *) {
+    m_breath.stop();
 }
 
 void GlassButton::setGlyph(Glyph glyph) {
@@ -40,6 +54,11 @@ void GlassButton::setPulsing(bool pulsing) {
     if (pulsing == m_pulsing)
         return;
     m_pulsing = pulsing;
+    m_breathClock.start();
+    if (pulsing && isVisible())
+        m_breath.start();
+    else
+        m_breath.stop();
     update();
 }
 
@@ -66,9 +85,12 @@ void GlassButton::paintEvent(QPaintEvent *) {
     p.setOpacity(m_faint ? 0.4 : 1.0);
     const QRectF r = QRectF(rect()).adjusted(1, 1, -1, -1);
     if (m_pulsing) {
+        p.save();
+        p.setOpacity(p.opacity() * AttractPulseState::breath(m_breathClock.elapsed() / 1000.0));
         p.setPen(Qt::NoPen);
         p.setBrush(Tokens::pulseHalo());
         p.drawEllipse(r);
+        p.restore();
     }
     const QColor fill = m_tint.isValid() ? m_tint : Tokens::controlFill();
     p.setBrush(m_hover ? fill.lighter(160) : fill);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QTimer>
 
 // A round button of the deck's glass style with a glyph drawn by a function;
 // hover brightens it. Its accessible name is its label.
@@ -18,7 +20,9 @@ public:
     // Drawn faint (a stepper at its bound), still clickable.
     void setFaint(bool faint);
     bool isFaint() const { return m_faint; }
+    // A halo that breathes until the pulse is stopped.
     void setPulsing(bool pulsing);
+    bool isPulsing() const { return m_pulsing; }
     void setTint(const QColor &tint);
 
     QSize sizeHint() const override { return {m_diameter, m_diameter}; }
@@ -27,6 +31,8 @@ protected:
     void paintEvent(QPaintEvent *) override;
     void enterEvent(QEnterEvent *) override;
     void leaveEvent(QEvent *) override;
+    void showEvent(QShowEvent *) override;
+    void hideEvent(QHideEvent *) override;
 
 private:
     Glyph m_glyph;
@@ -34,6 +40,8 @@ private:
     bool m_faint = false;
     bool m_hover = false;
     bool m_pulsing = false;
+    QTimer m_breath;
+    QElapsedTimer m_breathClock;
     QColor m_tint;
 };
 

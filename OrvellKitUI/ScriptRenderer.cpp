@@ -206,7 +206,10 @@ void copyThroughPieces(QImage &onto, QPoint at, const QImage &image,
             const double t = ((left + right + 1) / 2.0 / dpr - r.left()) / r.width();
             if (!(t > 0 && t < 1))
                 continue;
-            const double feather = piece.fill == GlowMask::Piece::Fill::fadeOutRight ? 1 - t : t;
+            // Strongest at the side the light comes from.
+            using Fill = GlowMask::Piece::Fill;
+            const double feather =
+                piece.fill == Fill::fadeOutRight || piece.fill == Fill::fadeInRight ? 1 - t : t;
             if (const uint a = strength(opacity * feather); a > 0)
                 columns.push_back({left, right, a});
         }

@@ -9,7 +9,7 @@ packages=(
   libicu-dev libzip-dev libespeak-ng-dev espeak-ng libexttextcat-dev libexttextcat-data
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us flite1-dev
   qt6-multimedia-dev pulseaudio pulseaudio-utils
-  fonts-inter
+  fonts-inter fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libxcb1-dev libxcb-shm0-dev libxcb-shape0-dev libxcb-keysyms1-dev libxcb-screensaver0-dev x11proto-dev
   qt6-qpa-plugins

@@ -30,6 +30,9 @@ QString AppEnvironment::welcomeText() {
                           "can read it while looking straight down the lens. No more glancing "
                           "away mid-sentence.\n\n") +
            capture +
+           QStringLiteral("\n\nPress Ctrl+Alt+Super+Space to play and pause from any app, or "
+                          "click the small black bar at the top of the screen for the floating "
+                          "controls, with Play, the speed and voice follow.") +
            QStringLiteral("\n\nOpen the Library from Orvell's icon in the tray \u2014 or, on a "
                           "desktop without a tray, from the menu button on the floating controls "
                           "\u2014 to write your own script, or drop ") +

@@ -10,6 +10,7 @@
 #include "library/ScriptStore.h"
 #include "pace/RhythmCache.h"
 #include "playback/ScrollEngine.h"
+#include "reading/ModeStatus.h"
 #include "reading/PaceGuide.h"
 #include "reading/ReadingSession.h"
 #include "reading/ScriptViewportModel.h"
@@ -67,6 +68,7 @@ public:
     ScriptViewportModel &viewport() { return m_reading->viewport(); }
     PaceGuide &pace() { return m_reading->pace(); }
     VoiceFollow &voice() { return m_reading->voice(); }
+    ModeStatus &modeStatus() { return m_reading->status(); }
     // A microphone as voice follow would open it; null where there is none.
     std::unique_ptr<AudioSource> openMicrophone() const {
         return m_microphone ? m_microphone() : nullptr;

@@ -2,6 +2,7 @@
 
 #include "Orvell/core/AppEnvironment.h"
 #include "Orvell/deck/ControlDeckView.h"
+#include "OrvellKitUI/PlayButton.h"
 #include "Orvell/core/ScreenObserver.h"
 #include "settings/PreferenceKeys.h"
 #include "Platform/x11/X11Window.h"
@@ -54,6 +55,16 @@ std::optional<QPoint> ControlDeckPanelController::remembered() const {
 
 void ControlDeckPanelController::create() {
     m_view = new ControlDeckView(m_env);
+    // Play draws the eye until it is first used, in this start or a later one.
+    if (!m_env.settings().boolValue(PreferenceKeys::firstPlayDone)) {
+        m_view->playButton()->setPulsing(true);
+        connect(&m_env.scroll(), &ScrollEngine::isPlayingChanged, m_view, [this] {
+            if (!m_env.scroll().isPlaying() || !m_view->playButton()->isPulsing())
+                return;
+            m_env.settings().setValue(PreferenceKeys::firstPlayDone, true);
+            m_view->playButton()->setPulsing(false);
+        });
+    }
     m_view->setMenu(m_menu);
     connect(m_view, &ControlDeckView::hideClicked, this, [this] { setVisible(false); });
     connect(m_view, &ControlDeckView::saveProblemClicked, this,

@@ -77,6 +77,26 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     transport->addWidget(m_hide, 0, Qt::AlignTop);
     column->addLayout(transport);
 
+    // What voice follow or the pace guide is doing; a change is said here
+    // for a few seconds, then the steady line comes back.
+    m_modeStatus = new QLabel(this);
+    m_modeStatus->setWordWrap(true);
+    m_modeStatus->setAccessibleName(QStringLiteral("Reading mode status"));
+    column->addWidget(m_modeStatus);
+    m_noticeTimer.setSingleShot(true);
+    m_noticeTimer.setInterval(noticeMs);
+    connect(&m_noticeTimer, &QTimer::timeout, this, &ControlDeckView::showModeStatus);
+    ModeStatus &status = env.modeStatus();
+    connect(&status, &ModeStatus::lineChanged, this, [this] {
+        if (!m_noticeTimer.isActive())
+            showModeStatus();
+    });
+    connect(&status, &ModeStatus::notice, this, [this](const ModeStatus::Line &line) {
+        showStatusLine(line);
+        m_noticeTimer.start();
+    });
+    showModeStatus();
+
     auto *speedRow = new QHBoxLayout;
     auto *speedLabel = new QLabel(QStringLiteral("Speed"), this);
     speedLabel->setStyleSheet(QStringLiteral("color: rgba(255,255,255,166);"));
@@ -188,6 +208,23 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     refreshHelp();
     setFixedWidth(deckWidth);
     adjustSize();
+}
+
+void ControlDeckView::showModeStatus() {
+    showStatusLine(m_env.modeStatus().line());
+}
+
+void ControlDeckView::showStatusLine(const ModeStatus::Line &line) {
+    m_modeStatus->setText(line.text);
+    m_modeStatus->setAccessibleDescription(line.text);
+    m_modeStatus->setStyleSheet(line.problem ? QStringLiteral("color: #FFD479;")
+                                             : QStringLiteral("color: rgba(255,255,255,166);"));
+    m_modeStatus->setVisible(!line.text.isEmpty());
+    // The deck sits above the bottom of the screen: it grows upwards.
+    const int bottom = geometry().bottom();
+    adjustSize();
+    if (isVisible())
+        move(x(), bottom + 1 - height());
 }
 
 QString ControlDeckView::toggleHelp(const QString &title, const QString &shortcut) {

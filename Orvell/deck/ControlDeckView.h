@@ -1,6 +1,9 @@
 #pragma once
 
+#include "reading/ModeStatus.h"
+
 #include <QPoint>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -9,6 +12,7 @@
 class AppEnvironment;
 class GlassButton;
 class PlayButton;
+class QLabel;
 class QMenu;
 class QToolButton;
 class SessionReadouts;
@@ -50,6 +54,9 @@ public:
     QToolButton *saveProblemButton() const { return m_saveProblem; }
     QToolButton *awakeProblemButton() const { return m_awakeProblem; }
     QToolButton *voiceProblemButton() const { return m_voiceProblem; }
+    // What the reading modes are doing, or the last change for a few seconds.
+    QLabel *modeStatusLabel() const { return m_modeStatus; }
+    static constexpr int noticeMs = 4000;
 
     // "Show / Hide Island (Ctrl+Alt+Super+T from any app)".
     static QString toggleHelp(const QString &title, const QString &shortcut);
@@ -72,9 +79,13 @@ protected:
 
 private:
     void refreshHelp();
+    void showModeStatus();
+    void showStatusLine(const ModeStatus::Line &line);
 
     AppEnvironment &m_env;
     PlayButton *m_play = nullptr;
+    QLabel *m_modeStatus = nullptr;
+    QTimer m_noticeTimer;
     GlassButton *m_restart = nullptr;
     GlassButton *m_hide = nullptr;
     GlassButton *m_menuButton = nullptr;

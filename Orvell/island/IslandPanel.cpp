@@ -1,5 +1,6 @@
 #include "Orvell/island/IslandPanel.h"
 
+#include "Orvell/island/IslandAccessible.h"
 #include "OrvellKitUI/Tokens.h"
 #include "Platform/x11/X11Window.h"
 #include "island/IslandLayoutModel.h"
@@ -8,6 +9,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +19,12 @@ namespace {
 constexpr double scriptFadeSeconds = 0.16;
 constexpr double dragMinimumDistance = 6;
 constexpr double pulsePeriod = 0.9;
+constexpr double controlFadeSeconds = 0.2;
+// While paused the lookahead keeps breathing, drawn this often: a slow
+// breath needs few frames.
+constexpr int pausedBreathMs = 100;
+constexpr int noticeMs = 2500;
+constexpr int noticeProblemMs = 5000;
 
 double easeOut(double t) {
     return 1 - (1 - t) * (1 - t);
@@ -58,6 +66,20 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
     m_animationTimer.setTimerType(Qt::PreciseTimer);
     m_animationTimer.setInterval(16);
     connect(&m_animationTimer, &QTimer::timeout, this, &IslandPanel::animate);
+    m_breathClock.start();
+    m_breathTimer.setTimerType(Qt::CoarseTimer);
+    m_breathTimer.setInterval(pausedBreathMs);
+    connect(&m_breathTimer, &QTimer::timeout, this, &IslandPanel::scriptFrame);
+    connect(&m_scroll, &ScrollEngine::isPlayingChanged, this, &IslandPanel::syncBreath);
+    connect(&m_scroll, &ScrollEngine::isLiveChanged, this, &IslandPanel::syncBreath);
+    connect(&m_script, &ScriptViewportModel::glowSourceChanged, this, &IslandPanel::syncBreath);
+    // Notices and the first start's preview open the island for a while.
+    for (QTimer *t : {&m_noticeTimer, &m_previewTimer})
+        t->setSingleShot(true);
+    connect(&m_noticeTimer, &QTimer::timeout, this, &IslandPanel::closeNotice);
+    connect(&m_previewTimer, &QTimer::timeout, this, &IslandPanel::endPreview);
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    IslandAccessible::install();
 
     // Re-run syncTargets() whenever an observed value changes.
     connect(&m_model, &IslandLayoutModel::layoutChanged, this, [this] {
@@ -66,7 +88,10 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
         updateScriptArea();
     });
     connect(&m_model, &IslandLayoutModel::isDraggingChanged, this, &IslandPanel::syncTargets);
-    connect(&m_scroll, &ScrollEngine::isLiveChanged, this, &IslandPanel::syncTargets);
+    connect(&m_scroll, &ScrollEngine::isLiveChanged, this, [this] {
+        syncTargets();
+        updateShapes(); // the pill answers the pointer only between readings
+    });
     // Scrolling and the light change the script area alone: only the part
     // of it that changed is painted again. A frame may move neither (the
     // pulse still breathes); the offset may move between frames.
@@ -77,18 +102,19 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
             qOverload<>(&QWidget::update));
 
     const IslandSilhouette s =
-        IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(), m_model.isDragging());
+        IslandSilhouette::forLayout(m_model.layout(), isOpen(), m_model.isDragging());
     m_width.reset(s.bodySize.width());
     m_height.reset(s.bodySize.height());
     m_fillet.reset(s.filletSize);
     m_topRadius.reset(s.topRadius);
     m_scriptOpacity = m_scriptOpacityTarget = m_scroll.isLive() ? 1 : 0;
+    m_controls = m_controlsTarget = controlsWanted() ? 1 : 0;
     updateScriptArea();
 }
 
 IslandSilhouette IslandPanel::currentSilhouette() const {
     IslandSilhouette s =
-        IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(), m_model.isDragging());
+        IslandSilhouette::forLayout(m_model.layout(), isOpen(), m_model.isDragging());
     s.bodySize = QSizeF(m_width.value(), m_height.value());
     s.filletSize = m_fillet.value();
     s.topRadius = m_topRadius.value();
@@ -99,7 +125,7 @@ QRect IslandPanel::drawnRect() const {
     const IslandLayout &l = m_model.layout();
     QRectF drawn = currentSilhouette().path().boundingRect();
     drawn |= l.hitTestPath(m_scroll.isLive()).boundingRect();
-    if (l.placement.kind != IslandPlacement::Kind::topCenter)
+    if (m_controls > 0 || controlsWanted())
         drawn |= l.controlRect(0) | l.controlRect(1);
     // A pixel more on each side for the antialiased edge.
     QRect whole = drawn.toAlignedRect().adjusted(-1, -1, 1, 1);
@@ -128,12 +154,13 @@ void IslandPanel::applyFrame() {
 
 void IslandPanel::syncTargets() {
     const IslandSilhouette s =
-        IslandSilhouette::forLayout(m_model.layout(), m_scroll.isLive(), m_model.isDragging());
+        IslandSilhouette::forLayout(m_model.layout(), isOpen(), m_model.isDragging());
     m_width.setTarget(s.bodySize.width());
     m_height.setTarget(s.bodySize.height());
     m_fillet.setTarget(s.filletSize);
     m_topRadius.setTarget(s.topRadius);
-    m_scriptOpacityTarget = m_scroll.isLive() ? 1 : 0;
+    m_scriptOpacityTarget = m_scroll.isLive() || m_previewing ? 1 : 0;
+    m_controlsTarget = controlsWanted() ? 1 : 0;
     if (!isVisible()) {
         finishAnimations();
         return;
@@ -150,6 +177,7 @@ void IslandPanel::finishAnimations() {
     m_fillet.reset(m_fillet.target());
     m_topRadius.reset(m_topRadius.target());
     m_scriptOpacity = m_scriptOpacityTarget;
+    m_controls = m_controlsTarget;
     m_animationTimer.stop();
     applyFrame();
     updateShapes();
@@ -160,12 +188,14 @@ void IslandPanel::animate() {
     const double dt = std::min(0.1, m_animationClock.restart() / 1000.0);
     for (Spring *s : {&m_width, &m_height, &m_fillet, &m_topRadius})
         s->step(dt);
-    const double fade = dt / scriptFadeSeconds;
-    m_scriptOpacity = m_scriptOpacityTarget > m_scriptOpacity
-                          ? std::min(m_scriptOpacityTarget, m_scriptOpacity + fade)
-                          : std::max(m_scriptOpacityTarget, m_scriptOpacity - fade);
+    const auto approach = [](double value, double target, double step) {
+        return target > value ? std::min(target, value + step) : std::max(target, value - step);
+    };
+    m_scriptOpacity = approach(m_scriptOpacity, m_scriptOpacityTarget, dt / scriptFadeSeconds);
+    m_controls = approach(m_controls, m_controlsTarget, dt / controlFadeSeconds);
     const bool settled = m_width.isSettled() && m_height.isSettled() && m_fillet.isSettled() &&
-                         m_topRadius.isSettled() && m_scriptOpacity == m_scriptOpacityTarget;
+                         m_topRadius.isSettled() && m_scriptOpacity == m_scriptOpacityTarget &&
+                         m_controls == m_controlsTarget;
     // The animation timer only runs while something moves.
     if (settled)
         m_animationTimer.stop();
@@ -179,9 +209,10 @@ std::optional<ScriptRenderer::Glow> IslandPanel::glow() const {
     const GlowSource *source = m_script.glowSource();
     if (!source)
         return std::nullopt;
-    // The lookahead breathes between 0.25 and 0.95, 0.9 s each way, on the
-    // reading's clock: it moves with playback and rests when paused.
-    const double t = std::fmod(m_scroll.session().elapsed() / pulsePeriod, 2.0);
+    // The lookahead breathes between 0.25 and 0.95, 0.9 s each way, paused
+    // or not: the next words keep drawing the eye.
+    // The time is taken once a frame, so a frame painted again looks the same.
+    const double t = std::fmod(m_breathSeconds / pulsePeriod, 2.0);
     const double phase = easeInOut(t < 1 ? t : 2 - t);
     return ScriptRenderer::Glow{source->glowFront(), source->lookaheadEnd(), 0.25 + 0.7 * phase};
 }
@@ -193,6 +224,7 @@ void IslandPanel::scriptFrame() {
     }
     if (!isVisible() || easeOut(m_scriptOpacity) <= 0 || !m_script.layout())
         return;
+    m_breathSeconds = m_breathClock.elapsed() / 1000.0;
     const std::optional<ScriptRenderer::Glow> light = glow();
     const QRect changed = m_renderer.prepare(scriptArea(), m_script.layout(), m_scroll.offset(),
                                              light, devicePixelRatioF());
@@ -223,7 +255,9 @@ bool IslandPanel::presentDirectly(const QRect &changed,
     // covers every pixel of its area.
     const double dpr = devicePixelRatioF();
     QWindow *window = windowHandle();
-    if (!window || !window->isExposed() || m_scriptOpacity < 1 || dpr != std::round(dpr))
+    // A notice is drawn over the script by Qt's painting.
+    if (!window || !window->isExposed() || m_scriptOpacity < 1 || dpr != std::round(dpr) ||
+        !m_notice.text.isEmpty())
         return false;
     const QRectF area = scriptArea();
     const QRect cover = area.toAlignedRect();
@@ -285,7 +319,8 @@ void IslandPanel::updateShapes() {
     if (!windowHandle() || !X11Window::isAvailable())
         return;
     const IslandLayout &l = m_model.layout();
-    const QRegion input = regionOf(l.hitTestPath(m_scroll.isLive())).translated(-m_offset);
+    const QRegion input =
+        regionOf(l.hitTestPath(m_scroll.isLive(), pillAnswers())).translated(-m_offset);
     if (m_composited) {
         X11Window::setShapes(windowHandle(), nullptr, input);
         return;
@@ -302,6 +337,7 @@ void IslandPanel::updateShapes() {
 void IslandPanel::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     updateShapes();
+    syncBreath();
     if (windowHandle())
         windowHandle()->installEventFilter(this); // once: a second install only moves it
     if (!m_keptAbove && windowHandle() && X11Window::isAvailable()) {
@@ -366,15 +402,23 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
         p.restore();
     }
 
-    if (l.placement.kind != IslandPlacement::Kind::topCenter) {
+    if (m_controls > 0) {
+        // The buttons fade and grow in (0.8 to full size) as the island
+        // leaves top centre, and out again as it returns.
+        const double shown = easeOut(m_controls);
         for (int i = 0; i < 2; ++i) {
             const QRectF r = l.controlRect(i);
+            const QPointF c = r.center();
+            p.save();
+            p.setOpacity(shown);
+            p.translate(c);
+            p.scale(0.8 + 0.2 * shown, 0.8 + 0.2 * shown);
+            p.translate(-c);
             p.setPen(QPen(Tokens::controlStroke(), 1));
             p.setBrush(Tokens::controlFill());
             p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
             p.setPen(QPen(Tokens::controlGlyph(), 1.6, Qt::SolidLine, Qt::RoundCap));
             p.setBrush(Qt::NoBrush);
-            const QPointF c = r.center();
             if (i == 0) { // hide: a cross
                 p.drawLine(c + QPointF(-4, -4), c + QPointF(4, 4));
                 p.drawLine(c + QPointF(4, -4), c + QPointF(-4, 4));
@@ -387,13 +431,127 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
                 arrow.lineTo(c + QPointF(-1.5, -0.5));
                 p.drawPath(arrow);
             }
+            p.restore();
         }
     }
+    if (!m_notice.text.isEmpty())
+        paintNotice(p);
+}
+
+QRectF IslandPanel::noticeRect() const {
+    const QRectF area = scriptArea();
+    if (!m_scroll.isLive()) // the island opened for it: the middle
+        return area;
+    // Over a reading: a band along the bottom, clear of the reading line.
+    const double h = std::min(area.height(), 34.0);
+    return QRectF(area.left(), area.bottom() - h, area.width(), h);
+}
+
+void IslandPanel::paintNotice(QPainter &p) {
+    // Drawn only once the island has opened around it.
+    const QRectF r = noticeRect();
+    if (!(m_height.value() >= r.bottom() - m_model.layout().bodyOrigin.y() - 1))
+        return;
+    QFont font = this->font();
+    font.setPixelSize(15);
+    font.setWeight(QFont::DemiBold);
+    p.save();
+    p.setFont(font);
+    const QFontMetricsF metrics(font);
+    const QString text = metrics.elidedText(m_notice.text, Qt::ElideRight, r.width() - 28);
+    const double w = std::min(r.width(), metrics.horizontalAdvance(text) + 28);
+    const QRectF pill(r.center().x() - w / 2, r.center().y() - 14, w, 28);
+    p.setPen(Qt::NoPen);
+    p.setBrush(m_notice.problem ? QColor(90, 60, 0, 235) : QColor(40, 40, 46, 235));
+    p.drawRoundedRect(pill, 14, 14);
+    p.setPen(m_notice.problem ? QColor(0xFF, 0xD4, 0x79) : Tokens::primaryWhite());
+    p.drawText(pill, Qt::AlignCenter, text);
+    p.restore();
+}
+
+bool IslandPanel::isOpen() const {
+    return m_scroll.isLive() || m_previewing || !m_notice.text.isEmpty();
+}
+
+bool IslandPanel::controlsWanted() const {
+    return m_model.layout().placement.kind != IslandPlacement::Kind::topCenter;
+}
+
+bool IslandPanel::pillAnswers() const {
+    return !m_scroll.isLive();
+}
+
+void IslandPanel::showNotice(const QString &text, bool problem) {
+    m_notice = {text, problem};
+    m_noticeTimer.start(problem ? noticeProblemMs : noticeMs);
+    syncTargets();
+    update();
+}
+
+void IslandPanel::closeNotice() {
+    m_noticeTimer.stop();
+    m_notice = {};
+    syncTargets();
+    update();
+}
+
+void IslandPanel::endPreview() {
+    m_previewTimer.stop();
+    m_previewing = false;
+    syncTargets();
+}
+
+void IslandPanel::showPreview(int ms) {
+    m_previewing = true;
+    m_previewTimer.start(ms);
+    syncTargets();
+}
+
+void IslandPanel::syncBreath() {
+    const bool breathes = isVisible() && m_scroll.isLive() && !m_scroll.isPlaying() &&
+                          m_script.glowSource() != nullptr;
+    if (breathes && !m_breathTimer.isActive())
+        m_breathTimer.start();
+    else if (!breathes)
+        m_breathTimer.stop();
+}
+
+bool IslandPanel::event(QEvent *event) {
+    if (event->type() == QEvent::ToolTip) {
+        const QPointF at = static_cast<QHelpEvent *>(event)->pos() + m_offset;
+        QString tip;
+        if (const auto control = controlAt(at))
+            tip = controlName(*control);
+        else if (pillAnswers() && m_model.layout().pillRect().contains(at) && idleHint)
+            tip = idleHint();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), tip, this);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+QRect IslandPanel::controlRectOnScreen(int index) const {
+    return m_model.layout().controlRect(index).toAlignedRect().translated(frameOrigin());
+}
+
+void IslandPanel::pressControl(int index) {
+    if (index == 0)
+        emit hideClicked();
+    else
+        emit resetPositionClicked();
+}
+
+QString IslandPanel::controlName(int index) {
+    return index == 0 ? QStringLiteral("Hide the island")
+                      : QStringLiteral("Move the island back to the top centre");
 }
 
 std::optional<int> IslandPanel::controlAt(QPointF point) const {
     const IslandLayout &l = m_model.layout();
-    if (l.placement.kind == IslandPlacement::Kind::topCenter)
+    if (!controlsWanted())
         return std::nullopt;
     for (int i = 0; i < 2; ++i)
         if (l.controlRect(i).contains(point))
@@ -411,10 +569,15 @@ void IslandPanel::mousePressEvent(QMouseEvent *event) {
 void IslandPanel::mouseMoveEvent(QMouseEvent *event) {
     if (!m_pressAt || !(event->buttons() & Qt::LeftButton)) {
         // Over a panel that never becomes active the pointer is ours to set.
-        setCursor(controlAt(event->position() + m_offset) ? Qt::PointingHandCursor
-                                                          : Qt::OpenHandCursor);
+        const QPointF at = event->position() + m_offset;
+        setCursor(controlAt(at) || (pillAnswers() && m_model.layout().pillRect().contains(at))
+                      ? Qt::PointingHandCursor
+                      : Qt::OpenHandCursor);
         return;
     }
+    // The idle pill is clicked, not dragged: only a reading island moves.
+    if (pillAnswers() && !controlAt(*m_pressAt - QPointF(frameOrigin())))
+        return;
     const QPointF global = event->globalPosition();
     if (!m_grab) {
         if (QLineF(*m_pressAt, global).length() < dragMinimumDistance)
@@ -461,10 +624,10 @@ void IslandPanel::mouseReleaseEvent(QMouseEvent *event) {
         emit dragCommitted(frameOrigin());
         return;
     }
-    if (const auto control = controlAt(event->position() + m_offset)) {
-        if (*control == 0)
-            emit hideClicked();
-        else
-            emit resetPositionClicked();
+    const QPointF at = event->position() + m_offset;
+    if (const auto control = controlAt(at)) {
+        pressControl(*control);
+    } else if (pillAnswers() && m_model.layout().pillRect().contains(at)) {
+        emit pillClicked();
     }
 }

@@ -44,12 +44,35 @@ public:
     // Moves every animation to its end at once (for tests and screenshots).
     void finishAnimations();
 
+    // A short sentence shown on the island for a few seconds; between
+    // readings the island opens to show it.
+    void showNotice(const QString &text, bool problem);
+    QString notice() const { return m_notice.text; }
+    void closeNotice();
+    // Opens the island on the script's first lines for a while (first start).
+    void showPreview(int ms);
+    void endPreview();
+    // Whether the island shows its full body (reading, a notice or a preview).
+    bool isOpen() const;
+    // How far the two buttons have faded in, 0 to 1.
+    double controlsShown() const { return m_controls; }
+    // The hint shown when the pointer rests on the idle pill.
+    std::function<QString()> idleHint;
+    // The two buttons' accessible names.
+    static QString controlName(int index);
+    std::optional<int> controlAt(QPointF p) const;
+    // A button on the desktop, and what pressing it does (for assistive technology).
+    QRect controlRectOnScreen(int index) const;
+    void pressControl(int index);
+
 signals:
     // The window's new top-left corner when a drag ends.
     void dragCommitted(QPoint topLeft);
     // The two small buttons.
     void hideClicked();
     void resetPositionClicked();
+    // The idle pill was clicked.
+    void pillClicked();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -57,6 +80,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -80,7 +104,11 @@ private:
     std::optional<ScriptRenderer::Glow> glow() const;
     // Where the script is drawn, in the frame's coordinates.
     QRectF scriptArea() const;
-    std::optional<int> controlAt(QPointF p) const;
+    QRectF noticeRect() const;
+    void paintNotice(QPainter &p);
+    bool controlsWanted() const;
+    bool pillAnswers() const;
+    void syncBreath();
     void applyFrame();
     QPoint frameOrigin() const;
 
@@ -92,6 +120,20 @@ private:
     Spring m_width, m_height, m_fillet, m_topRadius;
     double m_scriptOpacity = 0;
     double m_scriptOpacityTarget = 0;
+    double m_controls = 0;
+    double m_controlsTarget = 0;
+    struct Notice {
+        QString text;
+        bool problem = false;
+    } m_notice;
+    QTimer m_noticeTimer;
+    bool m_previewing = false;
+    QTimer m_previewTimer;
+    // The lookahead's breath runs on the wall clock; while paused a slow
+    // timer keeps it going.
+    QElapsedTimer m_breathClock;
+    double m_breathSeconds = 0;
+    QTimer m_breathTimer;
     QTimer m_animationTimer;
     QElapsedTimer m_animationClock;
     bool m_composited = false;

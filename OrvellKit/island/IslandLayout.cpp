@@ -86,29 +86,40 @@ QRectF IslandLayout::controlRect(int index) const {
     return QRectF(x, y, size, size);
 }
 
-QPainterPath IslandLayout::hitTestPath(bool includeBody) const {
+QPainterPath IslandLayout::hitTestPath(bool includeBody, bool includePill) const {
     QPainterPath path;
-    if (includeBody) {
+    // The part under a real top panel belongs to the panel (also for a body
+    // dragged up onto one); at the top edge the cover strip over the camera
+    // does not take clicks.
+    const auto clickable = [this](double height, bool coverTakesClicks) {
         double top = 0;
-        double height = bodyHeight;
         if (!isFlush() || screenTopInset < -0.5) {
-            // The part of the body under the top panel belongs to the panel
-            // (also for a body dragged up onto a real panel).
             const double hidden = menuBarHeight - screenTopInset;
             top = std::max(0.0, hidden);
-            height = hidden >= 0 ? bodyHeight - top : bodyHeight;
-        } else {
-            // The cover strip over the camera does not take clicks.
-            top = contentTopInset;
-            height = bodyHeight - contentTopInset;
+            return std::pair(top, hidden >= 0 ? height - top : height);
         }
+        top = coverTakesClicks ? 0 : contentTopInset;
+        return std::pair(top, height - top);
+    };
+    if (includeBody) {
+        const auto [top, height] = clickable(bodyHeight, false);
         if (height > 0)
             path.addRoundedRect(QRectF(bodyOrigin.x(), bodyOrigin.y() + top, bodyWidth, height),
                                 Metrics::panelBottomRadius, Metrics::panelBottomRadius);
+    } else if (includePill) {
+        // The idle pill is the cover itself: all of it answers the pointer.
+        const auto [top, height] = clickable(cutoutHeight, true);
+        if (height > 0)
+            path.addRect(pillRect().adjusted(0, top, 0, top + height - cutoutHeight));
     }
     if (placement.kind != IslandPlacement::Kind::topCenter) {
         path.addRect(controlRect(0));
         path.addRect(controlRect(1));
     }
     return path;
+}
+
+QRectF IslandLayout::pillRect() const {
+    return QRectF(bodyOrigin.x() + (bodyWidth - cutoutWidth) / 2, bodyOrigin.y(), cutoutWidth,
+                  cutoutHeight);
 }

@@ -41,8 +41,11 @@ struct IslandLayout {
     bool isFlush() const { return screenTopInset <= 0.5; }
 
     // The part of the window that takes clicks; everything else falls
-    // through to the windows below. The body counts only while a reading is live.
-    QPainterPath hitTestPath(bool includeBody) const;
+    // through to the windows below. The body counts only while a reading is
+    // live; the idle pill when it is asked for.
+    QPainterPath hitTestPath(bool includeBody, bool includePill = false) const;
+    // The idle island: the pill the body shrinks to between readings.
+    QRectF pillRect() const;
     // The two control squares shown when the island is away from top centre.
     QRectF controlRect(int index) const;
     // Where the script is drawn, inside the body's padding.

@@ -3,6 +3,7 @@
 #include "library/ScriptStore.h"
 #include "playback/ScrollEngine.h"
 #include "reading/LibrarySelection.h"
+#include "reading/ModeStatus.h"
 #include "reading/PaceGuide.h"
 #include "reading/ScriptViewportModel.h"
 #include "settings/ReadingPreferences.h"
@@ -33,6 +34,7 @@ ReadingSession::ReadingSession(ScriptStore &store, ReadingPreferences &prefs,
 
     m_pace->attach(prefs, scroll, *m_selection, rhythms);
     m_voice->attach(prefs, scroll, *m_selection);
+    m_status = std::make_unique<ModeStatus>(prefs, *m_voice, *m_pace, scroll);
 
     connect(m_viewport.get(), &ScriptViewportModel::layoutChanged, this, [this] {
         const double width = m_viewport->viewportSize().width();

@@ -7,6 +7,7 @@
 #include <memory>
 
 class LibrarySelection;
+class ModeStatus;
 class PaceGuide;
 class ReadingPreferences;
 class RhythmCache;
@@ -33,6 +34,7 @@ public:
     ScriptViewportModel &viewport() { return *m_viewport; }
     PaceGuide &pace() { return *m_pace; }
     VoiceFollow &voice() { return *m_voice; }
+    ModeStatus &status() { return *m_status; }
 
 private:
     void chooseGlow();
@@ -41,4 +43,5 @@ private:
     std::unique_ptr<ScriptViewportModel> m_viewport;
     std::unique_ptr<PaceGuide> m_pace;
     std::unique_ptr<VoiceFollow> m_voice;
+    std::unique_ptr<ModeStatus> m_status;
 };

@@ -190,6 +190,7 @@ void VoiceFollow::sync() {
 void VoiceFollow::startListening() {
     stopListening();
     m_listener = m_recognition.makeListener(words());
+    m_heard = false;
     if (!m_listener)
         return;
     QPointer<VoiceFollow> self(this);
@@ -238,6 +239,10 @@ void VoiceFollow::heard(const QStringList &keys) {
     m_front.confirm(spokenLength(), nextWordEnd());
     follow();
     emit changed();
+    if (!m_heard) {
+        m_heard = true;
+        emit stateChanged();
+    }
 }
 
 void VoiceFollow::frame(double dt) {

@@ -45,6 +45,9 @@ public:
     QString unavailableReason() const;
 
     const VoiceFollowState &state() const { return m_state; }
+    // Whether the reader's words have moved the cursor since listening
+    // began; stateChanged says when it turns true.
+    bool hasHeard() const { return m_heard; }
     int cursor() const { return m_cursor; }
     int spokenLength() const;
     double viewportWidth() const { return m_frame.width(); }
@@ -88,5 +91,6 @@ private:
     std::unique_ptr<VoiceListener> m_listener;
     std::optional<QString> m_listeningLocale;
     bool m_activeAtSync = false;
+    bool m_heard = false;
     int m_lookahead = 3; // words lit ahead of the cursor
 };

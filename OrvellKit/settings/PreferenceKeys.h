@@ -31,4 +31,6 @@ inline constexpr QLatin1StringView accountEmail{"AccountEmail"};
 inline constexpr QLatin1StringView controlDeckPosition{"OrvellControlDeck"};
 inline constexpr QLatin1StringView libraryWindowGeometry{"OrvellLibraryWindow3"};
 inline constexpr QLatin1StringView gnomeShortcutsOffered{"GnomeShortcutsOffered"};
+inline constexpr QLatin1StringView welcomed{"Welcomed"};
+inline constexpr QLatin1StringView firstPlayDone{"FirstPlayDone"};
 } // namespace PreferenceKeys

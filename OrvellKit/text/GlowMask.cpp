@@ -30,6 +30,25 @@ std::vector<Piece> pieces(const ScriptLayout &layout, Band band, double g, doubl
         const double h = (line.bottom - line.top) * s;
         const bool first = i == start.line;
         const bool last = i == end.line;
+        if (line.bidi && (last || (first && hasStart))) {
+            // Right-to-left text is lit from the right, each run of a mixed
+            // line in its own direction: the band is the characters' stretches.
+            const double from = first && hasStart ? startPosition : line.firstCharacter;
+            const double to = last ? endPosition : line.endCharacter;
+            for (const auto &[x0, x1] : layout.stretches(i, from, to))
+                out.push_back({QRectF(x0, y, x1 - x0, h), Piece::Fill::solid});
+            if (last)
+                out.push_back(layout.runsLeftAt(endPosition)
+                                  ? Piece{QRectF(end.x - feather, y, feather, h),
+                                          Piece::Fill::fadeOutLeft}
+                                  : Piece{QRectF(end.x, y, feather, h), Piece::Fill::fadeOutRight});
+            if (first && hasStart)
+                out.push_back(layout.runsLeftAt(startPosition)
+                                  ? Piece{QRectF(start.x, y, feather, h), Piece::Fill::fadeInRight}
+                                  : Piece{QRectF(start.x - feather, y, feather, h),
+                                          Piece::Fill::fadeInLeft});
+            continue;
+        }
         const double x0 = first && hasStart ? start.x : 0;
         const double x1 = last ? end.x : width;
         if (x1 > x0)

@@ -14,7 +14,9 @@ namespace GlowMask {
 enum class Band { spoken, lookahead, spokenAndLookahead };
 
 struct Piece {
-    enum class Fill { solid, fadeOutRight, fadeInLeft };
+    // A fade's name says where the light is faint: a band read rightwards
+    // fades out to the right of its end, one read leftwards to the left.
+    enum class Fill { solid, fadeOutRight, fadeInLeft, fadeOutLeft, fadeInRight };
     QRectF rect;
     Fill fill = Fill::solid;
     bool operator==(const Piece &) const = default;

@@ -131,8 +131,12 @@ void layOutParagraph(const QString &text, const LineMetrics &m, Paragraph &p, do
         const bool last = i + 1 == layout.lineCount();
         const int end = last ? length : first + line.textLength();
         const double top = i * m.pitch;
+        const bool bidi = std::any_of(content.begin() + first, content.begin() + end, [](QChar c) {
+            const QChar::Direction d = c.direction();
+            return d == QChar::DirR || d == QChar::DirAL;
+        });
         p.lines.push_back({top, top + m.pitch, used.left(), used.right(), top + m.natural / 2,
-                           p.start + first, last ? p.breakEnd : p.start + end});
+                           p.start + first, last ? p.breakEnd : p.start + end, bidi});
         // Trailing white space, the paragraph break and the trailing halves of
         // surrogate pairs have no glyph of their own: they stand at the right edge.
         int visibleEnd = end;
@@ -314,19 +318,102 @@ ScriptLayout::Position ScriptLayout::position(double p) const {
     if (m_lines.empty())
         return {0, 0};
     const auto count = static_cast<double>(m_caretX.size());
-    if (!(p < count))
-        return {static_cast<int>(m_lines.size()) - 1, m_lines.back().maxX};
+    if (!(p < count)) {
+        const Line &last = m_lines.back();
+        return {static_cast<int>(m_lines.size()) - 1, last.bidi && runsLeftAt(count - 1)
+                                                          ? last.minX
+                                                          : last.maxX};
+    }
     const double whole = std::floor(p);
     const int i = whole > 0 ? static_cast<int>(whole) : 0;
     const double f = p - i;
     const int line = m_characterLine[i];
+    if (m_lines[line].bidi)
+        if (const auto e = bidiEdges(i))
+            return {line, e->first + f * (e->second - e->first)};
     const double x0 = m_caretX[i];
-    const size_t next = static_cast<size_t>(i) + 1;
+    return {line, f > 0 ? x0 + f * (trailingX(i) - x0) : x0};
+}
+
+double ScriptLayout::trailingX(int i) const {
+    const int line = m_characterLine[i];
+    const Line &l = m_lines[line];
     // The fraction of a line's last character runs to the line's right edge,
     // never towards the next line's first character.
-    const double x1 = next < m_caretX.size() && m_characterLine[next] == line ? m_caretX[next]
-                                                                              : m_lines[line].maxX;
-    return {line, x0 + f * (x1 - x0)};
+    const size_t next = static_cast<size_t>(i) + 1;
+    return next < m_caretX.size() && m_characterLine[next] == line ? m_caretX[next] : l.maxX;
+}
+
+std::optional<std::pair<double, double>> ScriptLayout::bidiEdges(int i) const {
+    const int line = m_characterLine[i];
+    const DrawnLine &d = m_drawn[static_cast<size_t>(line)];
+    if (d.paragraph < 0)
+        return std::nullopt;
+    const QTextLine text = m_paragraphLayouts[static_cast<size_t>(d.paragraph)]->lineAt(d.line);
+    const int local = i - m_lines[line].firstCharacter + text.textStart();
+    // The paragraph's break has no glyph.
+    if (local >= text.textStart() + text.textLength())
+        return std::nullopt;
+    // The character's own glyphs: a caret position where the direction
+    // changes belongs to the run before it, so carets cannot say this.
+    const QList<QGlyphRun> runs = text.glyphRuns(local, 1);
+    if (runs.isEmpty())
+        return std::nullopt;
+    QRectF box;
+    for (const QGlyphRun &run : runs)
+        box |= run.boundingRect();
+    if (runs.first().isRightToLeft())
+        return std::pair(box.right(), box.left());
+    return std::pair(box.left(), box.right());
+}
+
+bool ScriptLayout::runsLeftAt(double p) const {
+    if (m_caretX.empty())
+        return false;
+    const int i = std::clamp(static_cast<int>(std::floor(p)), 0,
+                             static_cast<int>(m_caretX.size()) - 1);
+    if (!m_lines[m_characterLine[i]].bidi)
+        return false;
+    const auto e = bidiEdges(i);
+    return e && e->second < e->first;
+}
+
+std::vector<std::pair<double, double>> ScriptLayout::stretches(int line, double from,
+                                                               double to) const {
+    std::vector<std::pair<double, double>> out;
+    if (line < 0 || static_cast<size_t>(line) >= m_lines.size())
+        return out;
+    const Line &l = m_lines[static_cast<size_t>(line)];
+    from = std::max(from, double(l.firstCharacter));
+    to = std::min(to, double(l.endCharacter));
+    if (!(to > from))
+        return out;
+    if (!l.bidi) {
+        const double a = position(from).x;
+        const double b = to >= l.endCharacter ? l.maxX : position(to).x;
+        out.push_back({std::min(a, b), std::max(a, b)});
+        return out;
+    }
+    for (int c = static_cast<int>(std::floor(from)); c < to; ++c) {
+        const auto edges = bidiEdges(c);
+        if (!edges)
+            continue;
+        const auto [lead, trail] = *edges;
+        const double a = lead + std::max(0.0, from - c) * (trail - lead);
+        const double b = lead + std::min(1.0, to - c) * (trail - lead);
+        if (std::abs(b - a) > 0.01)
+            out.push_back({std::min(a, b), std::max(a, b)});
+    }
+    std::sort(out.begin(), out.end());
+    // Neighbouring glyphs touch: one stretch per run.
+    std::vector<std::pair<double, double>> merged;
+    for (const auto &s : out) {
+        if (!merged.empty() && s.first <= merged.back().second + 0.5)
+            merged.back().second = std::max(merged.back().second, s.second);
+        else
+            merged.push_back(s);
+    }
+    return merged;
 }
 
 namespace ReadingLine {

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -32,6 +33,8 @@ public:
         double midY = 0;
         int firstCharacter = 0; // half-open UTF-16 range [firstCharacter, endCharacter)
         int endCharacter = 0;
+        // Holds right-to-left text: its characters do not run left to right.
+        bool bidi = false;
     };
 
     struct Position {
@@ -64,11 +67,24 @@ public:
     // Where a fractional UTF-16 position falls; constant time.
     Position position(double character) const;
 
+    // The stretches of a line, left to right, that the characters between
+    // two fractional positions cover: one for left-to-right text, a
+    // right-to-left or mixed line's runs as they are seen.
+    std::vector<std::pair<double, double>> stretches(int line, double from, double to) const;
+    // Whether the character at a position is read leftwards.
+    bool runsLeftAt(double character) const;
+
     // Draws one line with the painter's pen, the text's top-left corner at
     // `textOrigin`; the glyphs are those the layout measured.
     void drawLine(QPainter &painter, int line, QPointF textOrigin) const;
 
 private:
+    // Where a character's glyph ends in reading order.
+    double trailingX(int character) const;
+    // A character's leading and trailing edges on a line that holds
+    // right-to-left text; none for a paragraph break.
+    std::optional<std::pair<double, double>> bidiEdges(int character) const;
+
     Key m_key;
     double m_height = 0;
     std::vector<Line> m_lines;

@@ -28,6 +28,8 @@ fi
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data HOME=$work
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# Not the first start, which opens the island on the welcome script.
+mkdir -p "$XDG_CONFIG_HOME" && printf '[General]\nWelcomed=true\n' > "$XDG_CONFIG_HOME/org.orvell.Orvell.conf"
 cat > "$work/sway.conf" <<CONF
 xwayland enable
 output HEADLESS-1 resolution 1512x982 position 0 0
@@ -83,8 +85,9 @@ echo "island window: ${w}x${h}+${x}+${y}"
 swaymsg exec "$click 600 100 1512 982 > $work/click.log 2>&1" >/dev/null
 waitfor 10 grep -q "state: 1 (pressed)" "$work/wev.log" ||
   fail "the click beside the pill did not reach the window below $(cat "$work/click.log")"
-# On the pill itself the click goes to X, as every click inside an X
-# window's rectangle does on XWayland: which is why that rectangle must be small.
+# On the pill itself the click goes to X (it opens Orvell's controls), as
+# every click inside an X window's rectangle does on XWayland: which is why
+# that rectangle must be small.
 presses=$(grep -c "state: 1 (pressed)" "$work/wev.log")
 swaymsg exec "$click 756 8 1512 982 > $work/click.log 2>&1" >/dev/null
 sleep 2

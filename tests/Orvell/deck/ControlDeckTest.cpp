@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 
 #include <QAccessible>
+#include <QLabel>
 #include <QMenu>
 #include <QTest>
 #include <QToolButton>
@@ -274,4 +275,43 @@ TEST(ControlDeck, voiceFollowThatCannotListenIsSaidOnTheDeck) {
     EXPECT_EQ(settings.count(), 1);
     env.prefs().reading().setVoiceFollowEnabled(false);
     EXPECT_FALSE(warning->isVisibleTo(&deck));
+}
+
+TEST(ControlDeck, playPulsesUntilItIsFirstUsedAndTheModesAreSaidUnderTheTransport) {
+    TestEnvironment app;
+    AppEnvironment &env = *app.env;
+    ManualScheduler clock;
+    ScreenFacts screen;
+    screen.name = QStringLiteral("eDP-1");
+    screen.frame = screen.visibleFrame = QRectF(0, 0, 1512, 982);
+    ScreenObserver screens(env.prefs(), clock,
+                           {[&] { return std::vector<ScreenFacts>{screen}; }, [] { return QPointF(); }});
+    {
+        ControlDeckPanelController deck(env, screens);
+        deck.setVisible(true);
+        ASSERT_NE(deck.view(), nullptr);
+        EXPECT_TRUE(deck.view()->playButton()->isPulsing());
+        env.scroll().setContentHeight(1000);
+        env.scroll().play();
+        EXPECT_FALSE(deck.view()->playButton()->isPulsing());
+        env.scroll().pause();
+    }
+    // Once played, never again.
+    ControlDeckPanelController deck(env, screens);
+    deck.setVisible(true);
+    EXPECT_FALSE(deck.view()->playButton()->isPulsing());
+
+    QLabel *status = deck.view()->modeStatusLabel();
+    EXPECT_FALSE(status->isVisibleTo(deck.view()));
+    env.prefs().reading().setPaceGuideEnabled(true);
+    EXPECT_TRUE(status->isVisibleTo(deck.view()));
+    EXPECT_EQ(status->text(), "Pace guide on");
+    // The deck grows upwards, keeping its bottom above the screen's edge.
+    const int bottom = deck.view()->geometry().bottom();
+    env.prefs().reading().setVoiceFollowEnabled(true);
+    EXPECT_TRUE(status->text().startsWith("Voice follow") || status->text() == env.voice().unavailableReason())
+        << status->text().toStdString();
+    EXPECT_EQ(deck.view()->geometry().bottom(), bottom);
+    env.prefs().reading().setVoiceFollowEnabled(false);
+    EXPECT_EQ(status->text(), "Voice follow off");
 }

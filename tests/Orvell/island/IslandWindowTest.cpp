@@ -15,7 +15,10 @@
 #include "support/ManualScheduler.h"
 #include "support/QtPrinters.h"
 
+#include <QAccessible>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -269,4 +272,94 @@ TEST_F(PanelFixture, theSilhouetteGrowsWhenLiveAndShrinksIntoThePill) {
     scroll.goIdle();
     panel->finishAnimations();
     EXPECT_EQ(panel->currentSilhouette().bodySize, QSizeF(180, 24));
+}
+
+TEST_F(PanelFixture, noticesAndTheWelcomeOpenTheIslandForAWhile) {
+    controller->install();
+    IslandPanel *panel = controller->panel();
+    panel->finishAnimations();
+    const QSizeF pill = panel->currentSilhouette().bodySize;
+    ASSERT_FALSE(panel->isOpen());
+
+    // Between readings a notice opens the island around it, then it closes.
+    panel->showNotice(QStringLiteral("Voice follow on"), false);
+    panel->finishAnimations();
+    EXPECT_TRUE(panel->isOpen());
+    EXPECT_EQ(panel->currentSilhouette().bodySize, QSizeF(400, 216));
+    EXPECT_EQ(panel->notice(), "Voice follow on");
+    panel->closeNotice();
+    panel->finishAnimations();
+    EXPECT_EQ(panel->currentSilhouette().bodySize, pill);
+
+    // The first start's welcome shows the script itself.
+    panel->showPreview(6000);
+    panel->finishAnimations();
+    EXPECT_EQ(panel->currentSilhouette().bodySize, QSizeF(400, 216));
+    const QImage shown = panel->grab().toImage();
+    bool lit = false; // some of the welcome's text is drawn
+    for (int y = 0; y < shown.height() && !lit; y += 2)
+        for (int x = 0; x < shown.width() && !lit; x += 2)
+            lit = qGray(shown.pixel(x, y)) > 128;
+    EXPECT_TRUE(lit);
+    panel->endPreview();
+    panel->finishAnimations();
+    EXPECT_EQ(panel->currentSilhouette().bodySize, pill);
+
+    // A reading that starts meanwhile keeps the island open after either ends.
+    panel->showNotice(QStringLiteral("Pace guide on"), false);
+    scroll.play();
+    panel->closeNotice();
+    panel->finishAnimations();
+    EXPECT_EQ(panel->currentSilhouette().bodySize, QSizeF(400, 216));
+}
+
+TEST_F(PanelFixture, theIdlePillAnswersThePointerAndTheButtonsAreAccessible) {
+    controller->install();
+    IslandPanel *panel = controller->panel();
+    panel->finishAnimations();
+    const IslandLayout &layout = model.layout();
+    // Idle, the pill takes the pointer (a click opens the controls); a
+    // reading's body does, and the pill's rule is then beside the point.
+    EXPECT_TRUE(layout.hitTestPath(false, true).contains(layout.pillRect().center()));
+    EXPECT_FALSE(layout.hitTestPath(false, false).contains(layout.pillRect().center()));
+    QSignalSpy pill(panel, &IslandPanel::pillClicked);
+    const QPoint at = (layout.pillRect().center() - QPointF(panel->drawnRect().topLeft())).toPoint();
+    QTest::mouseClick(panel, Qt::LeftButton, {}, at);
+    EXPECT_EQ(pill.count(), 1);
+
+    // At top centre there are no buttons, for the pointer or a screen reader.
+    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(panel);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->childCount(), 0);
+    EXPECT_EQ(panel->controlsShown(), 0);
+
+    // Away from it the two buttons fade in and are buttons with names and a press.
+    prefs.setIslandPlacement(IslandPlacement::free(300, 40));
+    controller->reposition(true);
+    panel->finishAnimations();
+    EXPECT_EQ(panel->controlsShown(), 1);
+    ASSERT_EQ(window->childCount(), 2);
+    QSignalSpy hide(panel, &IslandPanel::hideClicked);
+    QSignalSpy reset(panel, &IslandPanel::resetPositionClicked);
+    for (int i = 0; i < 2; ++i) {
+        QAccessibleInterface *button = window->child(i);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->role(), QAccessible::Button);
+        EXPECT_EQ(button->text(QAccessible::Name), IslandPanel::controlName(i));
+        EXPECT_EQ(button->parent(), window);
+        EXPECT_EQ(window->indexOfChild(button), i);
+        EXPECT_EQ(button->rect(), model.layout().controlRect(i).toAlignedRect().translated(
+                                      panel->frame().topLeft()));
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    }
+    EXPECT_EQ(hide.count(), 1);
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(IslandPanel::controlName(0), "Hide the island");
+    EXPECT_EQ(IslandPanel::controlName(1), "Move the island back to the top centre");
+
+    // Back at top centre they fade out and leave the tree.
+    prefs.setIslandPlacement(IslandPlacement::topCenter());
+    controller->reposition(true);
+    panel->finishAnimations();
+    EXPECT_EQ(window->childCount(), 0);
 }

@@ -1,4 +1,6 @@
 #include "reading/VoiceFollow.h"
+#include "reading/ModeStatus.h"
+#include "reading/PaceGuide.h"
 #include "library/ScriptStore.h"
 #include "playback/ScrollEngine.h"
 #include "reading/LibrarySelection.h"
@@ -245,4 +247,65 @@ TEST(VoiceFollow, withoutAModelForTheSystemLanguageTheInstalledOneIsTheDefault) 
     QLocale::setDefault(QLocale("de_DE"));
     EXPECT_EQ(voice.locale(), "de_DE");
     QLocale::setDefault(before);
+}
+
+TEST_F(FollowFixture, theStatusSaysWhatTheModesDoAndOneTurningTheOtherOff) {
+    PaceGuide pace(clock);
+    ModeStatus status(prefs, voice, pace, scroll);
+    std::vector<ModeStatus::Line> notices;
+    QObject::connect(&status, &ModeStatus::notice,
+                     [&](const ModeStatus::Line &line) { notices.push_back(line); });
+    EXPECT_TRUE(status.line().text.isEmpty());
+
+    prefs.setPaceGuideEnabled(true);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices.back().text, "Pace guide on");
+    EXPECT_TRUE(status.line().text.startsWith("Pace guide: "));
+
+    // Voice follow switched on turns the pace guide off: told once, as one.
+    prefs.setVoiceFollowEnabled(true);
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices.back().text, QString::fromUtf8("Voice follow on \u2014 the pace guide is off"));
+    EXPECT_FALSE(notices.back().problem);
+    EXPECT_EQ(status.line().text, "Voice follow: listens when you press Play");
+
+    // Playing: waiting for the first words until a result moves the cursor.
+    scroll.play();
+    auto l = listening();
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(status.line().text, "Voice follow: waiting for your first words");
+    l->listener->onHeard({"the", "quick"});
+    EXPECT_EQ(status.line().text, "Voice follow: listening");
+
+    // A recogniser that fails says why, at once and steadily.
+    l->listener->onState({VoiceFollowState::Kind::failed, 0, "The microphone went away."});
+    EXPECT_EQ(notices.back(), (ModeStatus::Line{"The microphone went away.", true}));
+    EXPECT_EQ(status.line(), (ModeStatus::Line{"The microphone went away.", true}));
+
+    prefs.setPaceGuideEnabled(true);
+    EXPECT_EQ(notices.back().text, QString::fromUtf8("Pace guide on \u2014 voice follow is off"));
+    prefs.setPaceGuideEnabled(false);
+    EXPECT_EQ(notices.back().text, "Pace guide off");
+    EXPECT_TRUE(status.line().text.isEmpty());
+    EXPECT_EQ(notices.size(), 5u);
+}
+
+TEST(ModeStatus, voiceFollowThatCannotListenSaysWhyWhenSwitchedOnAndAtPlay) {
+    BareWorld world;
+    VoiceFollow none; // no recogniser here
+    none.attach(world.prefs, world.scroll, world.selection);
+    PaceGuide pace(world.clock);
+    ModeStatus status(world.prefs, none, pace, world.scroll);
+    std::vector<ModeStatus::Line> notices;
+    QObject::connect(&status, &ModeStatus::notice,
+                     [&](const ModeStatus::Line &line) { notices.push_back(line); });
+    // Switched on from the settings file or another Orvell: the reason, not "on".
+    world.prefs.setVoiceFollowEnabled(true);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices.back(), (ModeStatus::Line{none.unavailableReason(), true}));
+    EXPECT_EQ(status.line(), notices.back());
+    world.scroll.setContentHeight(1000);
+    world.scroll.play();
+    EXPECT_EQ(notices.size(), 2u);
+    EXPECT_TRUE(notices.back().problem);
 }

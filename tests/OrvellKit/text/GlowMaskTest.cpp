@@ -51,3 +51,60 @@ TEST(GlowMask, revealsSpokenLinesUpToTheFrontWithASoftEdge) {
     const ScriptLayout empty({QString(), 364, 24, 5.0 / 3.0}, ScriptWords(QString()));
     EXPECT_TRUE(GlowMask::pieces(empty, Band::spokenAndLookahead, 1, 2, 364, 80).empty());
 }
+
+TEST(GlowMask, rightToLeftLinesAreLitFromTheRight) {
+    using Fill = GlowMask::Piece::Fill;
+    for (const QString &text : {QStringLiteral("مرحبا بكم في هذا العرض"),
+                                QStringLiteral("שלום לכולם וברוכים הבאים")}) {
+        const ScriptLayout layout({text, 600, 24, 5.0 / 3.0}, ScriptWords(text));
+        ASSERT_EQ(layout.lines().size(), 1u);
+        const ScriptLayout::Line &line = layout.lines()[0];
+        ASSERT_TRUE(line.bidi);
+        // The first word said: lit at the right end, fading out to its left.
+        const double front = text.indexOf(QLatin1Char(' '));
+        const auto spoken = GlowMask::pieces(layout, GlowMask::Band::spoken, front, front, 600, 40);
+        ASSERT_EQ(spoken.size(), 2u);
+        EXPECT_EQ(spoken[0].fill, Fill::solid);
+        EXPECT_NEAR(spoken[0].rect.right(), line.maxX, 1);
+        EXPECT_GT(spoken[0].rect.left(), line.minX + 50);
+        EXPECT_EQ(spoken[1].fill, Fill::fadeOutLeft);
+        EXPECT_NEAR(spoken[1].rect.right(), spoken[0].rect.left(), 1);
+        // The front moves leftwards as the reading goes on.
+        EXPECT_LT(layout.position(front + 3).x, layout.position(front).x);
+        EXPECT_TRUE(layout.runsLeftAt(front + 3));
+        // The lookahead after it lies to its left, fading in from the right.
+        const auto ahead = GlowMask::pieces(layout, GlowMask::Band::lookahead, front, front + 6,
+                                            600, 40);
+        ASSERT_EQ(ahead.size(), 3u);
+        EXPECT_NEAR(ahead[0].rect.right(), spoken[0].rect.left(), 1);
+        EXPECT_EQ(ahead[2].fill, Fill::fadeInRight);
+    }
+}
+
+TEST(GlowMask, aMixedLineIsLitInItsWordsOrder) {
+    // Read: "Say", "שלום", "עולם", "twice". Seen: Say עולם שלום twice.
+    const QString text = QStringLiteral("Say שלום עולם twice");
+    const ScriptLayout layout({text, 600, 24, 5.0 / 3.0}, ScriptWords(text));
+    ASSERT_EQ(layout.lines().size(), 1u);
+    // "Say" and "שלום" said: two stretches, with "עולם" unlit between them.
+    const double front = text.indexOf(QStringLiteral(" עולם"));
+    const auto said = layout.stretches(0, 0, front);
+    ASSERT_EQ(said.size(), 2u);
+    const double sayEnd = layout.position(3).x;
+    EXPECT_NEAR(said[0].second, sayEnd, 8); // "Say" and its space
+    const auto unsaid = layout.stretches(0, front + 1, text.indexOf(QStringLiteral(" twice")));
+    ASSERT_EQ(unsaid.size(), 1u);
+    EXPECT_GT(unsaid[0].first, said[0].second - 1);
+    EXPECT_LT(unsaid[0].second, said[1].first + 1);
+    // Everything said is one stretch from edge to edge.
+    const auto all = layout.stretches(0, 0, text.size());
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_NEAR(all[0].first, layout.lines()[0].minX, 1);
+    EXPECT_NEAR(all[0].second, layout.lines()[0].maxX, 1);
+    // A left-to-right line keeps its single stretch and its right-hand fade.
+    const ScriptLayout plain({QStringLiteral("one two three"), 600, 24, 5.0 / 3.0},
+                             ScriptWords(QStringLiteral("one two three")));
+    EXPECT_FALSE(plain.lines()[0].bidi);
+    EXPECT_EQ(GlowMask::pieces(plain, GlowMask::Band::spoken, 4, 4, 600, 40).back().fill,
+              GlowMask::Piece::Fill::fadeOutRight);
+}
