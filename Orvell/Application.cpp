@@ -2,12 +2,14 @@
 
 #include "Orvell/core/AppEnvironment.h"
 #include "Orvell/deck/ControlDeckView.h"
+#include "OrvellKitUI/SchemePalette.h"
 #include "Orvell/island/FrameClock.h"
 #include "Orvell/island/IslandPanel.h"
 #include "settings/PreferenceKeys.h"
 #include "Platform/x11/X11Window.h"
 #include "base/Metrics.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -216,6 +218,7 @@ void Application::launch() {
     connect(&prefs, &Preferences::aboveFullScreenChanged, this, relayout);
 
     welcome();
+    connect(&m_scheme, &ColorScheme::changed, this, &Application::followColorScheme);
 
     // Scripts kept aside at the last quit are back: say so where it is seen.
     const auto showRestored = [this] {
@@ -258,6 +261,24 @@ void Application::welcome() {
     if (IslandPanel *panel = m_island ? m_island->panel() : nullptr)
         panel->showPreview(welcomePreviewMs);
     m_deck->setVisible(true);
+}
+
+void Application::followColorScheme() {
+    // The library, its dialogs and the menus follow the desktop's light or
+    // dark choice; the island and the deck are dark whatever it is.
+    if (!m_ownPalette)
+        m_ownPalette = QApplication::palette();
+    switch (m_scheme.preference()) {
+    case ColorScheme::Preference::dark:
+        QApplication::setPalette(SchemePalette::dark());
+        break;
+    case ColorScheme::Preference::light:
+        QApplication::setPalette(SchemePalette::light());
+        break;
+    case ColorScheme::Preference::none:
+        QApplication::setPalette(*m_ownPalette);
+        break;
+    }
 }
 
 void Application::offerGnomeShortcuts() {

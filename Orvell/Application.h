@@ -3,12 +3,14 @@
 #include "Orvell/deck/ControlDeckPanelController.h"
 #include "Orvell/island/IslandPanelController.h"
 #include "Orvell/library/LibraryWindowController.h"
+#include "Platform/session/ColorScheme.h"
 #include "Platform/session/ScreenLock.h"
 #include "Platform/session/SleepWatcher.h"
 #include "Orvell/core/ScreenObserver.h"
 #include "Orvell/tray/TrayMenu.h"
 
 #include <QObject>
+#include <QPalette>
 #include <QTimer>
 
 #include <memory>
@@ -56,6 +58,7 @@ private:
     void installControls();
     // The first start's welcome, and Play pulsing until it is first used.
     void welcome();
+    void followColorScheme();
     // One rule for the island and the deck: above ordinary windows and the
     // top panel, above full-screen ones only with the setting, never above
     // an active screen locker.
@@ -75,6 +78,9 @@ private:
     std::optional<bool> m_inTray;
     ScreenLock m_lock;
     SleepWatcher m_sleep;
+    ColorScheme m_scheme;
+    // Qt's own colours, for a desktop that states no preference.
+    std::optional<QPalette> m_ownPalette;
     LibraryWindowController m_library;
     QTimer m_sweepTimer;
     QTimer m_awakeRelease;

@@ -1,5 +1,8 @@
 #include "OrvellKitUI/ScriptTile.h"
 
+#include <QPixmap>
+#include <algorithm>
+
 #include <QPainter>
 
 ScriptTile::ScriptTile(const QString &title, const QUuid &id, int size, QWidget *parent)
@@ -34,16 +37,36 @@ Tokens::TileColors ScriptTile::colors(const QUuid &id) {
     return Tokens::tilePalette(sum % 6);
 }
 
-void ScriptTile::paintEvent(QPaintEvent *) {
-    QPainter p(this);
+void ScriptTile::paint(QPainter &p, const QRectF &r, const QString &initials,
+                       const Tokens::TileColors &colors) {
+    const double size = std::min(r.width(), r.height());
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(m_colors.fill);
-    p.drawRoundedRect(QRectF(rect()), m_size * 0.22, m_size * 0.22);
+    p.setBrush(colors.fill);
+    p.drawRoundedRect(r, size * 0.22, size * 0.22);
     QFont font = p.font();
-    font.setPixelSize(static_cast<int>(m_size * 0.42));
+    font.setPixelSize(std::max(1, static_cast<int>(size * 0.42)));
     font.setBold(true);
     p.setFont(font);
-    p.setPen(m_colors.ink);
-    p.drawText(rect(), Qt::AlignCenter, m_initials);
+    p.setPen(colors.ink);
+    p.drawText(r, Qt::AlignCenter, initials);
+}
+
+void ScriptTile::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    paint(p, QRectF(rect()), m_initials, m_colors);
+}
+
+QIcon ScriptTile::icon(const QString &title, const QUuid &id, int size) {
+    QIcon out;
+    // Sharp on a scaled display too.
+    for (int scale : {1, 2}) {
+        QPixmap pixmap(size * scale, size * scale);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        paint(p, QRectF(0, 0, size * scale, size * scale), initials(title), colors(id));
+        p.end();
+        out.addPixmap(pixmap);
+    }
+    return out;
 }

@@ -2,6 +2,7 @@
 
 #include "OrvellKitUI/Tokens.h"
 
+#include <QIcon>
 #include <QUuid>
 #include <QWidget>
 
@@ -15,6 +16,10 @@ public:
 
     static QString initials(const QString &title);
     static Tokens::TileColors colors(const QUuid &id);
+    // The tile as an icon, for rows in a list.
+    static QIcon icon(const QString &title, const QUuid &id, int size);
+    static void paint(QPainter &p, const QRectF &r, const QString &initials,
+                      const Tokens::TileColors &colors);
 
     QSize sizeHint() const override { return {m_size, m_size}; }
 

@@ -4,6 +4,7 @@
 #include "Orvell/library/LibraryListModel.h"
 #include "Orvell/library/ScriptEditorView.h"
 #include "Orvell/library/settings/SettingsPaneView.h"
+#include "OrvellKitUI/ScriptTile.h"
 #include "import/ScriptImporter.h"
 #include "settings/PreferenceKeys.h"
 
@@ -21,6 +22,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyle>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QStyledItemDelegate>
 #include <QListWidget>
 #include <QMenu>
@@ -73,6 +77,26 @@ public:
 private:
     std::function<void(const QUuid &, const QString &)> m_rename;
 };
+
+// The text field with the focus, if one has it: the Edit menu's usual items act on it.
+QWidget *focusedTextField() {
+    QWidget *w = QApplication::focusWidget();
+    if (qobject_cast<QLineEdit *>(w) || qobject_cast<QTextEdit *>(w) ||
+        qobject_cast<QPlainTextEdit *>(w))
+        return w;
+    return nullptr;
+}
+
+bool canUndo(QWidget *field, bool redo) {
+    if (auto *line = qobject_cast<QLineEdit *>(field))
+        return redo ? line->isRedoAvailable() : line->isUndoAvailable();
+    QTextDocument *document = nullptr;
+    if (auto *plain = qobject_cast<QPlainTextEdit *>(field))
+        document = plain->document();
+    else if (auto *rich = qobject_cast<QTextEdit *>(field))
+        document = rich->document();
+    return document && (redo ? document->isRedoAvailable() : document->isUndoAvailable());
+}
 
 QLabel *notice(QWidget *parent) {
     auto *label = new QLabel(parent);
@@ -243,6 +267,7 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     buttons->addWidget(create);
     listColumn->addLayout(buttons);
     m_scripts = new QListWidget(listColumnWidget);
+    m_scripts->setIconSize(QSize(tileSize, tileSize));
     m_scripts->setAccessibleName(QStringLiteral("Scripts"));
     // Rows are laid out as they come into view, not all at every change.
     m_scripts->setLayoutMode(QListView::Batched);
@@ -347,6 +372,45 @@ void LibraryWindow::buildMenus() {
             QCoreApplication::quit();
     });
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    // The usual items, on whichever text field has the focus (the editor,
+    // the title, the search). The field answers their keys itself.
+    struct TextAction {
+        const char *title;
+        QKeySequence::StandardKey key;
+        const char *slot;
+    };
+    std::vector<std::pair<QAction *, const char *>> textActions;
+    for (const TextAction &t : {TextAction{"Undo", QKeySequence::Undo, "undo"},
+                                TextAction{"Redo", QKeySequence::Redo, "redo"},
+                                TextAction{nullptr, {}, nullptr},
+                                TextAction{"Cut", QKeySequence::Cut, "cut"},
+                                TextAction{"Copy", QKeySequence::Copy, "copy"},
+                                TextAction{"Paste", QKeySequence::Paste, "paste"},
+                                TextAction{"Select All", QKeySequence::SelectAll, "selectAll"}}) {
+        if (!t.title) {
+            edit->addSeparator();
+            continue;
+        }
+        QAction *a = edit->addAction(QString::fromLatin1(t.title), t.key, this, [slot = t.slot] {
+            if (QWidget *field = focusedTextField())
+                QMetaObject::invokeMethod(field, slot);
+        });
+        textActions.emplace_back(a, t.slot);
+    }
+    connect(edit, &QMenu::aboutToShow, this, [textActions] {
+        QWidget *field = focusedTextField();
+        const bool readOnly = field && field->property("readOnly").toBool();
+        for (const auto &[action, slot] : textActions) {
+            const QByteArray name(slot);
+            bool on = field != nullptr;
+            if (name == "undo" || name == "redo")
+                on = on && !readOnly && canUndo(field, name == "redo");
+            else if (name == "cut" || name == "paste")
+                on = on && !readOnly;
+            action->setEnabled(on);
+        }
+    });
+    edit->addSeparator();
     edit->addAction(QStringLiteral("Find"), QKeySequence::Find, this, [this] {
         m_search->setFocus();
         m_search->selectAll();
@@ -385,6 +449,28 @@ void LibraryWindow::buildMenus() {
     view->addSeparator();
     view->addAction(QStringLiteral("Play / Pause"), QKeySequence(QStringLiteral("Ctrl+Space")),
                     this, [this] { m_env.commands().handle(HotKeyAction::playPause); });
+    QMenu *window = menuBar()->addMenu(QStringLiteral("&Window"));
+    window->addAction(QStringLiteral("Minimize"), QKeySequence(QStringLiteral("Ctrl+M")), this,
+                      &QWidget::showMinimized);
+    window->addAction(QStringLiteral("Zoom"), this, [this] {
+        if (isMaximized())
+            showNormal();
+        else
+            showMaximized();
+    });
+    window->addSeparator();
+    QAction *island = window->addAction(QString(), this, [this] {
+        m_env.commands().handle(HotKeyAction::toggleIsland);
+    });
+    QAction *deck = window->addAction(QString(), this, [this] {
+        m_env.commands().handle(HotKeyAction::toggleControlDeck);
+    });
+    connect(window, &QMenu::aboutToShow, this, [this, island, deck] {
+        island->setText(m_env.panels().isIslandVisible() ? QStringLiteral("Hide Island")
+                                                         : QStringLiteral("Show Island"));
+        deck->setText(m_env.panels().isControlDeckVisible() ? QStringLiteral("Hide Controls")
+                                                            : QStringLiteral("Show Controls"));
+    });
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("About Orvell"), this, [this] {
         QMessageBox::about(this, QStringLiteral("About Orvell"), aboutText(m_env.store().root()));
@@ -400,23 +486,62 @@ QString LibraryWindow::aboutText(const QString &libraryFolder) {
              QString::fromLatin1(qVersion()));
 }
 
+void LibraryWindow::styleAsHeader(QListWidgetItem *item) const {
+    // Not a row to choose, but not a greyed-out one either: a section's title.
+    item->setFlags(Qt::NoItemFlags);
+    item->setData(kindRole, -1);
+    QFont font = item->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    font.setCapitalization(QFont::AllUppercase);
+    font.setLetterSpacing(QFont::PercentageSpacing, 105);
+    item->setFont(font);
+    item->setForeground(palette().color(QPalette::Active, QPalette::WindowText));
+}
+
+QIcon LibraryWindow::filterIcon(LibraryFilter filter) const {
+    // The desktop's icon theme first; Qt's own icons where it has none.
+    switch (filter) {
+    case LibraryFilter::all:
+        return QIcon::fromTheme(QStringLiteral("view-list-text"),
+                                style()->standardIcon(QStyle::SP_FileDialogListView));
+    case LibraryFilter::favorites:
+        return QIcon::fromTheme(QStringLiteral("starred"),
+                                style()->standardIcon(QStyle::SP_DialogYesButton));
+    case LibraryFilter::recent:
+        return QIcon::fromTheme(QStringLiteral("document-open-recent"),
+                                style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    case LibraryFilter::onIsland:
+        break;
+    }
+    return QIcon::fromTheme(QStringLiteral("media-playback-start"),
+                            style()->standardIcon(QStyle::SP_MediaPlay));
+}
+
+void LibraryWindow::changeEvent(QEvent *event) {
+    QMainWindow::changeEvent(event);
+    // The desktop went dark or light: the headers take the new text colour.
+    if (event->type() == QEvent::PaletteChange && m_sidebar) {
+        refreshSidebar();
+        refreshRows();
+    }
+}
+
 void LibraryWindow::refreshSidebar() {
     m_refreshing = true;
     const int row = m_sidebar->currentRow();
     m_sidebar->clear();
     auto *header = new QListWidgetItem(QStringLiteral("Orvell \u2014 ") + m_list->countLine());
-    header->setFlags(Qt::NoItemFlags);
-    header->setData(kindRole, -1);
+    styleAsHeader(header);
     m_sidebar->addItem(header);
     for (LibraryFilter filter : LibraryFilters::names.values()) {
-        auto *item = new QListWidgetItem(LibraryFilters::names.title(filter));
+        auto *item = new QListWidgetItem(filterIcon(filter), LibraryFilters::names.title(filter));
         item->setData(idRole, static_cast<int>(filter));
         item->setData(kindRole, 0);
         m_sidebar->addItem(item);
     }
     auto *settings = new QListWidgetItem(QStringLiteral("Settings"));
-    settings->setFlags(Qt::NoItemFlags);
-    settings->setData(kindRole, -1);
+    styleAsHeader(settings);
     m_sidebar->addItem(settings);
     for (SettingsPane pane : SettingsPanes::names.values()) {
         auto *item = new QListWidgetItem(QIcon::fromTheme(SettingsPanes::iconName(pane)),
@@ -440,11 +565,9 @@ void LibraryWindow::refreshRows() {
         auto *item = new QListWidgetItem;
         if (row.isHeader) {
             item->setText(row.text);
-            item->setFlags(Qt::NoItemFlags);
-            QFont bold = item->font();
-            bold.setBold(true);
-            item->setFont(bold);
+            styleAsHeader(item);
         } else {
+            item->setIcon(ScriptTile::icon(row.text, row.id, tileSize));
             // The title, and under it the words and the reading time.
             item->setText((row.isFavorite ? QStringLiteral("\u2605 ") : QString()) + row.text +
                           QLatin1Char('\n') + row.secondary);

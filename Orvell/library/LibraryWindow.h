@@ -68,6 +68,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -75,6 +76,9 @@ private:
     void refreshRows();
     void refreshNotices();
     void refreshSidebar();
+    void styleAsHeader(QListWidgetItem *item) const;
+    QIcon filterIcon(LibraryFilter filter) const;
+    static constexpr int tileSize = 28;
     void showContextMenu(const QPoint &at);
     void showDestination(QListWidgetItem *item);
     bool canReorder() const;

@@ -1,3 +1,4 @@
+#include "Platform/session/ColorScheme.h"
 #include "Platform/session/ScreenAwake.h"
 #include "Platform/session/SleepWatcher.h"
 #include "Platform/tray/DBusMenu.h"
@@ -68,6 +69,26 @@ public slots:
                      .arg(options.value(QStringLiteral("reason")).toString());
         return QDBusObjectPath(QStringLiteral("/org/freedesktop/portal/desktop/request/1/t"));
     }
+};
+
+// The settings portal, answering the appearance's colour scheme as the
+// portals of Debian 12 do (the value wrapped in a second variant).
+class FakeSettings : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+
+public:
+    uint scheme = 1;
+
+public slots:
+    QDBusVariant Read(const QString &group, const QString &key) {
+        if (group != "org.freedesktop.appearance" || key != "color-scheme")
+            return QDBusVariant(QVariant::fromValue(QDBusVariant(QString())));
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(scheme)));
+    }
+
+signals:
+    void SettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
 };
 
 // The portal's request: closing it ends the hold.
@@ -414,6 +435,47 @@ TEST(SleepWatcher, wakingFromSuspendIsToldOnceAndOnlyByLogind) {
     ASSERT_TRUE(settle([&] { return resumed.count() > 0; }));
     EXPECT_EQ(resumed.count(), 1);
     logind.bus.unregisterService(QStringLiteral("org.freedesktop.login1"));
+}
+
+TEST(ColorScheme, theDesktopsDarkOrLightChoiceIsReadAndFollowed) {
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "needs dbus-run-session";
+    // No portal: no preference, and Qt's own colours stay.
+    {
+        ColorScheme none;
+        QTest::qWait(50);
+        EXPECT_EQ(none.preference(), ColorScheme::Preference::none);
+    }
+    Desktop desktop;
+    FakeSettings settings;
+    desktop.offer(settings, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                  QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+    ColorScheme scheme;
+    QSignalSpy changed(&scheme, &ColorScheme::changed);
+    ASSERT_TRUE(settle([&] { return scheme.preference() == ColorScheme::Preference::dark; }));
+
+    // The user switches to light; then a change of another setting, and a
+    // stranger claiming the portal's signal, change nothing.
+    emit settings.SettingChanged("org.freedesktop.appearance", "color-scheme",
+                                 QDBusVariant(uint(2)));
+    ASSERT_TRUE(settle([&] { return scheme.preference() == ColorScheme::Preference::light; }));
+    emit settings.SettingChanged("org.freedesktop.appearance", "accent-color",
+                                 QDBusVariant(uint(1)));
+    Desktop stranger;
+    QDBusMessage forged = QDBusMessage::createSignal("/org/freedesktop/portal/desktop",
+                                                     "org.freedesktop.portal.Settings",
+                                                     "SettingChanged");
+    forged << QString("org.freedesktop.appearance") << QString("color-scheme")
+           << QVariant::fromValue(QDBusVariant(uint(1)));
+    stranger.bus.send(forged);
+    QTest::qWait(100);
+    EXPECT_EQ(scheme.preference(), ColorScheme::Preference::light);
+    EXPECT_EQ(changed.count(), 2);
+
+    // Values that are not a scheme are no preference.
+    EXPECT_EQ(ColorScheme::fromPortal(QVariant::fromValue(QDBusVariant(QString("dark")))),
+              ColorScheme::Preference::none);
+    EXPECT_EQ(ColorScheme::fromPortal(QVariant(uint(7))), ColorScheme::Preference::none);
+    EXPECT_EQ(ColorScheme::fromPortal(QVariant(uint(0))), ColorScheme::Preference::none);
 }
 
 #include "SessionServicesTest.moc"

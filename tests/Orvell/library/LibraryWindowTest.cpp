@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -357,4 +359,55 @@ TEST_F(WindowFixture, theHeaderAndFooterSpeakOfTheScriptShownAtOnce) {
     window.startNewScript();
     EXPECT_EQ(header(), "No words yet");
     EXPECT_EQ(window.editor()->editor()->placeholderText(), "Write or paste what you will say.");
+}
+
+TEST_F(WindowFixture, theEditAndWindowMenusWorkOnWhatHasTheFocus) {
+    LibraryWindow window(env);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    const auto action = [&](const QString &menu, const QString &title) -> QAction * {
+        for (QAction *m : window.menuBar()->actions())
+            if (m->text().remove('&') == menu) {
+                emit m->menu()->aboutToShow();
+                for (QAction *a : m->menu()->actions())
+                    if (a->text() == title)
+                        return a;
+            }
+        return nullptr;
+    };
+    QLineEdit *search = window.searchField();
+    search->setFocus();
+    QTest::keyClicks(search, "budget");
+    ASSERT_EQ(QApplication::focusWidget(), search);
+    QAction *selectAll = action("Edit", "Select All");
+    ASSERT_NE(selectAll, nullptr);
+    selectAll->trigger();
+    EXPECT_EQ(search->selectedText(), "budget");
+    QAction *cut = action("Edit", "Cut");
+    ASSERT_TRUE(cut->isEnabled());
+    cut->trigger();
+    EXPECT_EQ(search->text(), "");
+    EXPECT_EQ(QApplication::clipboard()->text(), "budget");
+    QAction *undo = action("Edit", "Undo");
+    ASSERT_TRUE(undo->isEnabled());
+    undo->trigger();
+    EXPECT_EQ(search->text(), "budget");
+    search->end(false);
+    action("Edit", "Paste")->trigger();
+    EXPECT_EQ(search->text(), "budgetbudget");
+
+    // Nothing to edit where no text field has the focus.
+    search->clearFocus();
+    ASSERT_FALSE(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    EXPECT_FALSE(action("Edit", "Copy")->isEnabled());
+
+    // The Window menu says what its island item would do, and does it.
+    env.panels().setIslandVisible(true);
+    QAction *island = action("Window", "Hide Island");
+    ASSERT_NE(island, nullptr);
+    QSignalSpy toggled(&env.commands(), &PrompterCommands::islandToggleRequested);
+    island->trigger();
+    EXPECT_EQ(toggled.count(), 1);
+    EXPECT_NE(action("Window", "Minimize"), nullptr);
 }
