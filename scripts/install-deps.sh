@@ -14,7 +14,7 @@ packages=(
   libx11-dev libxcb1-dev libxcb-shm0-dev libxcb-shape0-dev libxcb-keysyms1-dev libxcb-screensaver0-dev x11proto-dev
   qt6-qpa-plugins
   xvfb xauth xdotool openbox x11-utils
-  dbus-daemon dbus-bin trayer
+  dbus-daemon dbus-bin trayer at-spi2-core python3-pyatspi
   libglib2.0-bin gnome-settings-daemon-common python3-dbus python3-gi
   sway wev xwayland libwayland-dev libwayland-bin
   desktop-file-utils appstream
