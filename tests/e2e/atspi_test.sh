@@ -15,8 +15,12 @@ mkdir -p "$work/config"
 printf '[General]\nWelcomed=true\nFirstPlayDone=true\n' > "$work/config/org.orvell.Orvell.conf"
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data HOME=$work
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
-# The session's standard services: the accessibility bus is activated from there.
-exec xvfb-run -a -s "-screen 0 1512x982x24 -nolisten tcp" dbus-run-session -- bash -c '
+# A private bus that activates nothing installed (no desktop portal answers);
+# the accessibility bus is started on it by hand.
+exec xvfb-run -a -s "-screen 0 1512x982x24 -nolisten tcp" \
+  dbus-run-session --config-file="$here/session-bus.conf" -- bash -c '
+  /usr/libexec/at-spi-bus-launcher --launch-immediately > "$1/a11y.log" 2>&1 &
+  gdbus wait --session --timeout 10 org.a11y.Bus
   "$0" > "$1/orvell.log" 2>&1 &
   app=$!
   timeout 60 /usr/bin/python3 "$2/atspi_check.py"
