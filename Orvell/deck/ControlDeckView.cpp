@@ -150,18 +150,13 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     connect(&reading, &ReadingPreferences::keepScreenAwakeChanged, this, syncAwakeProblem);
     syncAwakeProblem();
     connect(m_awakeProblem, &QToolButton::clicked, this, &ControlDeckView::settingsRequested);
-    // Voice follow switched on but unable to listen.
-    const auto syncVoiceProblem = [this, say, forSettings, &env, &reading] {
-        const VoiceFollow &voice = env.voice();
-        QString reason = voice.unavailableReason();
-        if (reason.isEmpty() && voice.state().kind == VoiceFollowState::Kind::failed)
-            reason = voice.state().message;
-        say(m_voiceProblem, reading.voiceFollowEnabled() ? reason : QString(), forSettings);
+    // Voice follow switched on but unable to listen: the reading modes'
+    // status says so, and why.
+    const auto syncVoiceProblem = [this, say, forSettings, &env] {
+        const ModeStatus::Line &line = env.modeStatus().line();
+        say(m_voiceProblem, line.problem ? line.text : QString(), forSettings);
     };
-    connect(&env.voice(), &VoiceFollow::stateChanged, this, syncVoiceProblem);
-    for (auto signal : {&ReadingPreferences::voiceFollowEnabledChanged,
-                        &ReadingPreferences::voiceFollowLocaleChanged})
-        connect(&reading, signal, this, syncVoiceProblem);
+    connect(&env.modeStatus(), &ModeStatus::lineChanged, this, syncVoiceProblem);
     syncVoiceProblem();
     connect(m_voiceProblem, &QToolButton::clicked, this, &ControlDeckView::settingsRequested);
     const auto syncSaveProblem = [this, say, &env] {

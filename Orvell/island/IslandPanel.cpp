@@ -481,6 +481,10 @@ bool IslandPanel::pillAnswers() const {
     return !m_scroll.isLive();
 }
 
+bool IslandPanel::onPill(QPointF at) const {
+    return pillAnswers() && m_model.layout().pillRect().contains(at);
+}
+
 void IslandPanel::showNotice(const QString &text, bool problem) {
     m_notice = {text, problem};
     m_noticeTimer.start(problem ? noticeProblemMs : noticeMs);
@@ -522,7 +526,7 @@ bool IslandPanel::event(QEvent *event) {
         QString tip;
         if (const auto control = controlAt(at))
             tip = controlName(*control);
-        else if (pillAnswers() && m_model.layout().pillRect().contains(at) && idleHint)
+        else if (onPill(at) && idleHint)
             tip = idleHint();
         if (tip.isEmpty())
             QToolTip::hideText();
@@ -570,9 +574,7 @@ void IslandPanel::mouseMoveEvent(QMouseEvent *event) {
     if (!m_pressAt || !(event->buttons() & Qt::LeftButton)) {
         // Over a panel that never becomes active the pointer is ours to set.
         const QPointF at = event->position() + m_offset;
-        setCursor(controlAt(at) || (pillAnswers() && m_model.layout().pillRect().contains(at))
-                      ? Qt::PointingHandCursor
-                      : Qt::OpenHandCursor);
+        setCursor(controlAt(at) || onPill(at) ? Qt::PointingHandCursor : Qt::OpenHandCursor);
         return;
     }
     // The idle pill is clicked, not dragged: only a reading island moves.
@@ -627,7 +629,7 @@ void IslandPanel::mouseReleaseEvent(QMouseEvent *event) {
     const QPointF at = event->position() + m_offset;
     if (const auto control = controlAt(at)) {
         pressControl(*control);
-    } else if (pillAnswers() && m_model.layout().pillRect().contains(at)) {
+    } else if (onPill(at)) {
         emit pillClicked();
     }
 }

@@ -108,6 +108,8 @@ private:
     void paintNotice(QPainter &p);
     bool controlsWanted() const;
     bool pillAnswers() const;
+    // Whether a point (frame coordinates) is on the idle pill, which answers the pointer.
+    bool onPill(QPointF at) const;
     void syncBreath();
     void applyFrame();
     QPoint frameOrigin() const;

@@ -72,10 +72,13 @@ void ModeStatus::refresh() {
 }
 
 void ModeStatus::modesChanged() {
-    const bool voiceOn = m_prefs.voiceFollowEnabled();
-    const bool paceOn = m_prefs.paceGuideEnabled();
+    bool voiceOn = m_prefs.voiceFollowEnabled();
+    bool paceOn = m_prefs.paceGuideEnabled();
     // Turning one on turns the other off: the two changes arrive one after
-    // the other, and are told as one.
+    // the other, so while both read as on, the one just switched on is the
+    // one that stays.
+    if (voiceOn && paceOn)
+        (m_voiceOn ? voiceOn : paceOn) = false;
     QString said;
     if (voiceOn && !m_voiceOn)
         said = m_paceOn ? QStringLiteral("Voice follow on \u2014 the pace guide is off")
@@ -83,21 +86,18 @@ void ModeStatus::modesChanged() {
     else if (paceOn && !m_paceOn)
         said = m_voiceOn ? QStringLiteral("Pace guide on \u2014 voice follow is off")
                          : QStringLiteral("Pace guide on");
-    else if (!voiceOn && m_voiceOn && !paceOn)
+    else if (!voiceOn && m_voiceOn)
         said = QStringLiteral("Voice follow off");
-    else if (!paceOn && m_paceOn && !voiceOn)
+    else if (!paceOn && m_paceOn)
         said = QStringLiteral("Pace guide off");
     m_voiceOn = voiceOn;
     m_paceOn = paceOn;
-    // Whichever came on is now the only one on.
-    if (voiceOn && paceOn)
-        (said.startsWith(QStringLiteral("Voice")) ? m_paceOn : m_voiceOn) = false;
     refresh();
     if (said.isEmpty())
         return;
     // A mode that cannot work says why straight away.
-    if (voiceOn && !m_voice.unavailableReason().isEmpty())
-        emit notice({m_voice.unavailableReason(), true});
+    if (const QString reason = m_voice.unavailableReason(); voiceOn && !reason.isEmpty())
+        emit notice({reason, true});
     else
         emit notice({said, false});
 }
