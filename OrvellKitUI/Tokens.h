@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 #include <QColor>
 
 // The named colours the island, the deck and the library share.
@@ -116,5 +118,10 @@ inline ShadowStyle sliderThumb() {
 }
 inline ShadowStyle controlDeck() {
     return {QColor(0, 0, 0, 120), 30, 0, 12};
+}
+// Close to the shape, for windows whose transparent margin would take clicks
+// (XWayland): a soft edge a few pixels wide rather than a cast shadow.
+inline ShadowStyle close(const ShadowStyle &style) {
+    return {style.color, std::min(style.radius, 6.0), 0, std::min(style.y, 3.0)};
 }
 } // namespace Shadows

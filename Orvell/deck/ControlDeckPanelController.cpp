@@ -25,7 +25,7 @@ ControlDeckPanelController::ControlDeckPanelController(AppEnvironment &env, Scre
         if (!m_view || !m_visible || remembered())
             return;
         if (const auto screen = m_screens.resolve())
-            m_view->move(placement(screen->visibleFrame, m_view->size()));
+            m_view->moveCardTo(placement(screen->visibleFrame, m_view->cardRect().size()));
     });
 }
 
@@ -92,9 +92,9 @@ void ControlDeckPanelController::setVisible(bool visible) {
             create();
         m_view->adjustSize();
         if (const auto at = remembered()) {
-            m_view->move(*at);
+            m_view->moveCardTo(*at);
         } else if (const auto screen = m_screens.resolve()) {
-            m_view->move(placement(screen->visibleFrame, m_view->size()));
+            m_view->moveCardTo(placement(screen->visibleFrame, m_view->cardRect().size()));
         }
         m_view->setWindowOpacity(0);
         m_view->show();

@@ -52,7 +52,7 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
         setAttribute(Qt::WA_TranslucentBackground);
     setCursor(Qt::OpenHandCursor);
 
-    auto *column = new QVBoxLayout(this);
+    auto *column = m_column = new QVBoxLayout(this);
     column->setContentsMargins(deckPadding, deckPadding, deckPadding, deckPadding);
     column->setSpacing(deckCardGap);
 
@@ -202,7 +202,34 @@ ControlDeckView::ControlDeckView(AppEnvironment &env, QWidget *parent)
     connect(&env.shortcutRegistry(), &ShortcutRegistry::bindingsChanged, this, &ControlDeckView::refreshHelp);
     refreshHelp();
     setFixedWidth(deckWidth);
+    if (m_composited)
+        setShadowStyle(X11Window::inputShapesPassClicks() ? Shadows::controlDeck()
+                                                          : Shadows::close(Shadows::controlDeck()));
     adjustSize();
+}
+
+void ControlDeckView::setShadowStyle(std::optional<ShadowStyle> style) {
+    const QPoint card = pos() + QPoint(m_bleed.left(), m_bleed.top());
+    m_shadowStyle = style;
+    m_bleed = style ? DropShadow::bleed(*style) : QMargins();
+    m_column->setContentsMargins(QMargins(deckPadding, deckPadding, deckPadding, deckPadding) +
+                                 m_bleed);
+    setFixedWidth(deckWidth + m_bleed.left() + m_bleed.right());
+    adjustSize();
+    moveCardTo(card);
+    updateShapes();
+    update();
+}
+
+void ControlDeckView::updateShapes() {
+    QPainterPath card;
+    card.addRoundedRect(QRectF(cardRect()), deckCornerRadius, deckCornerRadius);
+    const QRegion region(card.toFillPolygon().toPolygon(), Qt::WindingFill);
+    if (!m_composited)
+        setMask(region);
+    else if (windowHandle())
+        // The shadow's margin lets clicks through to what lies below.
+        X11Window::setShapes(windowHandle(), nullptr, region);
 }
 
 void ControlDeckView::showModeStatus() {
@@ -250,20 +277,26 @@ void ControlDeckView::setMenu(QMenu *menu) {
 
 void ControlDeckView::paintEvent(QPaintEvent *) {
     QPainter p(this);
-    GlassCard::paint(p, QRectF(rect()), deckCornerRadius);
+    if (m_shadowStyle) {
+        QPainterPath card;
+        card.addRoundedRect(QRectF(cardRect()), deckCornerRadius, deckCornerRadius);
+        m_shadow.paint(p, card, *m_shadowStyle);
+    }
+    GlassCard::paint(p, QRectF(cardRect()), deckCornerRadius);
 }
 
 void ControlDeckView::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    if (!m_composited) {
-        QPainterPath card;
-        card.addRoundedRect(QRectF(rect()), deckCornerRadius, deckCornerRadius);
-        setMask(QRegion(card.toFillPolygon().toPolygon(), Qt::WindingFill));
-    }
+    updateShapes();
+}
+
+void ControlDeckView::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    updateShapes();
 }
 
 void ControlDeckView::mousePressEvent(QMouseEvent *event) {
-    if (event->button() != Qt::LeftButton)
+    if (event->button() != Qt::LeftButton || !cardRect().contains(event->position().toPoint()))
         return;
     m_dragFrom = event->globalPosition().toPoint();
     m_windowAtPress = pos();
@@ -284,5 +317,5 @@ void ControlDeckView::mouseReleaseEvent(QMouseEvent *) {
     setCursor(Qt::OpenHandCursor);
     PanelCursor::shared().setSurface(Qt::OpenHandCursor);
     if (moved)
-        emit dragged(pos());
+        emit dragged(pos() + QPoint(m_bleed.left(), m_bleed.top()));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reading/ModeStatus.h"
+#include "OrvellKitUI/DropShadow.h"
 
 #include <QPoint>
 #include <QTimer>
@@ -15,6 +16,7 @@ class PlayButton;
 class QLabel;
 class QMenu;
 class QToolButton;
+class QVBoxLayout;
 class SessionReadouts;
 class SpeedSlider;
 class TypographySteppers;
@@ -58,13 +60,21 @@ public:
     QLabel *modeStatusLabel() const { return m_modeStatus; }
     static constexpr int noticeMs = 4000;
 
+    // The card drops a shadow into a clear margin around it where a
+    // compositor blends (none otherwise). Placement and the stored position
+    // are the card's: the margin changes neither.
+    void setShadowStyle(std::optional<ShadowStyle> style);
+    QMargins shadowMargins() const { return m_bleed; }
+    QRect cardRect() const { return rect().marginsRemoved(m_bleed); }
+    void moveCardTo(QPoint topLeft) { move(topLeft - QPoint(m_bleed.left(), m_bleed.top())); }
+
     // "Show / Hide Island (Ctrl+Alt+Super+T from any app)".
     static QString toggleHelp(const QString &title, const QString &shortcut);
     static QString hideHelp(const QString &shortcut);
 
 signals:
     void hideClicked();
-    // The window's new top-left corner when a drag by the background ends.
+    // The card's new top-left corner when a drag by the background ends.
     void dragged(QPoint topLeft);
     // The "Not saved" button: the library window says more.
     void saveProblemClicked();
@@ -76,9 +86,11 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void refreshHelp();
+    void updateShapes();
     void showModeStatus();
     void showStatusLine(const ModeStatus::Line &line);
 
@@ -102,4 +114,8 @@ private:
     std::optional<QPoint> m_dragFrom;
     QPoint m_windowAtPress;
     bool m_composited = true;
+    std::optional<ShadowStyle> m_shadowStyle;
+    QMargins m_bleed;
+    DropShadow m_shadow;
+    QVBoxLayout *m_column = nullptr;
 };

@@ -55,9 +55,11 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
     m_composited = X11Window::hasCompositor();
     // Without a compositor a translucent window's clear parts are black, so
     // the silhouette becomes the window's shape instead.
-    if (m_composited)
+    if (m_composited) {
         setAttribute(Qt::WA_TranslucentBackground);
-    else
+        m_shadowStyle = X11Window::inputShapesPassClicks() ? Shadows::notchPanel()
+                                                           : Shadows::close(Shadows::notchPanel());
+    } else
         // paintEvent fills everything the shape shows: the window's own
         // background would be painted only to be covered, every frame.
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -127,11 +129,24 @@ QRect IslandPanel::drawnRect() const {
     drawn |= l.hitTestPath(m_scroll.isLive()).boundingRect();
     if (m_controls > 0 || controlsWanted())
         drawn |= l.controlRect(0) | l.controlRect(1);
+    if (castsShadow())
+        drawn |= currentSilhouette().path().boundingRect().marginsAdded(
+            QMarginsF(DropShadow::bleed(*m_shadowStyle)));
     // A pixel more on each side for the antialiased edge.
     QRect whole = drawn.toAlignedRect().adjusted(-1, -1, 1, 1);
     if (!m_frame.isNull())
         whole &= QRect(QPoint(), m_frame.size());
     return whole.isEmpty() ? QRect(0, 0, 1, 1) : whole;
+}
+
+bool IslandPanel::castsShadow() const {
+    return m_shadowStyle && (!m_model.layout().isFlush() || m_model.isDragging());
+}
+
+void IslandPanel::setShadowStyle(std::optional<ShadowStyle> style) {
+    m_shadowStyle = style;
+    applyFrame();
+    update();
 }
 
 void IslandPanel::setFrame(const QRect &frame) {
@@ -378,8 +393,11 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
     // The script paints every pixel of its area itself.
     const bool scriptCovers =
         opacity > 0 && m_script.layout() && area.toAlignedRect().contains(dirty.toAlignedRect());
-    if (!insideBody)
+    if (!insideBody) {
+        if (castsShadow())
+            m_shadow.paint(p, silhouette, *m_shadowStyle);
         p.fillPath(silhouette, Tokens::panelFill());
+    }
     else if (!scriptCovers)
         p.fillRect(dirty, Tokens::panelFill());
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OrvellKitUI/DropShadow.h"
 #include "OrvellKitUI/ScriptRenderer.h"
 #include "OrvellKitUI/Spring.h"
 #include "Platform/x11/X11FramePresenter.h"
@@ -41,6 +42,10 @@ public:
     QRect frame() const { return m_frame; }
     // The drawn part, in the frame's coordinates.
     QRect drawnRect() const;
+    // The shadow cast away from the top edge; none where nothing blends the
+    // window's clear parts.
+    void setShadowStyle(std::optional<ShadowStyle> style);
+    bool castsShadow() const;
     // Moves every animation to its end at once (for tests and screenshots).
     void finishAnimations();
 
@@ -140,6 +145,8 @@ private:
     QElapsedTimer m_animationClock;
     bool m_composited = false;
     bool m_keptAbove = false;
+    std::optional<ShadowStyle> m_shadowStyle;
+    DropShadow m_shadow;
 
     // The layout's frame on the desktop (null until placed), and where the
     // window starts within it: painting and events are in frame coordinates.

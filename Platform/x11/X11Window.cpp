@@ -260,6 +260,10 @@ void setShapes(QWindow *window, const QRegion *bounding, const QRegion &input) {
     xcb_flush(c);
 }
 
+bool inputShapesPassClicks() {
+    return isAvailable() && !qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
+
 void setSkipTaskbar(QWindow *window, bool skip) {
     xcb_connection_t *c = connection();
     if (!c || !window || !window->handle())

@@ -19,6 +19,10 @@ bool hasCompositor();
 // that takes clicks; both in the window's own logical coordinates. A null
 // `bounding` leaves the drawn shape alone.
 void setShapes(QWindow *window, const QRegion *bounding, const QRegion &input);
+// Whether a click outside a window's input shape reaches what lies below.
+// On XWayland it does not: the Wayland compositor hands every click inside
+// the X window's rectangle to X, where it lands on nothing.
+bool inputShapesPassClicks();
 // Keeps a window that bypasses the window manager above the others: each
 // time another top-level window is mapped or restacked it is raised again.
 // Costs nothing while the desktop's windows stay put.

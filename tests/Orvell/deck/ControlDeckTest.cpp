@@ -175,6 +175,49 @@ TEST(ControlDeck, followsTheFreeAreaUntilTheUserPlacesIt) {
     EXPECT_EQ(deck.view()->pos(), QPoint(100, 100));
 }
 
+TEST(ControlDeck, itsShadowLiesAroundTheCardAndMovesNothing) {
+    TestEnvironment app;
+    AppEnvironment &env = *app.env;
+    ManualScheduler clock;
+    ScreenFacts screen;
+    screen.name = QStringLiteral("eDP-1");
+    screen.frame = QRectF(0, 0, 1512, 982);
+    screen.visibleFrame = screen.frame;
+    ScreenObserver screens(env.prefs(), clock,
+                           {[&] { return std::vector<ScreenFacts>{screen}; }, [] { return QPointF(); }});
+    ControlDeckPanelController deck(env, screens);
+    deck.setVisible(true);
+    ControlDeckView *view = deck.view();
+    ASSERT_NE(view, nullptr);
+    const QRect card = view->cardRect().translated(view->pos());
+    const QRect controls = view->playButton()->geometry().translated(view->pos());
+
+    view->setShadowStyle(Shadows::controlDeck());
+    const QMargins bleed = view->shadowMargins();
+    EXPECT_GT(bleed.bottom(), bleed.top());
+    EXPECT_EQ(view->width(), ControlDeckView::deckWidth + bleed.left() + bleed.right());
+    // The card and what is on it stay where they were; the window grew around them.
+    EXPECT_EQ(view->cardRect().translated(view->pos()), card);
+    EXPECT_EQ(view->playButton()->geometry().translated(view->pos()), controls);
+    screens.scheduleReplace();
+    clock.advance(1);
+    EXPECT_EQ(view->cardRect().translated(view->pos()), card);
+
+    // The position kept is the card's, whatever margin a start has.
+    QSignalSpy dragged(view, &ControlDeckView::dragged);
+    const QPoint grab = view->cardRect().topLeft() + QPoint(6, 60);
+    QTest::mousePress(view, Qt::LeftButton, {}, grab);
+    QTest::mouseMove(view, grab + QPoint(30, 20));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, grab + QPoint(30, 20));
+    ASSERT_EQ(dragged.count(), 1);
+    EXPECT_EQ(dragged.at(0).at(0).toPoint(), view->cardRect().topLeft() + view->pos());
+    // A press in the margin is not a press on the deck.
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(1, view->height() - 2));
+    QTest::mouseMove(view, QPoint(40, view->height() - 2));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(40, view->height() - 2));
+    EXPECT_EQ(dragged.count(), 1);
+}
+
 TEST(ControlDeck, itsControlsDriveThePrompterAndSayWhatTheyDo) {
     TestEnvironment app;
     AppEnvironment &env = *app.env;

@@ -63,9 +63,11 @@ void expectMatchesReference(const QImage &image, const QString &name) {
 }
 
 struct RenderFixture : IslandFixture {
-    QImage renderIsland(IslandPlacement placement = IslandPlacement::topCenter()) {
+    QImage renderIsland(IslandPlacement placement = IslandPlacement::topCenter(),
+                        std::optional<ShadowStyle> shadow = std::nullopt) {
         const IslandLayout layout = placeIsland(placement);
         IslandPanel panel(model, scroll, viewport);
+        panel.setShadowStyle(shadow);
         panel.resize(layout.windowFrame.size().toSize());
         panel.finishAnimations();
         QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
@@ -103,6 +105,36 @@ TEST_F(RenderFixture, movedIslandShowsItsTwoButtons) {
     scroll.pause();
     const QImage image = renderIsland(IslandPlacement::free(500, 120));
     expectMatchesReference(image, "island-moved");
+}
+
+TEST_F(RenderFixture, aShadowFallsOnlyUnderAnIslandAwayFromTheTopEdge) {
+    scroll.play();
+    scroll.pause();
+    const QColor desk(91, 122, 153);
+    const auto darker = [&](const QImage &image, QPointF at) {
+        const QColor c = image.pixelColor(at.toPoint());
+        return c.red() < desk.red() - 8 && c.blue() < desk.blue() - 8;
+    };
+    const IslandLayout moved = placeIsland(IslandPlacement::free(500, 120));
+    const QRectF body(moved.bodyOrigin, QSizeF(moved.bodyWidth, moved.bodyHeight));
+    const QPointF below(body.center().x(), body.bottom() + 6);
+    const QPointF beside(body.right() + 4, body.center().y());
+    const QImage plain = renderIsland(IslandPlacement::free(500, 120));
+    EXPECT_EQ(plain.pixelColor(below.toPoint()), desk);
+    const QImage shadowed = renderIsland(IslandPlacement::free(500, 120), Shadows::notchPanel());
+    EXPECT_TRUE(darker(shadowed, below));
+    EXPECT_TRUE(darker(shadowed, beside));
+    // The body itself stays the panel's black, not darkened twice.
+    EXPECT_EQ(shadowed.pixelColor(QPoint(int(body.left()) + 4, int(body.center().y()))),
+              QColor(0, 0, 0));
+    // Far from it, nothing.
+    EXPECT_EQ(shadowed.pixelColor(QPoint(int(body.center().x()), int(body.bottom()) + 40)), desk);
+    // Hanging from the top edge it is part of the display's edge: no shadow.
+    const IslandLayout top = placeIsland();
+    const QImage atTop = renderIsland(IslandPlacement::topCenter(), Shadows::notchPanel());
+    EXPECT_EQ(atTop.pixelColor(QPoint(int(top.bodyOrigin.x() + top.bodyWidth / 2),
+                                      int(top.bodyOrigin.y() + top.bodyHeight) + 6)),
+              desk);
 }
 
 TEST_F(RenderFixture, aScrollFramePaintsTheScriptAreaAsAFullPaintWould) {

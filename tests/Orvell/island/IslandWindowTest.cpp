@@ -243,6 +243,34 @@ TEST_F(PanelFixture, theWindowCoversOnlyWhatIsDrawn) {
     EXPECT_EQ(expectDrawnOnly("idle again"), pill);
 }
 
+TEST_F(PanelFixture, theShadowWidensTheWindowOnlyAwayFromTheTopEdge) {
+    controller->install();
+    IslandPanel *panel = controller->panel();
+    ASSERT_NE(panel, nullptr);
+    scroll.setContentHeight(5000);
+    scroll.play();
+    panel->finishAnimations();
+    const QRect plain = panel->drawnRect();
+    panel->setShadowStyle(Shadows::notchPanel());
+    panel->finishAnimations();
+    EXPECT_FALSE(panel->castsShadow());
+    EXPECT_EQ(panel->drawnRect(), plain);
+
+    prefs.placeIsland(300, 200, false);
+    controller->reposition(true);
+    panel->finishAnimations();
+    ASSERT_TRUE(panel->castsShadow());
+    const QRectF body = panel->currentSilhouette().path().boundingRect();
+    const QRect drawn = panel->drawnRect();
+    const QMargins bleed = DropShadow::bleed(Shadows::notchPanel());
+    EXPECT_GE(drawn.bottom(), body.bottom() + bleed.bottom() - 1);
+    EXPECT_LE(drawn.left(), body.left() - bleed.left());
+    EXPECT_EQ(panel->geometry(), drawn.translated(panel->frame().topLeft()));
+    // The shadow is seen, not clicked: it takes no part in the hit test.
+    EXPECT_FALSE(model.layout().hitTestPath(true).contains(
+        QPointF(body.center().x(), body.bottom() + bleed.bottom() / 2.0)));
+}
+
 TEST_F(PanelFixture, dragPositionsAndVisibility) {
     controller->install();
     const auto at = controller->dragPosition(QPoint(756 - 200 - 73 - 6, 5));
