@@ -5,6 +5,7 @@
 #include "Orvell/library/ScriptEditorView.h"
 #include "Orvell/library/settings/SettingsPaneView.h"
 #include "OrvellKitUI/ScriptTile.h"
+#include "OrvellKitUI/StatusIcon.h"
 #include "import/ScriptImporter.h"
 #include "settings/PreferenceKeys.h"
 
@@ -287,7 +288,9 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     m_cancelImport->setAccessibleName(QStringLiteral("Cancel the import"));
     m_cancelImport->setToolTip(QStringLiteral("Stop importing; what was imported stays"));
     m_cancelImport->setVisible(false);
+    m_statusIcon = new StatusIcon(listColumnWidget);
     auto *statusRow = new QHBoxLayout;
+    statusRow->addWidget(m_statusIcon, 0, Qt::AlignTop);
     statusRow->addWidget(m_status, 1);
     statusRow->addWidget(m_cancelImport, 0, Qt::AlignTop);
     listColumn->addWidget(m_scripts, 1);
@@ -315,7 +318,13 @@ LibraryWindow::LibraryWindow(AppEnvironment &env, QWidget *parent)
     connect(m_search, &QLineEdit::textChanged, m_list, &LibraryListModel::setSearch);
     connect(m_list, &LibraryListModel::rowsChanged, this, &LibraryWindow::refreshRows);
     connect(m_list, &LibraryListModel::importStatusChanged, this, [this] {
-        m_status->setText(m_list->importStatus().line());
+        using Kind = LibraryListModel::ImportStatus::Kind;
+        const LibraryListModel::ImportStatus &status = m_list->importStatus();
+        m_status->setText(status.line());
+        m_statusIcon->setState(status.kind == Kind::working ? StatusIcon::State::busy
+                               : status.kind == Kind::done  ? StatusIcon::State::done
+                               : status.kind == Kind::failed ? StatusIcon::State::problem
+                                                             : StatusIcon::State::none);
         m_cancelImport->setVisible(m_list->isImporting());
     });
     connect(m_cancelImport, &QPushButton::clicked, m_list, &LibraryListModel::cancelImport);

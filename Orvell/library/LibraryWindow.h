@@ -19,6 +19,7 @@ class QWidget;
 class QStackedWidget;
 class ScriptEditorView;
 class SettingsPaneView;
+class StatusIcon;
 
 // The library: the sidebar of filters and settings, the list of scripts with
 // search, sort, import and new, and the editor of the selected script; the
@@ -36,6 +37,7 @@ public:
     QLineEdit *searchField() const { return m_search; }
     QLabel *emptyLabel() const { return m_empty; }
     QLabel *statusLine() const { return m_status; }
+    StatusIcon *statusIcon() const { return m_statusIcon; }
     QWidget *recoveryNotice() const { return m_recovery; }
     QLabel *saveProblemNotice() const { return m_saveProblem; }
     QWidget *restoredNotice() const { return m_restored; }
@@ -91,6 +93,7 @@ private:
     QToolButton *m_sort = nullptr;
     QLabel *m_empty = nullptr;
     QLabel *m_status = nullptr;
+    StatusIcon *m_statusIcon = nullptr;
     QWidget *m_recovery = nullptr;
     QLabel *m_recoveryText = nullptr;
     QLabel *m_saveProblem = nullptr;

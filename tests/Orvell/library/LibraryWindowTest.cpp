@@ -1,4 +1,5 @@
 #include "Orvell/library/LibraryWindow.h"
+#include "OrvellKitUI/StatusIcon.h"
 #include "Orvell/library/LibraryWindowController.h"
 #include "Orvell/library/LibraryListModel.h"
 #include "Orvell/library/ScriptEditorView.h"
@@ -189,13 +190,23 @@ TEST_F(WindowFixture, droppedFilesImportWithTheLibrarysSentences) {
     ASSERT_TRUE(writeFile(pages, "x"));
     EXPECT_TRUE(list.importFiles({a, b, pages}));
     EXPECT_EQ(list.importStatus().line(), QString::fromUtf8("Importing a.md\u2026"));
+    // A spinner beside the line while it works, turning only while seen.
+    StatusIcon *icon = window.statusIcon();
+    EXPECT_EQ(icon->state(), StatusIcon::State::busy);
+    EXPECT_FALSE(icon->isSpinning());
+    window.show();
+    EXPECT_TRUE(icon->isSpinning());
     waitForImport(list);
     EXPECT_EQ(window.statusLine()->text(), "Imported 2 scripts.");
+    EXPECT_EQ(icon->state(), StatusIcon::State::done);
+    EXPECT_TRUE(icon->isVisible());
+    EXPECT_FALSE(icon->isSpinning());
     EXPECT_EQ(store.selected()->title, "b");
 
     // Only what cannot be read: refused, with the reason.
     EXPECT_FALSE(list.importFiles({pages}));
     EXPECT_EQ(window.statusLine()->text(), "Orvell cannot read .pages files.");
+    EXPECT_EQ(icon->state(), StatusIcon::State::problem);
     EXPECT_FALSE(list.importFiles({app.dir.filePath("picture.png")}));
     EXPECT_EQ(window.statusLine()->text(), "Orvell cannot read .png files.");
     EXPECT_FALSE(list.importFiles({app.dir.path()}));
