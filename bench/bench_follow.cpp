@@ -47,8 +47,9 @@ int main(int argc, char **argv) {
     const QString filter = filtered ? QString::fromLocal8Bit(argv[1]) : QString();
     const bool trace = filtered && argc > 2 && QByteArray(argv[2]) == "trace";
 
-    std::printf("%-34s %6s %7s %8s %8s %8s %6s %6s %7s %7s\n", "reading", "audio", "reached",
-                "within 3", "lag med", "lag p90", "jumps", "ahead", "stuck", "found");
+    std::printf("%-34s %6s %7s %8s %8s %8s %6s %6s %7s %7s %7s %6s\n", "reading", "audio",
+                "reached", "within 3", "lag med", "lag p90", "jumps", "ahead", "stuck", "found",
+                "retake", "cpu");
     std::vector<ReadingCorpus::Score> scores;
     std::vector<double> medians;
     double audioSeconds = 0, cpu = 0, found = -1;
@@ -74,7 +75,8 @@ int main(int argc, char **argv) {
                                  step.seconds, step.cursor, reading.started(step.seconds),
                                  reading.place(step.seconds));
             });
-        cpu += cpuSeconds() - cpu0;
+        const double used = cpuSeconds() - cpu0;
+        cpu += used;
         audioSeconds += reading.seconds();
         if (!outcome.error.isEmpty()) {
             std::printf("%-34s failed: %s\n", qPrintable(label), qPrintable(outcome.error));
@@ -85,16 +87,17 @@ int main(int argc, char **argv) {
         scores.push_back(s);
         medians.push_back(s.lagMedian);
         withJump += s.jumpsAhead > 0 ? 1 : 0;
-        std::printf("%-34s %5.0fs %6.1f%% %7.1f%% %7.2fs %7.2fs %6d %6d %6.1fs %7s\n",
+        std::printf("%-34s %5.0fs %6.1f%% %7.1f%% %7.2fs %7.2fs %6d %6d %6.1fs %7s %6.1fs %5.1f%%\n",
                     qPrintable(label), reading.seconds(), 100 * s.reached, 100 * s.within3,
                     s.lagMedian, s.lagP90, s.jumpsAhead, s.mostAhead, s.longestStuck,
-                    s.foundAfterSkip < 0 ? "" : qPrintable(QString::number(s.foundAfterSkip, 'f', 1) + u's'));
+                    s.foundAfterSkip < 0 ? "" : qPrintable(QString::number(s.foundAfterSkip, 'f', 1) + u's'),
+                    s.stuckAfterRetake, 100 * used / std::max(1.0, reading.seconds()));
         found = std::max(found, s.foundAfterSkip);
         std::fflush(stdout);
     }
     if (scores.empty())
         return failed > 0 ? 1 : 0;
-    double reached = 0, within = 0, p90 = 0, stuck = 0;
+    double reached = 0, within = 0, p90 = 0, stuck = 0, retake = 0;
     int jumps = 0, ahead = 0;
     for (const auto &s : scores) {
         reached += s.reached;
@@ -103,13 +106,15 @@ int main(int argc, char **argv) {
         jumps += s.jumpsAhead;
         ahead = std::max(ahead, s.mostAhead);
         stuck = std::max(stuck, s.longestStuck);
+        retake = std::max(retake, s.stuckAfterRetake);
     }
     std::sort(medians.begin(), medians.end());
     const double n = static_cast<double>(scores.size());
-    std::printf("%-34s %5.0fs %6.1f%% %7.1f%% %7.2fs %7.2fs %6d %6d %6.1fs %7s\n",
+    std::printf("%-34s %5.0fs %6.1f%% %7.1f%% %7.2fs %7.2fs %6d %6d %6.1fs %7s %6.1fs %5.1f%%\n",
                 "total (mean/worst)", audioSeconds, 100 * reached / n, 100 * within / n,
                 medians[medians.size() / 2], p90, jumps, ahead, stuck,
-                found < 0 ? "" : qPrintable(QString::number(found, 'f', 1) + u's'));
+                found < 0 ? "" : qPrintable(QString::number(found, 'f', 1) + u's'), retake,
+                100 * cpu / std::max(1.0, audioSeconds));
     std::printf("%zu readings, %d with a jump of more than 5 words ahead, %d not made; "
                 "real-time factor %.3f on this machine\n",
                 scores.size(), withJump, failed, cpu / std::max(1.0, audioSeconds));
@@ -119,6 +124,9 @@ int main(int argc, char **argv) {
                 "90th percentile; jumps: moves to more than 5 words past the furthest word "
                 "started; ahead: most words past it; stuck: longest time the reader was more "
                 "than 3 words past the cursor; found: after a skipped paragraph, from the first "
-                "word after it starting to the cursor reaching it)\n");
+                "word after it starting to the cursor reaching it; retake: after the reader went back "
+                "and said words again, longest time from their first word past where they had "
+                "been to the cursor within 3 words of them; cpu: the recogniser and matcher's "
+                "processor time per second of audio, on one core)\n");
     return failed > 0 ? 1 : 0;
 }

@@ -1,5 +1,6 @@
 #include "voice/VoiceMatcher.h"
 
+#include <QSet>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -15,6 +16,33 @@ QString runKey(const QStringList &words, qsizetype from, qsizetype length) {
         key += words[i];
     }
     return key;
+}
+
+// Words of more than three letters that say nothing about where in a script
+// they are: pronouns, auxiliaries, conjunctions, prepositions and the like,
+// as keys (letters only, so "that's" is "thats").
+const QSet<QString> &functionWords() {
+    static const QSet<QString> words = [] {
+        QSet<QString> out;
+        for (const QString &w :
+             QStringLiteral(
+                 "about above across after again against along also although among another "
+                 "anything because been before behind being below beneath beside besides between "
+                 "beyond both cant could couldnt didnt does doesnt doing done dont down during "
+                 "each either else even ever every from going gonna have having hers herself "
+                 "himself however into isnt itself just least less like many maybe might more "
+                 "most much must myself neither never none nothing once only onto other ought "
+                 "ours ourselves over quite rather really same shall should since some something "
+                 "such than that thats their theirs them themselves then there theres these "
+                 "they theyd theyll theyre theyve this those though through thus till toward "
+                 "towards under unless until upon very wasnt well were werent weve what whatever "
+                 "whats when where whether which while whom whose will with within without wont "
+                 "would wouldnt yeah your youre yours yourself youve youll")
+                 .split(QLatin1Char(' ')))
+            out.insert(w);
+        return out;
+    }();
+    return words;
 }
 
 // The last `count` words heard, the recogniser's empty ones left out.
@@ -77,6 +105,10 @@ int VoiceMatcher::editDistance(const QStringList &a, const QStringList &b) {
 bool VoiceMatcher::isStrong(const QString &word) {
     // Most words are plain ASCII: their length is their character count.
     return characters(word).size() > weakWordLength;
+}
+
+bool VoiceMatcher::isDistinctive(const QString &word) {
+    return isStrong(word) && !functionWords().contains(word);
 }
 
 bool VoiceMatcher::similar(const QString &a, const QString &b) {
@@ -156,11 +188,27 @@ bool VoiceMatcher::fitsElsewhere(const QStringList &tail, const Alignment &best)
     return false;
 }
 
+std::optional<VoiceMatcher::Alignment> VoiceMatcher::behindCursor(const QStringList &tail) const {
+    std::optional<Alignment> best;
+    const int from = std::max(0, cursor - ambiguityBehind);
+    const int to = std::min(cursor - lookBehind, static_cast<int>(keys.size())) - 1;
+    for (int e = from; e <= to; ++e)
+        if (similar(tail.last(), keys[e])) {
+            const Alignment a = align(tail, e);
+            if (!best || a.score > best->score)
+                best = a;
+        }
+    return best;
+}
+
 std::optional<int> VoiceMatcher::distinctivePlace(const QStringList &heard) const {
     const QStringList run = lastWords(heard, distinctiveRun);
     if (run.size() < distinctiveRun)
         return std::nullopt;
-    if (std::count_if(run.cbegin(), run.cend(), &VoiceMatcher::isStrong) < 2)
+    // Two strong words, and not all of them words every script has: "that
+    // there will have" could be anywhere.
+    if (std::count_if(run.cbegin(), run.cend(), &VoiceMatcher::isStrong) < 2 ||
+        std::none_of(run.cbegin(), run.cend(), &VoiceMatcher::isDistinctive))
         return std::nullopt;
     const int at = m_runs.value(runKey(run, 0, distinctiveRun), -1);
     if (at < cursor)
@@ -195,6 +243,14 @@ bool VoiceMatcher::ingest(const QStringList &heard) {
     if (best && best->end + 1 - cursor > shortMove && fitsElsewhere(tail, *best))
         best = pick(shortMove); // the nearest consistent place, or none: wait
 
+    // A reader going over what they already read (a stumble restarted, a
+    // sentence said twice): the words fit well behind the cursor, better than
+    // anywhere ahead. The cursor waits where the reader had been until they
+    // are back there, rather than creeping on a word that also comes next.
+    const std::optional<Alignment> behind = behindCursor(tail);
+    if (behind && behind->score >= retakeScore && best && best->score < behind->score)
+        best.reset();
+
     bool accept = false;
     if (best) {
         const int advance = best->end + 1 - cursor;
@@ -216,6 +272,9 @@ bool VoiceMatcher::ingest(const QStringList &heard) {
     // A run that begins with words the cursor already explains is the
     // recogniser guessing the next word, not the reader elsewhere.
     if (reach <= shortMove + 1)
+        return false;
+    // Every word of it just read again: however rare the run, it is behind.
+    if (behind && behind->score >= static_cast<int>(tail.size()))
         return false;
     if (const auto place = distinctivePlace(heard)) {
         cursor = *place;

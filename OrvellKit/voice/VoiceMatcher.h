@@ -33,8 +33,12 @@ struct VoiceMatcher {
     // How far back a phrase is looked for when deciding whether a long move
     // is ambiguous: the reader may be saying a sentence again.
     static constexpr int ambiguityBehind = 40;
-    // Words of a run that finds a reader outside the window.
+    // Words of a run that finds a reader outside the window; two of them
+    // must be distinctive.
     static constexpr int distinctiveRun = 4;
+    // Heard words that line up this well behind the window are the reader
+    // going over words already read.
+    static constexpr int retakeScore = 3;
 
     struct Alignment {
         int end = 0;
@@ -54,6 +58,8 @@ struct VoiceMatcher {
 
     static bool similar(const QString &a, const QString &b);
     static bool isStrong(const QString &word);
+    // Strong and not a word every script has ("there", "would", "about").
+    static bool isDistinctive(const QString &word);
     // Over user-perceived characters.
     static int editDistance(const QStringList &a, const QStringList &b);
     static QStringList characters(const QString &word);
@@ -66,6 +72,8 @@ private:
     std::optional<int> newWordsAtCursor(const QStringList &tail) const;
     // Whether the tail fits another place nearly as well as `best`.
     bool fitsElsewhere(const QStringList &tail, const Alignment &best) const;
+    // How well the tail fits the script behind the window, best first.
+    std::optional<Alignment> behindCursor(const QStringList &tail) const;
     // Where a run of heard words unique in the script puts the reader.
     std::optional<int> distinctivePlace(const QStringList &heard) const;
 

@@ -369,13 +369,31 @@ std::vector<Case> all() {
         const int half = (ss[static_cast<size_t>(stumble)].endWord -
                           ss[static_cast<size_t>(stumble)].firstWord) /
                          2;
-        for (const Voice &voice : {slt, espeak})
+        for (const Voice &voice : {slt, espeak, rms, espeakF})
             out.push_back({script,
                            QStringLiteral("retakes"),
                            voice,
                            {Passage::read(0, stumble), Passage::cut(stumble, std::max(2, half)),
                             Passage::silence(0.5), Passage::read(stumble, again + 1),
                             Passage::silence(0.4), Passage::read(again, n)}});
+        // A sentence said twice straight away, early and late; and a
+        // paragraph's last line read again after a pause.
+        const int early = paragraphs.at(1);
+        const int late = paragraphs.at(3) + 1;
+        for (const Voice &voice : {awb, espeakM})
+            out.push_back({script,
+                           QStringLiteral("said twice"),
+                           voice,
+                           {Passage::read(0, early + 1), Passage::silence(0.3),
+                            Passage::read(early, late + 1), Passage::silence(0.3),
+                            Passage::read(late, n)}});
+        const int lastLine = paragraphs.at(2) - 1;
+        for (const Voice &voice : {rms, espeakF})
+            out.push_back({script,
+                           QStringLiteral("line again"),
+                           voice,
+                           {Passage::read(0, lastLine + 1), Passage::silence(1.2),
+                            Passage::read(lastLine, n)}});
 
         // The third paragraph left out.
         for (const Voice &voice : {espeak, rms})
@@ -462,6 +480,32 @@ Score score(const Reading &reading, const FollowReplay::Outcome &outcome) {
         s.longestStuck = std::max(s.longestStuck, stuck);
     }
     s.within3 = static_cast<double>(close) / std::max(1, samples);
+
+    // After each retake: from the reader saying a word past where they had
+    // been to the cursor being within 3 words of them.
+    bool retaking = false, waiting = false;
+    double since = 0;
+    for (double t = first; t <= last + 1e-9; t += step) {
+        const int place = reading.place(t);
+        const int furthest = reading.furthest(t);
+        if (place + 1 < furthest) {
+            retaking = true;
+            waiting = false;
+            continue;
+        }
+        if (retaking && place >= furthest) {
+            retaking = false;
+            waiting = true;
+            since = t;
+        }
+        if (waiting) {
+            s.stuckAfterRetake = std::max(s.stuckAfterRetake, t - since);
+            if (std::abs(cursorAt(t) - place) <= 3)
+                waiting = false;
+        }
+    }
+    if (waiting)
+        s.stuckAfterRetake = std::max(s.stuckAfterRetake, last - since);
     return s;
 }
 

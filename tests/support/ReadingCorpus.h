@@ -85,6 +85,10 @@ struct Score {
     // skip starting to the cursor reaching it; -1 without a skip, infinity
     // when it never does.
     double foundAfterSkip = -1;
+    // After a retake (the reader going back and saying words again): the
+    // longest time from their first word past where they had been to the
+    // cursor being within 3 words of them; 0 without a retake.
+    double stuckAfterRetake = 0;
 };
 
 Score score(const Reading &reading, const FollowReplay::Outcome &outcome);

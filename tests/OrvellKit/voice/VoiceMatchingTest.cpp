@@ -214,6 +214,52 @@ TEST(VoiceMatcher, aReaderWhoSkipsFarIsFoundByARunOnlyTheScriptHasOnce) {
     EXPECT_EQ(t.cursor, 14);
 }
 
+TEST(VoiceMatcher, aRetakeNeverCarriesTheCursorPastWhereTheReaderHadBeen) {
+    // A run of words every script has is no proof of a place, even when the
+    // script has it only once: "that there will have" eighty words on.
+    QStringList words = fillerWords(100);
+    words[70] = "that", words[71] = "there", words[72] = "will", words[73] = "have";
+    VoiceMatcher common = matcher(words.join(' '));
+    common.cursor = 10;
+    EXPECT_FALSE(common.ingest({"that", "there", "will", "have"}));
+    EXPECT_EQ(common.cursor, 10);
+
+    // A sentence started again, a word dropped: "came back from market" fits
+    // "we came back from the market" just read better than the same four
+    // words far ahead.
+    words = fillerWords(100);
+    const QStringList sentence = {"we", "came", "back", "from", "the", "market"};
+    for (int i = 0; i < sentence.size(); ++i)
+        words[20 + i] = sentence[i];
+    words[80] = "came", words[81] = "back", words[82] = "from", words[83] = "market";
+    VoiceMatcher restarted = matcher(words.join(' '));
+    restarted.cursor = 30;
+    EXPECT_FALSE(restarted.ingest({"came", "back", "from", "market"}));
+    EXPECT_EQ(restarted.cursor, 30);
+    // Back where they were, the reader is followed at once.
+    QStringList heard = {"came", "back", "from", "market"};
+    for (int i = 26; i <= 31; ++i) {
+        heard << words[i];
+        restarted.ingest(heard);
+    }
+    EXPECT_EQ(restarted.cursor, 32);
+
+    // While the reader goes over old words, a word of theirs that also comes
+    // next does not creep the cursor on.
+    words = fillerWords(60);
+    const QStringList again = {"we", "stop", "for", "water"};
+    for (int i = 0; i < again.size(); ++i)
+        words[10 + i] = again[i];
+    words[30] = "water";
+    VoiceMatcher creep = matcher(words.join(' '));
+    creep.cursor = 30;
+    EXPECT_FALSE(creep.ingest({"we", "stop", "for", "water"}));
+    EXPECT_EQ(creep.cursor, 30);
+    // Said where it comes, the same word moves it.
+    EXPECT_TRUE(creep.ingest({words[27], words[28], words[29], "water"}));
+    EXPECT_EQ(creep.cursor, 31);
+}
+
 TEST(GlowFront, catchesUpFastButNeverPastWhatWasConfirmed) {
     GlowFront g;
     g.confirm(10, 40);
