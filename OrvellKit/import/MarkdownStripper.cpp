@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <vector>
 
 namespace MarkdownStripper {
@@ -36,7 +37,7 @@ struct Rule {
 
 const std::vector<QRegularExpression> &blockPatterns() {
     static const std::vector<QRegularExpression> patterns = {
-        QRegularExpression(QStringLiteral("^ {0,3}#{1,6}[ \\t]+")),
+        QRegularExpression(QStringLiteral("^ {0,3}#{1,6}([ \\t]+|$)")),
         QRegularExpression(QStringLiteral("[ \\t]+#+[ \\t]*$")),
         QRegularExpression(QStringLiteral("[ \\t]+$")),
     };
@@ -99,6 +100,8 @@ QString strip(const QString &markdown) {
     struct Line {
         QString text;
         bool code;
+        int heading = 0; // 1 to 3: kept as a "# " line
+        QString original;
     };
     std::vector<Line> lines;
     lines.reserve(static_cast<size_t>(source.size()));
@@ -109,7 +112,7 @@ QString strip(const QString &markdown) {
             inFence = !inFence;
             continue;
         }
-        lines.push_back({line, inFence});
+        lines.push_back({line, inFence, 0, line});
     }
 
     for (Line &line : lines) {
@@ -136,6 +139,9 @@ QString strip(const QString &markdown) {
         }
         if (isThematicBreak(trimBlanks(s)))
             s.clear();
+        static const QRegularExpression atx(QStringLiteral("^ {0,3}(#{1,6})([ \\t]|$)"));
+        if (const auto m = atx.match(s); m.hasMatch())
+            line.heading = std::min<int>(3, static_cast<int>(m.capturedLength(1)));
         // Nested quote markers ("> > >") in one pass: a copy per marker is
         // quadratic on a line of a million of them.
         qsizetype quoted = 0;
@@ -158,9 +164,18 @@ QString strip(const QString &markdown) {
     }
 
     for (size_t i = 1; i < lines.size(); ++i) {
-        if (!lines[i].code && isSetextUnderline(lines[i].text) &&
-            !trimBlanks(lines[i - 1].text).isEmpty())
+        if (lines[i].code || lines[i - 1].code || trimBlanks(lines[i - 1].text).isEmpty() ||
+            lines[i - 1].heading > 0)
+            continue;
+        // "Title" over "=====" or "-----" is a heading of the first or second level.
+        const QString under = trimBlanks(lines[i].original);
+        if (isSetextUnderline(lines[i].text)) {
             lines[i].text.clear();
+            lines[i - 1].heading = 1;
+        } else if (under.size() >= 2 && under.count(QLatin1Char('-')) == under.size()) {
+            lines[i].text.clear();
+            lines[i - 1].heading = 2;
+        }
     }
 
     static const QRegularExpression tableChars(QStringLiteral("[ :|-]"));
@@ -193,6 +208,8 @@ QString strip(const QString &markdown) {
             if (c >= placeholderBase && c < placeholderBase + escapable.size())
                 s[i] = escapable.at(c - placeholderBase);
         }
+        if (line.heading > 0 && !s.isEmpty())
+            s.prepend(QString(line.heading, QLatin1Char('#')) + QLatin1Char(' '));
         out << s;
     }
     return out.join(QLatin1Char('\n'));

@@ -4,7 +4,9 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace DocumentReaders {
@@ -149,6 +151,7 @@ struct State {
     int unicodeSkip = 1;
     int font = -1;
     bool inFontTable = false;
+    bool inStyleSheet = false;
     bool listText = false; // a list item's label (\listtext, \pntext)
 };
 
@@ -236,7 +239,21 @@ private:
         if (!visible(s))
             return;
         flushBytes(s);
+        if (m_heading && text == QStringLiteral("\n"))
+            closeHeading();
         m_out += text;
+    }
+
+    // A paragraph with an outline level is a heading: it becomes a "# " line
+    // (levels past three are written as three), if it has any text.
+    void closeHeading() {
+        const qsizetype start = m_heading->start;
+        const int level = std::min(m_heading->level, 3);
+        if (start <= m_out.size() && !QStringView(m_out).mid(start).trimmed().isEmpty())
+            m_out.insert(start, QString(level, QLatin1Char('#')) + QLatin1Char(' '));
+        // The level stays with the paragraph properties: the next paragraph
+        // is a heading too, until \pard.
+        m_heading->start = m_out.size() + 1;
     }
 
     // Handles the control at `i`; returns the position after it, or -1 on damage.
@@ -320,6 +337,9 @@ private:
             if (word == "fonttbl") {
                 s.inFontTable = true;
                 s.skip = true;
+            } else if (word == "stylesheet") {
+                s.inStyleSheet = true;
+                s.skip = true;
             } else {
                 s.skip = true;
             }
@@ -356,6 +376,26 @@ private:
             s.hidden = !hasParam || param != 0;
         } else if (word == "deleted") {
             s.deleted = !hasParam || param != 0;
+        } else if (word == "s" && hasParam && s.inStyleSheet) {
+            m_style = static_cast<int>(param);
+        } else if (word == "outlinelevel" && hasParam && s.inStyleSheet) {
+            // A heading style: its paragraphs are headings.
+            if (param >= 0 && param < 9)
+                m_styleHeadings.insert(m_style, static_cast<int>(param) + 1);
+        } else if (word == "s" && hasParam && !s.skip) {
+            flushBytes(s);
+            if (const int level = m_styleHeadings.value(static_cast<int>(param)); level > 0)
+                m_heading = Heading{level, m_out.lastIndexOf(QLatin1Char('\n')) + 1};
+        } else if (word == "outlinelevel" && hasParam && !s.skip) {
+            flushBytes(s);
+            if (param >= 0 && param < 9) {
+                const qsizetype lineStart = m_out.lastIndexOf(QLatin1Char('\n')) + 1;
+                m_heading = Heading{static_cast<int>(param) + 1, lineStart};
+            } else {
+                m_heading.reset();
+            }
+        } else if (word == "pard" && !s.listText) {
+            m_heading.reset();
         } else if (word == "plain") {
             s.hidden = false;
             s.deleted = false;
@@ -368,8 +408,15 @@ private:
         return k;
     }
 
+    struct Heading {
+        int level = 1;
+        qsizetype start = 0; // where the paragraph's text starts in m_out
+    };
     const QByteArray &m_in;
     QString m_out;
+    std::optional<Heading> m_heading;
+    int m_style = 0;                  // the stylesheet entry being read
+    QHash<int, int> m_styleHeadings; // style number to heading level
     QByteArray m_bytes;
     bool m_starred = false;
     int m_documentCodePage = 1252;

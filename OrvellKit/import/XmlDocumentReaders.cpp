@@ -54,6 +54,33 @@ std::optional<QByteArray> zipMember(const QByteArray &zipBytes, const char *name
 
 namespace {
 
+// Headings are kept as "# " lines, one to three "#" by level (deeper levels
+// as three), so the prompter shows and jumps between them.
+QString headingMarker(int level) {
+    if (level <= 0)
+        return {};
+    return QString(std::min(level, 3), QLatin1Char('#')) + QLatin1Char(' ');
+}
+
+// Word's built-in heading styles ("Heading1", "heading 2", "Title"; LibreOffice
+// writes "Heading_20_1").
+int headingLevelOfStyle(QStringView style) {
+    static const QRegularExpression heading(QStringLiteral("^heading(?: |_20_)?([1-9])$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (style.compare(u"Title", Qt::CaseInsensitive) == 0)
+        return 1;
+    const auto m = heading.match(style);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+// A paragraph's own outline level: 0 to 8 are headings, 9 body text.
+int outlineHeading(QStringView value) {
+    bool ok = false;
+    const int level = value.toInt(&ok);
+    return ok && level >= 0 && level < 9 ? level + 1 : 0;
+}
+
+
 // The cells of a table row come out on one line, separated by tabs.
 void endCell(QString &out) {
     if (out.endsWith(QLatin1Char('\n')))
@@ -224,6 +251,7 @@ std::optional<QString> wordprocessingText(const QByteArray &xml, WordNumbering n
                 // label, if it has one, goes first.
                 QString num;
                 int level = 0;
+                int heading = 0;
                 for (int depth = 1; depth > 0 && !reader.atEnd();) {
                     reader.readNext();
                     if (reader.isStartElement()) {
@@ -232,10 +260,15 @@ std::optional<QString> wordprocessingText(const QByteArray &xml, WordNumbering n
                             level = attribute(reader, u"val").toInt();
                         else if (reader.name() == u"numId" || reader.name() == u"ilfo")
                             num = attribute(reader, u"val").toString();
+                        else if (reader.name() == u"pStyle")
+                            heading = std::max(heading, headingLevelOfStyle(attribute(reader, u"val")));
+                        else if (reader.name() == u"outlineLvl")
+                            heading = outlineHeading(attribute(reader, u"val"));
                     } else if (reader.isEndElement()) {
                         --depth;
                     }
                 }
+                out += headingMarker(heading);
                 out += numbering.label(num, level);
             } else if (name == u"rPr" || name == u"tblPr" || name == u"trPr" || name == u"tcPr" ||
                        name == u"tblGrid") {
@@ -403,6 +436,11 @@ std::optional<QString> openDocumentText(const QByteArray &xml, OdfLists lists) {
                 lists.beginItem(reader);
             } else if ((name == u"p" || name == u"h") && prefix == u"text") {
                 ++paragraphs;
+                if (name == u"h") {
+                    // A heading without a level is a first-level one.
+                    const QStringView level = reader.attributes().value(QStringLiteral("text:outline-level"));
+                    out += headingMarker(level.isEmpty() ? 1 : std::clamp(level.toInt(), 1, 10));
+                }
                 out += lists.paragraphLabel();
             } else if (name == u"s" && prefix == u"text") {
                 const int count = reader.attributes().value(QStringLiteral("text:c")).toInt();

@@ -161,7 +161,7 @@ TEST_F(LibraryCli, importsIntoTheLibraryOrJustShowsTheText) {
     const QStringList lines = dry.out.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(QJsonDocument::fromJson(lines[0].toUtf8()).object(),
-              (QJsonObject{{"file", md}, {"title", "Keynote"}, {"body", "Hello\nGood morning."}}));
+              (QJsonObject{{"file", md}, {"title", "Keynote"}, {"body", "# Hello\nGood morning."}}));
     const QJsonObject failure = QJsonDocument::fromJson(lines[1].toUtf8()).object();
     EXPECT_EQ(failure["error"].toString(), "Orvell cannot read .pages files.");
     EXPECT_EQ(failure["suggestion"].toString(),
@@ -174,7 +174,7 @@ TEST_F(LibraryCli, importsIntoTheLibraryOrJustShowsTheText) {
     const auto scripts = ScriptDiskIO::load(root, 0).scripts();
     ASSERT_EQ(scripts.size(), 2u);
     EXPECT_EQ(scripts[0].title, "Keynote");
-    EXPECT_EQ(scripts[1].body, "Hello\nGood morning.");
+    EXPECT_EQ(scripts[1].body, "# Hello\nGood morning.");
     EXPECT_EQ(cli({"import", "--root", root, pages}).out, "Orvell cannot read .pages files.\n");
 }
 

@@ -65,7 +65,11 @@ TEST(DocumentReaders, wordProcessorDocumentsGiveTheTextAReaderExpects) {
         ASSERT_TRUE(type) << name;
         const auto text = DocumentReaders::read(path, *type);
         ASSERT_TRUE(text) << name;
-        EXPECT_EQ(ScriptImporter::normalize(*text), expectedSample()) << name;
+        // Headings come through as "# " lines; Word 97's binary styles are not read.
+        QString expected = expectedSample();
+        if (QByteArray(name) == "sample.doc")
+            expected.remove(0, 2);
+        EXPECT_EQ(ScriptImporter::normalize(*text), expected) << name;
     }
 }
 
@@ -108,7 +112,7 @@ TEST_F(ImportFixture, routesByExtensionAndNamesScriptsAfterTheirFiles) {
     EXPECT_EQ(imported(file("notes.TXT", "Plain notes")).body, "Plain notes");
     EXPECT_EQ(imported(file("README", "No extension")).title, "README");
     EXPECT_EQ(imported(file("talk.text", "Text")).title, "talk");
-    EXPECT_EQ(imported(file("talk.MD", "# Title\n**Bold** words")).body, "Title\nBold words");
+    EXPECT_EQ(imported(file("talk.MD", "# Title\n**Bold** words")).body, "# Title\nBold words");
     EXPECT_EQ(imported(file(".md", "\n\n## From the text\nbody")).title, "From the text");
     EXPECT_EQ(imported(file(QString(100, 'n') + ".txt", "x")).title, QString(80, 'n'));
 
@@ -166,13 +170,16 @@ TEST(MarkdownStripper, keepsTheWordsAndDropsTheMarkup) {
                           "***\n"
                           "<b>tag</b> <https://orvell.org>");
     EXPECT_EQ(MarkdownStripper::strip(md).split('\n'),
-              (QStringList{"Agenda", QString::fromUtf8("\u2022 Done"), "1. First link and alt text",
+              (QStringList{"## Agenda", QString::fromUtf8("\u2022 Done"), "1. First link and alt text",
                            "*not italic* and italic and bold and gone and code", "quoted",
                            "snake_case_names stay, this goes", "  code *kept*", "a   b", "",
-                           "1   2", "Title", "", "", "", "tag https://orvell.org"}));
+                           "1   2", "# Title", "", "", "", "tag https://orvell.org"}));
     // Lists keep labels a reader can say, as the other importers write them.
     EXPECT_EQ(MarkdownStripper::strip("Steps:\n* one\n  + two\n3) three\n10. ten"),
               QString::fromUtf8("Steps:\n\u2022 one\n\u2022 two\n3. three\n10. ten"));
+    // Headings stay headings, three levels deep; an empty one goes; "#tag" is text.
+    EXPECT_EQ(MarkdownStripper::strip("# One\n#### Deep *down*\nPart\n----\n#\n#tag"),
+              "# One\n### Deep down\n## Part\n\n\n#tag");
 }
 
 TEST(MarkdownStripper, deeplyNestedQuotesAndLongRunsOfMarkupStripWhole) {
