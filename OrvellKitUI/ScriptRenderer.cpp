@@ -315,6 +315,14 @@ ScriptRenderer::LineImages &ScriptRenderer::lineImages(const ScriptLayout &layou
     LineImages images;
     images.crisp = std::move(crisp);
     images.crispRows = drawnRows(images.crisp);
+    if (layout.hasCues(index)) {
+        images.cues = transparentImage((logical * dpr).toSize(), dpr);
+        QPainter p(&images.cues);
+        p.setPen(Tokens::scriptGlow());
+        layout.drawCues(p, index, QPointF(margin, margin - line.top));
+        p.end();
+        images.cueRows = drawnRows(images.cues);
+    }
     return m_lines.emplace(index, std::move(images)).first->second;
 }
 
@@ -445,6 +453,8 @@ void ScriptRenderer::composeStrip(const QRect &rect, const ScriptLayout &layout,
         const QRect local = clip.translated(-at) & images.crisp.rect();
         if (local.isEmpty())
             continue;
+        if (!images.cues.isNull())
+            blendPart(s.image, at, images.cues, images.cueRows & local, strength(cueOpacity));
         if (!s.lit) {
             blendPart(s.image, at, images.crisp, images.crispRows & local, 255);
             continue;

@@ -32,6 +32,8 @@ public:
     static constexpr double pulseRadius = 5;
     static constexpr double haloOpacity = 0.55;
     static constexpr double baseOpacity = 0.45;
+    // Cues ("[pause]"), italic, at this strength whatever the light does.
+    static constexpr double cueOpacity = 0.4;
 
     struct Glow {
         double front = 0;
@@ -77,6 +79,8 @@ private:
     struct LineImages {
         QImage crisp, halo, pulse; // the glows only once a guide lights the line
         QRect crispRows, haloRows, pulseRows;
+        QImage cues; // null on a line without cues
+        QRect cueRows;
         // The strip holds the line lit (the dim base, the halo, and the crisp
         // text except where the lookahead breathes) as `lit` says; there
         // `breath` (the pulse through the lookahead) and `over` (the crisp

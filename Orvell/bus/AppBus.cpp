@@ -107,6 +107,14 @@ void AppBus::ToggleVoiceFollow() {
     m_env.commands().handle(HotKeyAction::toggleVoiceFollow);
 }
 
+void AppBus::NextSection() {
+    m_env.commands().handle(HotKeyAction::nextSection);
+}
+
+void AppBus::PreviousSection() {
+    m_env.commands().handle(HotKeyAction::previousSection);
+}
+
 void AppBus::ShowLibrary() {
     if (onShowLibrary)
         onShowLibrary();

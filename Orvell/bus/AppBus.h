@@ -44,6 +44,8 @@ public slots:
     void ToggleIsland();
     void ToggleControlDeck();
     void ToggleVoiceFollow();
+    void NextSection();
+    void PreviousSection();
     void ShowLibrary();
     QString Import(const QStringList &paths, int &imported, int &failed, QStringList &problems);
 

@@ -80,7 +80,8 @@ AppEnvironment::AppEnvironment(Services services, QObject *parent)
     m_rhythmCache = std::make_unique<RhythmCache>(RhythmCache::standard());
     m_reading = std::make_unique<ReadingSession>(*m_store, m_prefs->reading(), *m_scroll,
                                                  *m_rhythmCache, std::move(recognition), scheduler);
-    m_commands = std::make_unique<PrompterCommands>(*m_scroll, m_reading->voice());
+    m_commands =
+        std::make_unique<PrompterCommands>(*m_scroll, m_reading->voice(), &m_reading->viewport());
     connect(m_registry.get(), &ShortcutRegistry::triggered, m_commands.get(), &PrompterCommands::handle);
 
     const DocumentConverter converter(QCoreApplication::applicationFilePath(),

@@ -73,6 +73,9 @@ IslandPanel::IslandPanel(IslandLayoutModel &model, ScrollEngine &scroll,
     m_breathTimer.setInterval(pausedBreathMs);
     connect(&m_breathTimer, &QTimer::timeout, this, &IslandPanel::scriptFrame);
     connect(&m_scroll, &ScrollEngine::isPlayingChanged, this, &IslandPanel::syncBreath);
+    connect(&m_scroll, &ScrollEngine::countdownChanged, this, [this] {
+        update(scriptArea().toAlignedRect().translated(-m_offset));
+    });
     connect(&m_scroll, &ScrollEngine::isLiveChanged, this, &IslandPanel::syncBreath);
     connect(&m_script, &ScriptViewportModel::glowSourceChanged, this, &IslandPanel::syncBreath);
     // Notices and the first start's preview open the island for a while.
@@ -272,7 +275,7 @@ bool IslandPanel::presentDirectly(const QRect &changed,
     QWindow *window = windowHandle();
     // A notice is drawn over the script by Qt's painting.
     if (!window || !window->isExposed() || m_scriptOpacity < 1 || dpr != std::round(dpr) ||
-        !m_notice.text.isEmpty())
+        !m_notice.text.isEmpty() || m_scroll.isCountingDown())
         return false;
     const QRectF area = scriptArea();
     const QRect cover = area.toAlignedRect();
@@ -452,8 +455,27 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
             p.restore();
         }
     }
+    if (m_scroll.countdownNumber() > 0)
+        paintCountdown(p);
     if (!m_notice.text.isEmpty())
         paintNotice(p);
+}
+
+void IslandPanel::paintCountdown(QPainter &p) {
+    // The number over the first lines, which wait dimmed behind it.
+    const QRectF area = scriptArea();
+    p.save();
+    p.setClipRect(area);
+    QColor veil = Tokens::panelFill();
+    veil.setAlphaF(0.7);
+    p.fillRect(area, veil);
+    QFont font = this->font();
+    font.setPixelSize(static_cast<int>(std::min(72.0, area.height() * 0.6)));
+    font.setWeight(QFont::Bold);
+    p.setFont(font);
+    p.setPen(Tokens::primaryWhite());
+    p.drawText(area, Qt::AlignCenter, QString::number(m_scroll.countdownNumber()));
+    p.restore();
 }
 
 QRectF IslandPanel::noticeRect() const {

@@ -111,6 +111,7 @@ private:
     QRectF scriptArea() const;
     QRectF noticeRect() const;
     void paintNotice(QPainter &p);
+    void paintCountdown(QPainter &p);
     bool controlsWanted() const;
     bool pillAnswers() const;
     // Whether a point (frame coordinates) is on the idle pill, which answers the pointer.

@@ -1,6 +1,7 @@
 #include "Orvell/library/ScriptEditorView.h"
 
 #include "Orvell/core/AppEnvironment.h"
+#include "OrvellKitUI/ScriptHighlighter.h"
 #include "import/ScriptImporter.h"
 
 #include <QApplication>
@@ -123,6 +124,11 @@ ScriptEditorView::ScriptEditorView(AppEnvironment &env, QWidget *parent)
     QFont text = m_editor->font();
     text.setPointSizeF(text.pointSizeF() * 1.15);
     m_editor->setFont(text);
+    auto *highlighter = new ScriptHighlighter(m_editor->document());
+    ReadingPreferences &reading = env.prefs().reading();
+    highlighter->setCues(reading.bracketsAreCues());
+    connect(&reading, &ReadingPreferences::bracketsAreCuesChanged, highlighter,
+            [highlighter, &reading] { highlighter->setCues(reading.bracketsAreCues()); });
     column->addWidget(m_editor, 1);
     m_details = new QLabel(page);
     m_details->setAccessibleName(QStringLiteral("Details"));

@@ -1,5 +1,7 @@
 #include "Orvell/tray/TrayMenu.h"
 
+#include "reading/ScriptViewportModel.h"
+
 #include "Orvell/core/AppEnvironment.h"
 #include "OrvellKitUI/AppIcon.h"
 #include "base/IsoDate.h"
@@ -64,6 +66,8 @@ TrayMenu::TrayMenu(AppEnvironment &env, QDBusConnection bus, QObject *parent)
     };
     m_play = m_menu->addAction(QStringLiteral("Play"), this, command(HotKeyAction::playPause));
     m_restart = m_menu->addAction(QStringLiteral("Restart"), this, command(HotKeyAction::restart));
+    m_sections = m_menu->addMenu(QStringLiteral("Sections"));
+    m_sections->setToolTipsVisible(true);
     m_menu->addSeparator();
     m_deck = m_menu->addAction(QStringLiteral("Show Controls"), this,
                                command(HotKeyAction::toggleControlDeck));
@@ -145,6 +149,8 @@ void TrayMenu::refresh() {
         withShortcut(island ? QStringLiteral("Hide Island") : QStringLiteral("Show Island"),
                      HotKeyAction::toggleIsland));
 
+    refreshSections();
+
     m_scripts->clear();
     const auto &scripts = m_env.store().scripts();
     if (scripts.empty()) {
@@ -172,6 +178,43 @@ void TrayMenu::refresh() {
         const QUuid scriptId = s.id;
         connect(item, &QAction::triggered, this,
                 [this, scriptId] { m_env.store().select(scriptId); });
+    }
+}
+
+void TrayMenu::refreshSections() {
+    m_sections->clear();
+    const auto command = [this](HotKeyAction action) {
+        return [this, action] { m_env.commands().handle(action); };
+    };
+    m_sections->addAction(withShortcut(QStringLiteral("Next Section"), HotKeyAction::nextSection),
+                          this, command(HotKeyAction::nextSection));
+    m_sections->addAction(
+        withShortcut(QStringLiteral("Previous Section"), HotKeyAction::previousSection), this,
+        command(HotKeyAction::previousSection));
+    m_sections->addSeparator();
+    const auto headings = m_env.viewport().sections();
+    if (headings.empty()) {
+        QAction *none = m_sections->addAction(QStringLiteral("No Headings in This Script"));
+        none->setEnabled(false);
+        none->setToolTip(QStringLiteral("Start a line with # and a space to make it a heading; "
+                                        "without headings the commands move by paragraph."));
+        return;
+    }
+    const QFontMetrics metrics(m_sections->font());
+    int number = 0;
+    for (const auto &heading : headings) {
+        ++number;
+        const QString title = heading.title.isEmpty()
+                                  ? QStringLiteral("Section %1").arg(number)
+                                  : metrics.elidedText(heading.title, Qt::ElideRight, 360);
+        // Deeper headings stand in under the ones above them.
+        QAction *item = m_sections->addAction(
+            QString(2 * (heading.level - 1), QChar::Nbsp) + title);
+        if (title != heading.title && !heading.title.isEmpty())
+            item->setToolTip(heading.title);
+        const int location = heading.location;
+        connect(item, &QAction::triggered, this,
+                [this, location] { m_env.viewport().jumpToLocation(location); });
     }
 }
 

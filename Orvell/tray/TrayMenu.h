@@ -40,6 +40,7 @@ public:
     bool showInTray();
     // What opening the menu does; public for tests.
     void refresh();
+    QMenu *sectionsMenu() const { return m_sections; }
     // Opens the menu at a place the tray gave, beside the panel that holds
     // the tray rather than over it.
     void popupAt(const QPoint &at);
@@ -57,11 +58,13 @@ signals:
     void trayChanged();
 
 private:
+    void refreshSections();
     QString withShortcut(const QString &title, HotKeyAction action) const;
 
     AppEnvironment &m_env;
     QMenu *m_menu = nullptr;
     QMenu *m_scripts = nullptr;
+    QMenu *m_sections = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     StatusNotifierItem *m_item = nullptr;
     QAction *m_play = nullptr;

@@ -16,7 +16,9 @@ enum class HotKeyAction {
     restart,
     toggleIsland,
     toggleControlDeck,
-    toggleVoiceFollow
+    toggleVoiceFollow,
+    nextSection,
+    previousSection
 };
 
 namespace HotKeyActions {
@@ -35,6 +37,10 @@ inline constexpr EnumName<HotKeyAction> rows[] = {
     {HotKeyAction::toggleIsland, "toggleIsland", "Show / Hide Island"},
     {HotKeyAction::toggleControlDeck, "toggleControlDeck", "Show / Hide Controls"},
     {HotKeyAction::toggleVoiceFollow, "toggleVoiceFollow", "Voice Follow On / Off"},
+    // To the next or previous heading ("# …" line); by paragraph in a
+    // script without headings.
+    {HotKeyAction::nextSection, "nextSection", "Next Section"},
+    {HotKeyAction::previousSection, "previousSection", "Previous Section"},
 };
 inline constexpr EnumNames names{rows};
 // The method that carries it out on the session bus: "PlayPause".

@@ -31,6 +31,10 @@ HotKeyBinding HotKeyBinding::defaultFor(HotKeyAction action) {
         return {17, commandKeys};
     case HotKeyAction::toggleControlDeck:
         return {40, commandKeys};
+    case HotKeyAction::nextSection:
+        return {121, commandKeys}; // Page Down
+    case HotKeyAction::previousSection:
+        return {116, commandKeys}; // Page Up
     case HotKeyAction::toggleVoiceFollow:
         break;
     }

@@ -2,12 +2,15 @@
 
 #include "playback/ScrollEngine.h"
 #include "playback/SpeedCurve.h"
+#include "reading/ScriptViewportModel.h"
 #include "reading/VoiceFollow.h"
 
-PrompterCommands::PrompterCommands(ScrollEngine &scroll, VoiceFollow &voice, QObject *parent)
+PrompterCommands::PrompterCommands(ScrollEngine &scroll, VoiceFollow &voice,
+                                   ScriptViewportModel *viewport, QObject *parent)
     : QObject(parent)
     , m_scroll(&scroll)
-    , m_voice(&voice) {}
+    , m_voice(&voice)
+    , m_viewport(viewport) {}
 
 void PrompterCommands::setSpeed(double t) {
     if (m_scroll)
@@ -45,6 +48,14 @@ void PrompterCommands::handle(HotKeyAction action) {
         break;
     case HotKeyAction::toggleVoiceFollow:
         m_voice->toggle();
+        break;
+    case HotKeyAction::nextSection:
+        if (m_viewport)
+            m_viewport->jumpToSection(+1);
+        break;
+    case HotKeyAction::previousSection:
+        if (m_viewport)
+            m_viewport->jumpToSection(-1);
         break;
     }
 }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
+class ScriptViewportModel;
 class ScrollEngine;
 class VoiceFollow;
 
@@ -16,7 +17,9 @@ class PrompterCommands : public QObject {
     Q_OBJECT
 
 public:
-    PrompterCommands(ScrollEngine &scroll, VoiceFollow &voice, QObject *parent = nullptr);
+    // Without the island's viewport, the section commands do nothing.
+    PrompterCommands(ScrollEngine &scroll, VoiceFollow &voice,
+                     ScriptViewportModel *viewport = nullptr, QObject *parent = nullptr);
 
     void handle(HotKeyAction action);
     // A speed chosen outright, as on the deck's slider.
@@ -29,4 +32,5 @@ signals:
 private:
     QPointer<ScrollEngine> m_scroll;
     QPointer<VoiceFollow> m_voice;
+    QPointer<ScriptViewportModel> m_viewport;
 };

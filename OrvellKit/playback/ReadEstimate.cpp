@@ -1,5 +1,7 @@
 #include "playback/ReadEstimate.h"
 
+#include "base/ScriptMarkup.h"
+
 #include "base/DurationFormat.h"
 #include "playback/SpeedCurve.h"
 
@@ -83,7 +85,11 @@ int dictionaryWords(QStringView run) {
 
 } // namespace
 
-int ReadEstimate::wordCountOf(QStringView text) {
+int ReadEstimate::wordCountOf(QStringView source, bool cues) {
+    // Cues and headings are not read aloud: they take no time.
+    const ScriptMarkup markup = ScriptMarkup::parse(source, cues);
+    const QString blanked = markup.spans.empty() ? QString() : markup.spoken(source);
+    const QStringView text = markup.spans.empty() ? source : QStringView(blanked);
     int count = 0;
     qsizetype start = -1;
     bool needsDictionary = false;

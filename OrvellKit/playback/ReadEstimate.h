@@ -24,7 +24,8 @@ struct ReadEstimate {
     QString sessionLine() const;
 
     static double t(double targetWPM, int wordCount, double distance);
-    static int wordCountOf(QStringView text);
+    // The words said aloud: cues and headings left out (`cues` false: brackets count).
+    static int wordCountOf(QStringView text, bool cues = true);
 
     bool operator==(const ReadEstimate &) const = default;
 };

@@ -71,9 +71,13 @@ void ScrollEngine::play() {
     setLive(true);
     if (m_isPlaying)
         return;
+    const bool fromTheTop = Countdown::shouldCount(m_offset, isAtEnd());
     if (isAtEnd())
         restart();
     setPlaying(true);
+    // From the top the reader gets a moment: 3, 2, 1 before the scroll moves.
+    if (m_countdownEnabled && fromTheTop)
+        startCountdown();
     if (m_tickSource)
         m_tickSource->start();
 }
@@ -81,9 +85,42 @@ void ScrollEngine::play() {
 void ScrollEngine::pause() {
     if (!m_isPlaying)
         return;
+    stopCountdown();
     setPlaying(false);
     if (m_tickSource)
         m_tickSource->stop();
+}
+
+void ScrollEngine::setCountdownEnabled(bool enabled) {
+    m_countdownEnabled = enabled;
+    if (!enabled)
+        stopCountdown();
+}
+
+void ScrollEngine::startCountdown() {
+    m_countdown.start();
+    emit countdownChanged();
+}
+
+void ScrollEngine::stopCountdown() {
+    if (!m_countdown.isRunning())
+        return;
+    m_countdown.cancel();
+    emit countdownChanged();
+}
+
+int ScrollEngine::countdownNumber() const {
+    return m_countdown.remaining.value_or(0);
+}
+
+void ScrollEngine::jumpTo(double offset) {
+    setOffset(std::clamp(offset, 0.0, maxOffset()));
+    for (const auto &observer : m_jumpObservers)
+        observer();
+}
+
+void ScrollEngine::addJumpObserver(std::function<void()> observer) {
+    m_jumpObservers.push_back(std::move(observer));
 }
 
 void ScrollEngine::toggle() {
@@ -103,6 +140,9 @@ void ScrollEngine::restart() {
     m_session.setElapsed(0);
     for (const auto &observer : m_restartObservers)
         observer();
+    // Back at the top while playing: counted in again, as from Play.
+    if (m_isPlaying && m_countdownEnabled)
+        startCountdown();
 }
 
 void ScrollEngine::nudgeSpeed(double delta) {
@@ -184,6 +224,14 @@ ReadEstimate ScrollEngine::estimate(int wordCount) const {
 }
 
 void ScrollEngine::tick(double dt) {
+    // While the countdown runs nothing moves and no time is spent reading.
+    if (m_countdown.isRunning()) {
+        const Countdown::Event event = m_countdown.advance(dt);
+        if (event.kind != Countdown::Event::Kind::none)
+            emit countdownChanged();
+        emit ticked();
+        return;
+    }
     for (const auto &observer : m_frameObservers)
         observer(dt);
     m_session.advance(dt);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playback/Countdown.h"
+
 #include "playback/ReadEstimate.h"
 #include "playback/SessionTimer.h"
 #include "playback/SpeedCurve.h"
@@ -76,6 +78,18 @@ public:
     void suspendTicking();
     void resumeTickingIfPlaying();
 
+    // Moves to an offset at once (a section jump), playing or not; the
+    // observers then take up from the new place.
+    void jumpTo(double offset);
+    void addJumpObserver(std::function<void()> observer);
+
+    // With the countdown on, Play from the top counts 3, 2, 1 (0.8 s each)
+    // before the scroll moves; the engine is playing meanwhile (voice follow
+    // listens), Pause cancels it. The number shown, 0 when none.
+    void setCountdownEnabled(bool enabled);
+    int countdownNumber() const;
+    bool isCountingDown() const { return m_countdown.isRunning(); }
+
     void addRestartObserver(std::function<void()> observer);
     void addFrameObserver(std::function<void(double)> observer);
     // A restart and a frame observer that hold their object weakly: once it
@@ -109,12 +123,15 @@ signals:
     void viewportHeightChanged();
     void followTargetChanged();
     void tickSourceChanged();
+    void countdownChanged();
     // After each frame's tick, once the offset, the session and every frame
     // observer have moved on (the offset itself may not have changed).
     void ticked();
 
 private:
     void releaseSource();
+    void startCountdown();
+    void stopCountdown();
 
     double m_offset = 0;
     bool m_isPlaying = false;
@@ -128,4 +145,7 @@ private:
     std::shared_ptr<TickSource> m_tickSource;
     std::vector<std::function<void()>> m_restartObservers;
     std::vector<std::function<void(double)>> m_frameObservers;
+    std::vector<std::function<void()>> m_jumpObservers;
+    Countdown m_countdown;
+    bool m_countdownEnabled = false;
 };

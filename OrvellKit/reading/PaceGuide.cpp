@@ -48,6 +48,10 @@ void PaceGuide::attach(ReadingPreferences &prefs, ScrollEngine &scroll, Selected
     m_frame.attach(script, prefs, scroll);
     m_cache = &cache;
     scroll.addObserversOf(this, &PaceGuide::restarted, &PaceGuide::frame);
+    scroll.addJumpObserver([self = QPointer<PaceGuide>(this)] {
+        if (self)
+            self->jumped();
+    });
     // Re-run sync() whenever an observed value changes.
     m_frame.observe(this, &PaceGuide::sync);
     for (auto signal :
@@ -161,13 +165,17 @@ void PaceGuide::sync() {
 
 void PaceGuide::resolveRhythm() {
     const ScriptWords &words = this->words();
+    // The voice says what the reader says: cues and headings are blanked, so
+    // they take no time and every word keeps its place.
+    const QString spoken =
+        words.markup.spans.empty() ? words.text : words.markup.spoken(words.text);
     const QString voicePreference = m_frame.prefs()->paceRhythmVoice();
-    const std::pair<QString, QString> resolving{words.text, voicePreference};
+    const std::pair<QString, QString> resolving{spoken, voicePreference};
     if (m_resolvedFor == resolving)
         return;
     m_resolvedFor = resolving;
     const auto voice =
-        words.count() > 0 ? m_resolveVoice(voicePreference, words.text) : std::nullopt;
+        words.count() > 0 ? m_resolveVoice(voicePreference, spoken) : std::nullopt;
     if (words.count() == 0 || !voice) {
         cancelMeasurement();
         m_rhythmKey.reset();
@@ -177,7 +185,7 @@ void PaceGuide::resolveRhythm() {
              QString()});
         return;
     }
-    const QString key = RhythmCache::key(words.text, voice->identifier);
+    const QString key = RhythmCache::key(spoken, voice->identifier);
     if (m_rhythmKey == key)
         return;
     m_rhythmKey = key;
@@ -193,7 +201,7 @@ void PaceGuide::resolveRhythm() {
     setRhythmState({RhythmState::Kind::measuring, QString()});
     // A burst of edits or voice changes starts only the last measurement.
     QPointer<PaceGuide> self(this);
-    const QString text = words.text;
+    const QString text = spoken;
     const QString voiceId = voice->identifier;
     m_pendingMeasurement = m_scheduler.schedule(measureDelay, [self, key, text, voiceId, name] {
         if (!self)
@@ -269,6 +277,18 @@ void PaceGuide::frame(double dt) {
     // The script ends with the schedule.
     if (m_clock >= m_schedule.total && m_frame.scroll())
         m_frame.scroll()->pause();
+}
+
+void PaceGuide::jumped() {
+    if (!m_active || !m_frame.layout() || !m_frame.scroll() || m_schedule.wordSlots.empty())
+        return;
+    const int word = ReadingFrame::wordFromReadingLine(*m_frame.layout(), words(),
+                                                       m_frame.scroll()->offset(),
+                                                       m_frame.scroll()->viewportHeight());
+    if (static_cast<size_t>(word) < m_schedule.wordSlots.size())
+        m_clock = std::min(m_schedule.total, m_schedule.wordSlots[static_cast<size_t>(word)].start);
+    m_aimedWord = -1;
+    update(true);
 }
 
 void PaceGuide::restarted() {

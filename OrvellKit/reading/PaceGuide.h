@@ -91,6 +91,8 @@ private:
     void update(bool force);
     void frame(double dt);
     void restarted();
+    // Moved to another place at once (a section jump): taken up from there.
+    void jumped();
     void cancelMeasurement();
     void setRhythmState(RhythmState state);
 

@@ -17,14 +17,14 @@ std::optional<double> ReadingFrame::targetSeconds() const {
     return m_script ? m_script->targetSeconds() : std::nullopt;
 }
 
-std::shared_ptr<const ScriptWords> ReadingFrame::sharedWords(const QString &text) {
+std::shared_ptr<const ScriptWords> ReadingFrame::sharedWords(const QString &text, bool cues) {
     // The few word lists still held; the readers of one script ask for one text.
     static std::vector<std::weak_ptr<const ScriptWords>> recent;
     std::erase_if(recent, [](const auto &weak) { return weak.expired(); });
     for (const auto &weak : recent)
-        if (auto words = weak.lock(); words && words->text == text)
+        if (auto words = weak.lock(); words && words->text == text && words->cues == cues)
             return words;
-    auto words = std::make_shared<const ScriptWords>(text);
+    auto words = std::make_shared<const ScriptWords>(text, cues);
     recent.push_back(words);
     return words;
 }
@@ -32,14 +32,15 @@ std::shared_ptr<const ScriptWords> ReadingFrame::sharedWords(const QString &text
 bool ReadingFrame::readText() {
     const QString text = m_script ? m_script->text() : QString();
     const QString identity = m_script ? m_script->identity() : QString();
-    if (text == m_words->text) {
+    const bool cues = !m_prefs || m_prefs->bracketsAreCues();
+    if (text == m_words->text && cues == m_words->cues) {
         m_identity = identity;
         return false;
     }
     m_edited = !m_words->text.isEmpty() && identity == m_identity && !identity.isEmpty();
     m_identity = identity;
     m_previousWords = std::move(m_words);
-    m_words = sharedWords(text);
+    m_words = sharedWords(text, cues);
     m_layout.reset();
     return true;
 }
@@ -94,6 +95,62 @@ int ReadingFrame::wordAtReadingLine(const ScriptLayout &layout, const ScriptWord
     return best;
 }
 
+namespace {
+
+// Where the reading line crosses the text at an offset: the inverse of
+// ReadingLine::followTarget.
+double readingY(const ScriptLayout &layout, double offset, double viewportHeight) {
+    const double lineHeight = layout.key().lineHeightMultiple * layout.key().fontSize;
+    return offset - 0.5 * viewportHeight + 0.5 * lineHeight +
+           ReadingLine::topAnchoredFade * viewportHeight;
+}
+
+} // namespace
+
+int ReadingFrame::wordFromReadingLine(const ScriptLayout &layout, const ScriptWords &words,
+                                      double offset, double viewportHeight) {
+    if (words.count() == 0 || layout.lines().empty())
+        return 0;
+    const double lineHeight = layout.key().lineHeightMultiple * layout.key().fontSize;
+    const double from = readingY(layout, offset, viewportHeight) - 0.5 * lineHeight;
+    int lo = 0, hi = words.count();
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (layout.midY(mid) < from)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return std::min(lo, words.count() - 1);
+}
+
+int ReadingFrame::lineAtReadingLine(const ScriptLayout &layout, double offset,
+                                    double viewportHeight) {
+    const auto &lines = layout.lines();
+    if (lines.empty())
+        return 0;
+    const double y = readingY(layout, offset, viewportHeight);
+    const auto it = std::lower_bound(lines.begin(), lines.end(), y,
+                                     [](const ScriptLayout::Line &l, double at) {
+                                         return l.bottom <= at;
+                                     });
+    return static_cast<int>(std::min<std::ptrdiff_t>(it - lines.begin(),
+                                                     static_cast<std::ptrdiff_t>(lines.size()) - 1));
+}
+
+double ReadingFrame::offsetForLine(const ScriptLayout &layout, int line, double viewportHeight,
+                                   double contentHeight) {
+    if (layout.lines().empty())
+        return 0;
+    line = std::clamp(line, 0, static_cast<int>(layout.lines().size()) - 1);
+    double y = layout.lines()[static_cast<size_t>(line)].midY;
+    if (contentHeight > 0 && layout.height() > 0)
+        y *= contentHeight / layout.height();
+    const double lineHeight = layout.key().lineHeightMultiple * layout.key().fontSize;
+    return y + 0.5 * viewportHeight -
+           (0.5 * lineHeight + ReadingLine::topAnchoredFade * viewportHeight);
+}
+
 bool ReadingFrame::setWidth(double width) {
     if (width == m_width)
         return false;
@@ -133,5 +190,6 @@ ScriptLayout::Key ReadingFrame::keyFor(const QString &text, double width,
             SettingsStore::clamped(prefs.fontSize(), ReadingPreferences::fontSizeMin,
                                    ReadingPreferences::fontSizeMax),
             SettingsStore::clamped(prefs.lineHeightMultiple(), ReadingPreferences::lineHeightMin,
-                                   ReadingPreferences::lineHeightMax)};
+                                   ReadingPreferences::lineHeightMax),
+            prefs.bracketsAreCues()};
 }

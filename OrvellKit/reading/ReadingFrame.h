@@ -24,6 +24,8 @@ public:
         QObject::connect(m_prefs.data(), &ReadingPreferences::fontSizeChanged, receiver, sync);
         QObject::connect(m_prefs.data(), &ReadingPreferences::lineHeightMultipleChanged, receiver,
                          sync);
+        QObject::connect(m_prefs.data(), &ReadingPreferences::bracketsAreCuesChanged, receiver,
+                         sync);
     }
 
     SelectedScript *script() const { return m_script; }
@@ -45,6 +47,15 @@ public:
     // The word whose line the reading line crosses at a scroll offset.
     static int wordAtReadingLine(const ScriptLayout &layout, const ScriptWords &words,
                                  double offset, double viewportHeight);
+    // The first word on the reading line or below it: where a reader put
+    // at a heading (which has no words) or a paragraph starts reading.
+    static int wordFromReadingLine(const ScriptLayout &layout, const ScriptWords &words,
+                                   double offset, double viewportHeight);
+    // The line the reading line crosses, and the offset that puts a line there.
+    static int lineAtReadingLine(const ScriptLayout &layout, double offset,
+                                 double viewportHeight);
+    static double offsetForLine(const ScriptLayout &layout, int line, double viewportHeight,
+                                double contentHeight);
 
     // The width the text is laid out at: the island's script area.
     double width() const { return m_width; }
@@ -68,7 +79,7 @@ public:
 
 private:
     // GUI thread only.
-    static std::shared_ptr<const ScriptWords> sharedWords(const QString &text);
+    static std::shared_ptr<const ScriptWords> sharedWords(const QString &text, bool cues);
 
     QPointer<SelectedScript> m_script;
     QPointer<ReadingPreferences> m_prefs;

@@ -27,6 +27,10 @@ ReadingSession::ReadingSession(ScriptStore &store, ReadingPreferences &prefs,
     connect(&store, &ScriptStore::selectedWordCountChanged, this, countWords);
     countWords();
 
+    const auto countdown = [&prefs, &scroll] { scroll.setCountdownEnabled(prefs.countdownEnabled()); };
+    connect(&prefs, &ReadingPreferences::countdownEnabledChanged, this, countdown);
+    countdown();
+
     connect(&store, &ScriptStore::selectedScriptReplaced, this, [&scroll] {
         scroll.pause();
         scroll.restart();

@@ -48,3 +48,76 @@ void ScriptViewportModel::sync() {
     }
     emit layoutChanged();
 }
+
+std::vector<ScriptMarkup::Heading> ScriptViewportModel::sections() const {
+    const ScriptWords &words = m_frame.words();
+    return words.markup.headings(words.text);
+}
+
+namespace {
+
+// Where each paragraph with words in it starts.
+std::vector<int> paragraphStarts(const ScriptWords &words) {
+    std::vector<int> starts;
+    int lastStart = -1;
+    const QString &text = words.text;
+    for (const auto &word : words.words) {
+        int start = word.location;
+        while (start > 0 && text[start - 1] != u'\n' && text[start - 1] != u'\r' &&
+               text[start - 1] != QChar::ParagraphSeparator && text[start - 1] != QChar::LineSeparator)
+            --start;
+        if (start != lastStart)
+            starts.push_back(start);
+        lastStart = start;
+    }
+    return starts;
+}
+
+} // namespace
+
+bool ScriptViewportModel::jumpToSection(int direction) {
+    const auto layout = m_frame.layout();
+    if (!layout || layout->lines().empty() || direction == 0)
+        return false;
+    std::vector<int> targets;
+    for (const auto &heading : sections())
+        targets.push_back(heading.location);
+    if (targets.empty())
+        targets = paragraphStarts(m_frame.words());
+    const auto &lineOf = layout->characterLine();
+    const auto line = [&](int location) {
+        return location < static_cast<int>(lineOf.size()) ? lineOf[static_cast<size_t>(location)]
+                                                            : static_cast<int>(layout->lines().size()) - 1;
+    };
+    const int here = ReadingFrame::lineAtReadingLine(*layout, m_scroll.offset(), m_scroll.viewportHeight());
+    std::optional<int> to;
+    if (direction > 0) {
+        for (int t : targets)
+            if (line(t) > here) {
+                to = t;
+                break;
+            }
+    } else {
+        for (int t : targets)
+            if (line(t) < here)
+                to = t;
+        // Before the first section: the top.
+        if (!to && here > 0)
+            to = 0;
+    }
+    if (!to)
+        return false;
+    jumpToLocation(*to);
+    return true;
+}
+
+void ScriptViewportModel::jumpToLocation(int location) {
+    const auto layout = m_frame.layout();
+    if (!layout || layout->lines().empty())
+        return;
+    const auto &lineOf = layout->characterLine();
+    const int line = lineOf.empty() ? 0
+                     : lineOf[static_cast<size_t>(std::clamp(location, 0, static_cast<int>(lineOf.size()) - 1))];
+    m_scroll.jumpTo(ReadingFrame::offsetForLine(*layout, line, m_scroll.viewportHeight(),
+                                                m_scroll.contentHeight()));
+}

@@ -23,6 +23,16 @@ public:
     QSizeF viewportSize() const { return m_size; }
     std::shared_ptr<const ScriptLayout> layout() const { return m_frame.layout(); }
 
+    // The script's headings ("# …" lines), in order; none in a script
+    // without them.
+    std::vector<ScriptMarkup::Heading> sections() const;
+    // Puts the next (+1) or previous (-1) heading on the reading line; in a
+    // script without headings, the next or previous paragraph. Playing goes
+    // on; the guides take up from there. False when there is nowhere to go.
+    bool jumpToSection(int direction);
+    // Puts the line holding a character on the reading line.
+    void jumpToLocation(int location);
+
     // The source that lights the text, or null for plain text.
     GlowSource *glowSource() const { return m_glow; }
     void setGlowSource(GlowSource *source);

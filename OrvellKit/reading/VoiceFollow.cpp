@@ -23,6 +23,10 @@ VoiceFollow::~VoiceFollow() {
 void VoiceFollow::attach(ReadingPreferences &prefs, ScrollEngine &scroll, SelectedScript &script) {
     m_frame.attach(script, prefs, scroll);
     scroll.addObserversOf(this, &VoiceFollow::restarted, &VoiceFollow::frame);
+    scroll.addJumpObserver([self = QPointer<VoiceFollow>(this)] {
+        if (self)
+            self->jumped();
+    });
     // Re-run sync() whenever an observed value changes.
     m_frame.observe(this, &VoiceFollow::sync);
     for (auto signal : {&ReadingPreferences::voiceFollowEnabledChanged,
@@ -253,6 +257,20 @@ void VoiceFollow::frame(double dt) {
         m_glowFront = m_front.position;
         emit changed();
     }
+}
+
+void VoiceFollow::jumped() {
+    if (!m_activeAtSync || !m_frame.layout() || !m_frame.scroll())
+        return;
+    m_cursor = ReadingFrame::wordFromReadingLine(*m_frame.layout(), words(),
+                                                 m_frame.scroll()->offset(),
+                                                 m_frame.scroll()->viewportHeight());
+    m_matcher.cursor = m_cursor;
+    m_front.reset();
+    m_front.position = spokenLength();
+    m_glowFront = m_front.position;
+    follow();
+    emit changed();
 }
 
 void VoiceFollow::restarted() {

@@ -75,6 +75,8 @@ private:
     void heard(const QStringList &keys);
     void frame(double dt);
     void restarted();
+    // Moved to another place at once (a section jump): taken up from there.
+    void jumped();
     void follow();
     void setState(const VoiceFollowState &state);
     int nextWordEnd() const;

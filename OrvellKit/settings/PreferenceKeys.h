@@ -16,6 +16,7 @@ inline constexpr QLatin1StringView pacePauseStyle{"PacePauseStyle"};
 inline constexpr QLatin1StringView paceRhythmVoice{"PaceRhythmVoice"};
 inline constexpr QLatin1StringView countdownEnabled{"CountdownEnabled"};
 inline constexpr QLatin1StringView keepScreenAwake{"KeepScreenAwake"};
+inline constexpr QLatin1StringView bracketsAreCues{"BracketsAreCues"};
 inline constexpr QLatin1StringView notchCoverHeight{"NotchCoverHeight"};
 inline constexpr QLatin1StringView islandWidth{"IslandWidth"};
 inline constexpr QLatin1StringView targetDisplay{"TargetDisplay"};

@@ -19,7 +19,8 @@ ReadingPreferences::ReadingPreferences(SettingsStore &store, QObject *parent)
                               {K::voiceFollowLookahead, 3},
                               {K::pacePauseStyle, QStringLiteral("natural")},
                               {K::countdownEnabled, true},
-                              {K::keepScreenAwake, true}});
+                              {K::keepScreenAwake, true},
+                              {K::bracketsAreCues, true}});
     using Signal = void (ReadingPreferences::*)();
     static const std::pair<QLatin1StringView, Signal> signalForKey[] = {
         {K::speedT, &ReadingPreferences::speedTChanged},
@@ -33,6 +34,7 @@ ReadingPreferences::ReadingPreferences(SettingsStore &store, QObject *parent)
         {K::paceRhythmVoice, &ReadingPreferences::paceRhythmVoiceChanged},
         {K::countdownEnabled, &ReadingPreferences::countdownEnabledChanged},
         {K::keepScreenAwake, &ReadingPreferences::keepScreenAwakeChanged},
+        {K::bracketsAreCues, &ReadingPreferences::bracketsAreCuesChanged},
     };
     m_store.relayChanges(this, signalForKey);
 }
@@ -112,6 +114,13 @@ bool ReadingPreferences::countdownEnabled() const {
 }
 void ReadingPreferences::setCountdownEnabled(bool value) {
     m_store.setValue(K::countdownEnabled, value);
+}
+
+bool ReadingPreferences::bracketsAreCues() const {
+    return m_store.boolValue(K::bracketsAreCues);
+}
+void ReadingPreferences::setBracketsAreCues(bool value) {
+    m_store.setValue(K::bracketsAreCues, value);
 }
 
 bool ReadingPreferences::keepScreenAwake() const {

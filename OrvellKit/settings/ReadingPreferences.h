@@ -31,6 +31,8 @@ class ReadingPreferences : public QObject {
                    countdownEnabledChanged)
     Q_PROPERTY(bool keepScreenAwake READ keepScreenAwake WRITE setKeepScreenAwake NOTIFY
                    keepScreenAwakeChanged)
+    Q_PROPERTY(bool bracketsAreCues READ bracketsAreCues WRITE setBracketsAreCues NOTIFY
+                   bracketsAreCuesChanged)
 
 public:
     static constexpr double fontSizeMin = 14, fontSizeMax = 48;
@@ -64,6 +66,9 @@ public:
     void setCountdownEnabled(bool value);
     bool keepScreenAwake() const;
     void setKeepScreenAwake(bool value);
+    // Text in [brackets] is a cue: shown, not said (off: brackets are text).
+    bool bracketsAreCues() const;
+    void setBracketsAreCues(bool value);
 
     void resetTypography();
 
@@ -79,6 +84,7 @@ signals:
     void paceRhythmVoiceChanged();
     void countdownEnabledChanged();
     void keepScreenAwakeChanged();
+    void bracketsAreCuesChanged();
 
 private:
     SettingsStore &m_store;

@@ -97,7 +97,46 @@ struct LineMetrics {
 // Fills the paragraph's lines and its characters' x in caretX (indexed by
 // the script's offsets). Paragraphs touch disjoint parts of caretX, so
 // several can be laid out at once.
-void layOutParagraph(const QString &text, const LineMetrics &m, Paragraph &p, double *caretX) {
+// How a paragraph's cues and headings look: cues italic and not drawn with
+// the text (the renderer draws them apart), a heading bold with its "#"
+// marker shrunk to nothing, an escaping backslash likewise.
+QList<QTextLayout::FormatRange> markupFormats(const ScriptMarkup &markup, const Paragraph &p) {
+    QList<QTextLayout::FormatRange> formats;
+    const auto add = [&](int from, int to, const QTextCharFormat &format) {
+        from = std::max(from, p.start);
+        to = std::min(to, p.contentEnd);
+        if (to > from)
+            formats.append({from - p.start, to - from, format});
+    };
+    QTextCharFormat hidden;
+    hidden.setForeground(Qt::transparent);
+    hidden.setFontPointSize(0.5);
+    QTextCharFormat cue;
+    cue.setFontItalic(true);
+    cue.setForeground(Qt::transparent);
+    QTextCharFormat heading;
+    heading.setFontWeight(QFont::Bold);
+    for (const ScriptMarkup::Span &s : markup.spans) {
+        if (s.end() <= p.start || s.location >= p.contentEnd)
+            continue;
+        switch (s.kind) {
+        case ScriptMarkup::Span::Kind::cue:
+            add(s.location, s.end(), cue);
+            break;
+        case ScriptMarkup::Span::Kind::escape:
+            add(s.location, s.end(), hidden);
+            break;
+        case ScriptMarkup::Span::Kind::heading:
+            add(s.location, s.titleLocation, hidden);
+            add(s.titleLocation, s.end(), heading);
+            break;
+        }
+    }
+    return formats;
+}
+
+void layOutParagraph(const QString &text, const LineMetrics &m, const ScriptMarkup &markup,
+                     Paragraph &p, double *caretX) {
     const int length = p.contentEnd - p.start;
     if (length == 0) {
         const double mid = m.width / 2;
@@ -113,6 +152,8 @@ void layOutParagraph(const QString &text, const LineMetrics &m, Paragraph &p, do
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
     layout.setCacheEnabled(true);
+    if (!markup.spans.empty())
+        layout.setFormats(markupFormats(markup, p));
 
     layout.beginLayout();
     double y = 0;
@@ -180,7 +221,8 @@ constexpr int parallelThreshold = 20000;
 } // namespace
 
 ScriptLayout::ScriptLayout(Key key, const ScriptWords &words, const ScriptLayout *previous)
-    : m_key(std::move(key)) {
+    : m_key(std::move(key))
+    , m_markup(words.markup) {
     const QString &text = m_key.text;
     const int n = static_cast<int>(text.size());
     m_caretX.assign(n, 0);
@@ -201,7 +243,8 @@ ScriptLayout::ScriptLayout(Key key, const ScriptWords &words, const ScriptLayout
     QMultiHash<QStringView, const LaidParagraph *> known;
     if (previous && previous->m_key.width == m_key.width &&
         previous->m_key.fontSize == m_key.fontSize &&
-        previous->m_key.lineHeightMultiple == m_key.lineHeightMultiple)
+        previous->m_key.lineHeightMultiple == m_key.lineHeightMultiple &&
+        previous->m_key.cues == m_key.cues)
         for (const LaidParagraph &laid : previous->m_laid)
             known.insert(QStringView(laid.content), &laid);
     std::vector<Paragraph *> fresh;
@@ -223,7 +266,9 @@ ScriptLayout::ScriptLayout(Key key, const ScriptWords &words, const ScriptLayout
         }
         std::copy(reuse->caretX.begin(), reuse->caretX.end(), caretX + p.start);
     }
-    const auto layOut = [&](Paragraph *p) { layOutParagraph(text, metrics, *p, caretX); };
+    const auto layOut = [&](Paragraph *p) {
+        layOutParagraph(text, metrics, m_markup, *p, caretX);
+    };
     if (n >= parallelThreshold && fresh.size() > 1)
         QtConcurrent::blockingMap(fresh, layOut);
     else
@@ -283,6 +328,40 @@ void ScriptLayout::drawLine(QPainter &painter, int index, QPointF textOrigin) co
     line.draw(&painter, textOrigin + QPointF(0, d.top - line.y()));
 }
 
+bool ScriptLayout::hasCues(int index) const {
+    if (index < 0 || static_cast<size_t>(index) >= m_lines.size())
+        return false;
+    const Line &line = m_lines[static_cast<size_t>(index)];
+    return std::any_of(m_markup.spans.begin(), m_markup.spans.end(), [&](const auto &s) {
+        return s.kind == ScriptMarkup::Span::Kind::cue && s.location < line.endCharacter &&
+               s.end() > line.firstCharacter;
+    });
+}
+
+void ScriptLayout::drawCues(QPainter &painter, int index, QPointF textOrigin) const {
+    if (!hasCues(index))
+        return;
+    const DrawnLine &d = m_drawn[static_cast<size_t>(index)];
+    if (d.paragraph < 0)
+        return;
+    const QTextLayout &paragraph = *m_paragraphLayouts[static_cast<size_t>(d.paragraph)];
+    const QTextLine line = paragraph.lineAt(d.line);
+    const Line &l = m_lines[static_cast<size_t>(index)];
+    // The paragraph's first character, as the layout counts.
+    const int start = l.firstCharacter - line.textStart();
+    const QPointF at = textOrigin + QPointF(0, d.top - line.y());
+    for (const ScriptMarkup::Span &s : m_markup.spans) {
+        if (s.kind != ScriptMarkup::Span::Kind::cue)
+            continue;
+        const int from = std::max(s.location, l.firstCharacter);
+        const int to = std::min(s.end(), l.endCharacter);
+        if (to <= from)
+            continue;
+        for (const QGlyphRun &run : line.glyphRuns(from - start, to - from))
+            painter.drawGlyphRun(at, run);
+    }
+}
+
 std::shared_ptr<const ScriptLayout> ScriptLayout::shared(const Key &key, const ScriptWords &words) {
     // The few layouts still held by someone; a handful of holders ask for at most two keys.
     static std::vector<std::weak_ptr<const ScriptLayout>> recent;
@@ -294,7 +373,8 @@ std::shared_ptr<const ScriptLayout> ScriptLayout::shared(const Key &key, const S
             return layout;
         // The same script before an edit, most likely: its paragraphs are reused.
         if (layout && layout->key().width == key.width && layout->key().fontSize == key.fontSize &&
-            layout->key().lineHeightMultiple == key.lineHeightMultiple)
+            layout->key().lineHeightMultiple == key.lineHeightMultiple &&
+            layout->key().cues == key.cues)
             previous = layout;
     }
     auto layout = std::make_shared<const ScriptLayout>(key, words, previous.get());

@@ -22,6 +22,8 @@ public:
         double width = 0;
         double fontSize = 0;
         double lineHeightMultiple = 0;
+        // Whether [brackets] are cues (drawn apart) or text.
+        bool cues = true;
         bool operator==(const Key &) const = default;
     };
 
@@ -75,8 +77,14 @@ public:
     bool runsLeftAt(double character) const;
 
     // Draws one line with the painter's pen, the text's top-left corner at
-    // `textOrigin`; the glyphs are those the layout measured.
+    // `textOrigin`; the glyphs are those the layout measured. Headings are
+    // bold, without their "#" marker; cues are left out: they are drawn
+    // apart, in a style of their own that no light reaches.
     void drawLine(QPainter &painter, int line, QPointF textOrigin) const;
+    // Draws only the line's cues (italic), as drawLine places them.
+    void drawCues(QPainter &painter, int line, QPointF textOrigin) const;
+    bool hasCues(int line) const;
+    const ScriptMarkup &markup() const { return m_markup; }
 
 private:
     // Where a character's glyph ends in reading order.
@@ -86,6 +94,7 @@ private:
     std::optional<std::pair<double, double>> bidiEdges(int character) const;
 
     Key m_key;
+    ScriptMarkup m_markup;
     double m_height = 0;
     std::vector<Line> m_lines;
     std::vector<int> m_wordLine;

@@ -19,8 +19,10 @@ QString ScriptWords::normalize(QStringView s) {
     return TextFold::matchKey(s);
 }
 
-ScriptWords::ScriptWords(const QString &source)
-    : text(source) {
+ScriptWords::ScriptWords(const QString &source, bool withCues)
+    : text(source)
+    , cues(withCues)
+    , markup(ScriptMarkup::parse(source, withCues)) {
     if (text.isEmpty())
         return;
     UErrorCode status = U_ZERO_ERROR;
@@ -35,6 +37,9 @@ ScriptWords::ScriptWords(const QString &source)
         // Spaces and punctuation come back as segments with no word status.
         if (ubrk_getRuleStatus(it.get()) < UBRK_WORD_NONE_LIMIT)
             continue;
+        // Cues and headings are read, not said.
+        if (markup.isSilent(start))
+            continue;
         QString key = normalize(QStringView(text).mid(start, end - start));
         if (key.isEmpty())
             continue;
@@ -44,7 +49,7 @@ ScriptWords::ScriptWords(const QString &source)
 
 QStringList ScriptWords::keys(const QString &text) {
     QStringList keys;
-    const ScriptWords w(text);
+    const ScriptWords w(text, false); // what was heard has no cues
     keys.reserve(w.count());
     for (const Word &word : w.words)
         keys.append(word.key);

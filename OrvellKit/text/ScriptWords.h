@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/ScriptMarkup.h"
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -8,7 +10,8 @@
 
 // The words of a script with their places in the text (UTF-16 code units,
 // as layout, rendering and speech markers count) and keys for matching that
-// ignore case, accents, width and punctuation.
+// ignore case, accents, width and punctuation. Only the words said aloud:
+// cues and headings (see ScriptMarkup) are in `markup`, not in `words`.
 struct ScriptWords {
     struct Word {
         int location = 0;
@@ -20,9 +23,12 @@ struct ScriptWords {
     };
 
     ScriptWords() = default;
-    explicit ScriptWords(const QString &text);
+    // `cues` false: bracketed text is said like any other.
+    explicit ScriptWords(const QString &text, bool withCues = true);
 
     QString text;
+    bool cues = true;
+    ScriptMarkup markup;
     std::vector<Word> words;
 
     int count() const { return static_cast<int>(words.size()); }

@@ -91,7 +91,7 @@ TEST(PortalShortcuts, bindsEveryCommandInOneCallAndTurnsActivationsIntoCommands)
     EXPECT_EQ(fake.calls("Register")[0].value("app_id").toString(), "org.orvell.Orvell");
     ASSERT_EQ(fake.calls("BindShortcuts").size(), 1) << "one call for all of them";
     const QJsonArray bound = fake.calls("BindShortcuts")[0].value("shortcuts").toArray();
-    ASSERT_EQ(bound.size(), 9);
+    ASSERT_EQ(bound.size(), static_cast<qsizetype>(std::size(HotKeyActions::rows)));
     EXPECT_EQ(bound[0].toArray()[0].toString(), "playPause");
     EXPECT_EQ(bound[0].toArray()[1].toObject().value("preferred_trigger").toString(),
               "CTRL+ALT+LOGO+space");
@@ -137,7 +137,7 @@ TEST(PortalShortcuts, plasmaRegistersTheShortcutsPassedWhenTheSessionIsCreated) 
                   .value("shortcuts")
                   .toArray()
                   .size(),
-              9);
+              static_cast<qsizetype>(std::size(HotKeyActions::rows)));
     EXPECT_TRUE(app.portal.notice().isEmpty()) << app.portal.notice().toStdString();
     FakePortal::press("toggleIsland");
     ASSERT_TRUE(waitUntil([&] { return !app.fired.empty(); }));

@@ -165,6 +165,17 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     behaviourColumn->addWidget(m_keepAwake);
     m_awakeProblem = SettingsPaneView::problem(behaviour);
     behaviourColumn->addWidget(m_awakeProblem);
+    m_countdown = new QCheckBox(QStringLiteral("Count down before reading"), behaviour);
+    behaviourColumn->addWidget(m_countdown);
+    behaviourColumn->addWidget(SettingsPaneView::caption(
+        QStringLiteral("3, 2, 1 on the island when you play from the top."), behaviour));
+    m_cues = new QCheckBox(QStringLiteral("Treat [brackets] as cues"), behaviour);
+    behaviourColumn->addWidget(m_cues);
+    behaviourColumn->addWidget(SettingsPaneView::caption(
+        QStringLiteral("Notes in square brackets, such as [pause] or [slide 5], are shown quietly "
+                       "and never read, timed or counted. Write \\[ for a bracket to read. Lines "
+                       "starting with # are section headings."),
+        behaviour));
     column->addWidget(behaviour);
 
     // Voice follow.
@@ -284,6 +295,8 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     connect(m_aboveFullScreen, &QCheckBox::toggled, &prefs, &Preferences::setAboveFullScreen);
     connect(m_launchAtLogin, &QCheckBox::toggled, &prefs, &Preferences::setLaunchAtLogin);
     connect(m_keepAwake, &QCheckBox::toggled, &reading, &ReadingPreferences::setKeepScreenAwake);
+    connect(m_countdown, &QCheckBox::toggled, &reading, &ReadingPreferences::setCountdownEnabled);
+    connect(m_cues, &QCheckBox::toggled, &reading, &ReadingPreferences::setBracketsAreCues);
     connect(&env.screenAwake(), &ScreenAwake::problemChanged, this,
             &GeneralSettingsView::refresh);
     connect(m_voiceFollow, &QCheckBox::toggled, &reading,
@@ -338,7 +351,8 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
           &ReadingPreferences::voiceFollowLocaleChanged,
           &ReadingPreferences::voiceFollowLookaheadChanged,
           &ReadingPreferences::paceGuideEnabledChanged, &ReadingPreferences::pacePauseStyleChanged,
-          &ReadingPreferences::paceRhythmVoiceChanged, &ReadingPreferences::keepScreenAwakeChanged})
+          &ReadingPreferences::paceRhythmVoiceChanged, &ReadingPreferences::keepScreenAwakeChanged,
+          &ReadingPreferences::countdownEnabledChanged, &ReadingPreferences::bracketsAreCuesChanged})
         connect(&reading, signal, this, &GeneralSettingsView::refresh);
     connect(&env.voice(), &VoiceFollow::stateChanged, this, &GeneralSettingsView::refreshVoice);
     connect(&env.pace(), &PaceGuide::rhythmStateChanged, this, &GeneralSettingsView::refreshPace);
@@ -412,7 +426,7 @@ void GeneralSettingsView::refresh() {
     {
         const QSignalBlocker a(m_display), b(m_taskbar), c(m_aboveFullScreen), d(m_launchAtLogin),
             e(m_voiceFollow), f(m_language), g(m_lookahead), h(m_microphone), i(m_paceGuide),
-            j(m_pauses), k(m_rhythmVoice), l(m_keepAwake);
+            j(m_pauses), k(m_rhythmVoice), l(m_keepAwake), m(m_countdown), n(m_cues);
         const QString stored = prefs.targetDisplay();
         int row = m_display->findData(stored);
         if (row < 0) {
@@ -437,6 +451,8 @@ void GeneralSettingsView::refresh() {
         m_aboveFullScreen->setChecked(prefs.aboveFullScreen());
         m_launchAtLogin->setChecked(prefs.launchAtLogin());
         m_keepAwake->setChecked(reading.keepScreenAwake());
+        m_countdown->setChecked(reading.countdownEnabled());
+        m_cues->setChecked(reading.bracketsAreCues());
         m_voiceFollow->setChecked(reading.voiceFollowEnabled());
         const int language = m_language->findData(reading.voiceFollowLocale());
         if (language < 0)

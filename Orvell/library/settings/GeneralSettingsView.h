@@ -47,6 +47,8 @@ public:
     QCheckBox *launchAtLogin() const { return m_launchAtLogin; }
     QLabel *launchAtLoginProblem() const { return m_loginProblem; }
     QCheckBox *keepScreenAwake() const { return m_keepAwake; }
+    QCheckBox *countdown() const { return m_countdown; }
+    QCheckBox *cues() const { return m_cues; }
     QLabel *keepScreenAwakeProblem() const { return m_awakeProblem; }
     QCheckBox *voiceFollow() const { return m_voiceFollow; }
     QLabel *voiceFollowNote() const { return m_voiceNote; }
@@ -90,6 +92,8 @@ private:
     QCheckBox *m_launchAtLogin = nullptr;
     QLabel *m_loginProblem = nullptr;
     QCheckBox *m_keepAwake = nullptr;
+    QCheckBox *m_countdown = nullptr;
+    QCheckBox *m_cues = nullptr;
     QLabel *m_awakeProblem = nullptr;
     QCheckBox *m_voiceFollow = nullptr;
     QLabel *m_voiceNote = nullptr;

@@ -73,13 +73,13 @@ TEST(TrayMenu, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
     env.panels().setIslandVisible(true);
     item.refresh();
     EXPECT_EQ(titles(item.menu()),
-              (QStringList{"Play\tCtrl+Alt+Super+Space", "Restart\tCtrl+Alt+Super+R", "-",
+              (QStringList{"Play\tCtrl+Alt+Super+Space", "Restart\tCtrl+Alt+Super+R", "Sections", "-",
                            "Show Controls\tCtrl+Alt+Super+K", "Hide Island\tCtrl+Alt+Super+T", "-",
                            "Scripts", QString::fromUtf8("Library\u2026"), "-",
                            QString::fromUtf8("Settings\u2026"), "Shortcuts: X11 key grabs", "-",
                            "Quit Orvell"}))
         << titles(item.menu()).join(" | ").toStdString();
-    QMenu *scripts = shown(item.menu()).at(6)->menu();
+    QMenu *scripts = shown(item.menu()).at(7)->menu();
     ASSERT_NE(scripts, nullptr);
     EXPECT_EQ(titles(scripts), QStringList{"No Scripts"});
     EXPECT_FALSE(scripts->actions().at(0)->isEnabled());
@@ -97,8 +97,8 @@ TEST(TrayMenu, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
     emit item.menu()->aboutToShow();
     EXPECT_TRUE(shown(item.menu()).at(0)->text().startsWith("Pause\t"));
     EXPECT_EQ(shown(item.menu()).at(1)->text(), "Restart\tCtrl+Shift+T");
-    EXPECT_TRUE(shown(item.menu()).at(3)->text().startsWith("Hide Controls\t"));
-    EXPECT_TRUE(shown(item.menu()).at(4)->text().startsWith("Show Island\t"));
+    EXPECT_TRUE(shown(item.menu()).at(4)->text().startsWith("Hide Controls\t"));
+    EXPECT_TRUE(shown(item.menu()).at(5)->text().startsWith("Show Island\t"));
     // The library's order (here by title), favourites starred,
     // a long title shortened and whole in its tooltip.
     env.settings().setValue(PreferenceKeys::librarySort,
@@ -128,7 +128,7 @@ TEST(TrayMenu, theMenuSaysWhatEachItemWouldDoWhenItOpens) {
     EXPECT_TRUE(env.scroll().isPlaying());
     // The panel toggles go the way every command goes.
     QSignalSpy island(&env.commands(), &PrompterCommands::islandToggleRequested);
-    shown(item.menu()).at(4)->trigger();
+    shown(item.menu()).at(5)->trigger();
     EXPECT_EQ(island.count(), 1);
 }
 

@@ -22,6 +22,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <gtest/gtest.h>
 
 namespace {
@@ -178,6 +181,30 @@ TEST_F(WindowFixture, pasteAndReplaceUseTheImportersNormalisation) {
     store.updateBody("Copied whole", id);
     editor->copy();
     EXPECT_EQ(QApplication::clipboard()->text(), "Copied whole");
+}
+
+TEST_F(WindowFixture, theEditorShowsCuesAndHeadingsAndCountsOnlyWhatIsSaid) {
+    LibraryWindow window(env);
+    ScriptEditorView *editor = window.editor();
+    const QUuid id = window.list().newScript();
+    store.updateBody("# Opening\nHello [smile] everyone here", id);
+    QTextDocument *document = editor->editor()->document();
+    const auto formatAt = [&](int block, int at) {
+        const QTextBlock b = document->findBlockByNumber(block);
+        for (const auto &range : b.layout()->formats())
+            if (at >= range.start && at < range.start + range.length)
+                return range.format;
+        return QTextCharFormat();
+    };
+    EXPECT_EQ(formatAt(0, 3).fontWeight(), QFont::Bold);   // the heading's title
+    EXPECT_TRUE(formatAt(1, 7).fontItalic());              // inside "[smile]"
+    EXPECT_FALSE(formatAt(1, 1).fontItalic());             // "Hello"
+    // Three words are said: the cue and the heading take no time.
+    EXPECT_TRUE(editor->summary()->text().startsWith("3 words")) << editor->summary()->text().toStdString();
+    // Brackets as text: the cue is plain again.
+    env.prefs().reading().setBracketsAreCues(false);
+    EXPECT_FALSE(formatAt(1, 7).fontItalic());
+    env.prefs().reading().setBracketsAreCues(true);
 }
 
 TEST_F(WindowFixture, droppedFilesImportWithTheLibrarysSentences) {

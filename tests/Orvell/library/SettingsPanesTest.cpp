@@ -150,6 +150,19 @@ TEST(GeneralPane, togglesWriteThroughAndALoginFailureIsShownWhereTheToggleIs) {
     EXPECT_TRUE(prefs.aboveFullScreen());
     pane.launchAtLogin()->click();
     EXPECT_TRUE(prefs.launchAtLogin());
+    // Both on by default; off here, and the island's script takes brackets as words.
+    EXPECT_TRUE(pane.countdown()->isChecked());
+    pane.countdown()->click();
+    EXPECT_FALSE(prefs.reading().countdownEnabled());
+    EXPECT_FALSE(app.env->scroll().isCountingDown());
+    app.env->scroll().play();
+    EXPECT_EQ(app.env->scroll().countdownNumber(), 0);
+    app.env->scroll().pause();
+    EXPECT_TRUE(pane.cues()->isChecked());
+    pane.cues()->click();
+    EXPECT_FALSE(prefs.reading().bracketsAreCues());
+    prefs.reading().setBracketsAreCues(true);
+    EXPECT_TRUE(pane.cues()->isChecked()) << "a change made elsewhere shows";
 
     app.login->failure = "~/.config/autostart is not writable";
     pane.launchAtLogin()->click();
@@ -315,7 +328,7 @@ TEST(ShortcutsPane, recordingSuspendsTheGrabsAndAssignsOrExplains) {
     EXPECT_FALSE(pane.recording());
     EXPECT_TRUE(pane.message()->isHidden());
     EXPECT_EQ(pane.bindingButton(HotKeyAction::playPause)->text(), "Ctrl+Alt+Super+P");
-    EXPECT_EQ(app.shortcuts->grabs.size(), 9u) << "grabbed again once recording ends";
+    EXPECT_EQ(app.shortcuts->grabs.size(), std::size(HotKeyActions::rows)) << "grabbed again once recording ends";
 
     // Escape cancels without changing anything.
     pane.bindingButton(HotKeyAction::restart)->click();
@@ -344,7 +357,7 @@ TEST(ShortcutsPane, recordingSuspendsTheGrabsAndAssignsOrExplains) {
     pane.bindingButton(HotKeyAction::speedUp)->click();
     pane.hide();
     EXPECT_FALSE(center.isSuspended());
-    EXPECT_EQ(app.shortcuts->grabs.size(), 9u);
+    EXPECT_EQ(app.shortcuts->grabs.size(), std::size(HotKeyActions::rows));
 }
 
 TEST(ShortcutsPane, warnsWhileAnotherProgramHoldsTheKeyboardAndNamesTheMechanism) {
