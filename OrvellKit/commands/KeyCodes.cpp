@@ -3,23 +3,24 @@
 namespace {
 
 // Codes are key positions on a US keyboard, as bindings have always been
-// stored; keysyms are X's (the unshifted symbol of the key).
+// stored; keys are shown by the names Linux desktops print on them ("PgDown",
+// not a symbol few fonts draw); keysyms are X's (the unshifted symbol).
 constexpr ShortcutKey keys[] = {
     {49, "Space", "space", 0x20, Qt::Key_Space},
-    {36, "\u21A9", "Return", 0xff0d, Qt::Key_Return},
-    {76, "\u2324", "KP_Enter", 0xff8d, Qt::Key_Enter},
-    {48, "\u21E5", "Tab", 0xff09, Qt::Key_Tab},
-    {51, "\u232B", "BackSpace", 0xff08, Qt::Key_Backspace},
-    {117, "\u2326", "Delete", 0xffff, Qt::Key_Delete},
-    {53, "\u238B", "Escape", 0xff1b, Qt::Key_Escape},
+    {36, "Return", "Return", 0xff0d, Qt::Key_Return},
+    {76, "Enter", "KP_Enter", 0xff8d, Qt::Key_Enter},
+    {48, "Tab", "Tab", 0xff09, Qt::Key_Tab},
+    {51, "Backspace", "BackSpace", 0xff08, Qt::Key_Backspace},
+    {117, "Del", "Delete", 0xffff, Qt::Key_Delete},
+    {53, "Esc", "Escape", 0xff1b, Qt::Key_Escape},
     {123, "\u2190", "Left", 0xff51, Qt::Key_Left},
     {124, "\u2192", "Right", 0xff53, Qt::Key_Right},
     {126, "\u2191", "Up", 0xff52, Qt::Key_Up},
     {125, "\u2193", "Down", 0xff54, Qt::Key_Down},
-    {115, "\u2196", "Home", 0xff50, Qt::Key_Home},
-    {119, "\u2198", "End", 0xff57, Qt::Key_End},
-    {116, "\u21DE", "Page_Up", 0xff55, Qt::Key_PageUp},
-    {121, "\u21DF", "Page_Down", 0xff56, Qt::Key_PageDown},
+    {115, "Home", "Home", 0xff50, Qt::Key_Home},
+    {119, "End", "End", 0xff57, Qt::Key_End},
+    {116, "PgUp", "Page_Up", 0xff55, Qt::Key_PageUp},
+    {121, "PgDown", "Page_Down", 0xff56, Qt::Key_PageDown},
     {114, "Help", "Help", 0xff6a, Qt::Key_Help},
     {122, "F1", "F1", 0xffbe, Qt::Key_F1},
     {120, "F2", "F2", 0xffbf, Qt::Key_F2},
