@@ -7,6 +7,8 @@
 // "script/case/voice" contains it; with a second argument "trace" each
 // cursor move is printed with the reader's place, between the recogniser's
 // results when QT_LOGGING_RULES="org.orvell.Orvell.VoiceFollow.debug=true".
+// BENCH_FOLLOW_CHUNK sets the seconds of audio handed over at a time (0.1 by
+// default; a microphone hands over 0.01 to 0.02).
 #include "ReadingCorpus.h"
 #include "voice/SpeechDecoder.h"
 
@@ -46,6 +48,11 @@ int main(int argc, char **argv) {
     const bool filtered = argc > 1 && !QByteArray(argv[1]).startsWith("--");
     const QString filter = filtered ? QString::fromLocal8Bit(argv[1]) : QString();
     const bool trace = filtered && argc > 2 && QByteArray(argv[2]) == "trace";
+    const double chunk = std::clamp(
+        qEnvironmentVariableIsSet("BENCH_FOLLOW_CHUNK")
+            ? qEnvironmentVariable("BENCH_FOLLOW_CHUNK").toDouble()
+            : 0.1,
+        0.005, 1.0);
 
     std::printf("%-34s %6s %7s %8s %8s %8s %6s %6s %7s %7s %7s %6s\n", "reading", "audio",
                 "reached", "within 3", "lag med", "lag p90", "jumps", "ahead", "stuck", "found",
@@ -74,7 +81,8 @@ int main(int argc, char **argv) {
                     std::fprintf(stderr, "%6.2fs cursor %3d, reader started %3d, said %3d\n",
                                  step.seconds, step.cursor, reading.started(step.seconds),
                                  reading.place(step.seconds));
-            });
+            },
+            chunk);
         const double used = cpuSeconds() - cpu0;
         cpu += used;
         audioSeconds += reading.seconds();
