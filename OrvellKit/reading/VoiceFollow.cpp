@@ -173,13 +173,9 @@ void VoiceFollow::sync() {
     // Switched on in the middle of the script: listening starts from the
     // line being read, not from the top.
     if (!wasActive && m_frame.layout() && m_frame.scroll() && m_frame.scroll()->offset() > 0) {
-        m_cursor = ReadingFrame::wordAtReadingLine(*m_frame.layout(), words(),
-                                                   m_frame.scroll()->offset(),
-                                                   m_frame.scroll()->viewportHeight());
-        m_matcher.cursor = m_cursor;
-        m_front.reset();
-        m_front.position = spokenLength();
-        m_glowFront = m_front.position;
+        takeUpAt(ReadingFrame::wordAtReadingLine(*m_frame.layout(), words(),
+                                                 m_frame.scroll()->offset(),
+                                                 m_frame.scroll()->viewportHeight()));
         emit changed();
     }
     follow();
@@ -262,15 +258,19 @@ void VoiceFollow::frame(double dt) {
 void VoiceFollow::jumped() {
     if (!m_activeAtSync || !m_frame.layout() || !m_frame.scroll())
         return;
-    m_cursor = ReadingFrame::wordFromReadingLine(*m_frame.layout(), words(),
-                                                 m_frame.scroll()->offset(),
-                                                 m_frame.scroll()->viewportHeight());
+    takeUpAt(ReadingFrame::wordFromReadingLine(*m_frame.layout(), words(),
+                                               m_frame.scroll()->offset(),
+                                               m_frame.scroll()->viewportHeight()));
+    follow();
+    emit changed();
+}
+
+void VoiceFollow::takeUpAt(int word) {
+    m_cursor = word;
     m_matcher.cursor = m_cursor;
     m_front.reset();
     m_front.position = spokenLength();
     m_glowFront = m_front.position;
-    follow();
-    emit changed();
 }
 
 void VoiceFollow::restarted() {

@@ -77,6 +77,8 @@ private:
     void restarted();
     // Moved to another place at once (a section jump): taken up from there.
     void jumped();
+    // Listens on from a word, the light there and nothing said past it.
+    void takeUpAt(int word);
     void follow();
     void setState(const VoiceFollowState &state);
     int nextWordEnd() const;

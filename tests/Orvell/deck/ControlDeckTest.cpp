@@ -44,6 +44,24 @@ QStringList titles(QMenu *menu) {
     return out;
 }
 
+// A shown deck over one laptop display whose free area a test changes.
+struct DeckOnOneScreen {
+    TestEnvironment app;
+    ManualScheduler clock;
+    ScreenFacts screen = [] {
+        ScreenFacts s;
+        s.name = QStringLiteral("eDP-1");
+        s.frame = QRectF(0, 0, 1512, 982);
+        s.visibleFrame = s.frame;
+        return s;
+    }();
+    ScreenObserver screens{app.env->prefs(), clock,
+                           {[this] { return std::vector<ScreenFacts>{screen}; },
+                            [] { return QPointF(); }}};
+    ControlDeckPanelController deck{*app.env, screens};
+    DeckOnOneScreen() { deck.setVisible(true); }
+};
+
 } // namespace
 
 TEST(TrayMenu, theMenuOpensBesideThePanelThatHoldsTheTray) {
@@ -145,17 +163,11 @@ TEST(ControlDeck, placedAboveTheBottomOrFlushWhenTheScreenIsShort) {
 }
 
 TEST(ControlDeck, followsTheFreeAreaUntilTheUserPlacesIt) {
-    TestEnvironment app;
-    AppEnvironment &env = *app.env;
-    ManualScheduler clock;
-    ScreenFacts screen;
-    screen.name = QStringLiteral("eDP-1");
-    screen.frame = QRectF(0, 0, 1512, 982);
-    screen.visibleFrame = screen.frame;
-    ScreenObserver screens(env.prefs(), clock,
-                           {[&] { return std::vector<ScreenFacts>{screen}; }, [] { return QPointF(); }});
-    ControlDeckPanelController deck(env, screens);
-    deck.setVisible(true);
+    DeckOnOneScreen world;
+    ScreenFacts &screen = world.screen;
+    ScreenObserver &screens = world.screens;
+    ManualScheduler &clock = world.clock;
+    ControlDeckPanelController &deck = world.deck;
     ASSERT_NE(deck.view(), nullptr);
     const QPoint before = deck.view()->pos();
     EXPECT_EQ(before, ControlDeckPanelController::placement(screen.visibleFrame, deck.view()->size()));
@@ -176,17 +188,10 @@ TEST(ControlDeck, followsTheFreeAreaUntilTheUserPlacesIt) {
 }
 
 TEST(ControlDeck, itsShadowLiesAroundTheCardAndMovesNothing) {
-    TestEnvironment app;
-    AppEnvironment &env = *app.env;
-    ManualScheduler clock;
-    ScreenFacts screen;
-    screen.name = QStringLiteral("eDP-1");
-    screen.frame = QRectF(0, 0, 1512, 982);
-    screen.visibleFrame = screen.frame;
-    ScreenObserver screens(env.prefs(), clock,
-                           {[&] { return std::vector<ScreenFacts>{screen}; }, [] { return QPointF(); }});
-    ControlDeckPanelController deck(env, screens);
-    deck.setVisible(true);
+    DeckOnOneScreen world;
+    ScreenObserver &screens = world.screens;
+    ManualScheduler &clock = world.clock;
+    ControlDeckPanelController &deck = world.deck;
     ControlDeckView *view = deck.view();
     ASSERT_NE(view, nullptr);
     const QRect card = view->cardRect().translated(view->pos());
