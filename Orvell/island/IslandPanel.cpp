@@ -462,13 +462,11 @@ void IslandPanel::paintEvent(QPaintEvent *event) {
 }
 
 void IslandPanel::paintCountdown(QPainter &p) {
-    // The number over the first lines, which wait dimmed behind it.
+    // The number alone: the first lines come when it is done.
     const QRectF area = scriptArea();
     p.save();
     p.setClipRect(area);
-    QColor veil = Tokens::panelFill();
-    veil.setAlphaF(0.7);
-    p.fillRect(area, veil);
+    p.fillRect(area, Tokens::panelFill());
     QFont font = this->font();
     font.setPixelSize(static_cast<int>(std::min(72.0, area.height() * 0.6)));
     font.setWeight(QFont::Bold);

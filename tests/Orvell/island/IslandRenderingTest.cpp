@@ -137,6 +137,26 @@ TEST_F(RenderFixture, aShadowFallsOnlyUnderAnIslandAwayFromTheTopEdge) {
               desk);
 }
 
+TEST_F(RenderFixture, theCountdownShowsItsNumberAloneOverTheScriptArea) {
+    scroll.setCountdownEnabled(true);
+    scroll.play();
+    ASSERT_EQ(scroll.countdownNumber(), 3);
+    const IslandLayout layout = placeIsland();
+    const QImage counting = renderIsland();
+    const QRect area = layout.scriptArea().toAlignedRect();
+    int bright = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            bright += qGray(counting.pixel(x, y)) > 200 ? 1 : 0;
+    // A big white numeral in the middle, and nothing else lit around it.
+    EXPECT_GT(bright, 150);
+    EXPECT_EQ(counting.pixelColor(area.left() + 4, area.top() + 4), QColor(0, 0, 0));
+    scroll.pause();
+    EXPECT_EQ(scroll.countdownNumber(), 0);
+    const QImage paused = renderIsland();
+    EXPECT_NE(paused.copy(area), counting.copy(area));
+}
+
 TEST_F(RenderFixture, aScrollFramePaintsTheScriptAreaAsAFullPaintWould) {
     scroll.play();
     scroll.pause();
