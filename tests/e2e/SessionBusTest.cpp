@@ -18,6 +18,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "reading/ScriptViewportModel.h"
+
 #include <gtest/gtest.h>
 
 // Runs inside its own session bus (dbus-run-session): the app's object graph
@@ -109,6 +111,16 @@ TEST_F(BusFixture, everyCommandArrivesThroughOrvellCliSend) {
     EXPECT_EQ(decks, 1);
     EXPECT_NE(env->prefs().reading().voiceFollowEnabled(), voiceWasOn);
     EXPECT_EQ(shown, 1);
+
+    // The section commands move the reading to the next heading and back.
+    env->store().create("Sections", "# One\nfirst words here.\n\n# Two\nsecond words here.", true);
+    env->viewport().setViewportSize(QSizeF(364, 150));
+    scroll.jumpTo(0);
+    EXPECT_EQ(cli({"send", "nextSection"}).code, 0);
+    const double atTwo = scroll.offset();
+    EXPECT_GT(atTwo, 0);
+    EXPECT_EQ(cli({"send", "previousSection"}).code, 0);
+    EXPECT_LT(scroll.offset(), atTwo);
 
     const Reply unknown = cli({"send", "fly"});
     EXPECT_EQ(unknown.code, 2);

@@ -68,3 +68,18 @@ TEST_F(VoiceFollowCorpus, aReaderWhoSkipsAParagraphIsFoundWithinThreeSeconds) {
     EXPECT_EQ(f.score.jumpsAhead, 0);
     EXPECT_GE(f.score.reached, 0.97);
 }
+
+TEST_F(VoiceFollowCorpus, cuesAndHeadingsAreNeverWaitedFor) {
+    // The toast with headings and bracketed cues, read as a speaker reads
+    // it: the cursor passes every cue and heading as soon as the words after
+    // them are heard, and is never left behind longer than on the plain toast.
+    for (const QString &voice : {QStringLiteral("slt"), QStringLiteral("en-us+f2")}) {
+        SCOPED_TRACE(voice.toStdString());
+        const auto cued = follow(corpusCase("cued", "straight", voice));
+        const auto plain = follow(corpusCase("toast", "straight", voice));
+        EXPECT_GE(cued.score.reached, 0.97);
+        EXPECT_EQ(cued.score.jumpsAhead, 0);
+        EXPECT_LE(cued.score.longestStuck, plain.score.longestStuck + 1.0);
+        EXPECT_GE(cued.score.within3, plain.score.within3 - 0.05);
+    }
+}

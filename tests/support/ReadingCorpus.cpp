@@ -274,6 +274,8 @@ Reading synthesize(const Case &c) {
     }
     const ScriptWords words(text);
     const auto all = sentences(text, words);
+    // The reader says the script, not its cues and headings.
+    const QString spoken = words.markup.spoken(text);
     const auto say = [&](const QString &what, int firstScriptWord) {
         const Spoken s = c.voice.engine == Engine::espeak ? speakEspeak(what, c.voice)
                                                           : speakFlite(what, c.voice);
@@ -294,13 +296,13 @@ Reading synthesize(const Case &c) {
         case Passage::Kind::sentences: {
             const Sentence &a = all.at(static_cast<size_t>(p.from));
             const Sentence &b = all.at(static_cast<size_t>(p.to - 1));
-            say(text.mid(a.location, b.location + b.length - a.location), a.firstWord);
+            say(spoken.mid(a.location, b.location + b.length - a.location), a.firstWord);
             break;
         }
         case Passage::Kind::partOfSentence: {
             const Sentence &s = all.at(static_cast<size_t>(p.from));
             const auto &last = words.words.at(static_cast<size_t>(s.firstWord + p.to - 1));
-            say(text.mid(s.location, last.end() - s.location), s.firstWord);
+            say(spoken.mid(s.location, last.end() - s.location), s.firstWord);
             break;
         }
         case Passage::Kind::adLib:
@@ -402,6 +404,15 @@ std::vector<Case> all() {
                            voice,
                            {Passage::read(0, paragraphs.at(2)), Passage::silence(0.6),
                             Passage::read(paragraphs.at(3), n)}});
+    }
+    // A toast written with headings and cues, read without them: the cursor
+    // must pass each cue when the words after it are heard.
+    {
+        const QString text = scriptText(QStringLiteral("cued"));
+        const int n = static_cast<int>(sentences(text, ScriptWords(text)).size());
+        for (const Voice &voice : {slt, espeakF})
+            out.push_back({QStringLiteral("cued"), QStringLiteral("straight"), voice,
+                           {Passage::read(0, n)}});
     }
     return out;
 }
