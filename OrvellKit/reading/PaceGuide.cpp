@@ -236,6 +236,7 @@ void PaceGuide::rebuildSchedule() {
     const double fraction = m_schedule.total > 0 ? m_clock / m_schedule.total : 0;
     m_schedule = std::move(next);
     m_clock = std::min(m_schedule.total, fraction * m_schedule.total);
+    m_rate = 1;
     emit changed();
 }
 
@@ -272,7 +273,7 @@ void PaceGuide::update(bool force) {
 void PaceGuide::frame(double dt) {
     if (!m_active || !(m_schedule.total > 0))
         return;
-    m_clock = std::min(m_schedule.total, m_clock + dt);
+    m_clock = std::min(m_schedule.total, m_clock + dt * m_rate);
     update(false);
     // The script ends with the schedule.
     if (m_clock >= m_schedule.total && m_frame.scroll())
@@ -287,12 +288,21 @@ void PaceGuide::jumped() {
                                                        m_frame.scroll()->viewportHeight());
     if (static_cast<size_t>(word) < m_schedule.wordSlots.size())
         m_clock = std::min(m_schedule.total, m_schedule.wordSlots[static_cast<size_t>(word)].start);
+    // The rest of the script is timed to end on the target: what the plan
+    // has left, in the time the reading has left, within a pace a reader
+    // can keep.
+    const double planLeft = m_schedule.total - m_clock;
+    const double timeLeft = m_schedule.total - m_frame.scroll()->session().elapsed();
+    m_rate = planLeft > 1 && timeLeft > 1
+                 ? std::clamp(planLeft / timeLeft, slowestRate, fastestRate)
+                 : 1.0;
     m_aimedWord = -1;
     update(true);
 }
 
 void PaceGuide::restarted() {
     m_clock = 0;
+    m_rate = 1;
     m_aimedWord = -1;
     update(true);
 }

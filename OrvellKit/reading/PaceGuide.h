@@ -74,7 +74,12 @@ public:
     // How long the selected script takes while the guide is on; nothing
     // while it is off or the script has no words.
     std::optional<double> pacedSeconds() const;
-    double remainingSeconds() const { return std::max(0.0, m_schedule.total - m_clock); }
+    double remainingSeconds() const { return std::max(0.0, m_schedule.total - m_clock) / m_rate; }
+    // How fast the guide's clock runs against the wall clock: 1, or after a
+    // jump whatever lands the rest of the script on the target time.
+    double rate() const { return m_rate; }
+    // The pace a jump may ask for, against the plan's own.
+    static constexpr double slowestRate = 0.75, fastestRate = 1.35;
 
     static QString format(double seconds);
 
@@ -104,6 +109,7 @@ private:
 
     PaceSchedule m_schedule;
     double m_clock = 0;
+    double m_rate = 1;
     bool m_active = false;
     double m_glowFront = 0;
     double m_lookaheadEnd = 0;

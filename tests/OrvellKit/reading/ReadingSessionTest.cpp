@@ -144,10 +144,24 @@ TEST_F(SessionFixture, sectionsAreJumpedToWhilePlayingAndTheGuidesTakeUpFromTher
     prefs.setPaceGuideEnabled(true);
     commands.handle(HotKeyAction::nextSection);
     EXPECT_EQ(readingLine(), lineOf("# Three"));
-    const auto &timing = session->pace().schedule().wordSlots;
+    const auto timing = session->pace().schedule().wordSlots;
     ASSERT_FALSE(timing.empty());
-    EXPECT_DOUBLE_EQ(session->pace().clock(), timing[static_cast<size_t>(wordIndex("iota"))].start);
+    const double at = timing[static_cast<size_t>(wordIndex("iota"))].start;
+    EXPECT_DOUBLE_EQ(session->pace().clock(), at);
+    // Ahead of the plan, the rest is drawn out towards the target, within a
+    // pace a reader keeps; the time left says so.
+    const double total = session->pace().schedule().total;
+    const double rate = session->pace().rate();
+    EXPECT_NEAR(rate, std::clamp((total - at) / (total - scroll.session().elapsed()),
+                                 PaceGuide::slowestRate, PaceGuide::fastestRate), 1e-9);
+    EXPECT_LT(rate, 1);
+    EXPECT_NEAR(session->pace().remainingSeconds(), (total - at) / rate, 1e-9);
+    clock->frame(1.0);
+    EXPECT_NEAR(session->pace().clock(), at + rate, 1e-9);
+    scroll.restart();
+    EXPECT_EQ(session->pace().rate(), 1);
     // Past the last section there is nowhere further to go.
+    viewport.jumpToLocation(static_cast<int>(text.indexOf("# Three")));
     EXPECT_FALSE(viewport.jumpToSection(+1));
     prefs.setPaceGuideEnabled(false);
 
