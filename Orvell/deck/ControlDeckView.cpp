@@ -221,10 +221,14 @@ void ControlDeckView::setShadowStyle(std::optional<ShadowStyle> style) {
     update();
 }
 
-void ControlDeckView::updateShapes() {
+QPainterPath ControlDeckView::cardPath() const {
     QPainterPath card;
     card.addRoundedRect(QRectF(cardRect()), deckCornerRadius, deckCornerRadius);
-    const QRegion region(card.toFillPolygon().toPolygon(), Qt::WindingFill);
+    return card;
+}
+
+void ControlDeckView::updateShapes() {
+    const QRegion region(cardPath().toFillPolygon().toPolygon(), Qt::WindingFill);
     if (!m_composited)
         setMask(region);
     else if (windowHandle())
@@ -277,11 +281,8 @@ void ControlDeckView::setMenu(QMenu *menu) {
 
 void ControlDeckView::paintEvent(QPaintEvent *) {
     QPainter p(this);
-    if (m_shadowStyle) {
-        QPainterPath card;
-        card.addRoundedRect(QRectF(cardRect()), deckCornerRadius, deckCornerRadius);
-        m_shadow.paint(p, card, *m_shadowStyle);
-    }
+    if (m_shadowStyle)
+        m_shadow.paint(p, cardPath(), *m_shadowStyle);
     GlassCard::paint(p, QRectF(cardRect()), deckCornerRadius);
 }
 

@@ -91,6 +91,8 @@ protected:
 private:
     void refreshHelp();
     void updateShapes();
+    // The card's rounded outline, in the window's coordinates.
+    QPainterPath cardPath() const;
     void showModeStatus();
     void showStatusLine(const ModeStatus::Line &line);
 

@@ -128,13 +128,12 @@ IslandSilhouette IslandPanel::currentSilhouette() const {
 
 QRect IslandPanel::drawnRect() const {
     const IslandLayout &l = m_model.layout();
-    QRectF drawn = currentSilhouette().path().boundingRect();
-    drawn |= l.hitTestPath(m_scroll.isLive()).boundingRect();
+    const QRectF body = currentSilhouette().path().boundingRect();
+    QRectF drawn = body | l.hitTestPath(m_scroll.isLive()).boundingRect();
     if (m_controls > 0 || controlsWanted())
         drawn |= l.controlRect(0) | l.controlRect(1);
     if (castsShadow())
-        drawn |= currentSilhouette().path().boundingRect().marginsAdded(
-            QMarginsF(DropShadow::bleed(*m_shadowStyle)));
+        drawn |= body.marginsAdded(QMarginsF(DropShadow::bleed(*m_shadowStyle)));
     // A pixel more on each side for the antialiased edge.
     QRect whole = drawn.toAlignedRect().adjusted(-1, -1, 1, 1);
     if (!m_frame.isNull())

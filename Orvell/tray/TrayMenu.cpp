@@ -1,10 +1,9 @@
 #include "Orvell/tray/TrayMenu.h"
 
-#include "reading/ScriptViewportModel.h"
-
 #include "Orvell/core/AppEnvironment.h"
 #include "OrvellKitUI/AppIcon.h"
 #include "base/IsoDate.h"
+#include "reading/ScriptViewportModel.h"
 #include "library/LibraryFilter.h"
 #include "settings/PreferenceKeys.h"
 #include "Platform/tray/DBusMenu.h"
@@ -18,6 +17,16 @@
 #include <algorithm>
 
 namespace {
+
+// An item whose title fits the menu: a long one is shortened, and whole in
+// its tooltip.
+QAction *addTitled(QMenu *menu, const QString &prefix, const QString &title) {
+    const QString shown = QFontMetrics(menu->font()).elidedText(title, Qt::ElideRight, 360);
+    QAction *item = menu->addAction(prefix + shown);
+    if (shown != title)
+        item->setToolTip(title);
+    return item;
+}
 
 // The menu as a tray host draws it: the same actions, read as they are now.
 std::vector<DBusMenu::Entry> entriesOf(const QMenu *menu) {
@@ -61,9 +70,6 @@ TrayMenu::TrayMenu(AppEnvironment &env, QDBusConnection bus, QObject *parent)
         QStringLiteral("\u26A0 Changes not saved \u2014 Show Library\u2026"), this,
         &TrayMenu::libraryRequested);
     m_unsavedSeparator = m_menu->addSeparator();
-    const auto command = [this](HotKeyAction action) {
-        return [this, action] { m_env.commands().handle(action); };
-    };
     m_play = m_menu->addAction(QStringLiteral("Play"), this, command(HotKeyAction::playPause));
     m_restart = m_menu->addAction(QStringLiteral("Restart"), this, command(HotKeyAction::restart));
     m_sections = m_menu->addMenu(QStringLiteral("Sections"));
@@ -166,13 +172,9 @@ void TrayMenu::refresh() {
     for (const ScriptSection &section :
          ScriptSection::build(scripts, LibraryFilter::all, sort, QString(), selected, IsoDate::now()))
         ordered.insert(ordered.end(), section.scripts.begin(), section.scripts.end());
-    const QFontMetrics metrics(m_scripts->font());
     for (const Script &s : ordered) {
-        const QString title = metrics.elidedText(s.title, Qt::ElideRight, 360);
         QAction *item =
-            m_scripts->addAction(s.isFavorite ? QStringLiteral("\u2605 ") + title : title);
-        if (title != s.title)
-            item->setToolTip(s.title);
+            addTitled(m_scripts, s.isFavorite ? QStringLiteral("\u2605 ") : QString(), s.title);
         item->setCheckable(true);
         item->setChecked(selected == s.id);
         const QUuid scriptId = s.id;
@@ -181,11 +183,12 @@ void TrayMenu::refresh() {
     }
 }
 
+std::function<void()> TrayMenu::command(HotKeyAction action) {
+    return [this, action] { m_env.commands().handle(action); };
+}
+
 void TrayMenu::refreshSections() {
     m_sections->clear();
-    const auto command = [this](HotKeyAction action) {
-        return [this, action] { m_env.commands().handle(action); };
-    };
     m_sections->addAction(withShortcut(QStringLiteral("Next Section"), HotKeyAction::nextSection),
                           this, command(HotKeyAction::nextSection));
     m_sections->addAction(
@@ -200,18 +203,13 @@ void TrayMenu::refreshSections() {
                                         "without headings the commands move by paragraph."));
         return;
     }
-    const QFontMetrics metrics(m_sections->font());
     int number = 0;
     for (const auto &heading : headings) {
         ++number;
-        const QString title = heading.title.isEmpty()
-                                  ? QStringLiteral("Section %1").arg(number)
-                                  : metrics.elidedText(heading.title, Qt::ElideRight, 360);
         // Deeper headings stand in under the ones above them.
-        QAction *item = m_sections->addAction(
-            QString(2 * (heading.level - 1), QChar::Nbsp) + title);
-        if (title != heading.title && !heading.title.isEmpty())
-            item->setToolTip(heading.title);
+        QAction *item = addTitled(m_sections, QString(2 * (heading.level - 1), QChar::Nbsp),
+                                  heading.title.isEmpty() ? QStringLiteral("Section %1").arg(number)
+                                                          : heading.title);
         const int location = heading.location;
         connect(item, &QAction::triggered, this,
                 [this, location] { m_env.viewport().jumpToLocation(location); });

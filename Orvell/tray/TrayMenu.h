@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 
 class AppEnvironment;
@@ -59,6 +60,8 @@ signals:
 
 private:
     void refreshSections();
+    // What a menu item for a command does.
+    std::function<void()> command(HotKeyAction action);
     QString withShortcut(const QString &title, HotKeyAction action) const;
 
     AppEnvironment &m_env;

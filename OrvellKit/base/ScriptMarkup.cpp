@@ -4,12 +4,8 @@
 
 namespace {
 
-bool isLineBreak(QChar c) {
-    return c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
-}
-
 bool isHorizontalSpace(QChar c) {
-    return c.isSpace() && !isLineBreak(c);
+    return c.isSpace() && !ScriptMarkup::isLineBreak(c);
 }
 
 // The marker's length ("## ") when a line is a heading, with the spaces
@@ -74,6 +70,10 @@ void parseCues(QStringView text, int from, int to, std::vector<ScriptMarkup::Spa
 }
 
 } // namespace
+
+bool ScriptMarkup::isLineBreak(QChar c) {
+    return c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
 
 ScriptMarkup ScriptMarkup::parse(QStringView text, bool cues) {
     ScriptMarkup m;

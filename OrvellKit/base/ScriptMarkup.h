@@ -36,6 +36,9 @@ struct ScriptMarkup {
     // In text order, none overlapping.
     std::vector<Span> spans;
 
+    // A character that ends a line (and so a cue).
+    static bool isLineBreak(QChar c);
+
     // `cues` false: brackets are plain text (headings still count).
     static ScriptMarkup parse(QStringView text, bool cues = true);
 

@@ -98,8 +98,7 @@ std::vector<PauseKind> PaceSchedule::gapKinds(const ScriptWords &words) {
     std::vector<PauseKind> kinds(words.words.size(), PauseKind::none);
     // A cue's own punctuation ("[look up.]") is no pause; a cue or heading
     // on a line of its own still breaks the paragraph.
-    const QString spoken =
-        words.markup.spans.empty() ? words.text : words.markup.spoken(words.text);
+    const QString spoken = words.spokenText();
     for (size_t i = 0; i + 1 < words.words.size(); ++i) {
         const int from = words.words[i].end();
         const int to = words.words[i + 1].location;

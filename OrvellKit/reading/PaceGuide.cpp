@@ -140,9 +140,8 @@ void PaceGuide::sync() {
 
     resolveRhythm();
     rebuildSchedule();
-    if (keep && static_cast<size_t>(*keep) < m_schedule.wordSlots.size())
-        m_clock =
-            std::min(m_schedule.total, m_schedule.wordSlots[static_cast<size_t>(*keep)].start);
+    if (keep)
+        takeUpAt(*keep);
 
     if (m_frame.layOut())
         m_aimedWord = -1;
@@ -150,12 +149,9 @@ void PaceGuide::sync() {
     // line being read (and times the rest to the target from there).
     if (!wasActive && !keep && m_frame.layout() && m_frame.scroll() &&
         m_frame.scroll()->offset() > 0 && !m_schedule.wordSlots.empty()) {
-        const int reading = ReadingFrame::wordAtReadingLine(
-            *m_frame.layout(), words(), m_frame.scroll()->offset(),
-            m_frame.scroll()->viewportHeight());
-        if (static_cast<size_t>(reading) < m_schedule.wordSlots.size())
-            m_clock = std::min(m_schedule.total,
-                               m_schedule.wordSlots[static_cast<size_t>(reading)].start);
+        takeUpAt(ReadingFrame::wordAtReadingLine(*m_frame.layout(), words(),
+                                                 m_frame.scroll()->offset(),
+                                                 m_frame.scroll()->viewportHeight()));
     }
     ScrollEngine *scroll = m_frame.scroll();
     if (scroll && scroll->isPlaying() && m_schedule.total > 0 && m_clock >= m_schedule.total)
@@ -167,8 +163,7 @@ void PaceGuide::resolveRhythm() {
     const ScriptWords &words = this->words();
     // The voice says what the reader says: cues and headings are blanked, so
     // they take no time and every word keeps its place.
-    const QString spoken =
-        words.markup.spans.empty() ? words.text : words.markup.spoken(words.text);
+    const QString spoken = words.spokenText();
     const QString voicePreference = m_frame.prefs()->paceRhythmVoice();
     const std::pair<QString, QString> resolving{spoken, voicePreference};
     if (m_resolvedFor == resolving)
@@ -283,11 +278,9 @@ void PaceGuide::frame(double dt) {
 void PaceGuide::jumped() {
     if (!m_active || !m_frame.layout() || !m_frame.scroll() || m_schedule.wordSlots.empty())
         return;
-    const int word = ReadingFrame::wordFromReadingLine(*m_frame.layout(), words(),
-                                                       m_frame.scroll()->offset(),
-                                                       m_frame.scroll()->viewportHeight());
-    if (static_cast<size_t>(word) < m_schedule.wordSlots.size())
-        m_clock = std::min(m_schedule.total, m_schedule.wordSlots[static_cast<size_t>(word)].start);
+    takeUpAt(ReadingFrame::wordFromReadingLine(*m_frame.layout(), words(),
+                                               m_frame.scroll()->offset(),
+                                               m_frame.scroll()->viewportHeight()));
     // The rest of the script is timed to end on the target: what the plan
     // has left, in the time the reading has left, within a pace a reader
     // can keep.
@@ -298,6 +291,11 @@ void PaceGuide::jumped() {
                  : 1.0;
     m_aimedWord = -1;
     update(true);
+}
+
+void PaceGuide::takeUpAt(int word) {
+    if (static_cast<size_t>(word) < m_schedule.wordSlots.size())
+        m_clock = std::min(m_schedule.total, m_schedule.wordSlots[static_cast<size_t>(word)].start);
 }
 
 void PaceGuide::restarted() {

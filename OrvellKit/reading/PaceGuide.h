@@ -98,6 +98,8 @@ private:
     void restarted();
     // Moved to another place at once (a section jump): taken up from there.
     void jumped();
+    // The clock at the time a word is due.
+    void takeUpAt(int word);
     void cancelMeasurement();
     void setRhythmState(RhythmState state);
 

@@ -73,14 +73,21 @@ int ReadingFrame::wordAfterEdit(int oldWord) const {
     return std::min(static_cast<int>(it - words.begin()), now.count() - 1);
 }
 
+namespace {
+
+// The line height the layout was built with, which is the one drawn.
+double lineHeightOf(const ScriptLayout &layout) {
+    return layout.key().lineHeightMultiple * layout.key().fontSize;
+}
+
+} // namespace
+
 int ReadingFrame::wordAtReadingLine(const ScriptLayout &layout, const ScriptWords &words,
                                     double offset, double viewportHeight) {
     if (words.count() == 0 || layout.lines().empty())
         return 0;
-    // The inverse of ReadingLine::followTarget.
-    const double lineHeight = layout.key().lineHeightMultiple * layout.key().fontSize;
-    const double y = offset - 0.5 * viewportHeight + 0.5 * lineHeight +
-                     ReadingLine::topAnchoredFade * viewportHeight;
+    const double lineHeight = lineHeightOf(layout);
+    const double y = ReadingLine::yAt(offset, lineHeight, viewportHeight);
     int best = 0;
     double distance = std::numeric_limits<double>::infinity();
     for (int w = 0; w < words.count(); ++w) {
@@ -95,24 +102,12 @@ int ReadingFrame::wordAtReadingLine(const ScriptLayout &layout, const ScriptWord
     return best;
 }
 
-namespace {
-
-// Where the reading line crosses the text at an offset: the inverse of
-// ReadingLine::followTarget.
-double readingY(const ScriptLayout &layout, double offset, double viewportHeight) {
-    const double lineHeight = layout.key().lineHeightMultiple * layout.key().fontSize;
-    return offset - 0.5 * viewportHeight + 0.5 * lineHeight +
-           ReadingLine::topAnchoredFade * viewportHeight;
-}
-
-} // namespace
-
 int ReadingFrame::wordFromReadingLine(const ScriptLayout &layout, const ScriptWords &words,
                                       double offset, double viewportHeight) {
     if (words.count() == 0 || layout.lines().empty())
         return 0;
-    const double lineHeight = layout.key().lineHeightMultiple * layout.key().fontSize;
-    const double from = readingY(layout, offset, viewportHeight) - 0.5 * lineHeight;
+    const double lineHeight = lineHeightOf(layout);
+    const double from = ReadingLine::yAt(offset, lineHeight, viewportHeight) - 0.5 * lineHeight;
     int lo = 0, hi = words.count();
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
@@ -129,7 +124,7 @@ int ReadingFrame::lineAtReadingLine(const ScriptLayout &layout, double offset,
     const auto &lines = layout.lines();
     if (lines.empty())
         return 0;
-    const double y = readingY(layout, offset, viewportHeight);
+    const double y = ReadingLine::yAt(offset, lineHeightOf(layout), viewportHeight);
     const auto it = std::lower_bound(lines.begin(), lines.end(), y,
                                      [](const ScriptLayout::Line &l, double at) {
                                          return l.bottom <= at;
@@ -146,9 +141,7 @@ double ReadingFrame::offsetForLine(const ScriptLayout &layout, int line, double 
     double y = layout.lines()[static_cast<size_t>(line)].midY;
     if (contentHeight > 0 && layout.height() > 0)
         y *= contentHeight / layout.height();
-    const double lineHeight = layout.key().lineHeightMultiple * layout.key().fontSize;
-    return y + 0.5 * viewportHeight -
-           (0.5 * lineHeight + ReadingLine::topAnchoredFade * viewportHeight);
+    return ReadingLine::offsetFor(y, lineHeightOf(layout), viewportHeight);
 }
 
 bool ReadingFrame::setWidth(double width) {

@@ -56,19 +56,17 @@ std::vector<ScriptMarkup::Heading> ScriptViewportModel::sections() const {
 
 namespace {
 
-// Where each paragraph with words in it starts.
+// Where each paragraph with words in it starts, in one pass over the text.
 std::vector<int> paragraphStarts(const ScriptWords &words) {
     std::vector<int> starts;
-    int lastStart = -1;
     const QString &text = words.text;
+    int lineStart = 0, scanned = 0;
     for (const auto &word : words.words) {
-        int start = word.location;
-        while (start > 0 && text[start - 1] != u'\n' && text[start - 1] != u'\r' &&
-               text[start - 1] != QChar::ParagraphSeparator && text[start - 1] != QChar::LineSeparator)
-            --start;
-        if (start != lastStart)
-            starts.push_back(start);
-        lastStart = start;
+        for (; scanned < word.location; ++scanned)
+            if (ScriptMarkup::isLineBreak(text[scanned]))
+                lineStart = scanned + 1;
+        if (starts.empty() || starts.back() != lineStart)
+            starts.push_back(lineStart);
     }
     return starts;
 }

@@ -498,11 +498,18 @@ std::vector<std::pair<double, double>> ScriptLayout::stretches(int line, double 
 
 namespace ReadingLine {
 
+double offsetFor(double y, double lineHeight, double viewportHeight) {
+    return y + 0.5 * viewportHeight - (0.5 * lineHeight + topAnchoredFade * viewportHeight);
+}
+
+double yAt(double offset, double lineHeight, double viewportHeight) {
+    return offset - 0.5 * viewportHeight + 0.5 * lineHeight + topAnchoredFade * viewportHeight;
+}
+
 double followTarget(int word, const ScriptLayout &layout, double fontSize,
                     double lineHeightMultiple, double viewportHeight, double contentHeight) {
-    const double y = layout.midY(word, contentHeight);
-    const double lineHeight = lineHeightMultiple * fontSize;
-    return y + 0.5 * viewportHeight - (0.5 * lineHeight + topAnchoredFade * viewportHeight);
+    return offsetFor(layout.midY(word, contentHeight), lineHeightMultiple * fontSize,
+                     viewportHeight);
 }
 
 } // namespace ReadingLine

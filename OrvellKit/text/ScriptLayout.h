@@ -84,7 +84,6 @@ public:
     // Draws only the line's cues (italic), as drawLine places them.
     void drawCues(QPainter &painter, int line, QPointF textOrigin) const;
     bool hasCues(int line) const;
-    const ScriptMarkup &markup() const { return m_markup; }
 
 private:
     // Where a character's glyph ends in reading order.
@@ -124,8 +123,12 @@ namespace ReadingLine {
 // The reading line's distance from the viewport's top, as a fraction of its height.
 inline constexpr double topAnchoredFade = 0.12;
 
-// The scroll offset that puts word `word`'s line on the reading line. The
-// drawn text is preceded by half a viewport of blank space.
+// The scroll offset that puts the text's y (a line's middle) on the reading
+// line, and the y the reading line crosses at an offset. The drawn text is
+// preceded by half a viewport of blank space.
+double offsetFor(double y, double lineHeight, double viewportHeight);
+double yAt(double offset, double lineHeight, double viewportHeight);
+// The scroll offset that puts word `word`'s line on the reading line.
 double followTarget(int word, const ScriptLayout &layout, double fontSize,
                     double lineHeightMultiple, double viewportHeight, double contentHeight);
 } // namespace ReadingLine

@@ -32,6 +32,8 @@ struct ScriptWords {
     std::vector<Word> words;
 
     int count() const { return static_cast<int>(words.size()); }
+    // The text as it is said: cues and headings blanked, every word in place.
+    QString spokenText() const { return markup.spans.empty() ? text : markup.spoken(text); }
 
     // The match key: folded (case, diacritics, width), then letters, marks
     // and numbers only. Empty for a piece of text without any.

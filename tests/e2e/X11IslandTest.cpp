@@ -88,9 +88,8 @@ TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts) 
 
     // A real window manager, which raises the window that is clicked: the
     // island must stay above it anyway.
-    QProcess windowManager;
-    windowManager.start("openbox", {});
-    ASSERT_TRUE(windowManager.waitForStarted()) << "openbox is needed for this test";
+    WindowManager windowManager;
+    ASSERT_TRUE(windowManager.started()) << "openbox is needed for this test";
 
     // As large as the screen but not in the full-screen state, which the
     // island would never cover.
@@ -193,8 +192,7 @@ TEST(X11Island, sitsAtTopCentreTakesClicksOnlyWhereItShouldAndFollowsShortcuts) 
 
     // Without a window manager a raised window would go over the island,
     // which puts itself back on top.
-    windowManager.terminate();
-    windowManager.waitForFinished(5000);
+    windowManager.stop();
     run("xdotool", {"windowraise", QString::number(backdrop.winId())});
     // A busy machine may take a while to deliver the restacking to Orvell.
     EXPECT_TRUE(waitUntil([&] {
@@ -304,9 +302,8 @@ TEST(X11Island, theFirstStartOpensTheIslandOnTheWelcomeAndShowsTheControls) {
 TEST(X11Levels, fullScreenWindowsAndLockersAreCoveredOnlyAsTheSettingSays) {
     xcb_connection_t *c =
         qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    QProcess windowManager;
-    windowManager.start("openbox", {});
-    ASSERT_TRUE(windowManager.waitForStarted());
+    WindowManager windowManager;
+    ASSERT_TRUE(windowManager.started());
     QTest::qWait(300);
 
     // A presentation in full screen, raised after the island appeared.
@@ -364,8 +361,6 @@ TEST(X11Levels, fullScreenWindowsAndLockersAreCoveredOnlyAsTheSettingSays) {
         bus.unregisterService("org.freedesktop.ScreenSaver");
         bus.unregisterObject("/org/freedesktop/ScreenSaver");
     }
-    windowManager.terminate();
-    windowManager.waitForFinished(5000);
 }
 
 TEST(X11Levels, aMenuOfOursOpensAboveTheWindowsKeptOnTop) {
@@ -400,9 +395,9 @@ TEST(X11Levels, aMenuOfOursOpensAboveTheWindowsKeptOnTop) {
 }
 
 TEST(X11Tray, theTrayMenuDrivesThePrompter) {
-    QProcess windowManager, tray;
-    windowManager.start("openbox", {});
-    ASSERT_TRUE(windowManager.waitForStarted());
+    QProcess tray;
+    WindowManager windowManager;
+    ASSERT_TRUE(windowManager.started());
     // An XEmbed tray host of the kind many desktops run.
     tray.start("trayer",
                {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "28"});
@@ -488,14 +483,11 @@ TEST(X11Tray, theTrayMenuDrivesThePrompter) {
     EXPECT_TRUE(started);
     tray.terminate();
     tray.waitForFinished(5000);
-    windowManager.terminate();
-    windowManager.waitForFinished(5000);
 }
 
 TEST(X11ControlDeck, thePresentationKeepsTheFocusWhileTheDeckIsUsed) {
-    QProcess windowManager;
-    windowManager.start("openbox", {});
-    ASSERT_TRUE(windowManager.waitForStarted());
+    WindowManager windowManager;
+    ASSERT_TRUE(windowManager.started());
     QTest::qWait(300);
     QWidget presentation;
     presentation.setWindowTitle("Presentation");
@@ -532,8 +524,6 @@ TEST(X11ControlDeck, thePresentationKeepsTheFocusWhileTheDeckIsUsed) {
     EXPECT_EQ(run("xdotool", {"getactivewindow"}).trimmed().toULongLong(), presentation.winId());
     const QString moved = run("xwininfo", {"-id", deck.section('\n', 0, 0)});
     EXPECT_NE(moved, info) << "the deck did not move";
-    windowManager.terminate();
-    windowManager.waitForFinished(5000);
 }
 
 #include "X11IslandTest.moc"

@@ -275,7 +275,7 @@ Reading synthesize(const Case &c) {
     const ScriptWords words(text);
     const auto all = sentences(text, words);
     // The reader says the script, not its cues and headings.
-    const QString spoken = words.markup.spoken(text);
+    const QString spoken = words.spokenText();
     const auto say = [&](const QString &what, int firstScriptWord) {
         const Spoken s = c.voice.engine == Engine::espeak ? speakEspeak(what, c.voice)
                                                           : speakFlite(what, c.voice);

@@ -12,6 +12,20 @@
 
 #include <gtest/gtest.h>
 
+// openbox for as long as it lives, or until stop(): real stacking and focus.
+struct WindowManager {
+    QProcess process;
+    WindowManager() { process.start(QStringLiteral("openbox"), {}); }
+    ~WindowManager() { stop(); }
+    bool started() { return process.waitForStarted(); }
+    void stop() {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        process.waitForFinished(5000);
+    }
+};
+
 // Waits, handling events, until `done` holds or the deadline passes.
 inline bool waitUntil(const std::function<bool()> &done, int ms = 10000) {
     QDeadlineTimer deadline(ms);

@@ -1,4 +1,6 @@
 #include "text/ScriptWords.h"
+#include "pace/PaceSchedule.h"
+#include "playback/ReadEstimate.h"
 
 #include "support/QtPrinters.h"
 
@@ -72,4 +74,28 @@ TEST(ScriptWords, heardKeysMatchScriptKeys) {
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(heard.at(i), script.words[1 + i].key);
     EXPECT_EQ(ScriptWords(phrase), ScriptWords(phrase));
+}
+
+TEST(ScriptWords, cuesAndHeadingsAreNeitherWordsNorCountedNorPauses) {
+    const QString text = "# Welcome\nThank you [pause] all.\n[look at camera.]\nLet us begin";
+    const ScriptWords words(text);
+    EXPECT_EQ(keysOf(words), (QStringList{"thank", "you", "all", "let", "us", "begin"}));
+    // Words keep their places in the text.
+    EXPECT_EQ(text.mid(words.words[2].location, 3), "all");
+    EXPECT_EQ(ReadEstimate::wordCountOf(text), 6);
+    // The setting off: brackets are read like any words (the heading is still one).
+    EXPECT_EQ(ScriptWords(text, false).count(), 10);
+    EXPECT_EQ(ReadEstimate::wordCountOf(text, false), 10);
+    // "you [pause] all": no pause for the cue's own sake; the cue line
+    // between paragraphs breaks them as before; its full stop is not a
+    // sentence's end.
+    const auto kinds = PaceSchedule::gapKinds(words);
+    EXPECT_EQ(kinds[1], PauseKind::none);
+    EXPECT_EQ(kinds[2], PauseKind::paragraph);
+    const QString inline_ = "Look [nod.] here";
+    EXPECT_EQ(PaceSchedule::gapKinds(ScriptWords(inline_))[0], PauseKind::none);
+    // The blanked text the voice times keeps every position.
+    const QString spoken = words.spokenText();
+    EXPECT_EQ(spoken.size(), text.size());
+    EXPECT_EQ(ScriptWords(spoken).words, words.words);
 }

@@ -1,7 +1,4 @@
 #include "base/ScriptMarkup.h"
-#include "pace/PaceSchedule.h"
-#include "playback/ReadEstimate.h"
-#include "text/ScriptWords.h"
 
 #include "support/QtPrinters.h"
 
@@ -19,13 +16,6 @@ QStringList spansOf(const QString &text, bool cues = true) {
         out << kind + QString::number(s.level) + ":" + text.mid(s.location, s.length);
     }
     return out;
-}
-
-QStringList saidKeys(const ScriptWords &w) {
-    QStringList keys;
-    for (const auto &word : w.words)
-        keys << word.key;
-    return keys;
 }
 
 } // namespace
@@ -67,28 +57,4 @@ TEST(ScriptMarkup, linesStartingWithOneToThreeHashesAreHeadings) {
     EXPECT_EQ(text.mid(headings[1].location, 2), "##");
     // Brackets inside a heading are part of it, whatever the setting.
     EXPECT_EQ(spansOf("# Intro [5 min]", false), QStringList{"h1:# Intro [5 min]"});
-}
-
-TEST(ScriptMarkup, cuesAndHeadingsAreNeitherWordsNorCountedNorPauses) {
-    const QString text = "# Welcome\nThank you [pause] all.\n[look at camera.]\nLet us begin";
-    const ScriptWords words(text);
-    EXPECT_EQ(saidKeys(words), (QStringList{"thank", "you", "all", "let", "us", "begin"}));
-    // Words keep their places in the text.
-    EXPECT_EQ(text.mid(words.words[2].location, 3), "all");
-    EXPECT_EQ(ReadEstimate::wordCountOf(text), 6);
-    // The setting off: brackets are read like any words (the heading is still one).
-    EXPECT_EQ(ScriptWords(text, false).count(), 10);
-    EXPECT_EQ(ReadEstimate::wordCountOf(text, false), 10);
-    // "you [pause] all": no pause for the cue's own sake; the cue line
-    // between paragraphs breaks them as before; its full stop is not a
-    // sentence's end.
-    const auto kinds = PaceSchedule::gapKinds(words);
-    EXPECT_EQ(kinds[1], PauseKind::none);
-    EXPECT_EQ(kinds[2], PauseKind::paragraph);
-    const QString inline_ = "Look [nod.] here";
-    EXPECT_EQ(PaceSchedule::gapKinds(ScriptWords(inline_))[0], PauseKind::none);
-    // The blanked text the voice times keeps every position.
-    const QString spoken = words.markup.spoken(text);
-    EXPECT_EQ(spoken.size(), text.size());
-    EXPECT_EQ(ScriptWords(spoken).words, words.words);
 }
