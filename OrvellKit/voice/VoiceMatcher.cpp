@@ -250,6 +250,15 @@ bool VoiceMatcher::ingest(const QStringList &heard) {
     const std::optional<Alignment> behind = behindCursor(tail);
     if (behind && behind->score >= retakeScore && best && best->score < behind->score)
         best.reset();
+    // The recogniser's newest word is its least certain: a short word
+    // guessed after a phrase said again ("for the" where the reader says
+    // "for lunch") can make the phrase fit ahead. Five words before it that
+    // all fit behind are the reader going over them.
+    if (best && !isStrong(tail.last()) && heard.size() > tailLength + 1) {
+        const QStringList before = lastWords(heard.mid(0, heard.size() - 1), tailLength + 1);
+        if (const auto again = behindCursor(before); again && again->score >= before.size())
+            best.reset();
+    }
 
     bool accept = false;
     if (best) {

@@ -258,6 +258,26 @@ TEST(VoiceMatcher, aRetakeNeverCarriesTheCursorPastWhereTheReaderHadBeen) {
     // Said where it comes, the same word moves it.
     EXPECT_TRUE(creep.ingest({words[27], words[28], words[29], "water"}));
     EXPECT_EQ(creep.cursor, 31);
+
+    // A sentence said twice, the recogniser guessing "the" after its "for":
+    // "we stop for the" is the next sentence, but the reader is at "at noon
+    // we stop for" again, which they had read.
+    words = fillerWords(60);
+    const QStringList noon = {"at",    "noon", "we",  "stop", "for", "lunch",
+                              "under", "the",  "big", "oak",  "at",  "three",
+                              "we",    "stop", "for", "the",  "day"};
+    for (int i = 0; i < noon.size(); ++i)
+        words[20 + i] = noon[i];
+    VoiceMatcher twice = matcher(words.join(' '));
+    twice.cursor = 30; // after "oak"
+    const QStringList read = {"under", "the", "big", "oak", "at", "noon", "we", "stop", "for"};
+    EXPECT_FALSE(twice.ingest(read));
+    EXPECT_FALSE(twice.ingest(read + QStringList{"the"}));
+    EXPECT_EQ(twice.cursor, 30);
+    // Reading on from where they had been, they are followed.
+    EXPECT_TRUE(twice.ingest(read + QStringList{"lunch", "under", "the", "big", "oak", "at",
+                                                "three", "we"}));
+    EXPECT_EQ(twice.cursor, 33);
 }
 
 TEST(GlowFront, catchesUpFastButNeverPastWhatWasConfirmed) {
