@@ -131,7 +131,7 @@ bool VoiceMatcher::Alignment::isBetter(const Alignment &other, int cursor) const
 }
 
 VoiceMatcher::Alignment VoiceMatcher::align(const QStringList &tail, int e) const {
-    Alignment a{e, 1, isStrong(tail.last()) ? 1 : 0};
+    Alignment a{e, 1, isStrong(tail.last()) ? 1 : 0, 1u << (tail.size() - 1), e};
     int skips = 2;
     if (tail.size() == 1 || e == 0)
         return a;
@@ -140,6 +140,8 @@ VoiceMatcher::Alignment VoiceMatcher::align(const QStringList &tail, int e) cons
     for (;;) {
         if (similar(tail[i], keys[k])) {
             a.score += 1;
+            a.matched |= 1u << i;
+            a.begin = k;
             if (isStrong(tail[i]))
                 a.strong += 1;
             if (i == 0 || k == 0)
@@ -173,6 +175,23 @@ std::optional<int> VoiceMatcher::newWordsAtCursor(const QStringList &tail) const
                 return fresh;
     }
     return std::nullopt;
+}
+
+bool VoiceMatcher::restsOnNewWords(const QStringList &tail, const Alignment &a) const {
+    // Where the cursor is: the words just read and those a reader here
+    // would be saying now, short of the place the words lined up with.
+    const int from = std::max(0, cursor - lookBehind);
+    const int to = std::min({cursor + tailLength + 1, a.begin, static_cast<int>(keys.size())});
+    for (int i = 0; i < tail.size(); ++i) {
+        if (!(a.matched & (1u << i)) || !isStrong(tail[i]))
+            continue;
+        bool here = false;
+        for (int k = from; k < to && !here; ++k)
+            here = similar(tail[i], keys[k]);
+        if (!here)
+            return true;
+    }
+    return false;
 }
 
 bool VoiceMatcher::fitsElsewhere(const QStringList &tail, const Alignment &best) const {
@@ -252,9 +271,12 @@ bool VoiceMatcher::ingest(const QStringList &heard) {
         best.reset();
     // The recogniser's newest word is its least certain: a short word
     // guessed after a phrase said again ("for the" where the reader says
-    // "for lunch") can make the phrase fit ahead. Five words before it that
-    // all fit behind are the reader going over them.
-    if (best && !isStrong(tail.last()) && heard.size() > tailLength + 1) {
+    // "for lunch"), or a misheard one ("plant the tool" for "plant the
+    // tomatoes" said again), can make the phrase fit ahead. Five words
+    // before it that all fit behind are the reader going over them: no
+    // short word, and no single word, moves the cursor further then.
+    if (best && (!isStrong(tail.last()) || best->end + 1 - cursor > shortMove) &&
+        heard.size() > tailLength + 1) {
         const QStringList before = lastWords(heard.mid(0, heard.size() - 1), tailLength + 1);
         if (const auto again = behindCursor(before); again && again->score >= before.size())
             best.reset();
@@ -269,10 +291,13 @@ bool VoiceMatcher::ingest(const QStringList &heard) {
             accept = true;
         else if (advance <= shortMove)
             accept = best->score >= 2 || best->strong >= 1;
+        // Further, the words that line up must not all be words of where
+        // the cursor is: "team two will" heard for "team one will" is the
+        // reader here, misheard, not at the next team.
         else if (advance <= longMove)
-            accept = best->score >= 2 && best->strong >= 1;
+            accept = best->score >= 2 && best->strong >= 1 && restsOnNewWords(tail, *best);
         else
-            accept = best->strong >= 2;
+            accept = best->strong >= 2 && restsOnNewWords(tail, *best);
     }
     if (accept) {
         cursor = best->end + 1;

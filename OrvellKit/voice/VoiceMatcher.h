@@ -44,6 +44,10 @@ struct VoiceMatcher {
         int end = 0;
         int score = 1;
         int strong = 0;
+        // Which of the tail's words lined up, bit i for tail[i].
+        unsigned matched = 0;
+        // The script word the first of them lined up with.
+        int begin = 0;
         bool isBetter(const Alignment &other, int cursor) const;
     };
 
@@ -70,6 +74,9 @@ private:
     // cursor: the words before them align with the script just before it.
     // Nothing when the tail does not fit the cursor that way.
     std::optional<int> newWordsAtCursor(const QStringList &tail) const;
+    // Whether a strong word that lined up at `a` is not in the script where
+    // the cursor is: only such a word says the reader is elsewhere.
+    bool restsOnNewWords(const QStringList &tail, const Alignment &a) const;
     // Whether the tail fits another place nearly as well as `best`.
     bool fitsElsewhere(const QStringList &tail, const Alignment &best) const;
     // How well the tail fits the script behind the window, best first.

@@ -128,6 +128,21 @@ TEST(VoiceMatcher, aWordNewToTheCurrentPlaceNeverCarriesALeap) {
     hoses.cursor = 7;
     EXPECT_FALSE(hoses.ingest({"the", "hoses", "and", "tell"}));
     EXPECT_EQ(hoses.cursor, 7);
+
+    // "team two will" heard where the reader says "team one will": every
+    // strong word of it is where the cursor is, so it is not the next team
+    // ten words on, also from a cursor lagging a word or two behind.
+    const QString teams = "garden day checklist team one will clear the weeds along the north "
+                          "fence team two will turn the soil in the raised beds";
+    for (int at : {2, 3, 4}) {
+        VoiceMatcher misheard = matcher(teams);
+        misheard.cursor = at;
+        misheard.ingest({"garden", "day", "team", "two", "will"});
+        EXPECT_LE(misheard.cursor, 6) << at; // at most through "will", where the reader is
+        // Reading on, the reader is followed from where they are.
+        EXPECT_TRUE(misheard.ingest({"team", "two", "will", "clear", "the", "weeds"}));
+        EXPECT_EQ(misheard.cursor, 9);
+    }
 }
 
 TEST(VoiceMatcher, aPhraseThatFitsTwiceLetsTheCursorWait) {
@@ -274,9 +289,17 @@ TEST(VoiceMatcher, aRetakeNeverCarriesTheCursorPastWhereTheReaderHadBeen) {
     EXPECT_FALSE(twice.ingest(read));
     EXPECT_FALSE(twice.ingest(read + QStringList{"the"}));
     EXPECT_EQ(twice.cursor, 30);
+    // Nor when the newest word is misheard as a strong word further on:
+    // "plant the tool" said again, for "plant the tomatoes", is not "the
+    // tools" six words on.
+    VoiceMatcher plant = matcher("team four will plant the tomatoes the peppers and the beans "
+                                 "before you start check the tools check the gloves");
+    plant.cursor = 11; // after "beans"
+    EXPECT_FALSE(plant.ingest({"the", "beans", "team", "four", "will", "plant", "the", "tool"}));
+    EXPECT_EQ(plant.cursor, 11);
     // Reading on from where they had been, they are followed.
-    EXPECT_TRUE(twice.ingest(read + QStringList{"lunch", "under", "the", "big", "oak", "at",
-                                                "three", "we"}));
+    EXPECT_TRUE(twice.ingest(
+        read + QStringList{"lunch", "under", "the", "big", "oak", "at", "three", "we"}));
     EXPECT_EQ(twice.cursor, 33);
 }
 
