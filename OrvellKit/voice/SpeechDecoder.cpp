@@ -1,7 +1,9 @@
 #include "voice/SpeechDecoder.h"
 
+#include "voice/CompactModel.h"
 #include "voice/SpeechVocabulary.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -11,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 // Debian's pocketsphinx-en-us.
 QString SpeechDecoder::acousticModelPath() {
@@ -27,6 +30,28 @@ bool SpeechDecoder::isModelInstalled() {
         QFileInfo(acousticModelPath() + QStringLiteral("/mdef")).isFile() &&
         QFileInfo(dictionaryPath()).isFile();
     return installed;
+}
+
+QString SpeechDecoder::compactModelFolder() {
+    // Made once a run, on the first start of listening (a fraction of a
+    // second), and gone with the app: nothing to go stale when the model
+    // package changes.
+    static std::mutex lock;
+    static std::unique_ptr<QTemporaryDir> folder;
+    static bool tried = false;
+    const std::lock_guard guard(lock);
+    if (!tried) {
+        tried = true;
+        auto made = std::make_unique<QTemporaryDir>();
+        const QString error = made->isValid()
+                                  ? CompactModel::write(acousticModelPath(), made->path())
+                                  : made->errorString();
+        if (error.isEmpty())
+            folder = std::move(made);
+        else
+            qWarning("Voice follow listens with the full speech model: %s", qPrintable(error));
+    }
+    return folder ? folder->path() : QString();
 }
 
 bool SpeechDecoder::supportsLocale(const QString &locale) {
@@ -73,9 +98,14 @@ std::unique_ptr<SpeechDecoder> SpeechDecoder::create(const SpeechVocabulary &voc
     const QByteArray hmm = QFile::encodeName(acousticModelPath());
     const QByteArray dict = QFile::encodeName(dictPath);
     const QByteArray lm = QFile::encodeName(lmPath);
+    // Most of the listening time is the model scoring each 10 ms of speech
+    // against its Gaussians; the compact copy has a quarter of them.
+    const QString compact = compactModelFolder();
     // The model knows what comes next in the script, so it is trusted more
     // than usual (language weight 10, not 6.5): the first pass, whose
     // hypotheses are what the speaker sees move, then stays on the script.
+    // The compact model's broader Gaussians tell sounds apart less sharply,
+    // so against them the script weighs 8: at 10 it was heard in ad-libs.
     // No second (flat-lexicon) pass over each utterance: the first pass's
     // hypotheses are what the reader is followed by, and the second one cost
     // a quarter of the listening time for no measurable gain on the reading
@@ -83,9 +113,16 @@ std::unique_ptr<SpeechDecoder> SpeechDecoder::create(const SpeechVocabulary &voc
     // so aborts the app) when a hypothesis is asked for at the very frame
     // that filled it, which a table that seldom grows makes all but
     // impossible within an utterance the gate closes at the next pause.
-    std::vector<QByteArray> args = {"-hmm",    hmm,         "-dict",     dict,    "-lm", lm,
-                                    "-logfn",  "/dev/null", "-samprate", "16000", "-lw", "10",
-                                    "-fwdflat", "no",       "-latsize",  "100000"};
+    std::vector<QByteArray> args = {
+        "-hmm",     hmm,         "-dict",     dict,    "-lm", lm,
+        "-logfn",   "/dev/null", "-samprate", "16000", "-lw", compact.isEmpty() ? "10" : "8",
+        "-fwdflat", "no",        "-latsize",  "100000"};
+    if (!compact.isEmpty()) {
+        const QDir c(compact);
+        for (const auto &[option, file] :
+             {std::pair{"-mean", "means"}, {"-var", "variances"}, {"-sendump", "sendump"}})
+            args.insert(args.end(), {option, QFile::encodeName(c.filePath(QLatin1String(file)))});
+    }
     std::vector<char *> argv;
     for (QByteArray &a : args)
         argv.push_back(a.data());

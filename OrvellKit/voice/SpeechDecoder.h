@@ -42,6 +42,9 @@ public:
     static bool hasModelFor(const QString &locale);
     // The languages the installed models understand, as locale names.
     static QStringList installedLocales();
+    // Where this run's lighter copy of the model is (see CompactModel);
+    // empty when it could not be made and the installed one is used.
+    static QString compactModelFolder();
 
     // Loads the acoustic model with the vocabulary's dictionary and
     // language model; nothing and an error sentence when that fails.
