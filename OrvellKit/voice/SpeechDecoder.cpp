@@ -106,17 +106,17 @@ std::unique_ptr<SpeechDecoder> SpeechDecoder::create(const SpeechVocabulary &voc
     // hypotheses are what the speaker sees move, then stays on the script.
     // The compact model's broader Gaussians tell sounds apart less sharply,
     // so against them the script weighs 8: at 10 it was heard in ad-libs.
-    // No second (flat-lexicon) pass over each utterance: the first pass's
-    // hypotheses are what the reader is followed by, and the second one cost
-    // a quarter of the listening time for no measurable gain on the reading
-    // corpus. The backpointer table starts large: PocketSphinx asserts (and
-    // so aborts the app) when a hypothesis is asked for at the very frame
-    // that filled it, which a table that seldom grows makes all but
-    // impossible within an utterance the gate closes at the next pause.
+    // No second (flat-lexicon) pass over each utterance and no best path
+    // through its word lattice when it closes: the first pass's hypotheses
+    // are what the reader is followed by, and the two cost a third of the
+    // listening time for no measurable gain on the reading corpus. The backpointer table starts
+    // large: PocketSphinx asserts (and so aborts the app) when a hypothesis is asked for at the
+    // very frame that filled it, which a table that seldom grows makes all but impossible within an
+    // utterance the gate closes at the next pause.
     std::vector<QByteArray> args = {
-        "-hmm",     hmm,         "-dict",     dict,    "-lm", lm,
-        "-logfn",   "/dev/null", "-samprate", "16000", "-lw", compact.isEmpty() ? "10" : "8",
-        "-fwdflat", "no",        "-latsize",  "100000"};
+        "-hmm",     hmm,         "-dict",     dict,    "-lm",      lm,
+        "-logfn",   "/dev/null", "-samprate", "16000", "-lw",      compact.isEmpty() ? "10" : "8",
+        "-fwdflat", "no",        "-bestpath", "no",    "-latsize", "100000"};
     if (!compact.isEmpty()) {
         const QDir c(compact);
         for (const auto &[option, file] :
