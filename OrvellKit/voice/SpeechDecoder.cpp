@@ -109,9 +109,10 @@ std::unique_ptr<SpeechDecoder> SpeechDecoder::create(const SpeechVocabulary &voc
     // No second (flat-lexicon) pass over each utterance and no best path
     // through its word lattice when it closes: the first pass's hypotheses
     // are what the reader is followed by, and the two cost a third of the
-    // listening time for no measurable gain on the reading corpus. The backpointer table starts
-    // large: PocketSphinx asserts (and so aborts the app) when a hypothesis is asked for at the
-    // very frame that filled it, which a table that seldom grows makes all but impossible within an
+    // listening time for no measurable gain on the reading corpus. The
+    // backpointer table starts large: PocketSphinx asserts (and so aborts
+    // the app) when a hypothesis is asked for at the very frame that filled
+    // it, which a table that seldom grows makes all but impossible within an
     // utterance the gate closes at the next pause.
     std::vector<QByteArray> args = {
         "-hmm",     hmm,         "-dict",     dict,    "-lm",      lm,
