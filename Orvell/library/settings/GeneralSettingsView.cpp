@@ -2,9 +2,9 @@
 
 #include "Orvell/core/AppEnvironment.h"
 #include "Orvell/core/CaptureShield.h"
-#include "Platform/audio/MicrophoneSource.h"
 #include "Orvell/core/ScreenObserver.h"
 #include "Orvell/library/settings/SettingsPaneView.h"
+#include "Platform/audio/MicrophoneSource.h"
 #include "pace/RhythmVoice.h"
 
 #include <QCheckBox>
@@ -140,42 +140,42 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     // The desktop.
     QGroupBox *system = SettingsPaneView::section(QStringLiteral("Appearance in the system"), this);
     auto *systemColumn = new QVBoxLayout(system);
-    m_taskbar = new QCheckBox(QStringLiteral("Show icon in the taskbar"), system);
-    systemColumn->addWidget(m_taskbar);
-    systemColumn->addWidget(SettingsPaneView::caption(
+    // A check box in a column, with what it does said under it.
+    const auto toggle = [](QVBoxLayout *into, QGroupBox *box, const QString &text,
+                           const QString &caption = {}) {
+        auto *check = new QCheckBox(text, box);
+        into->addWidget(check);
+        if (!caption.isEmpty())
+            into->addWidget(SettingsPaneView::caption(caption, box));
+        return check;
+    };
+    m_taskbar = toggle(
+        systemColumn, system, QStringLiteral("Show icon in the taskbar"),
         QStringLiteral("Turn this off to run from the tray alone. Either way the app keeps running "
                        "when you close its windows \u2014 the island stays on screen and the tray "
-                       "item is always there. Use Quit to stop it."),
-        system));
+                       "item is always there. Use Quit to stop it."));
     column->addWidget(system);
 
     QGroupBox *behaviour = SettingsPaneView::section(QStringLiteral("Behaviour"), this);
     auto *behaviourColumn = new QVBoxLayout(behaviour);
-    m_aboveFullScreen = new QCheckBox(QStringLiteral("Keep above full-screen apps"), behaviour);
-    behaviourColumn->addWidget(m_aboveFullScreen);
-    behaviourColumn->addWidget(SettingsPaneView::caption(
+    m_aboveFullScreen = toggle(
+        behaviourColumn, behaviour, QStringLiteral("Keep above full-screen apps"),
         QStringLiteral("Also draws over system alerts, which is why it is off by default. It never "
-                       "covers a locked screen."),
-        behaviour));
-    m_launchAtLogin = new QCheckBox(QStringLiteral("Launch at login"), behaviour);
-    behaviourColumn->addWidget(m_launchAtLogin);
+                       "covers a locked screen."));
+    m_launchAtLogin = toggle(behaviourColumn, behaviour, QStringLiteral("Launch at login"));
     m_loginProblem = SettingsPaneView::problem(behaviour);
     behaviourColumn->addWidget(m_loginProblem);
-    m_keepAwake = new QCheckBox(QStringLiteral("Keep the screen awake while reading"), behaviour);
-    behaviourColumn->addWidget(m_keepAwake);
+    m_keepAwake =
+        toggle(behaviourColumn, behaviour, QStringLiteral("Keep the screen awake while reading"));
     m_awakeProblem = SettingsPaneView::problem(behaviour);
     behaviourColumn->addWidget(m_awakeProblem);
-    m_countdown = new QCheckBox(QStringLiteral("Count down before reading"), behaviour);
-    behaviourColumn->addWidget(m_countdown);
-    behaviourColumn->addWidget(SettingsPaneView::caption(
-        QStringLiteral("3, 2, 1 on the island when you play from the top."), behaviour));
-    m_cues = new QCheckBox(QStringLiteral("Treat [brackets] as cues"), behaviour);
-    behaviourColumn->addWidget(m_cues);
-    behaviourColumn->addWidget(SettingsPaneView::caption(
+    m_countdown = toggle(behaviourColumn, behaviour, QStringLiteral("Count down before reading"),
+                         QStringLiteral("3, 2, 1 on the island when you play from the top."));
+    m_cues = toggle(
+        behaviourColumn, behaviour, QStringLiteral("Treat [brackets] as cues"),
         QStringLiteral("Notes in square brackets, such as [pause] or [slide 5], are shown quietly "
                        "and never read, timed or counted. Write \\[ for a bracket to read. Lines "
-                       "starting with # are section headings."),
-        behaviour));
+                       "starting with # are section headings."));
     column->addWidget(behaviour);
 
     // Voice follow.
@@ -297,8 +297,7 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
     connect(m_keepAwake, &QCheckBox::toggled, &reading, &ReadingPreferences::setKeepScreenAwake);
     connect(m_countdown, &QCheckBox::toggled, &reading, &ReadingPreferences::setCountdownEnabled);
     connect(m_cues, &QCheckBox::toggled, &reading, &ReadingPreferences::setBracketsAreCues);
-    connect(&env.screenAwake(), &ScreenAwake::problemChanged, this,
-            &GeneralSettingsView::refresh);
+    connect(&env.screenAwake(), &ScreenAwake::problemChanged, this, &GeneralSettingsView::refresh);
     connect(m_voiceFollow, &QCheckBox::toggled, &reading,
             &ReadingPreferences::setVoiceFollowEnabled);
     connect(m_language, &QComboBox::activated, this, [this, &reading](int index) {
@@ -318,10 +317,10 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
         const int low = static_cast<int>(std::ceil(lo)), high = static_cast<int>(std::floor(hi));
         if (seconds < low || seconds > high) {
             // Refused, not bent to the nearest end: the reader said a time.
-            m_targetProblem->setText(QStringLiteral("This script takes %1\u2013%2 at a natural "
-                                                    "pace; %3 is outside that.")
-                                         .arg(PaceGuide::format(lo), PaceGuide::format(hi),
-                                              PaceGuide::format(seconds)));
+            m_targetProblem->setText(
+                QStringLiteral("This script takes %1\u2013%2 at a natural "
+                               "pace; %3 is outside that.")
+                    .arg(PaceGuide::format(lo), PaceGuide::format(hi), PaceGuide::format(seconds)));
             m_targetProblem->show();
             const QSignalBlocker block(m_target);
             m_target->setValue(static_cast<int>(std::lround(m_env.pace().targetSeconds())));
@@ -352,7 +351,8 @@ GeneralSettingsView::GeneralSettingsView(AppEnvironment &env, QWidget *parent, S
           &ReadingPreferences::voiceFollowLookaheadChanged,
           &ReadingPreferences::paceGuideEnabledChanged, &ReadingPreferences::pacePauseStyleChanged,
           &ReadingPreferences::paceRhythmVoiceChanged, &ReadingPreferences::keepScreenAwakeChanged,
-          &ReadingPreferences::countdownEnabledChanged, &ReadingPreferences::bracketsAreCuesChanged})
+          &ReadingPreferences::countdownEnabledChanged,
+          &ReadingPreferences::bracketsAreCuesChanged})
         connect(&reading, signal, this, &GeneralSettingsView::refresh);
     connect(&env.voice(), &VoiceFollow::stateChanged, this, &GeneralSettingsView::refreshVoice);
     connect(&env.pace(), &PaceGuide::rhythmStateChanged, this, &GeneralSettingsView::refreshPace);
