@@ -432,10 +432,10 @@ QString write(const QString &modelFolder, const QString &outputFolder) {
 
     const int target = std::min(densities, means.densities);
     const int n = means.densities;
-    Gaussians newMeans = means, newVariances = variances;
-    newMeans.densities = newVariances.densities = target;
-    newMeans.values.assign(static_cast<std::size_t>(means.codebooks) * target * means.width(), 0);
-    newVariances.values = newMeans.values;
+    Gaussians newMeans{
+        means.codebooks, means.streams, target, means.dimensions,
+        std::vector<float>(static_cast<std::size_t>(means.codebooks) * target * means.width())};
+    Gaussians newVariances = newMeans;
     Sendump newWeights = weights;
     newWeights.densities = target;
     newWeights.weights.assign(static_cast<std::size_t>(means.streams) * target * weights.senones,

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 
 // Debian's pocketsphinx-en-us.
 QString SpeechDecoder::acousticModelPath() {
@@ -36,21 +35,16 @@ QString SpeechDecoder::compactModelFolder() {
     // Made once a run, on the first start of listening (a fraction of a
     // second), and gone with the app: nothing to go stale when the model
     // package changes.
-    static std::mutex lock;
-    static std::unique_ptr<QTemporaryDir> folder;
-    static bool tried = false;
-    const std::lock_guard guard(lock);
-    if (!tried) {
-        tried = true;
+    static const std::unique_ptr<QTemporaryDir> folder = [] {
         auto made = std::make_unique<QTemporaryDir>();
         const QString error = made->isValid()
                                   ? CompactModel::write(acousticModelPath(), made->path())
                                   : made->errorString();
         if (error.isEmpty())
-            folder = std::move(made);
-        else
-            qWarning("Voice follow listens with the full speech model: %s", qPrintable(error));
-    }
+            return made;
+        qWarning("Voice follow listens with the full speech model: %s", qPrintable(error));
+        return std::unique_ptr<QTemporaryDir>();
+    }();
     return folder ? folder->path() : QString();
 }
 

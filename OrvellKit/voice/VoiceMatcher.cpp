@@ -275,10 +275,11 @@ bool VoiceMatcher::ingest(const QStringList &heard) {
     // tomatoes" said again), can make the phrase fit ahead. Five words
     // before it that all fit behind are the reader going over them: no
     // short word, and no single word, moves the cursor further then.
-    if (best && (!isStrong(tail.last()) || best->end + 1 - cursor > shortMove) &&
-        heard.size() > tailLength + 1) {
-        const QStringList before = lastWords(heard.mid(0, heard.size() - 1), tailLength + 1);
-        if (const auto again = behindCursor(before); again && again->score >= before.size())
+    if (best && (!isStrong(tail.last()) || best->end + 1 - cursor > shortMove)) {
+        QStringList before = lastWords(heard, tailLength + 2);
+        before.removeLast();
+        const auto again = before.size() > tailLength ? behindCursor(before) : std::nullopt;
+        if (again && again->score >= before.size())
             best.reset();
     }
 

@@ -296,6 +296,9 @@ TEST(VoiceMatcher, aRetakeNeverCarriesTheCursorPastWhereTheReaderHadBeen) {
                                  "before you start check the tools check the gloves");
     plant.cursor = 11; // after "beans"
     EXPECT_FALSE(plant.ingest({"the", "beans", "team", "four", "will", "plant", "the", "tool"}));
+    // An empty result from the recogniser after it changes nothing.
+    EXPECT_FALSE(
+        plant.ingest({"the", "beans", "team", "four", "will", "plant", "the", "tool", ""}));
     EXPECT_EQ(plant.cursor, 11);
     // Reading on from where they had been, they are followed.
     EXPECT_TRUE(twice.ingest(
